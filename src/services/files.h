@@ -1,0 +1,120 @@
+#pragma once
+// The platform layer for files: buffered line input and output.
+//
+// Names come from users and from other programs of the suite, often written
+// on Windows: a backslash in a name is a folder separator whenever the file
+// system is asked (open, exists, save date). Readers take LF and CRLF line
+// ends (a trailing CR is not data); writers write "\n".
+//
+// InputFile streams a file through one large buffer and hands out each line
+// as a view into it, with no allocation per line. It remembers where the last
+// line began, so stepping back one line costs no re-read. A file that begins
+// with a UTF-8, UTF-16LE or UTF-16BE byte order mark (the terrain package
+// writes its 12d ASCII exports as UTF-16LE) is decoded into Windows-1252, the
+// 8-bit text the rest of the program works on; a character without such a
+// byte becomes "?" and the file reports that it replaced something.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmorak::services {
+
+// The name as the file system sees it: backslashes become folder separators.
+std::filesystem::path native_path(std::string_view name);
+bool file_exists(std::string_view name);
+// Last-modification time in whole seconds; empty when it cannot be read.
+std::optional<std::int64_t> save_date(std::string_view name);
+// The key of the table of open files: the absolute, normalised path.
+std::string open_file_key(std::string_view name);
+
+enum class LineStatus { ok, eof, error };
+
+class InputFile {
+public:
+    // Opens for shared reading; nullptr (and errno-style text in `why`) on failure.
+    static std::unique_ptr<InputFile> open(std::string_view name, std::string* why = nullptr);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // The next line without its line end; valid until the next call.
+    LineStatus read_line(std::string_view& line);
+    // True when no further line can be read.
+    bool at_eof();
+    void rewind();
+    // Steps back to the start of the line read last; false when there is none.
+    bool back();
+
+    // Called once, the first time a character had to be replaced by "?".
+    void on_replacement(std::function<void()> callback) { on_replace_ = std::move(callback); }
+
+    // Bytes of the file consumed so far (for progress and tests).
+    std::uint64_t raw_offset() const noexcept { return raw_offset_; }
+
+    // Decodes `raw` (a whole file with byte order mark) as the reader would.
+    static std::string decode_for_test(std::string_view raw, bool* replaced = nullptr);
+
+private:
+    enum class Encoding { bytes, utf8, utf16le, utf16be };
+    explicit InputFile(int fd);
+    bool fill();  // reads more text after end_; false at the end of the file or on error
+    void start();
+    std::size_t decode(const unsigned char* p, std::size_t n, bool final);
+
+    int fd_ = -1;
+    Encoding encoding_ = Encoding::bytes;
+    std::vector<char> buf_;
+    std::size_t cur_ = 0;         // next unread character
+    std::size_t end_ = 0;         // end of valid text
+    std::size_t prev_ = SIZE_MAX; // start of the line read last
+    bool source_done_ = false;
+    bool error_ = false;
+    bool skip_rest_ = false;      // the line read last was cut: skip to its end
+    std::vector<unsigned char> raw_;  // undecoded bytes carried between reads
+    std::uint64_t raw_offset_ = 0;
+    bool replaced_ = false;
+    std::function<void()> on_replace_;
+};
+
+class OutputFile {
+public:
+    // Creates or empties the file (or appends to it); nullptr with the reason on failure.
+    static std::unique_ptr<OutputFile> create(std::string_view name, bool append, std::string* why = nullptr);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Append freely to buffer(), then call commit() once per record.
+    std::string& buffer() noexcept { return buf_; }
+    void commit() {
+        if (buf_.size() >= kFlushAt) flush();
+    }
+    void write(std::string_view text) {
+        buf_.append(text);
+        commit();
+    }
+    void line(std::string_view text) {
+        buf_.append(text);
+        buf_.push_back('\n');
+        commit();
+    }
+    bool flush();
+    bool close();
+    bool failed() const noexcept { return failed_; }
+    const std::string& failure() const noexcept { return why_; }
+
+private:
+    static constexpr std::size_t kFlushAt = 1 << 20;
+    explicit OutputFile(int fd) : fd_(fd) {}
+    int fd_ = -1;
+    std::string buf_;
+    bool failed_ = false;
+    std::string why_;
+};
+
+}  // namespace velmorak::services

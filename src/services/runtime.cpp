@@ -1,0 +1,87 @@
+#include "services/runtime.h"
+
+#include <iostream>
+
+#include "util/fixed_text.h"
+
+namespace velmorak::services {
+namespace {
+Runtime* g_current = nullptr;
+}
+
+Runtime& runtime() {
+    if (g_current == nullptr) {
+        // No run installed one (a library caller): serve standard input and output.
+        static Runtime fallback(std::cin, std::cout);
+        return fallback;
+    }
+    return *g_current;
+}
+
+ScopedRuntime::ScopedRuntime(std::istream& in, std::ostream& out) : rt_(in, out), previous_(g_current) {
+    g_current = &rt_;
+}
+
+ScopedRuntime::~ScopedRuntime() {
+    rt_.units.close_all();
+    rt_.console.flush();
+    g_current = previous_;
+}
+
+void INITSERVICES() {
+    Runtime& rt = runtime();
+    rt.pause_at_exit = true;
+    rt.units.reset();
+}
+
+bool run_time_pause(std::string_view text) {
+    Console& con = runtime().console;
+    const std::string_view shown = util::all_blank(text) ? std::string_view("Press Enter to finish.") : text;
+    std::string answer;
+    for (;;) {
+        con.end_open_line();
+        con.line(shown);
+        if (!con.read_line(answer)) return false;
+        if (util::all_blank(answer)) return true;
+        con.run_command(answer);
+    }
+}
+
+bool PAUSEPROMPT() {
+    runtime().console.end_line();
+    return run_time_pause("Press Enter to Continue");
+}
+
+void STOPRUN() {
+    Runtime& rt = runtime();
+    rt.units.close_all();
+    if (rt.pause_at_exit) {
+        rt.console.end_line();
+        run_time_pause("Press Enter to Close");
+    }
+    rt.console.flush();
+    throw RunStop{kStatusStopped};
+}
+
+void run_time_stop(std::string_view message) {
+    Runtime& rt = runtime();
+    if (!message.empty()) {
+        rt.console.end_open_line();
+        rt.console.line(message);
+    }
+    rt.console.flush();
+    throw RunStop{kStatusStopped};
+}
+
+void input_ended(std::string_view waiting_for) {
+    Runtime& rt = runtime();
+    rt.console.end_open_line();
+    std::string text = "ERROR - Standard input ended while waiting for ";
+    text.append(waiting_for);
+    text.append(".  Run stopped.");
+    rt.console.line(text);
+    rt.console.flush();
+    throw RunStop{kStatusStopped};
+}
+
+}  // namespace velmorak::services

@@ -1,0 +1,67 @@
+#include "services/savedate.h"
+
+#include <string>
+
+#include "services/files.h"
+#include "services/runtime.h"
+#include "util/fixed_text.h"
+
+namespace velmorak::services {
+namespace {
+
+void to_log(int log_unit, std::string_view text) {
+    if (log_unit <= 0) return;
+    if (OutputFile* log = runtime().units.output_or_null(log_unit)) log->line(text);
+}
+
+std::string quoted(std::string_view name) { return "\"" + std::string(util::rtrim(name)) + "\""; }
+
+}  // namespace
+
+bool CHECKSAVEDATE(std::string_view exported_name, std::string_view source_name, int first_unit, int second_unit,
+                   bool error_mode, int log_unit) {
+    Console& con = runtime().console;
+    const std::string kind = error_mode ? "ERROR" : "WARNING";
+    const auto exported_date = save_date(util::rtrim(exported_name));
+    con.put("Checking save date is later than that of " + std::string(util::rtrim(source_name)) + "...");
+    const auto source_date = save_date(util::rtrim(source_name));
+
+    if (!exported_date || !source_date) {
+        con.line("NOT OK");
+        con.end_line();
+        const std::string text = kind + " - Could not access save date of " + quoted(exported_name) +
+                                 " to check with " + quoted(source_name);
+        con.line(text);
+        to_log(log_unit, text);
+        if (!error_mode) return true;
+        con.end_line();
+        con.line("NOTE - If using KORVAN, use CHECK MI SAVE DATE == WARNING or OFF to suppress check");
+        con.end_line();
+        STOPRUN();
+    }
+
+    if (*source_date > *exported_date) {
+        con.line("NOT OK");
+        con.end_line();
+        if (error_mode) {
+            if (first_unit > 0) CLOSER(first_unit);
+            if (second_unit > 0) CLOSER(second_unit);
+            con.line("ERROR - Save date of " + quoted(source_name) + " file is later than that of " +
+                     quoted(exported_name));
+            if (!run_time_pause("Re-export mif file and press Enter, or close window."))
+                input_ended("the mif file to be re-exported");
+            return false;
+        }
+        const std::string text = "WARNING - Save date of " + quoted(source_name) + " file is later than that of " +
+                                 quoted(exported_name);
+        con.line(text);
+        to_log(log_unit, text);
+        return true;
+    }
+
+    con.line("OK");
+    con.end_line();
+    return true;
+}
+
+}  // namespace velmorak::services

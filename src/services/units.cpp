@@ -1,0 +1,282 @@
+#include "services/units.h"
+
+#include "services/runtime.h"
+#include "util/fixed.h"
+#include "util/fixed_text.h"
+#include "util/path.h"
+#include "util/text.h"
+
+namespace velmorak::services {
+namespace {
+
+constexpr std::size_t kNameWidth = 1000;
+constexpr std::size_t kAnswerWidth = 80;
+
+bool is_input_code(std::string_view t) { return t == "I " || t == "BI" || t == "UI"; }
+bool is_output_code(std::string_view t) { return t == "O " || t == "F " || t == "BO" || t == "UO" || t == "A "; }
+
+std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
+
+[[noreturn]] void cannot_read(std::string_view name, std::string_view why) {
+    Console& con = runtime().console;
+    con.end_open_line();
+    std::string text = "ERROR - Cannot read file \"";
+    text.append(name);
+    text.append("\": ");
+    text.append(why);
+    run_time_stop(text);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- pool
+
+UnitPool::UnitPool() = default;
+UnitPool::~UnitPool() { close_all(); }
+
+UnitPool::Slot* UnitPool::slot(int unit) {
+    const int i = unit - kFirstUnit;
+    return (i >= 0 && i < kSlots) ? &slots_[static_cast<std::size_t>(i)] : nullptr;
+}
+const UnitPool::Slot* UnitPool::slot(int unit) const {
+    const int i = unit - kFirstUnit;
+    return (i >= 0 && i < kSlots) ? &slots_[static_cast<std::size_t>(i)] : nullptr;
+}
+
+void UnitPool::reset() {
+    close_all();
+    for (Slot& s : slots_) s.in_use = false;
+}
+
+int UnitPool::lowest_free() const {
+    for (int i = 0; i < kSlots; ++i)
+        if (!slots_[static_cast<std::size_t>(i)].in_use) return kFirstUnit + i;
+    return 0;
+}
+
+bool UnitPool::in_use(int unit) const {
+    const Slot* s = slot(unit);
+    return s != nullptr && s->in_use;
+}
+
+void UnitPool::set_in_use(int unit, bool used) {
+    if (Slot* s = slot(unit)) s->in_use = used;
+}
+
+InputFile* UnitPool::input_or_null(int unit) {
+    Slot* s = slot(unit);
+    return s != nullptr ? s->in.get() : nullptr;
+}
+
+OutputFile* UnitPool::output_or_null(int unit) {
+    Slot* s = slot(unit);
+    return s != nullptr ? s->out.get() : nullptr;
+}
+
+InputFile& UnitPool::input(int unit) {
+    InputFile* f = input_or_null(unit);
+    if (f == nullptr) run_time_stop("ERROR - File unit " + util::int_text(unit) + " is not open for reading.");
+    return *f;
+}
+
+OutputFile& UnitPool::output(int unit) {
+    OutputFile* f = output_or_null(unit);
+    if (f == nullptr) run_time_stop("ERROR - File unit " + util::int_text(unit) + " is not open for writing.");
+    return *f;
+}
+
+bool UnitPool::connected(int unit) const {
+    const Slot* s = slot(unit);
+    return s != nullptr && (s->in || s->out);
+}
+
+const std::string& UnitPool::name_of(int unit) const {
+    static const std::string none;
+    const Slot* s = slot(unit);
+    return s != nullptr ? s->name : none;
+}
+
+int UnitPool::unit_holding(std::string_view name) const {
+    const std::string key = open_file_key(name);
+    for (int i = 0; i < kSlots; ++i) {
+        const Slot& s = slots_[static_cast<std::size_t>(i)];
+        if ((s.in || s.out) && s.key == key) return kFirstUnit + i;
+    }
+    return 0;
+}
+
+void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<InputFile> file) {
+    Slot* s = slot(unit);
+    if (s == nullptr) return;
+    disconnect(unit);
+    s->name = name;
+    s->key = open_file_key(name);
+    s->in = std::move(file);
+}
+
+void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<OutputFile> file) {
+    Slot* s = slot(unit);
+    if (s == nullptr) return;
+    disconnect(unit);
+    s->name = name;
+    s->key = open_file_key(name);
+    s->out = std::move(file);
+}
+
+bool UnitPool::disconnect(int unit, std::string* why) {
+    Slot* s = slot(unit);
+    if (s == nullptr) return true;
+    bool ok = true;
+    if (s->out) {
+        ok = s->out->close();
+        if (!ok && why) *why = s->out->failure();
+        s->out.reset();
+    }
+    s->in.reset();
+    s->key.clear();
+    return ok;
+}
+
+void UnitPool::close_all() {
+    for (int i = 0; i < kSlots; ++i) disconnect(kFirstUnit + i);
+}
+
+// ---------------------------------------------------------------- opening
+
+void OPENFILE(int& unit, std::string_view type, std::string_view name, int /*ignored*/) {
+    Runtime& rt = runtime();
+    rt.current_file = util::cut(util::rtrim(util::TRIMF(name)), kNameWidth);
+    if (util::all_blank(rt.current_file)) {
+        rt.console.end_line();
+        rt.console.line("Empty filename specified.  Bailing out.  Contact ZKH.");
+        run_time_pause("Press Enter to Close");
+        rt.console.flush();
+        throw RunStop{kStatusStopped};
+    }
+    const int free_unit = rt.units.lowest_free();
+    if (free_unit == 0) run_time_stop("No free file numbers.");
+    unit = free_unit;
+    OPENUNIT(unit, rt.current_file, type);
+    rt.units.set_in_use(free_unit, unit != 0);
+}
+
+void OPENUNIT(int& unit, std::string& name, std::string_view type) {
+    Runtime& rt = runtime();
+    Console& con = rt.console;
+    for (;;) {  // each pass is one attempt with the name as it now stands
+        util::CLEANPATH(name);
+        const std::string shown(util::rtrim(name));
+        con.end_line();
+        con.put("Trying to open file " + shown + "...");
+
+        bool prompt = false;
+        const int holder = rt.units.unit_holding(shown);
+        if (holder != 0 && type != "I ") {
+            con.end_line();
+            con.put(shown + " is already open, close it? ");
+            std::string answer;
+            if (!con.read_line(answer)) input_ended("an answer to the close question");
+            const char c = answer.empty() ? ' ' : answer.front();
+            if (c == 'Y' || c == 'y') {
+                // The unit found is closed; its pool slot keeps its mark.
+                std::string why;
+                if (!rt.units.disconnect(holder, &why)) run_time_stop("  Unable to close file.");
+            } else {
+                prompt = true;
+            }
+        }
+
+        if (!prompt && is_input_code(type)) {
+            if (file_exists(shown)) {
+                std::string why;
+                auto f = InputFile::open(shown, &why);
+                if (!f) cannot_read(shown, why);
+                f->on_replacement([&rt, shown] {
+                    if (rt.replacement_warned) return;
+                    rt.replacement_warned = true;
+                    show_message(1, "WARNING - Characters of \"" + shown +
+                                        "\" that Windows-1252 cannot hold were replaced by \"?\".");
+                });
+                rt.units.connect(unit, shown, std::move(f));
+                con.line("OK.");
+                con.line("Opened File Unit:" + unit_field(unit));
+                return;
+            }
+            con.end_line();
+            con.line("CHECK - \"" + shown + "\" cannot be found");
+            prompt = true;
+        } else if (!prompt && is_output_code(type)) {
+            const bool append = type == "A ";
+            for (;;) {
+                std::string why;
+                auto f = OutputFile::create(shown, append, &why);
+                if (f) {
+                    rt.units.connect(unit, shown, std::move(f));
+                    con.line("OK.  File Unit:" + unit_field(unit));
+                    return;
+                }
+                if (append) {
+                    con.line("FAILED.  No File Unit allocated.");
+                    unit = 0;
+                    return;
+                }
+                con.line("Can't Open");
+                con.line(" ");
+                con.line(" Can't open: " + shown);
+                con.line(" ");
+                con.line(" Another application or user maybe using it,");
+                con.line("    or the file's folder does not exist.");
+                con.line(" If so, close the file or create file path.");
+                if (!PAUSEPROMPT()) input_ended("the output file to become writable");
+            }
+        } else if (!prompt && type == "IO") {
+            std::string why;
+            auto f = InputFile::open(shown, &why);
+            if (!f) cannot_read(shown, why);
+            rt.units.connect(unit, shown, std::move(f));
+            return;
+        } else if (!prompt) {
+            std::string padded(util::cut(shown, kAnswerWidth));
+            padded.resize(kAnswerWidth, ' ');
+            con.line("  Unrecognised file type " + std::string(type) + " file " + padded);
+            return;
+        }
+
+        // Ask for another name; an empty answer tries the same name again.
+        con.end_line();
+        con.put("Check file exists and press enter or enter another file name: ");
+        std::string answer;
+        if (!con.read_line(answer)) input_ended("a file name");
+        answer = std::string(util::cut(answer, kAnswerWidth));
+        if (util::all_blank(answer)) {
+            con.end_line();
+            con.line("No file name entered.  Trying file again...");
+        } else {
+            name = util::rtrim(util::TRIMF(answer));
+        }
+    }
+}
+
+void CLOSER(int unit) {
+    Runtime& rt = runtime();
+    if (unit < UnitPool::kFirstUnit || unit >= UnitPool::kFirstUnit + UnitPool::kSlots) return;
+    if (rt.units.in_use(unit)) {
+        const std::string name = rt.units.name_of(unit);
+        std::string why;
+        const bool ok = rt.units.disconnect(unit, &why);
+        rt.console.line("...Closed File Unit:" + unit_field(unit));
+        rt.units.set_in_use(unit, false);
+        if (!ok) run_time_stop("ERROR - Could not write all of \"" + name + "\": " + why);
+        return;
+    }
+    rt.units.set_in_use(unit, false);
+}
+
+int LENSL(char* text, int length) {
+    int n = length;
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
+    if (n < length) text[n] = '\0';
+    return n;
+}
+
+}  // namespace velmorak::services

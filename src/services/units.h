@@ -1,0 +1,71 @@
+#pragma once
+// File units: the pool of units 901 to 1000 (lowest free first) that owns every
+// file the converter opens, OPENFILE with its console report, the prompt for a
+// missing input and the retry loop for an output that cannot be created, and
+// CLOSER. The pool also keeps the table of open files by normalised path, so
+// that opening a file this program already holds is noticed.
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "services/files.h"
+
+namespace velmorak::services {
+
+class UnitPool {
+public:
+    static constexpr int kFirstUnit = 901;
+    static constexpr int kSlots = 100;
+
+    UnitPool();
+    ~UnitPool();
+    UnitPool(const UnitPool&) = delete;
+    UnitPool& operator=(const UnitPool&) = delete;
+
+    void reset();                 // every slot free (files still open are closed)
+    int lowest_free() const;      // 0 when every slot is in use
+    bool in_use(int unit) const;
+    void set_in_use(int unit, bool used);
+
+    // The file connected to a unit. input()/output() stop the run with an
+    // ERROR when the unit holds no file of that direction (a program fault).
+    InputFile& input(int unit);
+    OutputFile& output(int unit);
+    InputFile* input_or_null(int unit);
+    OutputFile* output_or_null(int unit);
+    bool connected(int unit) const;
+    const std::string& name_of(int unit) const;
+
+    // The unit connected to this file, 0 when none.
+    int unit_holding(std::string_view name) const;
+
+    void connect(int unit, std::string_view name, std::unique_ptr<InputFile> file);
+    void connect(int unit, std::string_view name, std::unique_ptr<OutputFile> file);
+    // Closes the file of a unit; false when an output could not be written completely.
+    bool disconnect(int unit, std::string* why = nullptr);
+    // Closes every connected unit without report (the end of a run or a stop).
+    void close_all();
+
+private:
+    struct Slot {
+        bool in_use = false;
+        std::unique_ptr<InputFile> in;
+        std::unique_ptr<OutputFile> out;
+        std::string name;
+        std::string key;
+    };
+    Slot* slot(int unit);
+    const Slot* slot(int unit) const;
+    std::array<Slot, kSlots> slots_;
+};
+
+// Opens `name` with a file-type code ("I ", "O ", "A ", ...) on the lowest free unit.
+void OPENFILE(int& unit, std::string_view type, std::string_view name, int ignored = 0);
+// The worker behind OPENFILE; a replacement name typed at the prompt is written back.
+void OPENUNIT(int& unit, std::string& name, std::string_view type);
+void CLOSER(int unit);
+// Length without trailing blanks and NULs; writes a NUL after the kept text when there is room.
+int LENSL(char* text, int length);
+
+}  // namespace velmorak::services

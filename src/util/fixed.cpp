@@ -1,0 +1,108 @@
+#include "util/fixed.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace velmorak::util {
+namespace {
+
+void put_stars(std::string& out, int width) { out.append(static_cast<std::size_t>(width > 0 ? width : 0), '*'); }
+
+// Digits of |x| with `decimals` decimals, rounded to nearest, exact halves away
+// from zero. std::to_chars rounds exact halves to even, so a value that lies
+// exactly halfway is nudged first; only dyadic values can be exact halves.
+std::size_t magnitude_digits(char* buf, std::size_t cap, double a, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    const double t = a * scale;
+    if (t < 4503599627370496.0) {  // 2^52: beyond it there is no fraction
+        const double frac = t - std::floor(t);
+        if (std::fabs(frac - 0.5) < 1e-3) {
+            // Decide exactly: the exact expansion of a possible half has at most
+            // decimals + 1 digits after the point, so 30 more digits settle it.
+            char wide[400];
+            const auto r = std::to_chars(wide, wide + sizeof wide, a, std::chars_format::fixed, decimals + 30);
+            if (r.ec == std::errc{}) {
+                const char* dot = static_cast<const char*>(std::memchr(wide, '.', static_cast<std::size_t>(r.ptr - wide)));
+                if (dot != nullptr) {
+                    const char* half = dot + 1 + decimals;
+                    bool exact_half = half < r.ptr && *half == '5';
+                    for (const char* p = half + 1; exact_half && p < r.ptr; ++p) exact_half = *p == '0';
+                    if (exact_half) a = std::nextafter(a, INFINITY);
+                }
+            }
+        }
+    }
+    const auto r = std::to_chars(buf, buf + cap, a, std::chars_format::fixed, decimals);
+    return r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - buf) : 0;
+}
+
+}  // namespace
+
+void put_fixed(std::string& out, double x, int width, int decimals) {
+    if (!std::isfinite(x) || width <= 0 || decimals < 0) {
+        put_stars(out, width);
+        return;
+    }
+    char buf[400];
+    const double a = std::fabs(x);
+    if (a >= 1e300) {
+        put_stars(out, width);
+        return;
+    }
+    std::size_t n = magnitude_digits(buf, sizeof buf, a, decimals);
+    if (n == 0) {
+        put_stars(out, width);
+        return;
+    }
+    if (decimals == 0) buf[n++] = '.';  // Fw.0 still writes its decimal point
+    bool nonzero = false;
+    for (std::size_t i = 0; i < n; ++i) nonzero = nonzero || (buf[i] >= '1' && buf[i] <= '9');
+    const bool negative = std::signbit(x) && nonzero;
+    const char* digits = buf;
+    // The zero before the point is optional: dropped when the field is too narrow.
+    if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && buf[0] == '0' && buf[1] == '.') {
+        ++digits;
+        --n;
+    }
+    const int used = static_cast<int>(n) + (negative ? 1 : 0);
+    if (used > width) {
+        put_stars(out, width);
+        return;
+    }
+    out.append(static_cast<std::size_t>(width - used), ' ');
+    if (negative) out.push_back('-');
+    out.append(digits, n);
+}
+
+void put_int(std::string& out, std::int64_t value, int width) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const int n = static_cast<int>(r.ptr - buf);
+    if (n > width) {
+        put_stars(out, width);
+        return;
+    }
+    out.append(static_cast<std::size_t>(width - n), ' ');
+    out.append(buf, static_cast<std::size_t>(n));
+}
+
+std::string fixed(double x, int width, int decimals) {
+    std::string s;
+    put_fixed(s, x, width, decimals);
+    return s;
+}
+
+std::string fixed_int(std::int64_t value, int width) {
+    std::string s;
+    put_int(s, value, width);
+    return s;
+}
+
+std::string int_text(std::int64_t value) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace velmorak::util

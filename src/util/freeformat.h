@@ -1,0 +1,73 @@
+#pragma once
+// Free-format (list-directed) reading of numbers and texts from one line.
+//
+// Values are separated by blanks or tabs and/or one comma. A double-quoted
+// text keeps its blanks and commas, and a doubled quote inside it stands for
+// one quote (as .mid files write it). An unquoted text ends at the first
+// blank, tab or comma, and at a slash when the reader is asked to stop there
+// (the 12d name line). Two commas with nothing between them give a null value.
+//
+// Numbers are parsed with std::from_chars: a leading "+" is accepted, the
+// exponent may be written with E or D (Fortran double precision), "5." and
+// ".5" are numbers. NaN, infinities and values out of range are bad values.
+// Nothing allocates except the text read into a caller's std::string.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmorak::util {
+
+enum class ReadStatus {
+    ok,     // a value was read
+    end,    // no value: the line ran out (fewer values than required)
+    null,   // an empty field between commas: the target is left unchanged
+    bad,    // a value that is not of the required kind (letters for a number)
+};
+
+// True only for ReadStatus::ok.
+constexpr bool read_ok(ReadStatus s) noexcept { return s == ReadStatus::ok; }
+
+class FreeFormat {
+public:
+    explicit FreeFormat(std::string_view text, bool slash_ends_text = false) noexcept
+        : text_(text), slash_(slash_ends_text) {}
+
+    ReadStatus read(double& value) noexcept;
+    ReadStatus read(float& value) noexcept;
+    ReadStatus read(std::int32_t& value) noexcept;
+    ReadStatus read(std::int64_t& value) noexcept;
+    // A text value: a quoted text gives its contents (doubled quotes undoubled).
+    ReadStatus read_text(std::string& value);
+
+    // Reads several numbers in order; the first status that is not ok is returned.
+    template <typename... T>
+    ReadStatus read_all(T&... values) noexcept {
+        ReadStatus s = ReadStatus::ok;
+        ((s == ReadStatus::ok ? (s = read(values), 0) : 0), ...);
+        return s;
+    }
+
+    // The part of the line not read yet.
+    std::string_view rest() const noexcept { return text_.substr(pos_); }
+    // The raw token of the last value read (for error messages and tests).
+    std::string_view last_token() const noexcept { return token_; }
+
+private:
+    // Finds the next value separator-delimited token; false at the end of the line.
+    ReadStatus next_token() noexcept;
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    bool slash_ = false;
+    bool after_value_ = false;   // a value was read: one comma after it is a separator
+    std::string_view token_;
+    bool quoted_ = false;
+};
+
+// Parses one whole token as a number (no separators allowed inside).
+bool parse_number(std::string_view token, double& value) noexcept;
+bool parse_number(std::string_view token, float& value) noexcept;
+bool parse_number(std::string_view token, std::int32_t& value) noexcept;
+bool parse_number(std::string_view token, std::int64_t& value) noexcept;
+
+}  // namespace velmorak::util
