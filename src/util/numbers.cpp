@@ -21,6 +21,7 @@ constexpr std::size_t kWorkLength = 10000;
 constexpr std::size_t kNameLength = 1000;
 
 constexpr bool is_blank_or_tab(char c) noexcept { return c == ' ' || c == '\t'; }
+constexpr char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 
 std::string left_adjusted_int(std::int64_t i, int ndig) {
