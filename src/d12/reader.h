@@ -55,7 +55,7 @@ bool d12NextLine(std::string& line, int unit, std::size_t width = kLineWidth);
 bool d12ObjectType(int unit, std::string& line, d12Object& object);
 
 // Reads the vertices of the data block d12ObjectType has just found into
-// x[0..count), y, z (design vertex k is index k-1). A 2D block takes its
+// x[0..count), y, z (the file's vertex k is index k-1). A 2D block takes its
 // elevations from object.z; further values on a vertex line are ignored. A
 // closed polyline gets a copy of its first vertex at the end, so the arrays
 // must hold capacity + 1 entries. For a super string the rest of the string is
