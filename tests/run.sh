@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds velmorak and runs every test. On a fresh machine it first installs
+# what the build and the tests need (Debian packages).
+#   bash tests/run.sh                 # build/ (RelWithDebInfo)
+#   BUILD_DIR=b bash tests/run.sh -DVELMORAK_SANITIZE=ON
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+command -v cmake >/dev/null || missing+=(cmake)
+command -v ninja >/dev/null || missing+=(ninja-build)
+command -v g++ >/dev/null || missing+=(g++)
+[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+build_dir=${BUILD_DIR:-build}
+jobs=$(nproc)
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build_dir" -j"$jobs"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+ctest --test-dir "$build_dir" --output-on-failure -j"$jobs"

@@ -1,0 +1,195 @@
+#include "services/files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace velmorak::services {
+namespace {
+
+using testing::TempDir;
+
+std::vector<std::string> all_lines(InputFile& f) {
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (f.read_line(line) == LineStatus::ok) lines.emplace_back(line);
+    return lines;
+}
+
+TEST(InputFile, ReadsLfAndCrlfLinesAlikeAndALastLineWithoutLineEnd) {
+    TempDir dir;
+    auto lf = InputFile::open(dir.write("lf.txt", "a b\n\nlast"));
+    auto crlf = InputFile::open(dir.write("crlf.txt", "a b\r\n\r\nlast"));
+    ASSERT_TRUE(lf && crlf);
+    const std::vector<std::string> want = {"a b", "", "last"};
+    EXPECT_EQ(all_lines(*lf), want);
+    EXPECT_EQ(all_lines(*crlf), want);
+    EXPECT_TRUE(lf->at_eof());
+}
+
+TEST(InputFile, AtEofOnlyAfterTheLastLine) {
+    TempDir dir;
+    auto f = InputFile::open(dir.write("x.txt", "one\ntwo\n"));
+    std::string_view line;
+    EXPECT_FALSE(f->at_eof());
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_FALSE(f->at_eof());
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_TRUE(f->at_eof());
+    EXPECT_EQ(f->read_line(line), LineStatus::eof);
+}
+
+TEST(InputFile, BackStepsToTheLineReadLastAndRewindStartsAgain) {
+    TempDir dir;
+    auto f = InputFile::open(dir.write("x.txt", "one\ntwo\nthree\n"));
+    std::string_view line;
+    f->read_line(line);
+    f->read_line(line);
+    ASSERT_TRUE(f->back());
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_EQ(line, "two");
+    f->rewind();
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_EQ(line, "one");
+}
+
+TEST(InputFile, BackWorksAcrossBufferRefills) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 300000; ++i) text += "line " + std::to_string(i) + "\n";
+    auto f = InputFile::open(dir.write("big.txt", text));
+    std::string_view line;
+    for (int i = 0; i < 300000; ++i) {
+        ASSERT_EQ(f->read_line(line), LineStatus::ok);
+        if (i % 997 == 0) {
+            ASSERT_TRUE(f->back());
+            ASSERT_EQ(f->read_line(line), LineStatus::ok);
+        }
+        ASSERT_EQ(line, "line " + std::to_string(i));
+    }
+    EXPECT_EQ(f->read_line(line), LineStatus::eof);
+}
+
+TEST(InputFile, VeryLongLinesAreCutAndTheNextLineStillReads) {
+    TempDir dir;
+    const std::string huge(3 << 20, 'x');
+    auto f = InputFile::open(dir.write("long.txt", huge + "\nnext\n"));
+    std::string_view line;
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_GE(line.size(), 10000u);
+    EXPECT_LT(line.size(), huge.size());
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_EQ(line, "next");
+}
+
+TEST(InputFile, NulBytesAreData) {
+    TempDir dir;
+    auto f = InputFile::open(dir.write("nul.txt", std::string("a\0b\n", 4)));
+    std::string_view line;
+    ASSERT_EQ(f->read_line(line), LineStatus::ok);
+    EXPECT_EQ(line, std::string_view("a\0b", 3));
+}
+
+std::string utf16(const std::u16string& s, bool big_endian) {
+    std::string out = big_endian ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+    for (char16_t c : s) {
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        if (big_endian) {
+            out += hi;
+            out += lo;
+        } else {
+            out += lo;
+            out += hi;
+        }
+    }
+    return out;
+}
+
+TEST(InputFile, Utf16WithByteOrderMarkIsDecodedToWindows1252) {
+    TempDir dir;
+    const std::u16string text = u"name \u00C9tang \u20AC\r\nnull -999\r\n";
+    for (bool be : {false, true}) {
+        auto f = InputFile::open(dir.write("u16.12da", utf16(text, be)));
+        bool replaced = false;
+        f->on_replacement([&] { replaced = true; });
+        const std::vector<std::string> want = {"name \xC9tang \x80", "null -999"};
+        EXPECT_EQ(all_lines(*f), want);
+        EXPECT_FALSE(replaced);
+    }
+}
+
+TEST(InputFile, CharactersWithoutAWindows1252ByteBecomeQuestionMarksOnce) {
+    TempDir dir;
+    int calls = 0;
+    auto f = InputFile::open(dir.write("u16.txt", utf16(u"a\u4E2Db\u4E2D\n", false)));
+    f->on_replacement([&] { ++calls; });
+    EXPECT_EQ(all_lines(*f), std::vector<std::string>{"a?b?"});
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(InputFile, Utf8ByteOrderMarkIsDecodedAndPlainBytesPassUnchanged) {
+    TempDir dir;
+    auto u8 = InputFile::open(dir.write("u8.txt", "\xEF\xBB\xBFZ \xC3\xA9\n"));
+    EXPECT_EQ(all_lines(*u8), std::vector<std::string>{"Z \xE9"});
+    auto raw = InputFile::open(dir.write("raw.txt", "Z \xC3\xA9\n"));
+    EXPECT_EQ(all_lines(*raw), std::vector<std::string>{"Z \xC3\xA9"});
+}
+
+TEST(InputFile, LargeUtf16FileDecodesAcrossChunks) {
+    TempDir dir;
+    std::u16string text;
+    for (int i = 0; i < 200000; ++i) text += u"12345.678 98765.432 \u00E9\n";
+    auto f = InputFile::open(dir.write("big16.txt", utf16(text, false)));
+    int n = 0;
+    std::string_view line;
+    while (f->read_line(line) == LineStatus::ok) {
+        ASSERT_EQ(line, "12345.678 98765.432 \xE9");
+        ++n;
+    }
+    EXPECT_EQ(n, 200000);
+}
+
+TEST(InputFile, AFolderOrAMissingFileDoesNotOpen) {
+    TempDir dir;
+    std::string why;
+    EXPECT_EQ(InputFile::open(dir.path().string(), &why), nullptr);
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(InputFile::open(dir.file("missing.txt")), nullptr);
+}
+
+TEST(Paths, BackslashIsAFolderSeparatorForTheFileSystem) {
+    TempDir dir;
+    dir.write("sub/x.txt", "x\n");
+    const std::string windows_style = dir.path().string() + "\\sub\\x.txt";
+    EXPECT_TRUE(file_exists(windows_style));
+    EXPECT_TRUE(save_date(windows_style).has_value());
+    EXPECT_NE(InputFile::open(windows_style), nullptr);
+    EXPECT_FALSE(save_date(dir.file("none")).has_value());
+}
+
+TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {
+    TempDir dir;
+    const std::string name = dir.write("out.txt", "old content\n");
+    {
+        auto f = OutputFile::create(name, false);
+        ASSERT_TRUE(f);
+        f->line("one");
+        f->write("two");
+        f->line("");
+    }
+    EXPECT_EQ(dir.read("out.txt"), "one\ntwo\n");
+    {
+        auto f = OutputFile::create(name, true);
+        f->line("three");
+    }
+    EXPECT_EQ(dir.read("out.txt"), "one\ntwo\nthree\n");
+    std::string why;
+    EXPECT_EQ(OutputFile::create(dir.file("no/such/folder/x.txt"), false, &why), nullptr);
+    EXPECT_FALSE(why.empty());
+}
+
+}  // namespace
+}  // namespace velmorak::services

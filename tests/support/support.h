@@ -1,0 +1,62 @@
+#pragma once
+// Shared test support: an in-process run over scripted input and captured
+// output, temporary folders with fixture files, and runs of the built program.
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "services/runtime.h"
+
+namespace velmorak::testing {
+
+// Installs a runtime whose standard input is `input` and whose console output is captured.
+class Capture {
+public:
+    explicit Capture(std::string input = "");
+    std::string out() {
+        rt_.get().console.flush();
+        return out_.str();
+    }
+    services::Runtime& rt() { return rt_.get(); }
+    // Commands typed at pauses are recorded here instead of being run.
+    std::vector<std::string> commands;
+
+private:
+    std::istringstream in_;
+    std::ostringstream out_;
+    services::ScopedRuntime rt_;
+};
+
+// A fresh folder below the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string write(const std::string& name, const std::string& content) const;
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string read_file(const std::filesystem::path& p);
+void write_file(const std::filesystem::path& p, const std::string& content);
+// A fixture below tests/data.
+std::filesystem::path fixture(const std::string& relative);
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;  // standard output and standard error together
+};
+// Runs the built velmorak in `cwd` with `args`, feeding `input` on standard input.
+ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "",
+                       const std::filesystem::path& cwd = {});
+
+}  // namespace velmorak::testing
