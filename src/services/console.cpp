@@ -43,12 +43,12 @@ void Console::flush() {
 
 bool Console::read_line(std::string& answer) {
     flush();
-    open_ = false;  // the user's Enter ends the prompt's line on the terminal
     answer.clear();
     if (!std::getline(in_, answer)) {
         answer.clear();
         return false;
     }
+    open_ = false;  // the user's Enter ended the prompt's line on the terminal
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
     return true;
 }
