@@ -55,27 +55,36 @@ Layer open_layer(std::string_view file1, std::string_view suffix, std::string_vi
     return layer;
 }
 
-// True when an ID, joined to File 1's folder, would name a file outside that
-// folder: an absolute path, a drive or network path (which the join takes
-// whole, dropping the folder), or more ".." steps than folders before them.
-bool leaves_folder(std::string_view id) {
-    if (id.empty()) return false;
-    if (id.front() == '\\' || id.front() == '/') return true;
-    if (id.find(':') != std::string_view::npos || id.find("\\\\") != std::string_view::npos) return true;
-    int depth = 0;
+// The ID as a path below File 1's folder, for joining to that folder: its
+// "." steps and empty steps dropped and each ".." step taken out together with
+// the folder before it, the steps joined by "\". False when the ID would name
+// a file outside the folder: it begins with a separator, it holds a ":" or a
+// doubled backslash (a drive or network path, which the join takes whole,
+// dropping the folder), or its ".." steps climb above the folder. Resolving
+// the steps here also keeps them from the join's own clean-up, which expects
+// "\" throughout and would cut a folder written with "/" away with them.
+bool path_below_folder(std::string_view id, std::string& path) {
+    path.clear();
+    if (id.empty()) return true;
+    if (id.front() == '\\' || id.front() == '/') return false;
+    if (id.find(':') != std::string_view::npos || id.find("\\\\") != std::string_view::npos) return false;
     std::size_t start = 0;
     while (start <= id.size()) {
         std::size_t end = id.find_first_of("\\/", start);
         if (end == std::string_view::npos) end = id.size();
         const std::string_view step = id.substr(start, end - start);
-        if (step == "..") {
-            if (--depth < 0) return true;
-        } else if (!step.empty() && step != ".") {
-            ++depth;
-        }
         start = end + 1;
+        if (step.empty() || step == ".") continue;
+        if (step == "..") {
+            if (path.empty()) return false;
+            const std::size_t cut = path.rfind('\\');
+            path.resize(cut == std::string::npos ? 0 : cut);
+            continue;
+        }
+        if (!path.empty()) path.push_back('\\');
+        path.append(step);
     }
-    return false;
+    return true;
 }
 
 // One data line of a cross-section file: chainage, then elevation.
@@ -132,6 +141,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     mif::miObject shape;
     std::string line;
     line.reserve(kLineWidth);
+    std::string id_path;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
     services::InputFile& in = rt.units.input(in_unit);
@@ -161,14 +171,14 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
         }
         if (!d12ReadVertices(in_unit, object, v.x, v.y, v.z, kVertexCapacity, v.count)) continue;
 
-        if (leaves_folder(id)) {
+        if (!path_below_folder(id, id_path)) {
             con.end_line();
             con.line("ERROR - XS ID \"" + std::string(id) + "\" would write its .csv outside the folder of " +
                      std::string(util::rtrim(file1)) + ".");
             services::STOPRUN();
         }
-        std::string csv_name = util::ADDFOLDER(folder, id);
-        if (util::FILEEXT(id) != ".csv") csv_name += ".csv";
+        std::string csv_name = util::ADDFOLDER(folder, id_path);
+        if (util::FILEEXT(id_path) != ".csv") csv_name += ".csv";
         const std::string csv_id = util::FILENAME(csv_name);
 
         // A cross-section without vertices has no elevations; the null elevation stands in.
