@@ -156,21 +156,6 @@ TEST(MifObjectType, UnreadableCountStopsTheRun) {
               std::string::npos);
 }
 
-TEST(MifClearObject, ZeroesFieldsButKeepsPolygonEnds) {
-    miObject o;
-    o.region = o.reserved = o.center = true;
-    o.section_count = 4;
-    o.polygon_count = 2;
-    o.polygon_ends[0] = 9;
-    o.text_value = "label";
-    miClearObject(o);
-    EXPECT_FALSE(o.region || o.reserved || o.center);
-    EXPECT_EQ(o.section_count, 0);
-    EXPECT_EQ(o.polygon_count, 0);
-    EXPECT_EQ(o.polygon_ends[0], 9);
-    EXPECT_TRUE(o.text_value.empty());
-}
-
 class MifObjectFile : public ::testing::Test {
 protected:
     Capture cap;
