@@ -1,5 +1,6 @@
 #include "util/freeformat.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,6 +10,17 @@ namespace velmorak::util {
 namespace {
 
 constexpr bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
+
+// Character classes of the token scan, one table lookup per character.
+enum : unsigned char { kSpaceClass = 1, kCommaClass = 2, kSlashClass = 4 };
+constexpr auto kCharClass = [] {
+    std::array<unsigned char, 256> t{};
+    t[static_cast<unsigned char>(' ')] = kSpaceClass;
+    t[static_cast<unsigned char>('\t')] = kSpaceClass;
+    t[static_cast<unsigned char>(',')] = kCommaClass;
+    t[static_cast<unsigned char>('/')] = kSlashClass;
+    return t;
+}();
 
 // Drops a leading "+"; false when a second sign follows it ("+-1", "++1").
 bool drop_plus(std::string_view& token) noexcept {
@@ -98,11 +110,8 @@ ReadStatus FreeFormat::next_token() noexcept {
         return ReadStatus::ok;
     }
     const std::size_t start = pos_;
-    while (pos_ < size) {
-        const char d = text_[pos_];
-        if (is_space(d) || d == ',' || (slash_ && d == '/')) break;
-        ++pos_;
-    }
+    const unsigned char stop = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
+    while (pos_ < size && (kCharClass[static_cast<unsigned char>(text_[pos_])] & stop) == 0) ++pos_;
     token_ = text_.substr(start, pos_ - start);
     return ReadStatus::ok;
 }
