@@ -55,13 +55,15 @@ void enter_into_workspace(std::string_view base, int log_unit, int workspace_uni
         if (list.names[static_cast<std::size_t>(i)] == base) return;
     ++list.count;
     if (list.count >= list.limit) {
-        const std::string_view text = "WARNING - Exceeded limit of input layers for MI workspace (.wor may not be complete)";
+        const std::string_view text =
+            "WARNING - Exceeded limit of input layers for MI workspace (.wor may not be complete)";
         services::runtime().console.line(text);
         to_log(log_unit, text);
         list.count = list.limit;
     }
     if (list.count <= 0) return;  // a limit of 0 leaves no room at all
-    if (list.names.size() < static_cast<std::size_t>(list.count)) list.names.resize(static_cast<std::size_t>(list.count));
+    if (list.names.size() < static_cast<std::size_t>(list.count))
+        list.names.resize(static_cast<std::size_t>(list.count));
     list.names[static_cast<std::size_t>(list.count - 1)] = base;
     services::runtime().units.output(workspace_unit).line("Open Table \"" + std::string(base) + "\"");
 }
@@ -213,7 +215,7 @@ void miCopyHeader(int in_unit, int out_unit) {
         if (status != services::LineStatus::ok) {
             rt.console.end_line();
             rt.console.line(status == services::LineStatus::eof ? "ERROR - End of File encountered (miCopyHeader)"
-                                                                 : "ERROR - Reading data (miCopyHeader)");
+                                                                : "ERROR - Reading data (miCopyHeader)");
             services::STOPRUN();
         }
         line = util::cut(line, kMifLineWidth);

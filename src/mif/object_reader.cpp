@@ -63,9 +63,7 @@ void read_vertex(services::InputFile& file, double& x, double& y) {
     check_read(ff.read_all(x, y), line);
 }
 
-float degrees(double dy, double dx) {
-    return static_cast<float>(std::atan2(dy, dx) * (180.0 / std::numbers::pi));
-}
+float degrees(double dy, double dx) { return static_cast<float>(std::atan2(dy, dx) * (180.0 / std::numbers::pi)); }
 
 // Reads the n vertex lines of one polyline section and works out its length,
 // its label point at half the length and the direction of the segment there.
@@ -127,8 +125,7 @@ bool read_region(services::InputFile& file, miObject& object, std::int64_t capac
     n = static_cast<std::int32_t>(total);
 
     if (total < 5) {
-        services::DMESSAGES().line[0] =
-            "WARNING - Insufficient points for Region object in mif file.  Region ignored.";
+        services::DMESSAGES().line[0] = "WARNING - Insufficient points for Region object in mif file.  Region ignored.";
         services::DMESSAGEXY(1, x[0], y[0]);
         return false;
     }
@@ -222,8 +219,7 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
     const std::string_view captured(buffer, taken);
 
     if (captured_starts_with(captured, "COLLECTION")) {
-        services::show_message(
-            1, "ERROR - MIF \"Collection\" objects not supported.  Delete or disaggregate object.");
+        services::show_message(1, "ERROR - MIF \"Collection\" objects not supported.  Delete or disaggregate object.");
         services::STOPRUN();
     }
 
@@ -247,10 +243,9 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
         util::FreeFormat ff(after);
         object.polygon_count = read_count(ff, line);
         if (object.polygon_count > kMaxPolygons) {
-            services::show_message(1,
-                                   "ERROR - Exceeded maximum number of polygons in region below of " +
-                                       util::int_text(kMaxPolygons),
-                                   util::rtrim(line));
+            services::show_message(
+                1, "ERROR - Exceeded maximum number of polygons in region below of " + util::int_text(kMaxPolygons),
+                util::rtrim(line));
             services::STOPRUN();
         }
     }
@@ -268,9 +263,8 @@ bool miReadObject(std::string_view rest, int unit, miObject& object, std::span<d
     direction = 0.0f;
     length = 0.0f;
     // The arrays are never written beyond what the caller gave.
-    const std::int64_t capacity =
-        std::min({static_cast<std::int64_t>(max_vertices), static_cast<std::int64_t>(x.size()),
-                  static_cast<std::int64_t>(y.size())});
+    const std::int64_t capacity = std::min({static_cast<std::int64_t>(max_vertices),
+                                            static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size())});
     services::InputFile& file = services::runtime().units.input(unit);
 
     if (object.point || object.multipoint) {

@@ -86,8 +86,8 @@ std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax
     return line;
 }
 
-void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit,
-                   double& xmin, double& ymin, double& xmax, double& ymax) {
+void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
+                   double& ymin, double& xmax, double& ymax) {
     LogUnitScope log_scope(log_unit);
     services::Runtime& rt = services::runtime();
     services::OutputFile& out = rt.units.output(out_unit);

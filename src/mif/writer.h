@@ -21,8 +21,8 @@ namespace velmorak::mif {
 // line handed back; when it does not exist, a warning and a pause, then the
 // fixed header with a NonEarth CoordSys line built from the bounds passed in.
 // The message log writes to log_unit for the duration of the call.
-void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit,
-                   double& xmin, double& ymin, double& xmax, double& ymax);
+void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
+                   double& ymin, double& xmax, double& ymax);
 
 // Writes one object: the first of point, line, pline, region set in `object`
 // decides the layout (x, y 0-based, n vertices; a point uses vertex 1, a line

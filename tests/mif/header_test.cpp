@@ -122,7 +122,8 @@ TEST(MifOpen, WorkspaceEntriesAndTheirLimit) {
     services::CLOSER(wor);
     EXPECT_EQ(list.count, 1);
     EXPECT_EQ(list.names[0], other.file("y"));
-    EXPECT_EQ(other.read("w.wor"), "Open Table \"" + layer.dir.file("x") + "\"\nOpen Table \"" + other.file("y") + "\"\n");
+    EXPECT_EQ(other.read("w.wor"),
+              "Open Table \"" + layer.dir.file("x") + "\"\nOpen Table \"" + other.file("y") + "\"\n");
     const std::string warning = "WARNING - Exceeded limit of input layers for MI workspace (.wor may not be complete)";
     const std::string out = cap.out();
     const auto first = out.find(warning);
@@ -150,7 +151,8 @@ TEST(MifOpen, ProjectionMismatchWarnsOrStops) {
         Capture cap;
         services::INITSERVICES();
         int mif = 0, mid = 0;
-        miOpen(dir.file("p"), mif, mid, "I ", 0, false, ".tab", false, -1, nullptr, "COORDSYSEARTHPROJECTION2,0", false);
+        miOpen(dir.file("p"), mif, mid, "I ", 0, false, ".tab", false, -1, nullptr, "COORDSYSEARTHPROJECTION2,0",
+               false);
         EXPECT_NE(cap.out().find("WARNING - Projection of .mif file is different to that specified by the MI "
                                  "Projection == command."),
                   std::string::npos);
@@ -170,8 +172,10 @@ TEST(MifOpen, ProjectionMismatchWarnsOrStops) {
 TEST(MifNormaliseProjection, IgnoresCaseBlanksTabsAndQuotes) {
     EXPECT_EQ(miNormaliseProjection("  CoordSys Earth\tProjection 8, 33, \"m\", 153"),
               miNormaliseProjection("COORDSYSEARTHPROJECTION8,33,M,153"));
-    EXPECT_EQ(miNormaliseProjection("  CoordSys Earth\tProjection 8, 33, \"m\", 153"), "COORDSYSEARTHPROJECTION8,33,M,153");
-    EXPECT_NE(miNormaliseProjection("CoordSys Earth Projection 8, 34"), miNormaliseProjection("CoordSys Earth Projection 8, 33"));
+    EXPECT_EQ(miNormaliseProjection("  CoordSys Earth\tProjection 8, 33, \"m\", 153"),
+              "COORDSYSEARTHPROJECTION8,33,M,153");
+    EXPECT_NE(miNormaliseProjection("CoordSys Earth Projection 8, 34"),
+              miNormaliseProjection("CoordSys Earth Projection 8, 33"));
 }
 
 TEST(MifFindCoordSys, FindsTheKeywordInAnyCaseOnlyAtTheLineStart) {

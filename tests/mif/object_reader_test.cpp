@@ -43,8 +43,8 @@ std::vector<Read> walk(int unit, std::int32_t max_vertices = 1000) {
         for (int s = 0; s < sections; ++s) {
             Read r;
             r.keyword = std::string(line.substr(line.find_first_not_of(" \t")));
-            r.ok = miReadObject(rest, unit, object, x, y, max_vertices, r.n, r.label_x, r.label_y, r.direction,
-                                r.length);
+            r.ok =
+                miReadObject(rest, unit, object, x, y, max_vertices, r.n, r.label_x, r.label_y, r.direction, r.length);
             for (std::int32_t k = 0; k < r.n; ++k) {
                 r.xy.push_back(x[static_cast<std::size_t>(k)]);
                 r.xy.push_back(y[static_cast<std::size_t>(k)]);
@@ -156,21 +156,6 @@ TEST(MifObjectType, UnreadableCountStopsTheRun) {
               std::string::npos);
 }
 
-TEST(MifClearObject, ZeroesFieldsButKeepsPolygonEnds) {
-    miObject o;
-    o.region = o.reserved = o.center = true;
-    o.section_count = 4;
-    o.polygon_count = 2;
-    o.polygon_ends[0] = 9;
-    o.text_value = "label";
-    miClearObject(o);
-    EXPECT_FALSE(o.region || o.reserved || o.center);
-    EXPECT_EQ(o.section_count, 0);
-    EXPECT_EQ(o.polygon_count, 0);
-    EXPECT_EQ(o.polygon_ends[0], 9);
-    EXPECT_TRUE(o.text_value.empty());
-}
-
 class MifObjectFile : public ::testing::Test {
 protected:
     Capture cap;
@@ -185,9 +170,8 @@ protected:
 TEST_F(MifObjectFile, EveryObjectLineIsFoundInOrder) {
     std::vector<std::string> keywords;
     for (const Read& r : objects) keywords.push_back(r.keyword.substr(0, r.keyword.find(' ')));
-    const std::vector<std::string> expected = {"pLINE", "Pline", "PLINE", "PLINE", "Point", "line",
-                                               "Region", "Region", "Arc", "Text", "Ellipse", "None",
-                                               "Multipoint", "Rect"};
+    const std::vector<std::string> expected = {"pLINE",  "Pline", "PLINE", "PLINE",   "Point", "line",       "Region",
+                                               "Region", "Arc",   "Text",  "Ellipse", "None",  "Multipoint", "Rect"};
     EXPECT_EQ(keywords, expected);
 }
 

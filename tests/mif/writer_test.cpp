@@ -129,8 +129,9 @@ TEST(MifWriteHeader, ProjectionLineWithBoundsHandsThemBack) {
     miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)   ", "", -1, xmin, ymin, xmax,
                   ymax);
     services::CLOSER(unit);
-    EXPECT_EQ(dir.read("out.mif"), "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
-                                   "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)\n");
+    EXPECT_EQ(dir.read("out.mif"),
+              "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
+              "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)\n");
     EXPECT_EQ(xmin, -1.5);
     EXPECT_EQ(ymin, 2.0);
     EXPECT_EQ(xmax, 300.0);
@@ -143,7 +144,8 @@ TEST(MifWriteHeader, BoundsWithoutTheBlankAreNotRead) {
     services::INITSERVICES();
     const int unit = open_output(dir.file("out.mif"));
     double xmin = 1, ymin = 2, xmax = 3, ymax = 4;
-    miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds(-9999999, -9999999) (9999999, 9999999)", "", -1, xmin, ymin, xmax, ymax);
+    miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds(-9999999, -9999999) (9999999, 9999999)", "", -1, xmin,
+                  ymin, xmax, ymax);
     services::CLOSER(unit);
     EXPECT_NE(dir.read("out.mif").find("Bounds(-9999999, -9999999)"), std::string::npos);
     EXPECT_EQ(xmin, 1.0);
@@ -157,9 +159,9 @@ TEST(MifWriteHeader, UnreadableBoundsStopTheRunAndGoToTheLog) {
     const int unit = open_output(dir.file("out.mif"));
     const int log = open_output(dir.file("run.log"));
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-    EXPECT_THROW(miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds (west, 2) (3, 4)", "", log, xmin, ymin,
-                               xmax, ymax),
-                 services::RunStop);
+    EXPECT_THROW(
+        miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds (west, 2) (3, 4)", "", log, xmin, ymin, xmax, ymax),
+        services::RunStop);
     EXPECT_NE(cap.out().find("ERROR - Could not read XY Bounds in MI Projection Line.\n"), std::string::npos);
     EXPECT_EQ(services::DMESSAGES().log_unit, 0);  // restored on the way out
     services::CLOSER(log);
