@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace velmorak::util {
@@ -63,6 +64,54 @@ std::size_t magnitude_digits(char* buf, std::size_t cap, double a, int decimals)
     return r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - buf) : 0;
 }
 
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+constexpr std::uint64_t kPow10Int[] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL,
+                                       10000000000000000ULL,
+                                       100000000000000000ULL,
+                                       1000000000000000000ULL};
+
+// The common case of every coordinate and elevation, without the general
+// formatter: a * 10^decimals is rounded to an integer and printed as digits.
+// The product carries one rounding error of at most one unit in its last place,
+// which only matters when it lies that close to a half; such values (and
+// products too large for exact integers) take the exact path instead.
+std::size_t fast_digits(char* buf, double a, int decimals) {
+    if (decimals > 18) return 0;
+    const double t = a * kPow10[decimals];
+    if (!(t < 4503599627370496.0)) return 0;  // 2^52: no fraction left to round
+    const double whole = std::floor(t);
+    const double frac = t - whole;
+    if (std::fabs(frac - 0.5) <= t * 4.5e-16 + 1e-300) return 0;
+    const std::uint64_t m = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    const std::uint64_t scale = kPow10Int[decimals];
+    char* p = std::to_chars(buf, buf + 24, m / scale).ptr;
+    *p++ = '.';
+    std::uint64_t rest = m % scale;
+    for (int i = decimals - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    }
+    p += decimals;
+    // Fw.0 keeps its point and the caller adds it: give the digits alone.
+    return static_cast<std::size_t>(p - buf) - (decimals == 0 ? 1 : 0);
+}
+
 }  // namespace
 
 void put_fixed(std::string& out, double x, int width, int decimals) {
@@ -76,7 +125,8 @@ void put_fixed(std::string& out, double x, int width, int decimals) {
         put_stars(out, width);
         return;
     }
-    std::size_t n = magnitude_digits(buf, sizeof buf, a, decimals);
+    std::size_t n = fast_digits(buf, a, decimals);
+    if (n == 0) n = magnitude_digits(buf, sizeof buf, a, decimals);
     if (n == 0) {
         put_stars(out, width);
         return;
