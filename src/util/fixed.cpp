@@ -66,50 +66,57 @@ std::size_t magnitude_digits(char* buf, std::size_t cap, double a, int decimals)
 
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-constexpr std::uint64_t kPow10Int[] = {1ULL,
-                                       10ULL,
-                                       100ULL,
-                                       1000ULL,
-                                       10000ULL,
-                                       100000ULL,
-                                       1000000ULL,
-                                       10000000ULL,
-                                       100000000ULL,
-                                       1000000000ULL,
-                                       10000000000ULL,
-                                       100000000000ULL,
-                                       1000000000000ULL,
-                                       10000000000000ULL,
-                                       100000000000000ULL,
-                                       1000000000000000ULL,
-                                       10000000000000000ULL,
-                                       100000000000000000ULL,
-                                       1000000000000000000ULL};
 
 // The common case of every coordinate and elevation, without the general
-// formatter: a * 10^decimals is rounded to an integer and printed as digits.
-// The product carries one rounding error of at most one unit in its last place,
-// which only matters when it lies that close to a half; such values (and
-// products too large for exact integers) take the exact path instead.
-std::size_t fast_digits(char* buf, double a, int decimals) {
-    if (decimals > 18) return 0;
+// formatter: a * 10^decimals rounded to an integer. The product carries one
+// rounding error of at most one unit in its last place, which only matters when
+// it lies that close to a half; such values (and products too large for exact
+// integers) take the exact path instead.
+bool fast_round(double a, int decimals, std::uint64_t& m) {
+    if (decimals > 18) return false;
     const double t = a * kPow10[decimals];
-    if (!(t < 4503599627370496.0)) return 0;  // 2^52: no fraction left to round
+    if (!(t < 4503599627370496.0)) return false;  // 2^52: no fraction left to round
     const double whole = std::floor(t);
     const double frac = t - whole;
-    if (std::fabs(frac - 0.5) <= t * 4.5e-16 + 1e-300) return 0;
-    const std::uint64_t m = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-    const std::uint64_t scale = kPow10Int[decimals];
-    char* p = std::to_chars(buf, buf + 24, m / scale).ptr;
-    *p++ = '.';
-    std::uint64_t rest = m % scale;
-    for (int i = decimals - 1; i >= 0; --i) {
-        p[i] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
+    if (std::fabs(frac - 0.5) <= t * 4.5e-16 + 1e-300) return false;
+    m = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    return true;
+}
+
+// Writes the text of m / 10^decimals right-aligned, ending at `end`, with a zero
+// before the point; returns its start.
+char* rounded_text(char* end, std::uint64_t m, int decimals) {
+    char* p = end;
+    if (decimals == 0) *--p = '.';
+    int written = 0;
+    do {
+        *--p = static_cast<char>('0' + m % 10);
+        m /= 10;
+        if (++written == decimals) *--p = '.';
+    } while (m != 0 || written <= decimals);
+    return p;
+}
+
+// Appends the field: the text right-aligned after an optional minus sign, the
+// zero before the point dropped when only that makes it fit, asterisks otherwise.
+void append_field(std::string& out, const char* text, std::size_t n, bool negative, int width) {
+    if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && text[0] == '0' && text[1] == '.') {
+        ++text;
+        --n;
     }
-    p += decimals;
-    // Fw.0 keeps its point and the caller adds it: give the digits alone.
-    return static_cast<std::size_t>(p - buf) - (decimals == 0 ? 1 : 0);
+    const int used = static_cast<int>(n) + (negative ? 1 : 0);
+    if (used > width) {
+        put_stars(out, width);
+        return;
+    }
+    const std::size_t old = out.size();
+    out.resize(old + static_cast<std::size_t>(width));
+    char* o = out.data() + old;
+    const std::size_t pad = static_cast<std::size_t>(width - used);
+    std::memset(o, ' ', pad);
+    o += pad;
+    if (negative) *o++ = '-';
+    std::memcpy(o, text, n);
 }
 
 }  // namespace
@@ -119,14 +126,17 @@ void put_fixed(std::string& out, double x, int width, int decimals) {
         put_stars(out, width);
         return;
     }
-    char buf[400];
     const double a = std::fabs(x);
-    if (a >= 1e300) {
-        put_stars(out, width);
+    std::uint64_t m = 0;
+    if (fast_round(a, decimals, m)) {
+        char tmp[48];
+        char* end = tmp + sizeof tmp;
+        const char* text = rounded_text(end, m, decimals);
+        append_field(out, text, static_cast<std::size_t>(end - text), std::signbit(x) && m != 0, width);
         return;
     }
-    std::size_t n = fast_digits(buf, a, decimals);
-    if (n == 0) n = magnitude_digits(buf, sizeof buf, a, decimals);
+    char buf[400];
+    std::size_t n = a < 1e300 ? magnitude_digits(buf, sizeof buf, a, decimals) : 0;
     if (n == 0) {
         put_stars(out, width);
         return;
@@ -134,21 +144,7 @@ void put_fixed(std::string& out, double x, int width, int decimals) {
     if (decimals == 0) buf[n++] = '.';  // Fw.0 still writes its decimal point
     bool nonzero = false;
     for (std::size_t i = 0; i < n; ++i) nonzero = nonzero || (buf[i] >= '1' && buf[i] <= '9');
-    const bool negative = std::signbit(x) && nonzero;
-    const char* digits = buf;
-    // The zero before the point is optional: dropped when the field is too narrow.
-    if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && buf[0] == '0' && buf[1] == '.') {
-        ++digits;
-        --n;
-    }
-    const int used = static_cast<int>(n) + (negative ? 1 : 0);
-    if (used > width) {
-        put_stars(out, width);
-        return;
-    }
-    out.append(static_cast<std::size_t>(width - used), ' ');
-    if (negative) out.push_back('-');
-    out.append(digits, n);
+    append_field(out, buf, n, std::signbit(x) && nonzero, width);
 }
 
 void put_int(std::string& out, std::int64_t value, int width) {
