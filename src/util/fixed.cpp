@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace velmorak::util {
 namespace {
@@ -83,18 +84,70 @@ bool fast_round(double a, int decimals, std::uint64_t& m) {
     return true;
 }
 
-// Writes the text of m / 10^decimals right-aligned, ending at `end`, with a zero
-// before the point; returns its start.
-char* rounded_text(char* end, std::uint64_t m, int decimals) {
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes exactly `count` digits of v (v < 10^count) ending at `end`.
+char* put_digits(char* end, std::uint64_t v, int count) {
     char* p = end;
-    if (decimals == 0) *--p = '.';
-    int written = 0;
-    do {
-        *--p = static_cast<char>('0' + m % 10);
-        m /= 10;
-        if (++written == decimals) *--p = '.';
-    } while (m != 0 || written <= decimals);
+    for (; count >= 2; count -= 2) {
+        const auto r = static_cast<std::size_t>(v % 100);
+        v /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * r, 2);
+    }
+    if (count == 1) *--p = static_cast<char>('0' + v);
     return p;
+}
+
+// Writes the digits of v, at least one, ending at `end`.
+char* put_whole(char* end, std::uint64_t v) {
+    char* p = end;
+    while (v >= 100) {
+        const auto r = static_cast<std::size_t>(v % 100);
+        v /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * r, 2);
+    }
+    if (v >= 10) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * v, 2);
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    return p;
+}
+
+// m / 10^D and its remainder by a constant, so the compiler multiplies instead of dividing.
+template <int D>
+char* split_text(char* end, std::uint64_t m) {
+    constexpr std::uint64_t scale = [] {
+        std::uint64_t s = 1;
+        for (int i = 0; i < D; ++i) s *= 10;
+        return s;
+    }();
+    char* p = put_digits(end, m % scale, D);
+    *--p = '.';
+    return put_whole(p, m / scale);
+}
+
+template <int... D>
+char* split_text_by(char* end, std::uint64_t m, int decimals, std::integer_sequence<int, D...>) {
+    char* result = nullptr;
+    ((decimals == D + 1 ? (result = split_text<D + 1>(end, m), true) : false) || ...);
+    return result;
+}
+
+// Writes the text of m / 10^decimals ending at `end`, with a zero before the
+// point; returns its start.
+char* rounded_text(char* end, std::uint64_t m, int decimals) {
+    if (decimals == 0) {
+        *--end = '.';
+        return put_whole(end, m);
+    }
+    return split_text_by(end, m, decimals, std::make_integer_sequence<int, 18>{});
 }
 
 // Appends the field: the text right-aligned after an optional minus sign, the
