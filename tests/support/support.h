@@ -54,9 +54,11 @@ std::filesystem::path fixture(const std::string& relative);
 struct ProgramRun {
     int status = -1;
     std::string out;  // standard output and standard error together
+    bool timed_out = false;  // killed after the time limit: the run hung
 };
-// Runs the built velmorak in `cwd` with `args`, feeding `input` on standard input.
+// Runs the built velmorak in `cwd` with `args`, feeding `input` on standard
+// input; a run still going after `limit_seconds` is killed and reported as timed out.
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "",
-                       const std::filesystem::path& cwd = {});
+                       const std::filesystem::path& cwd = {}, int limit_seconds = 300);
 
 }  // namespace velmorak::testing
