@@ -148,17 +148,27 @@ InputFile::~InputFile() {
 
 std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* why) {
     const std::string path = native_string(name);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a named pipe would hold the run until some other
+    // program wrote to it; it is refused below like anything else that is not
+    // a plain file, since the readers rewind and re-read their inputs.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (why) *why = errno_text(errno);
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
-        if (why) *why = errno_text(EISDIR);
+        if (why) *why = errno_text(err);
         return nullptr;
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (why) *why = S_ISDIR(st.st_mode) ? errno_text(EISDIR) : std::string("Not a regular file");
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::unique_ptr<InputFile> f(new InputFile(fd));
     f->start();
     return f;
@@ -364,12 +374,15 @@ std::string InputFile::decode_for_test(std::string_view raw, bool* replaced) {
 
 std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why) {
     const std::string path = native_string(name);
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    // A named pipe nobody reads would hold the run in open() without O_NONBLOCK;
+    // with it such a pipe fails like any output that cannot be created.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
         if (why) *why = errno_text(errno);
         return nullptr;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::unique_ptr<OutputFile> f(new OutputFile(fd));
     f->buf_.reserve(kFlushAt + 4096);
     return f;

@@ -39,7 +39,9 @@ enum class LineStatus { ok, eof, error };
 
 class InputFile {
 public:
-    // Opens for shared reading; nullptr (and errno-style text in `why`) on failure.
+    // Opens a plain file for shared reading; nullptr (and errno-style text in
+    // `why`) on failure. A folder, a named pipe or a device is refused: the
+    // readers rewind their files, and a pipe or device may never end.
     static std::unique_ptr<InputFile> open(std::string_view name, std::string* why = nullptr);
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -86,7 +88,8 @@ private:
 
 class OutputFile {
 public:
-    // Creates or empties the file (or appends to it); nullptr with the reason on failure.
+    // Creates or empties the file (or appends to it); nullptr with the reason on
+    // failure, also at once for a named pipe that no program reads.
     static std::unique_ptr<OutputFile> create(std::string_view name, bool append, std::string* why = nullptr);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
