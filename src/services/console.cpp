@@ -7,7 +7,28 @@
 namespace velmorak::services {
 namespace {
 constexpr std::size_t kFlushAt = 1 << 16;
+
+bool is_control(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && c != '\t' && c != '\n') || b == 0x7F;
 }
+
+// Lines echoed from input files may hold control characters (the NULs of a
+// failed copy, a stray CR, an escape sequence). Written as they are, the
+// terminal would hide them or act on them, and an "Erroneous line" would look
+// sound; they are shown in caret notation instead (NUL as ^@, CR as ^M).
+void append_visible(std::string& out, std::string_view text) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!is_control(text[i])) continue;
+        out.append(text.substr(from, i - from));
+        out.push_back('^');
+        out.push_back(text[i] == 0x7F ? '?' : static_cast<char>(text[i] + 0x40));
+        from = i + 1;
+    }
+    out.append(text.substr(from));
+}
+}  // namespace
 
 Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
@@ -18,7 +39,7 @@ void Console::put(std::string_view text) {
         open_ = true;
         return;
     }
-    pending_.append(text);
+    append_visible(pending_, text);
     open_ = true;
     if (pending_.size() >= kFlushAt) flush();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 #include "services/runtime.h"
 #include "support/support.h"
@@ -32,6 +33,14 @@ TEST(Console, AWholeLineContinuesAnOpenLine) {
     con.line("OK.");
     EXPECT_FALSE(con.line_open());
     EXPECT_EQ(cap.out(), "Trying to open file a.mif...OK.\n");
+}
+
+TEST(Console, ControlCharactersOfEchoedInputAreShownInCaretNotation) {
+    Capture cap;
+    Console& con = cap.rt().console;
+    con.line(std::string("1 1") + '\0' + " 2\x1b[31m\r\x7f");
+    con.line("a\tb");
+    EXPECT_EQ(cap.out(), "1 1^@ 2^[[31m^M^?\na\tb\n");
 }
 
 TEST(Console, ReadLineDropsTheCarriageReturnAndReportsTheEndOfInput) {
