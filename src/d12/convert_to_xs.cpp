@@ -172,6 +172,12 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
         }
         if (!d12ReadVertices(in_unit, object, v.x, v.y, v.z, kVertexCapacity, v.count)) continue;
 
+        if (id.find('\0') != std::string_view::npos) {
+            // The system would take the name only up to the NUL and write some other file.
+            con.end_line();
+            con.line("ERROR - XS ID \"" + std::string(id) + "\" holds a NUL character, which no file name can hold.");
+            services::STOPRUN();
+        }
         if (!path_below_folder(id, id_path)) {
             con.end_line();
             con.line("ERROR - XS ID \"" + std::string(id) + "\" would write its .csv outside the folder of " +

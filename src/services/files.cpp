@@ -23,6 +23,10 @@ std::string native_string(std::string_view name) {
 
 std::string errno_text(int err) { return std::generic_category().message(err); }
 
+// The system takes a name up to its first NUL: a name holding one would reach
+// some other file, so it names none.
+bool has_nul(std::string_view name) { return name.find('\0') != std::string_view::npos; }
+
 // Windows-1252 bytes 0x80..0x9F for the Unicode characters they stand for.
 struct Cp1252 {
     char32_t code;
@@ -115,12 +119,12 @@ std::filesystem::path native_path(std::string_view name) { return std::filesyste
 
 bool file_exists(std::string_view name) {
     struct stat st {};
-    return ::stat(native_string(name).c_str(), &st) == 0;
+    return !has_nul(name) && ::stat(native_string(name).c_str(), &st) == 0;
 }
 
 std::optional<std::int64_t> save_date(std::string_view name) {
     struct stat st {};
-    if (::stat(native_string(name).c_str(), &st) != 0) return std::nullopt;
+    if (has_nul(name) || ::stat(native_string(name).c_str(), &st) != 0) return std::nullopt;
     return static_cast<std::int64_t>(st.st_mtime);
 }
 
@@ -134,6 +138,7 @@ std::string open_file_key(std::string_view name) {
 bool same_file(std::string_view a, std::string_view b) {
     if (open_file_key(a) == open_file_key(b)) return true;
     struct stat sa {}, sb {};
+    if (has_nul(a) || has_nul(b)) return false;
     if (::stat(native_string(a).c_str(), &sa) != 0 || ::stat(native_string(b).c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -147,6 +152,10 @@ InputFile::~InputFile() {
 }
 
 std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* why) {
+    if (has_nul(name)) {
+        if (why) *why = errno_text(EINVAL);
+        return nullptr;
+    }
     const std::string path = native_string(name);
     // Without O_NONBLOCK a named pipe would hold the run until some other
     // program wrote to it; it is refused below like anything else that is not
@@ -373,6 +382,10 @@ std::string InputFile::decode_for_test(std::string_view raw, bool* replaced) {
 // ---------------------------------------------------------------- output
 
 std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why) {
+    if (has_nul(name)) {
+        if (why) *why = errno_text(EINVAL);
+        return nullptr;
+    }
     const std::string path = native_string(name);
     // A named pipe nobody reads would hold the run in open() without O_NONBLOCK;
     // with it such a pipe fails like any output that cannot be created.

@@ -3,8 +3,10 @@
 //
 // Names come from users and from other programs of the suite, often written
 // on Windows: a backslash in a name is a folder separator whenever the file
-// system is asked (open, exists, save date). Readers take LF and CRLF line
-// ends (a trailing CR is not data); writers write "\n".
+// system is asked (open, exists, save date). A name holding a NUL names no
+// file: the system would read it only up to the NUL and reach another one.
+// Readers take LF and CRLF line ends (a trailing CR is not data); writers
+// write "\n".
 //
 // InputFile streams a file through one large buffer and hands out each line
 // as a view into it, with no allocation per line. It remembers where the last

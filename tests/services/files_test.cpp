@@ -170,6 +170,19 @@ TEST(Paths, BackslashIsAFolderSeparatorForTheFileSystem) {
     EXPECT_FALSE(save_date(dir.file("none")).has_value());
 }
 
+TEST(Paths, ANameHoldingANulNamesNoFile) {
+    TempDir dir;
+    const std::string a = dir.write("a", "kept\n");
+    const std::string with_nul = a + std::string(1, '\0') + "b.csv";
+    EXPECT_FALSE(file_exists(with_nul));
+    EXPECT_FALSE(save_date(with_nul).has_value());
+    EXPECT_EQ(InputFile::open(with_nul), nullptr);
+    std::string why;
+    EXPECT_EQ(OutputFile::create(with_nul, false, &why), nullptr);
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(dir.read("a"), "kept\n");
+}
+
 TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {
     TempDir dir;
     const std::string name = dir.write("out.txt", "old content\n");
