@@ -1,12 +1,22 @@
 #include "mif/mid_reader.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "services/runtime.h"
 #include "services/units.h"
 
 namespace velmorak::mif {
 namespace {
+
+// The readers see a row up to 1000 characters. A stray quote in a hand-edited
+// file leaves a text open to the end of the file; the row still runs that far,
+// but only its start is kept, so the rest of the file is not gathered in memory.
+constexpr std::size_t kRowKept = 10000;
+
+void append_kept(std::string& row, std::string_view text) {
+    if (row.size() < kRowKept) row.append(text.substr(0, kRowKept - row.size()));
+}
 
 // True when the text leaves a double quote open, given whether one was open before it.
 bool quote_open_after(std::string_view text, bool open) {
@@ -20,14 +30,14 @@ services::LineStatus read_mid_row(services::InputFile& file, std::string& row) {
     std::string_view line;
     services::LineStatus status = file.read_line(line);
     if (status != services::LineStatus::ok) return status;
-    row.append(line);
+    append_kept(row, line);
     bool open = quote_open_after(line, false);
     while (open) {
         status = file.read_line(line);
         if (status == services::LineStatus::eof) break;  // the file ended inside the text
         if (status == services::LineStatus::error) return status;
-        row.push_back('\n');
-        row.append(line);
+        append_kept(row, "\n");
+        append_kept(row, line);
         open = quote_open_after(line, open);
     }
     return services::LineStatus::ok;

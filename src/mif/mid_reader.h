@@ -4,7 +4,8 @@
 // fields that way): while a quote is open the row goes on with the next line,
 // the line end kept inside the row as "\n". A doubled quote inside a quoted
 // text opens and closes again, so it needs no special case. A file that ends
-// inside an open quote ends the row there.
+// inside an open quote ends the row there. Only the first 10000 characters of
+// a row are kept.
 #include <string>
 
 #include "services/files.h"

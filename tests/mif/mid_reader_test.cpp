@@ -50,6 +50,18 @@ TEST(MidRow, FirstValueOfAMultiLineRowReadsWhole) {
     EXPECT_EQ(value, 3);
 }
 
+TEST(MidRow, AStrayQuoteRunsTheRowToTheEndOfTheFileKeepingOnlyItsStart) {
+    TempDir dir;
+    Capture cap;
+    services::INITSERVICES();
+    std::string rest;
+    for (int i = 0; i < 5000; ++i) rest += "\"Road " + std::to_string(i) + "\",12.5\n";
+    const auto rows = rows_of(dir.write("stray.mid", "\"Road 1,12.5\n" + rest));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].size(), 10000u);
+    EXPECT_TRUE(rows[0].starts_with("\"Road 1,12.5\n\"Road 0\",12.5\n")) << rows[0].substr(0, 40);
+}
+
 TEST(MidRow, CrlfRowsReadLikeLfRows) {
     TempDir dir;
     Capture cap;
