@@ -9,26 +9,52 @@ namespace {
 
 void put_stars(std::string& out, int width) { out.append(static_cast<std::size_t>(width > 0 ? width : 0), '*'); }
 
+// True when a * 10^decimals may lie exactly halfway between two integers.
+// Below 2^52 the product keeps its fraction exactly at a half, so a cheap look
+// at it rules most values out. From 2^52 on the product has lost its fraction,
+// yet a still holds a half when its last bit is worth 2^-(decimals+1) or less
+// (a below 2^(52-decimals)); those rare large values are decided exactly.
+bool may_be_half(double a, int decimals) {
+    constexpr double two52 = 4503599627370496.0;
+    const double t = a * std::pow(10.0, decimals);
+    if (t < two52) return std::fabs(t - std::floor(t) - 0.5) < 1e-3;
+    return decimals > 0 && decimals < 52 && a < std::ldexp(1.0, 52 - decimals);
+}
+
 // Digits of |x| with `decimals` decimals, rounded to nearest, exact halves away
-// from zero. std::to_chars rounds exact halves to even, so a value that lies
-// exactly halfway is nudged first; only dyadic values can be exact halves.
+// from zero. std::to_chars rounds exact halves to even, so a value that may lie
+// exactly halfway is first written with 30 more decimals: the exact expansion
+// of a half has decimals + 1 digits after the point, and any other double near
+// it differs within those 30. An exact half is then cut and rounded up in the
+// text itself (only dyadic values can be exact halves).
 std::size_t magnitude_digits(char* buf, std::size_t cap, double a, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    const double t = a * scale;
-    if (t < 4503599627370496.0) {  // 2^52: beyond it there is no fraction
-        const double frac = t - std::floor(t);
-        if (std::fabs(frac - 0.5) < 1e-3) {
-            // Decide exactly: the exact expansion of a possible half has at most
-            // decimals + 1 digits after the point, so 30 more digits settle it.
-            char wide[400];
-            const auto r = std::to_chars(wide, wide + sizeof wide, a, std::chars_format::fixed, decimals + 30);
-            if (r.ec == std::errc{}) {
-                const char* dot = static_cast<const char*>(std::memchr(wide, '.', static_cast<std::size_t>(r.ptr - wide)));
-                if (dot != nullptr) {
-                    const char* half = dot + 1 + decimals;
-                    bool exact_half = half < r.ptr && *half == '5';
-                    for (const char* p = half + 1; exact_half && p < r.ptr; ++p) exact_half = *p == '0';
-                    if (exact_half) a = std::nextafter(a, INFINITY);
+    if (may_be_half(a, decimals)) {
+        char wide[400];
+        const auto r = std::to_chars(wide, wide + sizeof wide, a, std::chars_format::fixed, decimals + 30);
+        if (r.ec == std::errc{}) {
+            const char* dot = static_cast<const char*>(std::memchr(wide, '.', static_cast<std::size_t>(r.ptr - wide)));
+            if (dot != nullptr) {
+                const char* half = dot + 1 + decimals;
+                bool exact_half = half < r.ptr && *half == '5';
+                for (const char* p = half + 1; exact_half && p < r.ptr; ++p) exact_half = *p == '0';
+                if (exact_half) {
+                    // Keep the point only when there are decimals, as to_chars would.
+                    const std::size_t kept = static_cast<std::size_t>((decimals > 0 ? half : dot) - wide);
+                    if (kept + 1 > cap) return 0;
+                    std::memcpy(buf + 1, wide, kept);
+                    std::size_t p = kept;
+                    for (; p >= 1; --p) {
+                        if (buf[p] == '.') continue;
+                        if (buf[p] != '9') break;
+                        buf[p] = '0';
+                    }
+                    if (p >= 1) {
+                        ++buf[p];
+                        std::memmove(buf, buf + 1, kept);
+                        return kept;
+                    }
+                    buf[0] = '1';  // the carry ran through every digit: 9.95 -> 10.0
+                    return kept + 1;
                 }
             }
         }

@@ -11,8 +11,15 @@ constexpr bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
 // Copies a numeric token into a small buffer the way from_chars wants it:
 // no leading "+", and a Fortran "D" exponent turned into "e".
+// Drops a leading "+"; false when a second sign follows it ("+-1", "++1").
+bool drop_plus(std::string_view& token) noexcept {
+    if (token.empty() || token.front() != '+') return true;
+    token.remove_prefix(1);
+    return token.empty() || (token.front() != '+' && token.front() != '-');
+}
+
 bool prepare_number(std::string_view token, char (&buf)[80], std::size_t& n) noexcept {
-    if (!token.empty() && token.front() == '+') token.remove_prefix(1);
+    if (!drop_plus(token)) return false;
     if (token.empty() || token.size() >= sizeof buf) return false;
     // from_chars would also take "inf" and "nan": a coordinate or elevation never is one.
     const char first = token.front() == '-' && token.size() > 1 ? token[1] : token.front();
@@ -39,8 +46,7 @@ bool parse_real(std::string_view token, F& value) noexcept {
 
 template <typename I>
 bool parse_integer(std::string_view token, I& value) noexcept {
-    if (!token.empty() && token.front() == '+') token.remove_prefix(1);
-    if (token.empty() || token.front() == '+') return false;
+    if (!drop_plus(token) || token.empty()) return false;
     I v{};
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
     if (ec != std::errc{} || ptr != token.data() + token.size()) return false;

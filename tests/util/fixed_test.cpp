@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
 namespace velmorak::util {
 namespace {
@@ -44,6 +45,42 @@ TEST(PutFixed, ExactHalvesRoundAwayFromZero) {
     // 2.675 is stored just below the half: it rounds down, as the exact value says.
     EXPECT_EQ(fixed(2.675, 6, 2), "  2.67");
     EXPECT_EQ(fixed(1.0000005, 10, 6), "  1.000001");  // stored above the half
+}
+
+TEST(PutFixed, ExactHalvesOfLargeValuesRoundAwayFromZero) {
+    // Here the value times 10^decimals is beyond 2^52, so the product shows no fraction.
+    EXPECT_EQ(fixed(5000000000.0078125, 20, 6), "   5000000000.007813");
+    EXPECT_EQ(fixed(562949953421311.25, 20, 1), "   562949953421311.3");
+    EXPECT_EQ(fixed(-562949953421311.25, 20, 1), "  -562949953421311.3");
+    // The last bit is worth 0.25 here: stepping to the next double would land on .5.
+    EXPECT_EQ(fixed(1125899906842624.25, 20, 1), "  1125899906842624.3");
+    EXPECT_EQ(fixed(1125899906842624.75, 20, 1), "  1125899906842624.8");
+    EXPECT_EQ(fixed(1000000000000000.5, 20, 0), "   1000000000000001.");
+}
+
+TEST(PutFixed, RoundingCarryCanWidenTheNumber) {
+    EXPECT_EQ(fixed(9.5, 4, 0), " 10.");
+    EXPECT_EQ(fixed(-99.5, 5, 0), "-100.");
+    EXPECT_EQ(fixed(99.5, 3, 0), "***");
+    EXPECT_EQ(fixed(9.996, 5, 2), "10.00");
+    EXPECT_EQ(fixed(9.996, 4, 2), "****");
+    EXPECT_EQ(fixed(0.9921875, 10, 6), "  0.992188");
+}
+
+TEST(PutFixed, AppendsToTheCallersBuffer) {
+    std::string out = "x=";
+    put_fixed(out, 1.25, 6, 2);
+    put_int(out, 7, 3);
+    EXPECT_EQ(out, "x=  1.25  7");
+}
+
+TEST(PutFixed, DegenerateLayouts) {
+    EXPECT_EQ(fixed(1.0, 0, 2), "");
+    EXPECT_EQ(fixed(1.0, 5, -1), "*****");
+    EXPECT_EQ(fixed(1.0, 10, 400), "**********");  // far more decimals than any buffer holds
+    EXPECT_EQ(fixed(1e300, 8, 0), "********");
+    EXPECT_EQ(fixed_int(-10, 2), "**");
+    EXPECT_EQ(fixed_int(5, 0), "");
 }
 
 TEST(PutFixed, ZeroDecimalsKeepThePoint) {

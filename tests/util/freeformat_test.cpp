@@ -1,0 +1,240 @@
+#include "util/freeformat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace velmorak::util {
+
+// Failures name the status instead of dumping its bytes.
+static void PrintTo(ReadStatus s, std::ostream* os) {
+    static const char* const kNames[] = {"ok", "end", "null", "bad"};
+    *os << kNames[static_cast<int>(s)];
+}
+
+namespace {
+
+TEST(FreeFormatText, QuotedTextKeepsBlanksAndCommas) {
+    FreeFormat ff(R"("Main, Drain 2" next)");
+    std::string s;
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "Main, Drain 2");
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "next");
+}
+
+TEST(FreeFormatText, DoubledQuoteInsideQuotesIsOneQuote) {
+    FreeFormat ff(R"("a ""big"" pipe","""",x)");
+    std::string s;
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, R"(a "big" pipe)");
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, R"(")");
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "x");
+}
+
+TEST(FreeFormatText, EmptyQuotedTextIsAValue) {
+    FreeFormat ff(R"("",7)");
+    std::string s = "old";
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "");
+    std::int32_t i = 0;
+    ASSERT_EQ(ff.read(i), ReadStatus::ok);
+    EXPECT_EQ(i, 7);
+}
+
+TEST(FreeFormatText, UnquotedTextEndsAtBlankTabOrComma) {
+    FreeFormat ff("ab cd\tef,gh");
+    std::string s;
+    for (const char* want : {"ab", "cd", "ef", "gh"}) {
+        ASSERT_EQ(ff.read_text(s), ReadStatus::ok) << want;
+        EXPECT_EQ(s, want);
+    }
+    EXPECT_EQ(ff.read_text(s), ReadStatus::end);
+}
+
+TEST(FreeFormatText, SlashEndsTextOnlyWhenAsked) {
+    std::string s;
+    FreeFormat plain("a/b c");
+    ASSERT_EQ(plain.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "a/b");
+
+    FreeFormat slash("a/b c", true);
+    ASSERT_EQ(slash.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "a");
+    EXPECT_EQ(slash.read_text(s), ReadStatus::end);  // the slash ends the whole read
+    EXPECT_EQ(s, "a");
+}
+
+TEST(FreeFormatText, SlashInsideQuotesIsText) {
+    FreeFormat ff(R"("a/b" c)", true);
+    std::string s;
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "a/b");
+    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
+    EXPECT_EQ(s, "c");
+}
+
+TEST(FreeFormatStatus, MissingValueIsEndAndLeavesTargetAlone) {
+    FreeFormat ff("1.5 2");
+    double a = 0, b = 0, c = -7;
+    EXPECT_EQ(ff.read_all(a, b, c), ReadStatus::end);
+    EXPECT_EQ(a, 1.5);
+    EXPECT_EQ(b, 2.0);
+    EXPECT_EQ(c, -7.0);
+}
+
+TEST(FreeFormatStatus, EmptyAndBlankLinesHaveNoValue) {
+    std::int32_t i = 3;
+    EXPECT_EQ(FreeFormat("").read(i), ReadStatus::end);
+    EXPECT_EQ(FreeFormat("   \t  ").read(i), ReadStatus::end);
+    EXPECT_EQ(i, 3);
+}
+
+TEST(FreeFormatStatus, LettersForANumberAreBad) {
+    double d = 9;
+    std::int32_t i = 9;
+    EXPECT_EQ(FreeFormat("abc").read(d), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("12abc").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("1.5").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("\"5\"").read(d), ReadStatus::bad);  // a quoted text is not a number
+    EXPECT_EQ(d, 9.0);
+    EXPECT_EQ(i, 9);
+}
+
+TEST(FreeFormatStatus, ReadAllStopsAtTheFirstBadValue) {
+    FreeFormat ff("1 x 3");
+    double a = 0, b = 0, c = 0;
+    EXPECT_EQ(ff.read_all(a, b, c), ReadStatus::bad);
+    EXPECT_EQ(a, 1.0);
+    EXPECT_EQ(ff.last_token(), "x");
+    EXPECT_EQ(c, 0.0);
+}
+
+TEST(FreeFormatNull, EmptyFieldBetweenCommasIsNull) {
+    FreeFormat ff("1,,3, ,5");
+    std::int32_t v[5] = {0, -1, 0, -1, 0};
+    EXPECT_EQ(ff.read(v[0]), ReadStatus::ok);
+    EXPECT_EQ(ff.read(v[1]), ReadStatus::null);
+    EXPECT_EQ(ff.read(v[2]), ReadStatus::ok);
+    EXPECT_EQ(ff.read(v[3]), ReadStatus::null);
+    EXPECT_EQ(ff.read(v[4]), ReadStatus::ok);
+    EXPECT_EQ(v[0], 1);
+    EXPECT_EQ(v[1], -1);
+    EXPECT_EQ(v[2], 3);
+    EXPECT_EQ(v[3], -1);
+    EXPECT_EQ(v[4], 5);
+}
+
+TEST(FreeFormatNull, LeadingCommaIsNullButTrailingCommaIsEnd) {
+    FreeFormat ff(" ,2,");
+    std::string s = "keep";
+    std::int32_t i = 0;
+    EXPECT_EQ(ff.read_text(s), ReadStatus::null);
+    EXPECT_EQ(s, "keep");
+    EXPECT_EQ(ff.read(i), ReadStatus::ok);
+    EXPECT_EQ(i, 2);
+    EXPECT_EQ(ff.read(i), ReadStatus::end);
+}
+
+TEST(FreeFormatSeparators, BlanksTabsAndOneCommaSeparate) {
+    FreeFormat ff("1 ,\t2\t3,4  ,  5");
+    std::int32_t v[5] = {};
+    EXPECT_EQ(ff.read_all(v[0], v[1], v[2], v[3], v[4]), ReadStatus::ok);
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(v[k], k + 1);
+}
+
+TEST(FreeFormatSeparators, TrailingBlanksAreNoValue) {
+    FreeFormat ff("  7   ");
+    std::int32_t i = 0;
+    ASSERT_EQ(ff.read(i), ReadStatus::ok);
+    EXPECT_EQ(i, 7);
+    EXPECT_EQ(ff.read(i), ReadStatus::end);
+    EXPECT_EQ(i, 7);
+}
+
+TEST(FreeFormatSeparators, RestIsWhatIsLeftUnread) {
+    FreeFormat ff("3 string name");
+    std::int32_t i = 0;
+    ASSERT_EQ(ff.read(i), ReadStatus::ok);
+    EXPECT_EQ(ff.rest(), " string name");
+}
+
+TEST(FreeFormatNumber, SignsPointsAndExponents) {
+    struct Case {
+        const char* text;
+        double want;
+    };
+    for (const Case c : {Case{"+2.5", 2.5}, Case{"-2.5", -2.5}, Case{"5.", 5.0}, Case{".5", 0.5}, Case{"-.5", -0.5},
+                         Case{"1E3", 1000.0}, Case{"1e-3", 0.001}, Case{"1.5D2", 150.0}, Case{"1.5d+2", 150.0},
+                         Case{"+1.5E+2", 150.0}, Case{"007", 7.0}}) {
+        double d = 0;
+        ASSERT_EQ(FreeFormat(c.text).read(d), ReadStatus::ok) << c.text;
+        EXPECT_DOUBLE_EQ(d, c.want) << c.text;
+    }
+}
+
+TEST(FreeFormatNumber, NotFiniteOrMalformedIsBad) {
+    for (const char* text : {"nan", "NaN", "inf", "-inf", "Infinity", "1e400", "-1e400", "1e", "1.5e+", ".", "-",
+                             "+", "++1", "+-1", "1..2", "0x10"}) {
+        double d = 42;
+        const ReadStatus s = FreeFormat(text).read(d);
+        EXPECT_EQ(s, ReadStatus::bad) << text;
+        EXPECT_EQ(d, 42.0) << text;
+    }
+}
+
+TEST(FreeFormatNumber, FloatRangeIsSmallerThanDouble) {
+    float f = 1;
+    double d = 1;
+    EXPECT_EQ(FreeFormat("1e39").read(f), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("1e39").read(d), ReadStatus::ok);
+    EXPECT_EQ(f, 1.0F);
+    EXPECT_EQ(d, 1e39);
+}
+
+TEST(FreeFormatNumber, IntegerLimitsAndOverflow) {
+    std::int32_t i = 0;
+    EXPECT_EQ(FreeFormat("2147483647").read(i), ReadStatus::ok);
+    EXPECT_EQ(i, 2147483647);
+    EXPECT_EQ(FreeFormat("-2147483648").read(i), ReadStatus::ok);
+    EXPECT_EQ(i, -2147483647 - 1);
+    EXPECT_EQ(FreeFormat("+12").read(i), ReadStatus::ok);
+    EXPECT_EQ(i, 12);
+    EXPECT_EQ(FreeFormat("2147483648").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("-2147483649").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("1e3").read(i), ReadStatus::bad);
+    EXPECT_EQ(i, 12);
+
+    std::int64_t l = 0;
+    EXPECT_EQ(FreeFormat("2147483648").read(l), ReadStatus::ok);
+    EXPECT_EQ(l, 2147483648LL);
+    EXPECT_EQ(FreeFormat("9223372036854775808").read(l), ReadStatus::bad);
+}
+
+TEST(FreeFormatNumber, DoubleSignIsBadForIntegersToo) {
+    std::int32_t i = 5;
+    EXPECT_EQ(FreeFormat("+-3").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("-+3").read(i), ReadStatus::bad);
+    EXPECT_EQ(FreeFormat("++3").read(i), ReadStatus::bad);
+    EXPECT_EQ(i, 5);
+}
+
+TEST(ParseNumber, WholeTokenOnly) {
+    double d = 0;
+    EXPECT_TRUE(parse_number("12.5", d));
+    EXPECT_EQ(d, 12.5);
+    EXPECT_FALSE(parse_number("12.5 ", d));
+    EXPECT_FALSE(parse_number(" 12.5", d));
+    EXPECT_FALSE(parse_number("", d));
+    EXPECT_FALSE(parse_number(std::string(100, '1'), d));  // longer than any real number field
+    std::int32_t i = 0;
+    EXPECT_FALSE(parse_number("", i));
+    EXPECT_FALSE(parse_number("1 2", i));
+}
+
+}  // namespace
+}  // namespace velmorak::util
