@@ -14,7 +14,16 @@ void to_log(int log_unit, std::string_view text) {
     if (OutputFile* log = runtime().units.output_or_null(log_unit)) log->line(text);
 }
 
-std::string quoted(std::string_view name) { return "\"" + std::string(util::rtrim(name)) + "\""; }
+// Built by appending: GCC 12 at -O3 takes "\"" + std::string(...) for an overlapping copy (-Wrestrict).
+std::string quoted(std::string_view name) {
+    const std::string_view text = util::rtrim(name);
+    std::string out;
+    out.reserve(text.size() + 2);
+    out.push_back('"');
+    out.append(text);
+    out.push_back('"');
+    return out;
+}
 
 }  // namespace
 

@@ -1,16 +1,27 @@
 #include "util/freeformat.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace velmorak::util {
 namespace {
 
 constexpr bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
-// Copies a numeric token into a small buffer the way from_chars wants it:
-// no leading "+", and a Fortran "D" exponent turned into "e".
+// Character classes of the token scan, one table lookup per character.
+enum : unsigned char { kSpaceClass = 1, kCommaClass = 2, kSlashClass = 4 };
+constexpr auto kCharClass = [] {
+    std::array<unsigned char, 256> t{};
+    t[static_cast<unsigned char>(' ')] = kSpaceClass;
+    t[static_cast<unsigned char>('\t')] = kSpaceClass;
+    t[static_cast<unsigned char>(',')] = kCommaClass;
+    t[static_cast<unsigned char>('/')] = kSlashClass;
+    return t;
+}();
+
 // Drops a leading "+"; false when a second sign follows it ("+-1", "++1").
 bool drop_plus(std::string_view& token) noexcept {
     if (token.empty() || token.front() != '+') return true;
@@ -18,28 +29,28 @@ bool drop_plus(std::string_view& token) noexcept {
     return token.empty() || (token.front() != '+' && token.front() != '-');
 }
 
-bool prepare_number(std::string_view token, char (&buf)[80], std::size_t& n) noexcept {
-    if (!drop_plus(token)) return false;
-    if (token.empty() || token.size() >= sizeof buf) return false;
-    // from_chars would also take "inf" and "nan": a coordinate or elevation never is one.
+// from_chars would also take "inf" and "nan": a coordinate or elevation never is one.
+bool starts_like_a_number(std::string_view token) noexcept {
+    if (token.empty()) return false;
     const char first = token.front() == '-' && token.size() > 1 ? token[1] : token.front();
-    if (!(first == '.' || (first >= '0' && first <= '9'))) return false;
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        buf[i] = (c == 'd' || c == 'D') ? 'e' : c;
-    }
-    n = token.size();
-    return true;
+    return first == '.' || (first >= '0' && first <= '9');
 }
 
 template <typename F>
 bool parse_real(std::string_view token, F& value) noexcept {
-    char buf[80];
-    std::size_t n = 0;
-    if (!prepare_number(token, buf, n)) return false;
+    if (!drop_plus(token) || !starts_like_a_number(token)) return false;
     F v{};
-    const auto [ptr, ec] = std::from_chars(buf, buf + n, v, std::chars_format::general);
-    if (ec != std::errc{} || ptr != buf + n || !std::isfinite(v)) return false;
+    const char* end = token.data() + token.size();
+    auto [ptr, ec] = std::from_chars(token.data(), end, v, std::chars_format::general);
+    if (ec == std::errc{} && ptr != end && (*ptr == 'd' || *ptr == 'D')) {
+        // A Fortran double-precision exponent ("1.5D3"): parse a copy with "e".
+        std::string copy(token);  // rare: only tokens written with a D exponent
+        copy[static_cast<std::size_t>(ptr - token.data())] = 'e';
+        const auto r = std::from_chars(copy.data(), copy.data() + copy.size(), v, std::chars_format::general);
+        ec = r.ec;
+        ptr = r.ptr == copy.data() + copy.size() ? end : token.data();
+    }
+    if (ec != std::errc{} || ptr != end || !std::isfinite(v)) return false;
     value = v;
     return true;
 }
@@ -99,11 +110,8 @@ ReadStatus FreeFormat::next_token() noexcept {
         return ReadStatus::ok;
     }
     const std::size_t start = pos_;
-    while (pos_ < size) {
-        const char d = text_[pos_];
-        if (is_space(d) || d == ',' || (slash_ && d == '/')) break;
-        ++pos_;
-    }
+    const unsigned char stop = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
+    while (pos_ < size && (kCharClass[static_cast<unsigned char>(text_[pos_])] & stop) == 0) ++pos_;
     token_ = text_.substr(start, pos_ - start);
     return ReadStatus::ok;
 }

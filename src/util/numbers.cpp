@@ -8,6 +8,7 @@
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/freeformat.h"
+#include "util/text.h"
 
 namespace velmorak::util {
 namespace {
@@ -20,16 +21,8 @@ constexpr std::size_t kWorkLength = 10000;
 constexpr std::size_t kNameLength = 1000;
 
 constexpr bool is_blank_or_tab(char c) noexcept { return c == ' ' || c == '\t'; }
-
-constexpr char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 constexpr char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-// Left adjustment: leading blanks go, a leading tab stops the scan.
-std::string left_adjusted(std::string field) {
-    const std::size_t first = field.find_first_not_of(' ');
-    field.erase(0, first == std::string::npos ? field.size() : first);
-    return field;
-}
 
 std::string left_adjusted_int(std::int64_t i, int ndig) {
     std::string f;
@@ -42,7 +35,7 @@ std::string left_adjusted_int(std::int64_t i, int ndig) {
             f[static_cast<std::size_t>(c)] = '0';
         }
     }
-    return left_adjusted(std::move(f));
+    return TRIMF(f);
 }
 
 // x with `decimals` decimals and its trailing zeros dropped; the decimal point
@@ -51,44 +44,12 @@ std::string trimmed_real(double x, int decimals) {
     std::string f;
     put_fixed(f, x, kField, decimals);
     while (!f.empty() && f.back() == '0') f.pop_back();
-    return left_adjusted(std::move(f));
-}
-
-// Names match ignoring case (ASCII letters), every tab, and blanks before and
-// after them; each side is seen up to 1000 characters.
-std::string_view strip_blanks_and_tabs(std::string_view s) noexcept {
-    while (!s.empty() && is_blank_or_tab(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_blank_or_tab(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool same_name(std::string_view a, std::string_view b) noexcept {
-    a = strip_blanks_and_tabs(cut(a, kNameLength));
-    b = strip_blanks_and_tabs(cut(b, kNameLength));
-    std::size_t i = 0;
-    std::size_t j = 0;
-    for (;;) {
-        while (i < a.size() && a[i] == '\t') ++i;
-        while (j < b.size() && b[j] == '\t') ++j;
-        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
-        if (upper(a[i]) != upper(b[j])) return false;
-        ++i;
-        ++j;
-    }
+    return TRIMF(f);
 }
 
 // A field as the extraction routines give it: quotes and apostrophes dropped,
-// then left-adjusted, without trailing blanks.
-std::string cleaned_field(std::string_view field) {
-    field = rtrim(field);
-    std::string s;
-    s.reserve(field.size());
-    for (const char c : field) {
-        if (c != '"' && c != '\'') s.push_back(c);
-    }
-    s.resize(text_length(s));
-    return left_adjusted(std::move(s));
-}
+// then left-adjusted.
+std::string cleaned_field(std::string_view field) { return TRIMF(REMOVEQUOTES(field)); }
 
 // Lookup by name in "name = value" lists. The lower-cased name (blanks around it
 // dropped) must start the line or follow a blank, a tab or a comma in the
@@ -191,7 +152,7 @@ std::string AREAL8(double x) {
 std::string AREALD(float x, int nd) {
     std::string f;
     put_fixed(f, x, kField, nd);
-    return left_adjusted(std::move(f));
+    return TRIMF(f);
 }
 
 int CSVCOLUMN(std::string_view header, std::string_view name, int default_column) {
@@ -207,7 +168,7 @@ int CSVCOLUMN(std::string_view header, std::string_view name, int default_column
     while (!all_blank(rest)) {
         ++column;
         const std::size_t comma = rest.find(',');
-        if (same_name(rest.substr(0, comma), name)) return column;
+        if (ASAME(rest.substr(0, comma), name)) return column;
         rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
     }
     return default_column;

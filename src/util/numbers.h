@@ -16,6 +16,11 @@ std::string AREAL8(double x);
 std::string AREALD(float x, int nd);
 int CSVCOLUMN(std::string_view header, std::string_view name, int default_column);
 bool CSVVALUE(std::string_view line, int icol, float& value);
+// Field icol of a comma-separated line, quotes dropped and left-adjusted. A
+// "name = value" pair wins over the column: the lower-cased name must start
+// linelower (the caller's lower-case copy of line) or follow a blank, tab or
+// comma there, and be followed by "=" after optional blanks; the value runs to
+// the next comma and keeps the case of line.
 std::string EXTRACTSTRING(std::string_view line, std::string_view linelower, std::string_view name, int icol);
 std::int32_t EXTRACTINTEGER(std::string_view line, std::string_view linelower, std::string_view name, int icol,
                             std::int32_t default_value);

@@ -230,7 +230,13 @@ TEST(ParseNumber, WholeTokenOnly) {
     EXPECT_FALSE(parse_number("12.5 ", d));
     EXPECT_FALSE(parse_number(" 12.5", d));
     EXPECT_FALSE(parse_number("", d));
-    EXPECT_FALSE(parse_number(std::string(100, '1'), d));  // longer than any real number field
+    // A long digit string is still one number; a long D-exponent token too.
+    EXPECT_TRUE(parse_number(std::string(100, '1'), d));
+    EXPECT_DOUBLE_EQ(d, 1.1111111111111111e99);
+    EXPECT_TRUE(parse_number(std::string(60, '0') + "1.5D2", d));
+    EXPECT_EQ(d, 150.0);
+    EXPECT_TRUE(parse_number(std::string(100, '1') + "D2", d));
+    EXPECT_DOUBLE_EQ(d, 1.1111111111111111e101);
     std::int32_t i = 0;
     EXPECT_FALSE(parse_number("", i));
     EXPECT_FALSE(parse_number("1 2", i));

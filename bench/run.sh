@@ -1,0 +1,251 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of the four conversions of velmorak.
+#
+#   bench/run.sh [scratch-folder]        (default /tmp/velmorak-bench)
+#
+# Builds the Release binary (build-bench/), writes the synthetic inputs with
+# velmorak_generate into the scratch folder (kept between runs while the
+# generator source is unchanged), runs every conversion once under
+# /usr/bin/time -v, and prints one table: input size, wall time, throughput, peak
+# resident memory, and the time against two floors measured on the same input in
+# the same run (cat to /dev/null, cp to a copy; best of three each) and against
+# a peer converter (GDAL's ogr2ogr writing the MIF lines layer to MIF again).
+# The 3D breakline conversion runs again on inputs of twice the size; the ratio
+# of the two times shows whether it scales linearly.
+#
+# velmorak reads its pauses from standard input: every run gets </dev/null, so a
+# pause ends at once. A conversion that prints an error, is not built, times out
+# or leaves no output is marked in the status column; the table is printed anyway.
+#
+# Environment: VELMORAK_BENCH_TIMEOUT (seconds per run, default 1800).
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SCRATCH=${1:-/tmp/velmorak-bench}
+BUILD=$ROOT/build-bench
+TIMEOUT=${VELMORAK_BENCH_TIMEOUT:-1800}
+LOGS=$SCRATCH/logs
+S1=$SCRATCH/scale1
+S2=$SCRATCH/scale2
+
+say() { printf '%s\n' "$*" >&2; }
+
+# ------------------------------------------------------------------ tools
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; elif command -v sudo >/dev/null; then sudo -n "$@"; else return 1; fi
+}
+
+apt_install() {
+    say "Installing $1 ..."
+    as_root apt-get install -y "$1" >"$SCRATCH/apt-$1.log" 2>&1 ||
+        { as_root apt-get update >/dev/null 2>&1 && as_root apt-get install -y "$1" >"$SCRATCH/apt-$1.log" 2>&1; }
+}
+
+mkdir -p "$SCRATCH" "$LOGS" || exit 1
+[ -x /usr/bin/time ] || apt_install time
+if [ ! -x /usr/bin/time ]; then say "bench: /usr/bin/time is missing and could not be installed"; exit 1; fi
+command -v ogr2ogr >/dev/null || apt_install gdal-bin
+
+# ------------------------------------------------------------------ build
+
+say "Building Release into $BUILD ..."
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORAK_BENCH=ON >"$LOGS/cmake.log" 2>&1 &&
+    ninja -C "$BUILD" -j2 velmorak_generate >"$LOGS/build-generate.log" 2>&1
+if [ $? -ne 0 ]; then
+    say "bench: the generator did not build; see $LOGS/cmake.log and $LOGS/build-generate.log"
+    exit 1
+fi
+# A converter that does not build still gets its rows, marked as failed.
+BUILT=1
+if ! ninja -C "$BUILD" -j2 velmorak >"$LOGS/build.log" 2>&1; then
+    BUILT=0
+    say "bench: velmorak did not build; see $LOGS/build.log"
+fi
+EXE=$BUILD/velmorak
+GEN=$BUILD/bench/velmorak_generate
+
+# ------------------------------------------------------------------ inputs
+
+# Regenerates a folder only when the generator source or the request changed.
+generate() {
+    local dir=$1 scale=$2 what=$3
+    local stamp
+    stamp="$(sha1sum "$ROOT/bench/generate.cpp" | cut -d' ' -f1) $scale $what"
+    if [ -f "$dir/stamp" ] && [ "$(cat "$dir/stamp")" = "$stamp" ]; then return 0; fi
+    say "Generating scale-$scale inputs ($what) into $dir ..."
+    rm -rf "$dir"
+    "$GEN" "$dir" "$scale" "$what" >/dev/null || { say "bench: the generator failed"; exit 1; }
+    echo "$stamp" >"$dir/stamp"
+}
+generate "$S1" 1 all
+generate "$S2" 2 mif
+
+# The MIF conversions check that each layer's .tab is not newer than its .mif.
+for d in "$S1" "$S2"; do
+    rm -f "$d/lines.tab" "$d/points.tab"
+    touch -d '2001-01-01 00:00:00' "$d/lines.tab" "$d/points.tab"
+done
+
+manifest() { awk -v k="$2" '$1 == k { print $2 }' "$1/manifest.txt"; }
+
+# ------------------------------------------------------------------ timing
+
+now_ns() { date +%s%N; }
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b - a) / 1e9 }'; }
+mbytes() { local b; b=$(cat "$@" | wc -c); awk -v b="$b" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+
+# timed NAME DIR COMMAND...: runs COMMAND in DIR; sets WALL (s), RSS (MB), RC; output in $LOGS/NAME.out.
+timed() {
+    local name=$1 dir=$2
+    shift 2
+    local tf=$LOGS/$name.time t0 t1
+    rm -f "$tf"
+    t0=$(now_ns)
+    (cd "$dir" && exec timeout "$TIMEOUT" /usr/bin/time -v -o "$tf" "$@" </dev/null >"$LOGS/$name.out" 2>&1)
+    RC=$?
+    t1=$(now_ns)
+    WALL=$(seconds "$t0" "$t1")
+    RSS=$(awk -F: '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$tf" 2>/dev/null)
+    [ -n "$RSS" ] || RSS=-
+}
+
+# floors FILES...: sets CAT and CP, the best of three runs each.
+floors() {
+    local t0 t1 t i copy=$SCRATCH/copy
+    CAT=
+    CP=
+    for i in 1 2 3; do
+        t0=$(now_ns); cat "$@" >/dev/null; t1=$(now_ns)
+        t=$(seconds "$t0" "$t1")
+        CAT=$(awk -v a="$CAT" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+        rm -rf "$copy"; mkdir -p "$copy"
+        t0=$(now_ns); cp "$@" "$copy/"; t1=$(now_ns)
+        t=$(seconds "$t0" "$t1")
+        CP=$(awk -v a="$CP" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+    done
+    rm -rf "$copy"
+}
+
+# verdict NAME CHECK...: the status of a velmorak run from its exit, its console
+# text and a check of its output (CHECK is a command that prints a reason on failure).
+verdict() {
+    local name=$1 out=$LOGS/$1.out msg
+    shift
+    if [ "$BUILT" -eq 0 ]; then STATUS="FAILED: did not build (logs/build.log)"; return; fi
+    if [ "$RC" -eq 124 ]; then STATUS="TIMEOUT after ${TIMEOUT}s"; return; fi
+    if grep -q "This conversion is not built yet." "$out"; then STATUS="FAILED: not built yet"; return; fi
+    msg=$(grep -m1 -E '(ERROR|SORRY) - ' "$out" | cut -c1-60)
+    if [ -n "$msg" ]; then STATUS="FAILED: $msg"; return; fi
+    if [ "$RC" -ne 0 ]; then STATUS="FAILED: exit status $RC"; return; fi
+    if ! grep -q "Finished." "$out"; then STATUS="FAILED: no \"Finished.\""; return; fi
+    msg=$("$@")
+    if [ -n "$msg" ]; then STATUS="FAILED: $msg"; return; fi
+    STATUS=ok
+}
+
+has() { [ -s "$1" ] && grep -q -m1 "$2" "$1" || echo "no \"$2\" in $(basename "$1")"; }
+
+check_mif() { has "$S1/big.12da.mif" "^Pline"; }
+check_xs() {
+    local n want
+    n=$(find "$S1/xs" -maxdepth 1 -name '*.csv' | wc -l)
+    want=$(manifest "$S1" xs.12da.strings)
+    [ "$n" -eq "$want" ] || { echo "$n of $want .csv files"; return; }
+    has "$S1/xs/xs.12da.Lines.mif" "^Pline"
+}
+check_2d() { has "$S1/lines.12da" "string 2d"; }
+check_3d() { has "$1/lines.12da" "string 3d"; [ -s "$1/_unsnapped_points.mif" ] || echo "no _unsnapped_points.mif"; }
+
+# ------------------------------------------------------------------ runs
+
+ROWS=()
+# row LABEL MB VERTICES STATUS: one line of the table, from WALL, RSS, CAT, CP.
+row() { ROWS+=("$1|$2|$WALL|$RSS|$CAT|$CP|$3|$4"); }
+
+say "Running (each conversion once; timeout ${TIMEOUT}s) ..."
+
+rm -f "$S1"/big.12da.mif "$S1"/big.12da.mid
+timed mif "$S1" "$EXE" big.12da
+verdict mif check_mif
+floors "$S1/big.12da"
+row "12da -> MIF breaklines" "$(mbytes "$S1/big.12da")" "$(manifest "$S1" big.12da.vertices)" "$STATUS"
+
+find "$S1/xs" -maxdepth 1 \( -name '*.csv' -o -name 'xs.12da.Lines.*' -o -name 'xs.12da.Points.*' \) -delete
+timed xs "$S1/xs" "$EXE" xs.12da -xs
+verdict xs check_xs
+floors "$S1/xs/xs.12da"
+row "12da -> cross-sections -xs" "$(mbytes "$S1/xs/xs.12da")" "$(manifest "$S1" xs.12da.vertices)" "$STATUS"
+
+rm -f "$S1/lines.12da"
+timed 2d "$S1" "$EXE" lines.mif
+verdict 2d check_2d
+floors "$S1/lines.mif" "$S1/lines.mid"
+row "MIF -> 12da 2D" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$(manifest "$S1" lines.vertices)" "$STATUS"
+
+ZLN_STATUS=()
+ZLN_WALL=()
+for d in "$S1" "$S2"; do
+    scale=$(manifest "$d" scale)
+    rm -f "$d"/lines.12da "$d"/_dangles.* "$d"/_unsnapped_points.*
+    timed "zln$scale" "$d" "$EXE" points.mif lines.mif -zln
+    verdict "zln$scale" check_3d "$d"
+    inputs=("$d/points.mif" "$d/points.mid" "$d/lines.mif" "$d/lines.mid")
+    floors "${inputs[@]}"
+    row "MIF -> 12da 3D -zln (scale $scale)" "$(mbytes "${inputs[@]}")" "$(manifest "$d" lines.vertices)" "$STATUS"
+    ZLN_STATUS+=("$STATUS")
+    ZLN_WALL+=("$WALL")
+done
+
+PEER_WALL=
+if command -v ogr2ogr >/dev/null; then
+    mkdir -p "$S1/peer"
+    rm -f "$S1"/peer/out.*
+    timed peer "$S1" ogr2ogr -f "MapInfo File" peer/out.mif lines.mif
+    if [ "$RC" -eq 0 ] && [ -s "$S1/peer/out.mif" ]; then STATUS=ok; PEER_WALL=$WALL; else STATUS="FAILED: exit status $RC"; fi
+    floors "$S1/lines.mif" "$S1/lines.mid"
+    row "peer: ogr2ogr MIF -> MIF" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$(manifest "$S1" lines.vertices)" "$STATUS"
+else
+    WALL=- RSS=- CAT=- CP=-
+    row "peer: ogr2ogr MIF -> MIF" "-" "-" "MISSING: gdal-bin not installed"
+fi
+PEER_VERTICES=$(manifest "$S1" lines.vertices)
+
+# ------------------------------------------------------------------ table
+
+echo
+echo "velmorak benchmark  $(date -u '+%Y-%m-%d %H:%M UTC')  $(nproc) cores  load$(uptime | sed 's/.*load average//')"
+echo "inputs in $SCRATCH, console output in $LOGS"
+echo
+printf '%-34s %9s %9s %8s %8s %8s %8s %8s %8s %8s  %s\n' \
+    conversion "input MB" "wall s" "MB/s" "RSS MB" "cat s" "cp s" "x cat" "x cp" "x peer" status
+printf '%.0s-' {1..134}
+echo
+for r in "${ROWS[@]}"; do
+    IFS='|' read -r label mb wall rss cat cp verts status <<<"$r"
+    awk -v label="$label" -v mb="$mb" -v wall="$wall" -v rss="$rss" -v cat="$cat" -v cp="$cp" \
+        -v verts="$verts" -v pw="$PEER_WALL" -v pv="$PEER_VERTICES" -v status="$status" '
+        function ratio(a, b, r) {
+            if (!(a + 0 > 0 && b + 0 > 0)) return "-"
+            r = a / b
+            return sprintf(r >= 100 ? "%.0f" : r >= 1 ? "%.2f" : "%.3g", r)
+        }
+        BEGIN {
+            rate = (wall + 0 > 0 && mb + 0 > 0) ? sprintf("%.1f", mb / wall) : "-"
+            peer = (pw != "" && verts + 0 > 0) ? ratio(wall / verts, pw / pv) : "-"
+            printf "%-34s %9s %9s %8s %8s %8s %8s %8s %8s %8s  %s\n", label, mb, wall, rate, rss, cat, cp,
+                ratio(wall, cat), ratio(wall, cp), peer, status
+        }'
+done
+echo
+echo "x cat, x cp: wall time over the floor on the same input files. x peer: wall time per vertex of the"
+echo "main input over ogr2ogr's time per vertex of lines.mif (the -zln inputs also hold the points layer)."
+
+if [ "${ZLN_STATUS[0]}" = ok ] && [ "${ZLN_STATUS[1]}" = ok ]; then
+    awk -v a="${ZLN_WALL[0]}" -v b="${ZLN_WALL[1]}" 'BEGIN {
+        r = b / a
+        printf "-zln scaling: scale 2 / scale 1 = %.2f (target at most 2.2): %s\n", r, (r <= 2.2 ? "PASS" : "FAIL")
+    }'
+else
+    echo "-zln scaling: n/a (a -zln run failed)"
+fi

@@ -1,0 +1,69 @@
+#pragma once
+// The 12d ASCII reader: walks a .12da/.4da file string by string for the
+// conversions that start from it. It keeps no model of the file: the caller
+// owns one d12Object and one set of vertex arrays and consumes each object
+// before asking for the next. The calling pattern per file is
+//
+//     d12ReadHeader(unit, nullValue);
+//     while (!runtime().units.input(unit).at_eof()) {
+//         if (!d12NextLine(line, unit)) continue;
+//         if (!d12ObjectType(unit, line, object)) continue;
+//         if (wanted) d12ReadVertices(unit, object, x, y, z, capacity, count);
+//     }
+//
+// and an object the caller does not want is skipped by simply going on: its
+// remaining lines pass through d12ObjectType, which rejects them.
+//
+// Keywords are found by case-insensitive substring tests; a line "starts with"
+// a keyword when the keyword lies within its first characters. Only blanks are
+// removed before those tests, so a keyword indented with a tab is not seen.
+// "//" starts a comment anywhere on a line.
+//
+// Bad input: a header without a readable start of data gives a warning and a
+// pause (false); an unreadable "name" or "z" value, a vertex line that is not
+// numbers or has too few of them, and more vertices than the caller's capacity
+// are fatal: the message, then STOPRUN (which throws services::RunStop).
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "d12/object.h"
+
+namespace velmorak::d12 {
+
+inline constexpr std::size_t kHeaderLineWidth = 100;    // lines of the header scan
+inline constexpr std::size_t kLineWidth = 1000;         // the conversions' line buffer
+inline constexpr std::size_t kVertexLineWidth = 10000;  // lines of a data block
+
+// Rewinds the file and reads its header up to and including the "model" line.
+// A "null" line before it replaces nullValue (and is reported on the console).
+// True when the objects were reached or the file ended; false, after a warning
+// and a pause, when the null value or a line could not be read.
+bool d12ReadHeader(int unit, float& nullValue);
+
+// The next significant line: left-adjusted (blanks only), cut to `width`,
+// without its comment; empty lines and comment lines are skipped. False, with
+// `line` cleared, at the end of the file or on a read error.
+bool d12NextLine(std::string& line, int unit, std::size_t width = kLineWidth);
+
+// Classifies the line just read by d12NextLine (left-adjusted in place). For a
+// string header, or for the next block of a super string when object.more is
+// set, it reads the string's name, "z" and "closed" lines up to the data-block
+// line, which is left in `line`, sets the object's data flags from it and
+// returns true; the file then stands just after that line (or at its end).
+// Any other line: type "unknown", the data flags from that line, false.
+bool d12ObjectType(int unit, std::string& line, d12Object& object);
+
+// Reads the vertices of the data block d12ObjectType has just found into
+// x[0..count), y, z (the file's vertex k is index k-1). A 2D block takes its
+// elevations from object.z; further values on a vertex line are ignored. A
+// closed polyline gets a copy of its first vertex at the end, so the arrays
+// must hold capacity + 1 entries. For a super string the rest of the string is
+// scanned: object.more tells whether another data block follows, and the file
+// is then stepped back onto that block's line for the caller's next
+// d12NextLine. False, with count unchanged, when no line could be read after
+// the data-block line or the object is not a string.
+bool d12ReadVertices(int unit, d12Object& object, std::span<double> x, std::span<double> y, std::span<float> z,
+                     std::size_t capacity, std::size_t& count);
+
+}  // namespace velmorak::d12

@@ -1,0 +1,19 @@
+#pragma once
+// Reading one attribute row of a .mid file. A row is one line, except that a
+// double-quoted text may hold line ends (MapInfo writes multi-line text
+// fields that way): while a quote is open the row goes on with the next line,
+// the line end kept inside the row as "\n". A doubled quote inside a quoted
+// text opens and closes again, so it needs no special case. A file that ends
+// inside an open quote ends the row there.
+#include <string>
+
+#include "services/files.h"
+
+namespace velmorak::mif {
+
+// The next row of the .mid on `unit` into `row` (its capacity is reused).
+// ok: a row was read; eof: the file was at its end; error: a read failed.
+services::LineStatus read_mid_row(int unit, std::string& row);
+services::LineStatus read_mid_row(services::InputFile& file, std::string& row);
+
+}  // namespace velmorak::mif

@@ -1,0 +1,171 @@
+#include "mif/writer.h"
+
+#include "services/files.h"
+#include "services/messages.h"
+#include "services/runtime.h"
+#include "services/units.h"
+#include "util/fixed.h"
+#include "util/fixed_text.h"
+#include "util/freeformat.h"
+#include "util/text.h"
+
+namespace velmorak::mif {
+namespace {
+
+constexpr int kCoordWidth = 16;
+constexpr int kCoordDecimals = 6;
+constexpr int kBoundWidth = 15;
+constexpr int kBoundDecimals = 3;
+constexpr std::string_view kBoundsTag = "Bounds (";
+
+// Points the message log at the caller's log unit for the duration of a call.
+class LogUnitScope {
+public:
+    explicit LogUnitScope(int unit) : saved_(services::DMESSAGES().log_unit) { services::DMESSAGES().log_unit = unit; }
+    ~LogUnitScope() { services::DMESSAGES().log_unit = saved_; }
+    LogUnitScope(const LogUnitScope&) = delete;
+    LogUnitScope& operator=(const LogUnitScope&) = delete;
+
+private:
+    int saved_;
+};
+
+void write_fixed_lines(services::OutputFile& out, std::string_view coordsys) {
+    out.line("Version 300");
+    out.line("Charset \"WindowsLatin1\"");
+    out.line("Delimiter \",\"");
+    out.line(util::rtrim(coordsys));
+}
+
+// The two numbers between an opening parenthesis and the next ")".
+bool read_pair(std::string_view text, double& a, double& b) {
+    const std::size_t close = text.find(')');
+    util::FreeFormat ff(text.substr(0, close));
+    double va = 0.0;
+    double vb = 0.0;
+    if (ff.read_all(va, vb) != util::ReadStatus::ok) return false;
+    a = va;
+    b = vb;
+    return true;
+}
+
+// Reads the bounds of a CoordSys line written "Bounds (xmin, ymin) (xmax, ymax)".
+// Each pair is handed back only when both its numbers read; false when the
+// first pair cannot be read.
+bool read_bounds(std::string_view line, double& xmin, double& ymin, double& xmax, double& ymax) {
+    const std::size_t at = line.find(kBoundsTag);
+    const std::string_view first = line.substr(at + kBoundsTag.size());
+    if (!read_pair(first, xmin, ymin)) return false;
+    const std::size_t open = first.find('(');
+    if (open != std::string_view::npos) read_pair(first.substr(open + 1), xmax, ymax);
+    return true;
+}
+
+void put_point(std::string& buf, double x, double y) {
+    util::put_fixed(buf, x, kCoordWidth, kCoordDecimals);
+    util::put_fixed(buf, y, kCoordWidth, kCoordDecimals);
+}
+
+void put_vertex_line(std::string& buf, double x, double y) {
+    put_point(buf, x, y);
+    buf.push_back('\n');
+}
+
+}  // namespace
+
+std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax) {
+    std::string line = "CoordSys NonEarth Units \"m\" Bounds (";
+    util::put_fixed(line, xmin, kBoundWidth, kBoundDecimals);
+    line += ",";
+    util::put_fixed(line, ymin, kBoundWidth, kBoundDecimals);
+    line += ") (";
+    util::put_fixed(line, xmax, kBoundWidth, kBoundDecimals);
+    line += ",";
+    util::put_fixed(line, ymax, kBoundWidth, kBoundDecimals);
+    line += ")";
+    return line;
+}
+
+void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
+                   double& ymin, double& xmax, double& ymax) {
+    LogUnitScope log_scope(log_unit);
+    services::Runtime& rt = services::runtime();
+    services::OutputFile& out = rt.units.output(out_unit);
+
+    if (!util::all_blank(projection)) {
+        write_fixed_lines(out, projection);
+        if (projection.find(kBoundsTag) == std::string_view::npos) return;
+        if (!read_bounds(projection, xmin, ymin, xmax, ymax)) {
+            const std::string_view text = "ERROR - Could not read XY Bounds in MI Projection Line.";
+            rt.console.end_open_line();
+            rt.console.line(text);
+            if (log_unit > 0) {
+                if (services::OutputFile* log = rt.units.output_or_null(log_unit)) log->line(text);
+            }
+            services::STOPRUN();
+        }
+        return;
+    }
+
+    const std::string name(util::rtrim(util::TRIMF(header_name)));
+    if (!services::file_exists(name)) {
+        rt.console.end_line();
+        services::show_message(0, "WARNING - No MI Projection or mif header file " + name + " found.",
+                               "          Non-Earth Coordinates will be used.");
+        services::PAUSEPROMPT();
+        write_fixed_lines(out, nonearth_coordsys(xmin, ymin, xmax, ymax));
+        return;
+    }
+
+    int in_unit = 0;
+    services::OPENFILE(in_unit, "I ", name);
+    services::InputFile& in = rt.units.input(in_unit);
+    std::string_view line;
+    while (in.read_line(line) == services::LineStatus::ok) {
+        line = util::cut(line, kMifLineWidth);
+        if (util::contains_nocase(line, "Columns")) break;
+        out.line(util::rtrim(line));
+        if (line.find(kBoundsTag) != std::string_view::npos) read_bounds(line, xmin, ymin, xmax, ymax);
+    }
+    services::CLOSER(in_unit);
+}
+
+void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
+                   std::int32_t n, std::string_view style) {
+    services::OutputFile& out = services::runtime().units.output(out_unit);
+    std::string& buf = out.buffer();
+    const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
+
+    if (object.point) {
+        buf += "Point ";
+        put_vertex_line(buf, x[0], y[0]);
+    } else if (object.line) {
+        buf += "Line ";
+        put_point(buf, x[0], y[0]);
+        put_vertex_line(buf, x[1], y[1]);
+    } else if (object.pline) {
+        buf += "Pline ";
+        buf += util::int_text(n);
+        buf.push_back('\n');
+        for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
+    } else if (object.region) {
+        // Always one closed polygon: the first vertex is repeated at the end.
+        buf += "Region 1\n ";
+        buf += util::int_text(static_cast<std::int64_t>(n) + 1);
+        buf.push_back('\n');
+        for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
+        put_vertex_line(buf, x[0], y[0]);
+    } else {
+        services::Console& con = services::runtime().console;
+        con.end_open_line();
+        con.line("ERROR - Trying to write a MIF object that is not yet supported!");
+        services::STOPRUN();
+    }
+    if (!util::all_blank(style)) {
+        buf.append(util::rtrim(style));
+        buf.push_back('\n');
+    }
+    out.commit();
+}
+
+}  // namespace velmorak::mif

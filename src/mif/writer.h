@@ -1,0 +1,37 @@
+#pragma once
+// Writing MIF layers: the header of a new .mif (copied from a header .mif,
+// built around a projection line, or a NonEarth header from the data bounds)
+// and one Point, Line, Pline or Region object with its style clause.
+// Coordinates are written in 16 columns with 6 decimals, bounds in 15 columns
+// with 3 decimals, counts as integer text. The Columns section, the Data line
+// and the .mid rows are the caller's.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "mif/object.h"
+
+namespace velmorak::mif {
+
+// Writes the header lines to the .mif on out_unit. A non-blank projection line
+// gives the fixed header with that CoordSys line, and its "Bounds (" numbers
+// are read back into the bounds (unreadable ones stop the run). Otherwise the
+// header .mif is copied up to its Columns line, the bounds of its "Bounds ("
+// line handed back; when it does not exist, a warning and a pause, then the
+// fixed header with a NonEarth CoordSys line built from the bounds passed in.
+// The message log writes to log_unit for the duration of the call.
+void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
+                   double& ymin, double& xmax, double& ymax);
+
+// Writes one object: the first of point, line, pline, region set in `object`
+// decides the layout (x, y 0-based, n vertices; a point uses vertex 1, a line
+// vertices 1 and 2, a region is closed by repeating vertex 1). A non-blank
+// style clause follows as one line. Any other kind stops the run.
+void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
+                   std::int32_t n, std::string_view style);
+
+// The NonEarth CoordSys line for the given bounds.
+std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax);
+
+}  // namespace velmorak::mif

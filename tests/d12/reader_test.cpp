@@ -1,0 +1,323 @@
+#include "d12/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "services/runtime.h"
+#include "services/units.h"
+#include "support/support.h"
+
+namespace velmorak::d12 {
+namespace {
+
+using testing::Capture;
+using testing::TempDir;
+
+// What one walk over a file delivered, one text per object:
+// type|name|data flags (2, 3, h)|vertices "x y z" or "-" when none were read.
+struct Walk {
+    bool header_ok = false;
+    float null_value = kNoElevation;
+    std::vector<std::string> objects;
+    bool stopped = false;
+    std::string out;
+};
+
+std::string describe(const d12Object& o) {
+    std::ostringstream s;
+    s << o.type << '|' << o.name << '|' << (o.data2d ? "2" : "") << (o.data3d ? "3" : "") << (o.hipData ? "h" : "");
+    return s.str();
+}
+
+// Runs the calling pattern of the conversions: every object with data flags gets its vertices read.
+Walk walk(const std::string& path, std::size_t capacity = 1000) {
+    Capture cap;
+    Walk w;
+    std::vector<double> x(capacity + 1);
+    std::vector<double> y(capacity + 1);
+    std::vector<float> z(capacity + 1);
+    d12Object object;
+    std::string line;
+    try {
+        int unit = 0;
+        services::OPENFILE(unit, "I ", path);
+        w.header_ok = d12ReadHeader(unit, w.null_value);
+        if (w.header_ok) {
+            services::InputFile& file = services::runtime().units.input(unit);
+            while (!file.at_eof()) {
+                if (!d12NextLine(line, unit) || !d12ObjectType(unit, line, object)) continue;
+                std::string text = describe(object);
+                if (object.data2d || object.data3d || object.hipData) {
+                    std::size_t count = 99;
+                    if (d12ReadVertices(unit, object, x, y, z, capacity, count)) {
+                        text += '|';
+                        for (std::size_t i = 0; i < count; ++i) {
+                            std::ostringstream v;
+                            v.precision(12);
+                            v << (i ? ", " : "") << x[i] << ' ' << y[i] << ' ' << z[i];
+                            text += v.str();
+                        }
+                    } else {
+                        text += "|-";
+                    }
+                }
+                w.objects.push_back(text);
+            }
+        }
+    } catch (const services::RunStop&) {
+        w.stopped = true;
+    }
+    w.out = cap.out();
+    return w;
+}
+
+Walk walk_text(const std::string& text, std::size_t capacity = 1000) {
+    TempDir dir;
+    return walk(dir.write("t.12da", text), capacity);
+}
+
+const std::string kWalkFixture = testing::fixture("d12/walk.12da").string();
+
+TEST(D12Reader, WalksEveryStringKindOfAHandWrittenFile) {
+    const Walk w = walk(kWalkFixture);
+    ASSERT_TRUE(w.header_ok) << w.out;
+    EXPECT_FALSE(w.stopped) << w.out;
+    EXPECT_FLOAT_EQ(w.null_value, -999.0f);  // the "null -5" after the model line is not header
+    const std::vector<std::string> want = {
+        "2d|A1|2|100 200 12.5, 101 201 12.5, 102 202 12.5",
+        // Tab-indented name and z lines are not keyword lines; "closed" means nothing to a 3D string.
+        "3d|My String|3|1 2 3, 4 5 6",
+        // One object per data block of the super string, z back to none after the first.
+        "super|Caf\xe9 S|2|10 20 9, 11 21 9",
+        "super|Caf\xe9 S|3|30 40 50",
+        "super|Caf\xe9 S|h|60 70 80, 61 71 81",
+        " 2d|My|2|5 6 -99999",
+        "polyline|P1|3|0 0 1, 10 0 2, 10 10 3, 0 0 1",
+        "polyline|P2|3|0 0 1, 1 1 2",
+        "polyline|P3|3|0 0 1, 1 1 2, 0 0 1",
+        "polyline|P4|3|5 5 5",
+        "polyline|P5|3|5 5 5, 6 6 6, 5 5 5",
+        "interface|I1|3|",  // "1 1 1 }" closes the block without being a vertex
+        "pipeline||23|1 2 3",
+        "alignment||2|7 8 7.5",
+        "4d||3|4 4 4",
+        "drainage||3|8 8 8",
+        "face||3|9 9 9",
+        "pipe||3|3 3 3",
+        "text|T1|",  // no data flags: skipped line by line
+    };
+    EXPECT_EQ(w.objects, want);
+}
+
+TEST(D12Reader, ReportsTheNullValueOnceOnTheConsole) {
+    const Walk w = walk(kWalkFixture);
+    EXPECT_NE(w.out.find("\n12D null value set to:    -999.000\n"), std::string::npos) << w.out;
+    EXPECT_EQ(w.out.find("null value set to:", w.out.find("-999.000")), std::string::npos) << w.out;
+}
+
+std::string with_crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+TEST(D12Reader, CrlfLineEndsGiveTheSameObjects) {
+    const Walk lf = walk(kWalkFixture);
+    const Walk crlf = walk_text(with_crlf(testing::read_file(kWalkFixture)));
+    EXPECT_FALSE(crlf.stopped) << crlf.out;
+    EXPECT_EQ(crlf.null_value, lf.null_value);
+    EXPECT_EQ(crlf.objects, lf.objects);
+}
+
+TEST(D12Reader, Utf16CopyGivesTheSameObjectsAsThe8BitFile) {
+    const std::string text = with_crlf(testing::read_file(kWalkFixture));
+    std::string utf16 = "\xff\xfe";
+    for (unsigned char c : text) {
+        ASSERT_FALSE(c >= 0x80 && c < 0xA0) << "the fixture must stay within Latin-1";
+        utf16 += static_cast<char>(c);  // Latin-1 is the first 256 code points
+        utf16 += '\0';
+    }
+    const Walk eight = walk(kWalkFixture);
+    const Walk wide = walk_text(utf16);
+    EXPECT_FALSE(wide.stopped) << wide.out;
+    EXPECT_EQ(wide.null_value, eight.null_value);
+    EXPECT_EQ(wide.objects, eight.objects);
+}
+
+TEST(D12Reader, LinesAcrossManyBufferRefillsAreReadIntact) {
+    // Several megabytes, so the file's buffer is refilled many times while vertex
+    // lines and super-string blocks are in flight.
+    std::string text = "model\n";
+    double sum = 0.0;
+    const int strings = 40;
+    const int per_block = 4000;
+    for (int s = 0; s < strings; ++s) {
+        text += "string super {\n  name S" + std::to_string(s) + "\n  data_3d {\n";
+        for (int i = 0; i < per_block; ++i) {
+            const int v = s * per_block + i;
+            text += "    " + std::to_string(v) + ".25 " + std::to_string(v % 977) + " " + std::to_string(v % 13) +
+                    "   // vertex " + std::to_string(v) + "\n";
+            sum += v + 0.25;
+        }
+        text += "  }\n  data_2d {\n    1 2\n  }\n}\n";
+    }
+    const Walk w = walk_text(text, per_block);
+    ASSERT_FALSE(w.stopped) << w.out.substr(0, 2000);
+    ASSERT_EQ(w.objects.size(), static_cast<std::size_t>(2 * strings));
+    double got = 0.0;
+    for (int s = 0; s < strings; ++s) {
+        const std::string& block = w.objects[static_cast<std::size_t>(2 * s)];
+        ASSERT_EQ(block.rfind("super|S" + std::to_string(s) + "|3|", 0), 0u) << block.substr(0, 60);
+        std::istringstream in(block.substr(block.find('|', block.find('|', block.find('|') + 1) + 1) + 1));
+        std::string item;
+        int n = 0;
+        while (std::getline(in, item, ',')) {
+            got += std::stod(item);
+            ++n;
+        }
+        EXPECT_EQ(n, per_block);
+        EXPECT_EQ(w.objects[static_cast<std::size_t>(2 * s + 1)], "super|S" + std::to_string(s) + "|2|1 2 -99999");
+    }
+    EXPECT_EQ(got, sum);  // quarters add up exactly in double precision
+}
+
+// ---------------------------------------------------------------- header
+
+TEST(D12ReadHeader, FileWithoutModelLineSucceedsWithNoObjects) {
+    const Walk w = walk_text("null -999\nstring 2d {\n  data {\n    1 2\n  }\n}\n");
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_TRUE(w.objects.empty());
+    EXPECT_FLOAT_EQ(w.null_value, -999.0f);
+}
+
+TEST(D12ReadHeader, UnreadableNullValueWarnsPausesAndFails) {
+    for (const std::string head : {"null abc\nmodel\n", "null\nmodel\n"}) {
+        const Walk w = walk_text(head + "string 2d {\n data {\n 1 2\n }\n}\n");
+        EXPECT_FALSE(w.header_ok) << head;
+        EXPECT_TRUE(w.objects.empty());
+        EXPECT_FLOAT_EQ(w.null_value, kNoElevation);
+        EXPECT_NE(w.out.find("\n\nWARNING - Problems finding start of data in .12da file\n"), std::string::npos)
+            << w.out;
+        EXPECT_NE(w.out.find("Press Enter to Continue"), std::string::npos) << w.out;
+    }
+}
+
+TEST(D12ReadHeader, ModelLineIsConsumedAndAnyCaseMatches) {
+    const Walk w = walk_text("NULL 12\nMODEL x\nstring 3d {\n data {\n 1 2 3\n }\n}\n");
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_FLOAT_EQ(w.null_value, 12.0f);
+    EXPECT_EQ(w.objects, std::vector<std::string>{"3d||3|1 2 3"});
+}
+
+// ---------------------------------------------------------------- lines
+
+TEST(D12NextLine, SkipsEmptyAndCommentLinesCutsCommentsAndKeepsTabs) {
+    TempDir dir;
+    const std::string path = dir.write("l.12da", "\n   \n// c\n   // c\n   100 200 // note\n\tname A1\nlast");
+    Capture cap;
+    int unit = 0;
+    services::OPENFILE(unit, "I ", path);
+    std::string line = "old";
+    ASSERT_TRUE(d12NextLine(line, unit));
+    EXPECT_EQ(line, "100 200");
+    ASSERT_TRUE(d12NextLine(line, unit));
+    EXPECT_EQ(line, "\tname A1");
+    ASSERT_TRUE(d12NextLine(line, unit, 3));
+    EXPECT_EQ(line, "las");
+    EXPECT_FALSE(d12NextLine(line, unit));
+    EXPECT_EQ(line, "");
+}
+
+TEST(D12ObjectType, OtherLinesAreUnknownAndKeepTheLastHeaderFlags) {
+    TempDir dir;
+    const std::string path = dir.write("o.12da", "string  2d {\n  data {\n");
+    Capture cap;
+    int unit = 0;
+    services::OPENFILE(unit, "I ", path);
+    d12Object o;
+    std::string line;
+    ASSERT_TRUE(d12NextLine(line, unit));
+    ASSERT_TRUE(d12ObjectType(unit, line, o));
+    EXPECT_EQ(o.type, " 2d");
+    EXPECT_EQ(line, "data {");  // the data-block line is left for the caller
+    EXPECT_TRUE(o.data2d);
+
+    line = "   data_3d hipdata {";
+    EXPECT_FALSE(d12ObjectType(unit, line, o));
+    EXPECT_EQ(line, "data_3d hipdata {");
+    EXPECT_EQ(o.type, "unknown");
+    EXPECT_FALSE(o.isString);
+    EXPECT_TRUE(o.data2d);  // still the 2D string's flag
+    EXPECT_TRUE(o.data3d);
+    EXPECT_TRUE(o.hipData);
+}
+
+TEST(D12ObjectType, UnreadableNameOrZStops) {
+    for (const std::string bad : {"zone 3", "z", "name", "Name ,"}) {
+        const Walk w = walk_text("model\nstring 2d {\n  " + bad + "\n  data {\n    1 2\n  }\n}\n");
+        EXPECT_TRUE(w.stopped) << bad;
+        EXPECT_TRUE(w.objects.empty()) << bad;
+        EXPECT_NE(w.out.find("\nERROR - Reading data (d12ObjectType)\n" + bad + "\n"), std::string::npos) << w.out;
+    }
+}
+
+// ---------------------------------------------------------------- vertices
+
+TEST(D12ReadVertices, EndOfFileInsideABlockDropsTheLastLine) {
+    const Walk w = walk_text("model\nstring 3d {\n  data {\n    1 2 3\n    4 5 6\n    7 8");
+    EXPECT_FALSE(w.stopped) << w.out;
+    EXPECT_EQ(w.objects, std::vector<std::string>{"3d||3|1 2 3, 4 5 6"});
+}
+
+TEST(D12ReadVertices, EndOfFileBeforeTheDataLineGivesAnObjectWithoutVertices) {
+    const Walk w = walk_text("model\nstring 3d {\n  name A\n");
+    EXPECT_EQ(w.objects, std::vector<std::string>{"3d|A|3|-"});
+}
+
+TEST(D12ReadVertices, EmptyBlockGivesNoVerticesNotEvenAClosingOne) {
+    const Walk w = walk_text("model\nstring polyline {\n  data {\n  }\n}\nstring 2d {\n data {\n }\n}\n");
+    EXPECT_EQ(w.objects, (std::vector<std::string>{"polyline||3|", "2d||2|"}));
+}
+
+TEST(D12ReadVertices, TwoNumbersInA3dBlockStopWithUnexpectedEnd) {
+    const Walk w = walk_text("model\nstring 2d {\n data {\n 1 2\n }\n}\nstring 3d {\n  data_3d {\n    1 2 3\n    4 5\n  }\n}\n");
+    EXPECT_TRUE(w.stopped);
+    EXPECT_EQ(w.objects, std::vector<std::string>{"2d||2|1 2 -99999"});
+    EXPECT_NE(w.out.find("\n\nERROR - Unexpected end of .12da file encountered.\n"), std::string::npos) << w.out;
+}
+
+TEST(D12ReadVertices, LettersInAVertexLineStopWithTheLine) {
+    const Walk w = walk_text("model\nstring 2d {\n  data {\n    1 2\n    1 x2   \n  }\n}\n");
+    EXPECT_TRUE(w.stopped);
+    EXPECT_NE(w.out.find("\n\nERROR - Reading .12da file.  Erroneous line is:\n1 x2\n"), std::string::npos) << w.out;
+}
+
+TEST(D12ReadVertices, NodeLimitCountsVertexLinesAndStops) {
+    const std::string closed_three = "model\nstring polyline {\n data {\n 1 1 1\n 2 2 2\n 3 3 3\n }\n}\n";
+    const Walk fits = walk_text(closed_three, 3);
+    EXPECT_FALSE(fits.stopped) << fits.out;
+    EXPECT_EQ(fits.objects, std::vector<std::string>{"polyline||3|1 1 1, 2 2 2, 3 3 3, 1 1 1"});
+
+    const Walk over = walk_text("model\nstring 3d {\n data {\n 1 1 1\n 2 2 2\n 3 3 3\n 4 4 4\n 5 5 5\n }\n}\n", 3);
+    EXPECT_TRUE(over.stopped);
+    EXPECT_TRUE(over.objects.empty());
+    EXPECT_NE(over.out.find("\n\nERROR - Exceeded number of allowable nodes in a single polyline or region.\n"
+                            "        Requested       4        Limit       3\n"),
+              std::string::npos)
+        << over.out;
+}
+
+TEST(D12ReadVertices, SuperStringWithLastBlockAtTheEndOfTheFileEndsCleanly) {
+    const Walk w = walk_text("model\nstring super {\n data_3d {\n 1 2 3\n }\n hipdata {\n 4 5 6\n }");
+    EXPECT_FALSE(w.stopped) << w.out;
+    EXPECT_EQ(w.objects, (std::vector<std::string>{"super||3|1 2 3", "super||h|4 5 6"}));
+}
+
+}  // namespace
+}  // namespace velmorak::d12
