@@ -33,11 +33,13 @@
  * Working lengths: several text routines see only the first 10000 (ASAME,
  * ASAMECS: 1000; SS256: 256; path routines: 1000) characters of an argument.
  *
- * Ending the run: READLINE (end of file or read error), EXTRACTINTEGER and
- * EXTRACTREAL (a field that is not a number), and INSIDE_POLYGON and
- * INSIDE_POLYGON_8 (a part list that ends before the vertex list) report on
- * standard output and end the calling process with the converter's stop
- * status, as they end a run of the converter. No other routine fails.
+ * Ending the run: READLINE (end of file, read error, or a unit that holds no
+ * input file), EXTRACTINTEGER and EXTRACTREAL (a field that is not a number),
+ * and INSIDE_POLYGON and INSIDE_POLYGON_8 (a part list that ends before the
+ * vertex list) report on standard output and end the calling process with
+ * exit status 1, as they end a run of the converter: after the pause "Press
+ * Enter to Close", which reads standard input, except for a unit that holds
+ * no file. No other routine fails.
  *
  * Console: the message routines and DLINE write to standard output and flush
  * it before they return, so their lines keep their place among the caller's
@@ -52,13 +54,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
-#  if defined(VELMORAK_BUILD)
-#    define VELMORAK_API __declspec(dllexport)
-#  else
-#    define VELMORAK_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__)
+/* Marks the exported names; everything else of the library is hidden. */
+#if defined(__GNUC__)
 #  define VELMORAK_API __attribute__((visibility("default")))
 #else
 #  define VELMORAK_API

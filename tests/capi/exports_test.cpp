@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -106,6 +107,51 @@ TEST(CapiNumbers, IntegerAndFieldRoutinesPassTheirWidthsThrough) {
     EXPECT_EQ(text_of(out), padded("2000000000.", 24));
     EXPECT_EQ(CSVCOLUMN("X, Y ,Elevation", 15, "elevation", 9, -1), 3);
     EXPECT_EQ(EXTRACTINTEGER("1,,3", 4, "1,,3", 4, "z", 1, 2, 77), 77);
+}
+
+TEST(CapiGeometry, ResultsArriveThroughTheCallersPointers) {
+    float area = -1.0f;
+    float width = -1.0f;
+    float perimeter = -1.0f;
+    HYD_PARAM(0.0f, 0.0f, 2.0f, 2.0f, 1.0f, 1.0f, &area, &width, &perimeter);
+    EXPECT_FLOAT_EQ(width, 1.0f);
+    EXPECT_FLOAT_EQ(area, 0.5f);
+    EXPECT_FLOAT_EQ(perimeter, std::sqrt(2.0f));
+
+    const float xs[2] = {-100.0f, -90.0f};
+    const float ys[2] = {-50.0f, -40.0f};
+    int32_t lo_y = 99, lo_x = 99, hi_y = 99, hi_x = 99;
+    float xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+    SET_SUB_GRID_AREA(xs, ys, 2, 10.0f, 20, 20, &lo_y, &lo_x, &hi_y, &hi_x, &xmin, &ymin, &xmax, &ymax);
+    EXPECT_EQ(lo_x, 0);
+    EXPECT_EQ(hi_x, -8);
+    EXPECT_EQ(lo_y, 0);
+    EXPECT_EQ(hi_y, -3);
+    EXPECT_EQ(xmin, -100.0f);
+    EXPECT_EQ(ymax, -40.0f);
+}
+
+TEST(CapiGeometry, AnOutputTheRoutineLeavesAloneKeepsTheCallersValue) {
+    const double x[4] = {0, 1, 0, 0};
+    const double y[4] = {0, 0, 1, 0};
+    const float z[4] = {0, 0, 3, 0};
+    float z_out = 123.0f;
+    EXPECT_EQ(INTERPOLATE_ELEMENT_8(0.2, 0.2, x, y, z, 5, -1.0, &z_out), 0);
+    EXPECT_EQ(z_out, 123.0f);
+    EXPECT_EQ(INTERPOLATE_ELEMENT_8(1.0 / 3, 1.0 / 3, x, y, z, 3, -1.0, &z_out), 1);
+    EXPECT_NEAR(z_out, 1.0f, 1e-5f);
+}
+
+TEST(CapiStop, APolygonWhosePartsEndEarlyEndsTheProcess) {
+    const float x[12] = {0, 2, 2, 0, 0, 0, 5, 6, 6, 5, 5, 0};
+    const float y[12] = {0, 0, 2, 2, 0, 0, 5, 5, 6, 6, 5, 0};
+    const int32_t ends[1] = {5};
+    EXPECT_EXIT(
+        {
+            Capture cap;
+            INSIDE_POLYGON(1.0f, 1.0f, x, y, 12, -1.0f, ends, 1);
+        },
+        ::testing::ExitedWithCode(services::kStatusStopped), "");
 }
 
 // The C message state back at its start, counters included.
