@@ -3,7 +3,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <string>
 
 namespace velmorak::util {
@@ -36,9 +38,47 @@ bool starts_like_a_number(std::string_view token) noexcept {
     return first == '.' || (first >= '0' && first <= '9');
 }
 
+// Clinger's fast path for the plain decimals that fill survey files
+// ("532410.125", "-12.84"): the digits as an exact integer m and a division by
+// an exact power of ten give the correctly rounded value in one step. Anything
+// else (exponents, too many digits, signs inside) is left to from_chars.
+template <typename F>
+bool parse_plain_decimal(std::string_view token, F& value) noexcept {
+    constexpr std::uint64_t kMaxExact = std::is_same_v<F, float> ? (1ULL << 24) : (1ULL << 53);
+    constexpr int kMaxPower = std::is_same_v<F, float> ? 10 : 22;
+    constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
+                            F(1e8),  F(1e9),  F(1e10), F(1e11), F(1e12), F(1e13), F(1e14), F(1e15),
+                            F(1e16), F(1e17), F(1e18), F(1e19), F(1e20), F(1e21), F(1e22)};
+    const char* p = token.data();
+    const char* end = p + token.size();
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t m = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 19) return false;
+            m = m * 10 + static_cast<std::uint64_t>(c - '0');
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || m > kMaxExact || decimals > kMaxPower) return false;
+    F v = static_cast<F>(m) / kPow10[decimals];
+    value = negative ? -v : v;
+    return true;
+}
+
 template <typename F>
 bool parse_real(std::string_view token, F& value) noexcept {
     if (!drop_plus(token) || !starts_like_a_number(token)) return false;
+    if (parse_plain_decimal(token, value)) return true;
     F v{};
     const char* end = token.data() + token.size();
     auto [ptr, ec] = std::from_chars(token.data(), end, v, std::chars_format::general);
