@@ -15,7 +15,12 @@ void open_block(services::OutputFile& out, std::string_view keyword, std::string
     std::string& b = out.buffer();
     b.append(keyword);
     b.append("\n  name      \"");
-    b.append(util::rtrim(name));
+    // A quote inside the name is doubled, as the 12d reader reads a quoted
+    // value; written alone it would end the name there.
+    for (const char c : util::rtrim(name)) {
+        b.push_back(c);
+        if (c == '"') b.push_back('"');
+    }
     b.append(
         "\"\n"
         "  chainage  0\n"

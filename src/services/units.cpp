@@ -290,7 +290,8 @@ void CLOSER(int unit) {
 int LENSL(char* text, int length) {
     int n = length;
     while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
-    if (n < length) text[n] = '\0';
+    // An empty text stays as it is: there is nothing to terminate.
+    if (n > 0 && n < length) text[n] = '\0';
     return n;
 }
 

@@ -1,35 +1,43 @@
-// The 12d ASCII text of the conversions from MIF: field layouts at their limits.
 #include "mif2d12/d12_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "d12/reader.h"
+#include "services/units.h"
 #include "support/support.h"
 
 namespace velmorak::mif2d12 {
 namespace {
 
-TEST(D12Writer, FieldsTooWideBecomeAsterisksAndNamesLoseTrailingBlanks) {
+// A name holding quotes and commas must come back unchanged through the 12d reader.
+TEST(D12Writer, NamesWithQuotesReadBackUnchanged) {
     testing::TempDir dir;
-    auto out = services::OutputFile::create(dir.file("w.12da"), false);
-    ASSERT_TRUE(out);
-    const std::vector<double> x{12345678901.5, -0.000005};
-    const std::vector<double> y{-123456789.12345, 2.0};  // exactly 16 columns
-    const std::vector<float> z{1.0e9f, -0.00006f};
-    write_string_3d(*out, "Kerb   ", x, y, z, 2);
-    write_string_2d(*out, "", x, y, 1);
-    ASSERT_TRUE(out->close());
-    EXPECT_EQ(dir.read("w.12da"),
-              "string 3d {\n  name      \"Kerb\"\n  chainage  0\n  breakline line\n  colour    red\n"
-              "  style     1\n\n  data {\n"
-              "    ****************-123456789.12345************\n"
-              "            -0.00001         2.00000     -0.0001\n"
-              "  }\n}\n\n"
-              "string 2d {\n  name      \"\"\n  chainage  0\n  breakline line\n  colour    red\n"
-              "  style     1\n\n  data {\n"
-              "    ****************-123456789.12345\n"
-              "  }\n}\n\n");
+    testing::Capture cap;
+    services::INITSERVICES();
+    const std::string path = dir.file("out.12da");
+    const std::vector<double> x = {1.0, 2.0};
+    const std::vector<double> y = {3.0, 4.0};
+    {
+        int unit = 0;
+        services::OPENFILE(unit, "O ", path);
+        write_12da_header(cap.rt().units.output(unit), "src");
+        write_string_2d(cap.rt().units.output(unit), "Road \"A\", north", x, y, 2);
+        services::CLOSER(unit);
+    }
+    EXPECT_NE(dir.read("out.12da").find("  name      \"Road \"\"A\"\", north\"\n"), std::string::npos);
+
+    int unit = 0;
+    services::OPENFILE(unit, "I ", path);
+    float null_value = -99999.0f;
+    ASSERT_TRUE(d12::d12ReadHeader(unit, null_value));
+    d12::d12Object object;
+    std::string line;
+    bool found = false;
+    while (!found && d12::d12NextLine(line, unit)) found = d12::d12ObjectType(unit, line, object);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(object.name, "Road \"A\", north");
 }
 
 }  // namespace
