@@ -12,7 +12,8 @@
 namespace velmorak::services {
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;    // bytes read from the file at a time
+constexpr std::size_t kChunk = 1 << 20;    // bytes read from a large file at a time
+constexpr std::size_t kMinChunk = 1 << 14; // ... and from a small one
 constexpr std::size_t kMaxLine = 1 << 20;  // longer lines are cut (every reader cuts far earlier)
 
 std::string native_string(std::string_view name) {
@@ -164,7 +165,13 @@ void InputFile::start() {
     raw_.clear();
     raw_offset_ = 0;
     encoding_ = Encoding::bytes;
-    if (buf_.size() < 2 * kChunk) buf_.resize(2 * kChunk);
+    // A small file is read in pieces of about its own size, so that opening
+    // one does not clear megabytes of buffer it never fills.
+    chunk_ = kChunk;
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0)
+        chunk_ = std::clamp(static_cast<std::size_t>(st.st_size), kMinChunk, kChunk);
+    if (buf_.size() < 2 * chunk_) buf_.resize(2 * chunk_);
     // Look at the first bytes for a byte order mark.
     unsigned char head[3];
     std::size_t got = 0;
@@ -231,16 +238,16 @@ bool InputFile::fill() {
         cur_ -= keep;
         if (prev_ != SIZE_MAX) prev_ -= keep;
     }
-    if (buf_.size() < end_ + kChunk) buf_.resize(end_ + kChunk);
+    if (buf_.size() < end_ + chunk_) buf_.resize(end_ + chunk_);
     for (;;) {
         const std::size_t before = end_;
         ssize_t n;
         if (encoding_ == Encoding::bytes) {
-            n = ::read(fd_, buf_.data() + end_, kChunk);
+            n = ::read(fd_, buf_.data() + end_, chunk_);
         } else {
             const std::size_t have = raw_.size();
-            raw_.resize(have + kChunk);
-            n = ::read(fd_, raw_.data() + have, kChunk);
+            raw_.resize(have + chunk_);
+            n = ::read(fd_, raw_.data() + have, chunk_);
             raw_.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
         }
         if (n < 0 && errno == EINTR) continue;

@@ -69,6 +69,7 @@ private:
     int fd_ = -1;
     Encoding encoding_ = Encoding::bytes;
     std::vector<char> buf_;
+    std::size_t chunk_ = 0;       // bytes asked of the file at a time
     std::size_t cur_ = 0;         // next unread character
     std::size_t end_ = 0;         // end of valid text
     std::size_t prev_ = SIZE_MAX; // start of the line read last
