@@ -270,6 +270,25 @@ bool InputFile::fill() {
 }
 
 LineStatus InputFile::read_line(std::string_view& line) {
+    forget_line();
+    const LineStatus status = next_line(line);
+#ifdef VELMORAK_CHECK_LINE_VIEWS
+    if (status == LineStatus::ok) {
+        checked_line_.reset(new char[line.size()]);
+        if (!line.empty()) std::memcpy(checked_line_.get(), line.data(), line.size());
+        line = std::string_view(checked_line_.get(), line.size());
+    }
+#endif
+    return status;
+}
+
+void InputFile::forget_line() {
+#ifdef VELMORAK_CHECK_LINE_VIEWS
+    checked_line_.reset();
+#endif
+}
+
+LineStatus InputFile::next_line(std::string_view& line) {
     line = {};
     if (skip_rest_) {  // drop the rest of a line that was cut
         prev_ = SIZE_MAX;
@@ -324,17 +343,20 @@ LineStatus InputFile::read_line(std::string_view& line) {
 }
 
 bool InputFile::at_eof() {
+    forget_line();
     if (cur_ < end_) return false;
     if (skip_rest_) return false;
     return !fill() && cur_ >= end_;
 }
 
 void InputFile::rewind() {
+    forget_line();
     ::lseek(fd_, 0, SEEK_SET);
     start();
 }
 
 bool InputFile::back() {
+    forget_line();
     if (prev_ == SIZE_MAX) return false;
     cur_ = prev_;
     prev_ = SIZE_MAX;
