@@ -50,6 +50,14 @@ bool option_is(std::string_view arg, std::string_view word) {
     return util::ASAME(util::columns(arg, 2, 1 + word.size()), word);
 }
 
+// A MIF layer is read as its .mif and .mid (the extension, when it is one of
+// those, names the pair), checked against its .tab.
+void protect_layer(std::string_view name) {
+    const std::string ext = util::FILEEXT(name);
+    const std::string base = (ext == ".mif" || ext == ".mid") ? util::FILENAMEPATH(name) : std::string(util::rtrim(name));
+    for (const char* e : {".mif", ".mid", ".tab"}) services::protect_input(base + e);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args) {
@@ -103,11 +111,16 @@ int run(const std::vector<std::string>& args) {
     int status = 0;
     const std::string ext = util::FILEEXT(file1);
     if (ext == ".mif") {
-        if (opt.zln)
+        protect_layer(file1);
+        if (opt.zln) {
+            protect_layer(file2);
             mif2d12::tdrdmifblf(file1, file2);
-        else
+        } else {
             mif2d12::convert_mif_to_12da(file1);
+        }
     } else if (ext == ".12da" || ext == ".4da") {
+        services::protect_input(file1);
+        services::protect_input(file2);
         if (opt.xs)
             d12::convert_12da_to_xs(file1, file2);
         else

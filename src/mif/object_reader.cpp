@@ -187,7 +187,8 @@ constexpr Keyword kKeywords[] = {
 constexpr std::size_t kCaptureWidth = 16;
 
 bool captured_starts_with(std::string_view captured, std::string_view keyword) {
-    return captured.substr(0, keyword.size()) == keyword;
+    // Most lines are vertex or style lines: the first letter settles them cheaply.
+    return !captured.empty() && captured.front() == keyword.front() && captured.substr(0, keyword.size()) == keyword;
 }
 
 }  // namespace

@@ -132,6 +132,13 @@ std::string open_file_key(std::string_view name) {
     return p.lexically_normal().string();
 }
 
+bool same_file(std::string_view a, std::string_view b) {
+    if (open_file_key(a) == open_file_key(b)) return true;
+    struct stat sa {}, sb {};
+    if (::stat(native_string(a).c_str(), &sa) != 0 || ::stat(native_string(b).c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // ---------------------------------------------------------------- input
 
 InputFile::InputFile(int fd) : fd_(fd) {}

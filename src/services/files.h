@@ -31,6 +31,9 @@ bool file_exists(std::string_view name);
 std::optional<std::int64_t> save_date(std::string_view name);
 // The key of the table of open files: the absolute, normalised path.
 std::string open_file_key(std::string_view name);
+// True when both names lead to one file: the same normalised path, or (when
+// both exist) the same file by device and inode, so links and case do not hide it.
+bool same_file(std::string_view a, std::string_view b);
 
 enum class LineStatus { ok, eof, error };
 

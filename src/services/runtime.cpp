@@ -28,6 +28,11 @@ ScopedRuntime::~ScopedRuntime() {
     g_current = previous_;
 }
 
+void protect_input(std::string_view name) {
+    const std::string_view n = util::rtrim(name);
+    if (!n.empty()) runtime().run_inputs.emplace_back(n);
+}
+
 void INITSERVICES() {
     Runtime& rt = runtime();
     rt.pause_at_exit = true;

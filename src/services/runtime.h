@@ -13,6 +13,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/console.h"
 #include "services/messages.h"
@@ -43,7 +44,12 @@ struct Runtime {
     bool pause_at_exit = true;
     RunOptions options;
     bool replacement_warned = false;  // characters of a file were replaced by "?"
+    // Files this run reads: no output may be opened on one of them.
+    std::vector<std::string> run_inputs;
 };
+
+// Names a file as an input of this run, so that no output replaces it.
+void protect_input(std::string_view name);
 
 // The runtime of this run.
 Runtime& runtime();

@@ -27,6 +27,20 @@ std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
     run_time_stop(text);
 }
 
+// An output never replaces a file the run reads: a header .mif named as File 2
+// that is also the new layer, or a layer in the current folder named like a
+// report layer, would otherwise be emptied before it is read.
+void refuse_run_input(const std::string& name) {
+    Runtime& rt = runtime();
+    for (const std::string& input : rt.run_inputs) {
+        if (!same_file(name, input)) continue;
+        rt.console.end_open_line();
+        show_message(1, "ERROR - Output file \"" + name + "\" is an input of this run.",
+                     "        It is left as it is; choose other file names.");
+        STOPRUN();
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- pool
@@ -206,6 +220,7 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
             con.line("CHECK - \"" + shown + "\" cannot be found");
             prompt = true;
         } else if (!prompt && is_output_code(type)) {
+            refuse_run_input(shown);
             const bool append = type == "A ";
             for (;;) {
                 std::string why;
@@ -275,7 +290,8 @@ void CLOSER(int unit) {
 int LENSL(char* text, int length) {
     int n = length;
     while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
-    if (n < length) text[n] = '\0';
+    // An empty text stays as it is: there is nothing to terminate.
+    if (n > 0 && n < length) text[n] = '\0';
     return n;
 }
 

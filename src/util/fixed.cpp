@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace velmorak::util {
 namespace {
@@ -63,32 +65,96 @@ std::size_t magnitude_digits(char* buf, std::size_t cap, double a, int decimals)
     return r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - buf) : 0;
 }
 
-}  // namespace
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
 
-void put_fixed(std::string& out, double x, int width, int decimals) {
-    if (!std::isfinite(x) || width <= 0 || decimals < 0) {
-        put_stars(out, width);
-        return;
+// The common case of every coordinate and elevation, without the general
+// formatter: a * 10^decimals rounded to an integer. The product carries one
+// rounding error of at most one unit in its last place, which only matters when
+// it lies that close to a half; such values (and products too large for exact
+// integers) take the exact path instead.
+bool fast_round(double a, int decimals, std::uint64_t& m) {
+    if (decimals > 18) return false;
+    const double t = a * kPow10[decimals];
+    if (!(t < 4503599627370496.0)) return false;  // 2^52: no fraction left to round
+    const double whole = std::floor(t);
+    const double frac = t - whole;
+    if (std::fabs(frac - 0.5) <= t * 4.5e-16 + 1e-300) return false;
+    m = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    return true;
+}
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes exactly `count` digits of v (v < 10^count) ending at `end`.
+char* put_digits(char* end, std::uint64_t v, int count) {
+    char* p = end;
+    for (; count >= 2; count -= 2) {
+        const auto r = static_cast<std::size_t>(v % 100);
+        v /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * r, 2);
     }
-    char buf[400];
-    const double a = std::fabs(x);
-    if (a >= 1e300) {
-        put_stars(out, width);
-        return;
+    if (count == 1) *--p = static_cast<char>('0' + v);
+    return p;
+}
+
+// Writes the digits of v, at least one, ending at `end`.
+char* put_whole(char* end, std::uint64_t v) {
+    char* p = end;
+    while (v >= 100) {
+        const auto r = static_cast<std::size_t>(v % 100);
+        v /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * r, 2);
     }
-    std::size_t n = magnitude_digits(buf, sizeof buf, a, decimals);
-    if (n == 0) {
-        put_stars(out, width);
-        return;
+    if (v >= 10) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * v, 2);
+    } else {
+        *--p = static_cast<char>('0' + v);
     }
-    if (decimals == 0) buf[n++] = '.';  // Fw.0 still writes its decimal point
-    bool nonzero = false;
-    for (std::size_t i = 0; i < n; ++i) nonzero = nonzero || (buf[i] >= '1' && buf[i] <= '9');
-    const bool negative = std::signbit(x) && nonzero;
-    const char* digits = buf;
-    // The zero before the point is optional: dropped when the field is too narrow.
-    if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && buf[0] == '0' && buf[1] == '.') {
-        ++digits;
+    return p;
+}
+
+// m / 10^D and its remainder by a constant, so the compiler multiplies instead of dividing.
+template <int D>
+char* split_text(char* end, std::uint64_t m) {
+    constexpr std::uint64_t scale = [] {
+        std::uint64_t s = 1;
+        for (int i = 0; i < D; ++i) s *= 10;
+        return s;
+    }();
+    char* p = put_digits(end, m % scale, D);
+    *--p = '.';
+    return put_whole(p, m / scale);
+}
+
+template <int... D>
+char* split_text_by(char* end, std::uint64_t m, int decimals, std::integer_sequence<int, D...>) {
+    char* result = nullptr;
+    ((decimals == D + 1 ? (result = split_text<D + 1>(end, m), true) : false) || ...);
+    return result;
+}
+
+// Writes the text of m / 10^decimals ending at `end`, with a zero before the
+// point; returns its start.
+char* rounded_text(char* end, std::uint64_t m, int decimals) {
+    if (decimals == 0) {
+        *--end = '.';
+        return put_whole(end, m);
+    }
+    return split_text_by(end, m, decimals, std::make_integer_sequence<int, 18>{});
+}
+
+// Appends the field: the text right-aligned after an optional minus sign, the
+// zero before the point dropped when only that makes it fit, asterisks otherwise.
+void append_field(std::string& out, const char* text, std::size_t n, bool negative, int width) {
+    if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && text[0] == '0' && text[1] == '.') {
+        ++text;
         --n;
     }
     const int used = static_cast<int>(n) + (negative ? 1 : 0);
@@ -96,9 +162,42 @@ void put_fixed(std::string& out, double x, int width, int decimals) {
         put_stars(out, width);
         return;
     }
-    out.append(static_cast<std::size_t>(width - used), ' ');
-    if (negative) out.push_back('-');
-    out.append(digits, n);
+    const std::size_t old = out.size();
+    out.resize(old + static_cast<std::size_t>(width));
+    char* o = out.data() + old;
+    const std::size_t pad = static_cast<std::size_t>(width - used);
+    std::memset(o, ' ', pad);
+    o += pad;
+    if (negative) *o++ = '-';
+    std::memcpy(o, text, n);
+}
+
+}  // namespace
+
+void put_fixed(std::string& out, double x, int width, int decimals) {
+    if (!std::isfinite(x) || width <= 0 || decimals < 0) {
+        put_stars(out, width);
+        return;
+    }
+    const double a = std::fabs(x);
+    std::uint64_t m = 0;
+    if (fast_round(a, decimals, m)) {
+        char tmp[48];
+        char* end = tmp + sizeof tmp;
+        const char* text = rounded_text(end, m, decimals);
+        append_field(out, text, static_cast<std::size_t>(end - text), std::signbit(x) && m != 0, width);
+        return;
+    }
+    char buf[400];
+    std::size_t n = a < 1e300 ? magnitude_digits(buf, sizeof buf, a, decimals) : 0;
+    if (n == 0) {
+        put_stars(out, width);
+        return;
+    }
+    if (decimals == 0) buf[n++] = '.';  // Fw.0 still writes its decimal point
+    bool nonzero = false;
+    for (std::size_t i = 0; i < n; ++i) nonzero = nonzero || (buf[i] >= '1' && buf[i] <= '9');
+    append_field(out, buf, n, std::signbit(x) && nonzero, width);
 }
 
 void put_int(std::string& out, std::int64_t value, int width) {

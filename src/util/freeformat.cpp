@@ -1,16 +1,29 @@
 #include "util/freeformat.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <string>
 
 namespace velmorak::util {
 namespace {
 
 constexpr bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
-// Copies a numeric token into a small buffer the way from_chars wants it:
-// no leading "+", and a Fortran "D" exponent turned into "e".
+// Character classes of the token scan, one table lookup per character.
+enum : unsigned char { kSpaceClass = 1, kCommaClass = 2, kSlashClass = 4 };
+constexpr auto kCharClass = [] {
+    std::array<unsigned char, 256> t{};
+    t[static_cast<unsigned char>(' ')] = kSpaceClass;
+    t[static_cast<unsigned char>('\t')] = kSpaceClass;
+    t[static_cast<unsigned char>(',')] = kCommaClass;
+    t[static_cast<unsigned char>('/')] = kSlashClass;
+    return t;
+}();
+
 // Drops a leading "+"; false when a second sign follows it ("+-1", "++1").
 bool drop_plus(std::string_view& token) noexcept {
     if (token.empty() || token.front() != '+') return true;
@@ -18,28 +31,66 @@ bool drop_plus(std::string_view& token) noexcept {
     return token.empty() || (token.front() != '+' && token.front() != '-');
 }
 
-bool prepare_number(std::string_view token, char (&buf)[80], std::size_t& n) noexcept {
-    if (!drop_plus(token)) return false;
-    if (token.empty() || token.size() >= sizeof buf) return false;
-    // from_chars would also take "inf" and "nan": a coordinate or elevation never is one.
+// from_chars would also take "inf" and "nan": a coordinate or elevation never is one.
+bool starts_like_a_number(std::string_view token) noexcept {
+    if (token.empty()) return false;
     const char first = token.front() == '-' && token.size() > 1 ? token[1] : token.front();
-    if (!(first == '.' || (first >= '0' && first <= '9'))) return false;
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        buf[i] = (c == 'd' || c == 'D') ? 'e' : c;
+    return first == '.' || (first >= '0' && first <= '9');
+}
+
+// Clinger's fast path for the plain decimals that fill survey files
+// ("532410.125", "-12.84"): the digits as an exact integer m and a division by
+// an exact power of ten give the correctly rounded value in one step. Anything
+// else (exponents, too many digits, signs inside) is left to from_chars.
+template <typename F>
+bool parse_plain_decimal(std::string_view token, F& value) noexcept {
+    constexpr std::uint64_t kMaxExact = std::is_same_v<F, float> ? (1ULL << 24) : (1ULL << 53);
+    constexpr int kMaxPower = std::is_same_v<F, float> ? 10 : 22;
+    constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
+                            F(1e8),  F(1e9),  F(1e10), F(1e11), F(1e12), F(1e13), F(1e14), F(1e15),
+                            F(1e16), F(1e17), F(1e18), F(1e19), F(1e20), F(1e21), F(1e22)};
+    const char* p = token.data();
+    const char* end = p + token.size();
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t m = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 19) return false;
+            m = m * 10 + static_cast<std::uint64_t>(c - '0');
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
     }
-    n = token.size();
+    if (digits == 0 || m > kMaxExact || decimals > kMaxPower) return false;
+    F v = static_cast<F>(m) / kPow10[decimals];
+    value = negative ? -v : v;
     return true;
 }
 
 template <typename F>
 bool parse_real(std::string_view token, F& value) noexcept {
-    char buf[80];
-    std::size_t n = 0;
-    if (!prepare_number(token, buf, n)) return false;
+    if (!drop_plus(token) || !starts_like_a_number(token)) return false;
+    if (parse_plain_decimal(token, value)) return true;
     F v{};
-    const auto [ptr, ec] = std::from_chars(buf, buf + n, v, std::chars_format::general);
-    if (ec != std::errc{} || ptr != buf + n || !std::isfinite(v)) return false;
+    const char* end = token.data() + token.size();
+    auto [ptr, ec] = std::from_chars(token.data(), end, v, std::chars_format::general);
+    if (ec == std::errc{} && ptr != end && (*ptr == 'd' || *ptr == 'D')) {
+        // A Fortran double-precision exponent ("1.5D3"): parse a copy with "e".
+        std::string copy(token);  // rare: only tokens written with a D exponent
+        copy[static_cast<std::size_t>(ptr - token.data())] = 'e';
+        const auto r = std::from_chars(copy.data(), copy.data() + copy.size(), v, std::chars_format::general);
+        ec = r.ec;
+        ptr = r.ptr == copy.data() + copy.size() ? end : token.data();
+    }
+    if (ec != std::errc{} || ptr != end || !std::isfinite(v)) return false;
     value = v;
     return true;
 }
@@ -99,11 +150,8 @@ ReadStatus FreeFormat::next_token() noexcept {
         return ReadStatus::ok;
     }
     const std::size_t start = pos_;
-    while (pos_ < size) {
-        const char d = text_[pos_];
-        if (is_space(d) || d == ',' || (slash_ && d == '/')) break;
-        ++pos_;
-    }
+    const unsigned char stop = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
+    while (pos_ < size && (kCharClass[static_cast<unsigned char>(text_[pos_])] & stop) == 0) ++pos_;
     token_ = text_.substr(start, pos_ - start);
     return ReadStatus::ok;
 }

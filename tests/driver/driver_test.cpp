@@ -70,7 +70,8 @@ TEST(Driver, OnlyAnOptionGivesAnEmptyFileOneAndTheExtensionError) {
 }
 
 TEST(Driver, ZlnWithOneMifLayerUsesItAsFileTwo) {
-    const ProgramRun r = run_program({"lines.MIF", "-ZLN"}, "");
+    TempDir dir;  // the conversion creates its .12da before it finds the layer missing
+    const ProgramRun r = run_program({"lines.MIF", "-ZLN"}, "", dir.path());
     EXPECT_NE(r.out.find("\nFile 1: lines.MIF\n\nFile 2: lines.MIF\n"), std::string::npos) << r.out;
 }
 

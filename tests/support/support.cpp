@@ -57,7 +57,6 @@ void write_file(const std::filesystem::path& p, const std::string& content) {
 
 std::filesystem::path fixture(const std::string& relative) { return std::filesystem::path(VELMORAK_TEST_DATA) / relative; }
 
-namespace {
 std::string shell_quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
@@ -68,7 +67,6 @@ std::string shell_quote(const std::string& s) {
     }
     return q + "'";
 }
-}  // namespace
 
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input,
                        const std::filesystem::path& cwd) {

@@ -51,6 +51,9 @@ void write_file(const std::filesystem::path& p, const std::string& content);
 // A fixture below tests/data.
 std::filesystem::path fixture(const std::string& relative);
 
+// `s` in single quotes for the shell, its own single quotes escaped.
+std::string shell_quote(const std::string& s);
+
 struct ProgramRun {
     int status = -1;
     std::string out;  // standard output and standard error together

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <string>
 
 namespace velmorak::util {
@@ -94,6 +98,41 @@ TEST(PutInt, RightAlignedWithOverflow) {
     EXPECT_EQ(fixed_int(1000, 3), "***");
     EXPECT_EQ(fixed_int(-5, 2), "-5");
     EXPECT_EQ(int_text(-2147483648LL), "-2147483648");
+}
+
+}  // namespace
+}  // namespace velmorak::util
+
+namespace velmorak::util {
+namespace {
+
+// The digits of every value must be the correctly rounded decimal of the exact
+// binary value, however the writer gets there. Random values are almost never
+// exact halves, where to_chars (halves to even) and the writer (halves away)
+// would differ, so to_chars is the reference here.
+TEST(PutFixed, AgreesWithCorrectRoundingOnRandomValues) {
+    std::mt19937_64 rng(12345);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-8, 15);
+    std::uniform_int_distribution<int> decimals(0, 10);
+    for (int i = 0; i < 200000; ++i) {
+        const double x = (unit(rng) - 0.5) * std::pow(10.0, exponent(rng));
+        const int d = decimals(rng);
+        char buf[400];
+        // Exact halves (large values keep few fraction bits) follow their own rule, tested above.
+        const auto w = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed, d + 40);
+        const std::string wide(buf, w.ptr);
+        const std::string tail = wide.substr(wide.find('.') + 1 + static_cast<std::size_t>(d));
+        if (tail.front() == '5' && tail.find_first_not_of('0', 1) == std::string::npos) continue;
+        const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed, d);
+        std::string want(buf, r.ptr);
+        if (d == 0) want += '.';
+        const bool nonzero = want.find_first_of("123456789") != std::string::npos;
+        if (x < 0 && nonzero) want = "-" + want;
+        std::string got = fixed(x, 60, d);
+        got.erase(0, got.find_first_not_of(' '));
+        ASSERT_EQ(got, want) << "x=" << x << " d=" << d;
+    }
 }
 
 }  // namespace

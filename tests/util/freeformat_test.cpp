@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cstdint>
+#include <random>
 #include <ostream>
 #include <string>
 
@@ -230,10 +233,49 @@ TEST(ParseNumber, WholeTokenOnly) {
     EXPECT_FALSE(parse_number("12.5 ", d));
     EXPECT_FALSE(parse_number(" 12.5", d));
     EXPECT_FALSE(parse_number("", d));
-    EXPECT_FALSE(parse_number(std::string(100, '1'), d));  // longer than any real number field
+    // A long digit string is still one number; a long D-exponent token too.
+    EXPECT_TRUE(parse_number(std::string(100, '1'), d));
+    EXPECT_DOUBLE_EQ(d, 1.1111111111111111e99);
+    EXPECT_TRUE(parse_number(std::string(60, '0') + "1.5D2", d));
+    EXPECT_EQ(d, 150.0);
+    EXPECT_TRUE(parse_number(std::string(100, '1') + "D2", d));
+    EXPECT_DOUBLE_EQ(d, 1.1111111111111111e101);
     std::int32_t i = 0;
     EXPECT_FALSE(parse_number("", i));
     EXPECT_FALSE(parse_number("1 2", i));
+}
+
+}  // namespace
+}  // namespace velmorak::util
+
+namespace velmorak::util {
+namespace {
+
+// Whatever path a number takes, the value must be the correctly rounded one
+// that from_chars gives for the same text.
+TEST(ParseNumber, PlainDecimalsMatchFromCharsBitForBit) {
+    std::mt19937_64 rng(99);
+    std::uniform_int_distribution<int> ndigits(1, 21);
+    std::uniform_int_distribution<int> digit(0, 9);
+    for (int i = 0; i < 300000; ++i) {
+        std::string text = (rng() & 1) ? "-" : "";
+        const int n = ndigits(rng);
+        const int point = std::uniform_int_distribution<int>(0, n)(rng);
+        for (int k = 0; k < n; ++k) {
+            if (k == point) text += '.';
+            text += static_cast<char>('0' + digit(rng));
+        }
+        double d = 0, want_d = 0;
+        float f = 0, want_f = 0;
+        const char* b = text.data();
+        const char* e = b + text.size();
+        ASSERT_TRUE(parse_number(text, d)) << text;
+        ASSERT_TRUE(parse_number(text, f)) << text;
+        std::from_chars(b, e, want_d);
+        std::from_chars(b, e, want_f);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(d), std::bit_cast<std::uint64_t>(want_d)) << text;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(f), std::bit_cast<std::uint32_t>(want_f)) << text;
+    }
 }
 
 }  // namespace

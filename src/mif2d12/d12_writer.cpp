@@ -1,0 +1,80 @@
+#include "mif2d12/d12_writer.h"
+
+#include "util/fixed.h"
+#include "util/fixed_text.h"
+
+namespace velmorak::mif2d12 {
+namespace {
+
+constexpr int kXYWidth = 16;
+constexpr int kXYDecimals = 5;
+constexpr int kZWidth = 12;
+constexpr int kZDecimals = 4;
+
+void open_block(services::OutputFile& out, std::string_view keyword, std::string_view name) {
+    std::string& b = out.buffer();
+    b.append(keyword);
+    b.append("\n  name      \"");
+    // A quote inside the name is doubled, as the 12d reader reads a quoted
+    // value; written alone it would end the name there.
+    for (const char c : util::rtrim(name)) {
+        b.push_back(c);
+        if (c == '"') b.push_back('"');
+    }
+    b.append(
+        "\"\n"
+        "  chainage  0\n"
+        "  breakline line\n"
+        "  colour    red\n"
+        "  style     1\n"
+        "\n"
+        "  data {\n");
+    out.commit();
+}
+
+void close_block(services::OutputFile& out) { out.write("  }\n}\n\n"); }
+
+// The data lines are appended to the file's buffer field by field, so a long
+// string costs no allocation per vertex.
+void put_xy(std::string& b, double x, double y) {
+    b.append("    ");
+    util::put_fixed(b, x, kXYWidth, kXYDecimals);
+    util::put_fixed(b, y, kXYWidth, kXYDecimals);
+}
+
+}  // namespace
+
+void write_12da_header(services::OutputFile& out, std::string_view source) {
+    std::string& b = out.buffer();
+    b.append("null -999\nmodel \"from ");
+    b.append(util::rtrim(source));
+    b.append(".mif\"\n\n");
+    out.commit();
+}
+
+void write_string_2d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+                     std::span<const double> y, std::int32_t n) {
+    open_block(out, "string 2d {", name);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+        std::string& b = out.buffer();
+        put_xy(b, x[k], y[k]);
+        b.push_back('\n');
+        out.commit();
+    }
+    close_block(out);
+}
+
+void write_string_3d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+                     std::span<const double> y, std::span<const float> z, std::int32_t n) {
+    open_block(out, "string 3d {", name);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+        std::string& b = out.buffer();
+        put_xy(b, x[k], y[k]);
+        util::put_fixed(b, z[k], kZWidth, kZDecimals);
+        b.push_back('\n');
+        out.commit();
+    }
+    close_block(out);
+}
+
+}  // namespace velmorak::mif2d12

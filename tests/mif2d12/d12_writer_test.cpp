@@ -1,0 +1,44 @@
+#include "mif2d12/d12_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "d12/reader.h"
+#include "services/units.h"
+#include "support/support.h"
+
+namespace velmorak::mif2d12 {
+namespace {
+
+// A name holding quotes and commas must come back unchanged through the 12d reader.
+TEST(D12Writer, NamesWithQuotesReadBackUnchanged) {
+    testing::TempDir dir;
+    testing::Capture cap;
+    services::INITSERVICES();
+    const std::string path = dir.file("out.12da");
+    const std::vector<double> x = {1.0, 2.0};
+    const std::vector<double> y = {3.0, 4.0};
+    {
+        int unit = 0;
+        services::OPENFILE(unit, "O ", path);
+        write_12da_header(cap.rt().units.output(unit), "src");
+        write_string_2d(cap.rt().units.output(unit), "Road \"A\", north", x, y, 2);
+        services::CLOSER(unit);
+    }
+    EXPECT_NE(dir.read("out.12da").find("  name      \"Road \"\"A\"\", north\"\n"), std::string::npos);
+
+    int unit = 0;
+    services::OPENFILE(unit, "I ", path);
+    float null_value = -99999.0f;
+    ASSERT_TRUE(d12::d12ReadHeader(unit, null_value));
+    d12::d12Object object;
+    std::string line;
+    bool found = false;
+    while (!found && d12::d12NextLine(line, unit)) found = d12::d12ObjectType(unit, line, object);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(object.name, "Road \"A\", north");
+}
+
+}  // namespace
+}  // namespace velmorak::mif2d12
