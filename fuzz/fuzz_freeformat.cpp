@@ -1,6 +1,7 @@
 // Reads a fuzz input as one free-format line with a sequence of reads chosen
 // by the input itself, and checks what the reader promises: every value read
-// as a number is finite and is what its token parses to, an unquoted text
+// as a number is finite, is what its token parses to and is the correctly
+// rounded value of its digits (as the C library converts them), an unquoted text
 // holds no separator, the line is used up in a bounded number of reads, and
 // once the line has run out it stays run out.
 //
@@ -9,9 +10,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "fuzz_support.h"
 #include "util/freeformat.h"
@@ -29,13 +32,35 @@ bool same_value(T a, T b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// A number read as ok must be finite and equal to its own token parsed alone.
+// The C library's correctly rounded conversion of a token the reader took as a
+// real: its "+" dropped and a Fortran "D" exponent written as "e".
+template <typename F>
+F reference_value(std::string_view token) {
+    std::string text(token);
+    if (!text.empty() && text.front() == '+') text.erase(0, 1);
+    for (char& c : text)
+        if (c == 'd' || c == 'D') c = 'e';
+    char* end = nullptr;
+    const F v = std::is_same_v<F, float> ? std::strtof(text.c_str(), &end) : std::strtod(text.c_str(), &end);
+    VELMORAK_FUZZ_CHECK(end == text.c_str() + text.size());
+    return v;
+}
+
+// A real read as ok must be finite and what the C library makes of its token:
+// the reader's own fast path for plain decimals has to round the same way.
+template <typename F>
+void check_real(std::string_view token, F value) {
+    VELMORAK_FUZZ_CHECK(std::isfinite(value));
+    VELMORAK_FUZZ_CHECK(same_value(value, reference_value<F>(token)));
+}
+
+// A number read as ok must be equal to its own token parsed alone.
 template <typename T>
 void read_number(FreeFormat& ff, ReadStatus& status) {
     T value{};
     status = ff.read(value);
     if (status != ReadStatus::ok) return;
-    if constexpr (std::is_floating_point_v<T>) VELMORAK_FUZZ_CHECK(std::isfinite(value));
+    if constexpr (std::is_floating_point_v<T>) check_real(ff.last_token(), value);
     T again{};
     VELMORAK_FUZZ_CHECK(util::parse_number(ff.last_token(), again));
     VELMORAK_FUZZ_CHECK(same_value(value, again));
@@ -59,8 +84,8 @@ void parse_whole(std::string_view text) {
     float f = 0.0f;
     std::int32_t i = 0;
     std::int64_t l = 0;
-    if (util::parse_number(text, d)) VELMORAK_FUZZ_CHECK(std::isfinite(d));
-    if (util::parse_number(text, f)) VELMORAK_FUZZ_CHECK(std::isfinite(f));
+    if (util::parse_number(text, d)) check_real(text, d);
+    if (util::parse_number(text, f)) check_real(text, f);
     if (util::parse_number(text, i) && util::parse_number(text, l)) VELMORAK_FUZZ_CHECK(l == i);
 }
 
