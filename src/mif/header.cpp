@@ -165,9 +165,13 @@ bool miFindData(int unit) {
 bool miReadColumnCount(int unit, std::int32_t& count) {
     services::InputFile& file = services::runtime().units.input(unit);
     file.rewind();
-    std::string_view line = "XXX";
+    // A copy: the count is read after asking for the end of the file, which
+    // may move the file's buffer under the line read last.
+    std::string line = "XXX";
     while (!starts_with_keyword(line, "Columns") && !file.at_eof()) {
-        const services::LineStatus status = file.read_line(line);
+        std::string_view view;
+        const services::LineStatus status = file.read_line(view);
+        line.assign(util::cut(view, kMifShortLineWidth));
         if (status == services::LineStatus::eof) break;
         if (status == services::LineStatus::error) {
             services::show_message(1, "WARNING - Problems finding start of attribute definitions in .mif file");

@@ -12,7 +12,8 @@
 namespace velmorak::services {
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;    // bytes read from the file at a time
+constexpr std::size_t kChunk = 1 << 20;    // bytes read from a large file at a time
+constexpr std::size_t kMinChunk = 1 << 14; // ... and from a small one
 constexpr std::size_t kMaxLine = 1 << 20;  // longer lines are cut (every reader cuts far earlier)
 
 std::string native_string(std::string_view name) {
@@ -190,7 +191,13 @@ void InputFile::start() {
     raw_.clear();
     raw_offset_ = 0;
     encoding_ = Encoding::bytes;
-    if (buf_.size() < 2 * kChunk) buf_.resize(2 * kChunk);
+    // A small file is read in pieces of about its own size, so that opening
+    // one does not clear megabytes of buffer it never fills.
+    chunk_ = kChunk;
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0)
+        chunk_ = std::clamp(static_cast<std::size_t>(st.st_size), kMinChunk, kChunk);
+    if (buf_.size() < 2 * chunk_) buf_.resize(2 * chunk_);
     // Look at the first bytes for a byte order mark.
     unsigned char head[3];
     std::size_t got = 0;
@@ -257,16 +264,16 @@ bool InputFile::fill() {
         cur_ -= keep;
         if (prev_ != SIZE_MAX) prev_ -= keep;
     }
-    if (buf_.size() < end_ + kChunk) buf_.resize(end_ + kChunk);
+    if (buf_.size() < end_ + chunk_) buf_.resize(end_ + chunk_);
     for (;;) {
         const std::size_t before = end_;
         ssize_t n;
         if (encoding_ == Encoding::bytes) {
-            n = ::read(fd_, buf_.data() + end_, kChunk);
+            n = ::read(fd_, buf_.data() + end_, chunk_);
         } else {
             const std::size_t have = raw_.size();
-            raw_.resize(have + kChunk);
-            n = ::read(fd_, raw_.data() + have, kChunk);
+            raw_.resize(have + chunk_);
+            n = ::read(fd_, raw_.data() + have, chunk_);
             raw_.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
         }
         if (n < 0 && errno == EINTR) continue;
@@ -289,6 +296,25 @@ bool InputFile::fill() {
 }
 
 LineStatus InputFile::read_line(std::string_view& line) {
+    forget_line();
+    const LineStatus status = next_line(line);
+#ifdef VELMORAK_CHECK_LINE_VIEWS
+    if (status == LineStatus::ok) {
+        checked_line_.reset(new char[line.size()]);
+        if (!line.empty()) std::memcpy(checked_line_.get(), line.data(), line.size());
+        line = std::string_view(checked_line_.get(), line.size());
+    }
+#endif
+    return status;
+}
+
+void InputFile::forget_line() {
+#ifdef VELMORAK_CHECK_LINE_VIEWS
+    checked_line_.reset();
+#endif
+}
+
+LineStatus InputFile::next_line(std::string_view& line) {
     line = {};
     if (skip_rest_) {  // drop the rest of a line that was cut
         prev_ = SIZE_MAX;
@@ -343,17 +369,20 @@ LineStatus InputFile::read_line(std::string_view& line) {
 }
 
 bool InputFile::at_eof() {
+    forget_line();
     if (cur_ < end_) return false;
     if (skip_rest_) return false;
     return !fill() && cur_ >= end_;
 }
 
 void InputFile::rewind() {
+    forget_line();
     ::lseek(fd_, 0, SEEK_SET);
     start();
 }
 
 bool InputFile::back() {
+    forget_line();
     if (prev_ == SIZE_MAX) return false;
     cur_ = prev_;
     prev_ = SIZE_MAX;

@@ -49,7 +49,11 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // The next line without its line end; valid until the next call.
+    // The next line without its line end. The view is valid until the file is
+    // asked anything else (read_line, at_eof, rewind, back may all move the
+    // buffer). Builds with VELMORAK_CHECK_LINE_VIEWS hand out every line in an
+    // allocation of its own that the next of those calls frees, so that
+    // AddressSanitizer reports a view that is kept too long.
     LineStatus read_line(std::string_view& line);
     // True when no further line can be read.
     bool at_eof();
@@ -69,6 +73,8 @@ public:
 private:
     enum class Encoding { bytes, utf8, utf16le, utf16be };
     explicit InputFile(int fd);
+    LineStatus next_line(std::string_view& line);
+    void forget_line();  // ends the life of the line handed out last
     bool fill();  // reads more text after end_; false at the end of the file or on error
     void start();
     std::size_t decode(const unsigned char* p, std::size_t n, bool final);
@@ -76,6 +82,7 @@ private:
     int fd_ = -1;
     Encoding encoding_ = Encoding::bytes;
     std::vector<char> buf_;
+    std::size_t chunk_ = 0;       // bytes asked of the file at a time
     std::size_t cur_ = 0;         // next unread character
     std::size_t end_ = 0;         // end of valid text
     std::size_t prev_ = SIZE_MAX; // start of the line read last
@@ -86,6 +93,7 @@ private:
     std::uint64_t raw_offset_ = 0;
     bool replaced_ = false;
     std::function<void()> on_replace_;
+    std::unique_ptr<char[]> checked_line_;  // VELMORAK_CHECK_LINE_VIEWS: the line handed out last
 };
 
 class OutputFile {

@@ -136,7 +136,7 @@ char* split_text(char* end, std::uint64_t m) {
 template <int... D>
 char* split_text_by(char* end, std::uint64_t m, int decimals, std::integer_sequence<int, D...>) {
     char* result = nullptr;
-    ((decimals == D + 1 ? (result = split_text<D + 1>(end, m), true) : false) || ...);
+    (void)((decimals == D + 1 ? (result = split_text<D + 1>(end, m), true) : false) || ...);
     return result;
 }
 

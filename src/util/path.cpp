@@ -47,6 +47,22 @@ void erase_columns(std::string& s, std::size_t from, std::size_t to) {
     s.erase(from - 1, std::min(to, s.size()) - from + 1);
 }
 
+bool is_separator(char c) noexcept { return c == '\\' || c == '/'; }
+
+// Reduces every run of the separator `c` (or of either separator when c is 0)
+// from 0-based position `from` on to one character, in one pass.
+void reduce_runs(std::string& s, std::size_t from, char c) {
+    if (from >= s.size()) return;
+    std::size_t out = from + 1;
+    for (std::size_t i = from + 1; i < s.size(); ++i) {
+        const char d = s[i];
+        const bool reduced = c == 0 ? is_separator(d) : d == c;
+        if (reduced && s[out - 1] == d) continue;
+        s[out++] = d;
+    }
+    s.resize(out);
+}
+
 // Removing "\..\" steps. A step whose folder is itself ".." has nothing to
 // cancel and is skipped over; otherwise the folder before the step and the
 // step go together.
@@ -157,12 +173,25 @@ std::string REMOVEDOTDOT(std::string_view path) {
     std::string s(work(path));
     left_adjust_in_place(s);
 
-    // Doubled backslashes, unless the first pair opens a network path.
-    for (std::size_t p = first_of(s, "\\\\"); p > 2; p = first_of(s, "\\\\")) s.erase(p, 1);
+    // Doubled backslashes, unless the first pair stands within the first two
+    // characters (a network path's leading pair): then none is reduced.
+    const std::size_t pair = s.find("\\\\");
+    if (pair != npos && pair >= 2) reduce_runs(s, pair, '\\');
 
     resolve_parent_steps(s);
 
-    for (std::size_t p = first_of(s, "\\.\\"); p != 0; p = first_of(s, "\\.\\")) erase_columns(s, p + 1, p + 2);
+    // "\.\" steps, one pass: a step removed lets a step right after it follow the same backslash.
+    if (s.find("\\.\\") != npos) {
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < s.size();) {
+            if (out > 0 && s[out - 1] == '\\' && s.compare(i, 2, ".\\") == 0) {
+                i += 2;
+                continue;
+            }
+            s[out++] = s[i++];
+        }
+        s.resize(out);
+    }
 
     s.resize(text_length(s));
     return s;
@@ -171,13 +200,14 @@ std::string REMOVEDOTDOT(std::string_view path) {
 std::string CLEANPATH(std::string& path) {
     if (path.size() > kPathWork) path.resize(kPathWork);
     left_adjust_in_place(path);
-    // The later of the first pairs of either kind goes first, so a network
-    // path's leading pair survives while any later pair is reduced.
-    for (;;) {
-        const std::size_t p = std::max(first_of(path, "//"), first_of(path, "\\\\"));
-        if (p <= 1) break;
-        path.erase(p, 1);
-    }
+    // Runs of either separator become one. A network path's leading pair
+    // survives, and with it every later pair of its kind; the other kind is
+    // still reduced.
+    const char keep = path.size() >= 2 && path[0] == path[1] && is_separator(path[0]) ? path[0] : 0;
+    if (keep == 0)
+        reduce_runs(path, 0, 0);
+    else
+        reduce_runs(path, 1, keep == '/' ? '\\' : '/');
     path.resize(text_length(path));
     return path;
 }

@@ -262,6 +262,20 @@ TEST(MifColumns, ProblemsWarnPauseAndFail) {
     EXPECT_NE(out.find("Press Enter to Continue"), std::string::npos);
 }
 
+// Without a Columns line the count is read from the last line of the file. That
+// line must be read as it was, although asking for the end of the file moves
+// the file's buffer (a text shorter than the last line before it makes the move
+// overlap the line).
+TEST(MifColumns, WithoutAColumnsLineTheCountComesFromTheLastLine) {
+    TempDir dir;
+    Capture cap("\n");
+    services::INITSERVICES();
+    const int unit = open_input(dir.write("c.mif", "a\nxxxxxx 42\n"));
+    std::int32_t count = 0;
+    EXPECT_TRUE(miReadColumnCount(unit, count));
+    EXPECT_EQ(count, 42);
+}
+
 TEST(MifCopyHeader, CopiesUpToTheColumnsLine) {
     TempDir dir;
     Capture cap;

@@ -73,6 +73,32 @@ TEST(InputFile, BackWorksAcrossBufferRefills) {
     EXPECT_EQ(f->read_line(line), LineStatus::eof);
 }
 
+// A small file is read in small pieces; one that grows after it was opened is
+// then read in many of them, with lines (and a step back) across their borders.
+TEST(InputFile, AFileThatGrowsAfterOpeningIsReadPieceByPiece) {
+    TempDir dir;
+    const std::string name = dir.write("grow.txt", "first\n");
+    auto f = InputFile::open(name);
+    ASSERT_TRUE(f);
+    std::vector<std::string> want = {"first"};
+    std::string more;
+    for (int i = 0; i < 20000; ++i) want.push_back("vertex " + std::to_string(i * 7919));
+    want.insert(want.begin() + 5000, std::string(40000, 'y'));
+    for (std::size_t i = 1; i < want.size(); ++i) more += want[i] + "\n";
+    testing::write_file(name, "first\n" + more);
+
+    std::string_view line;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        ASSERT_EQ(f->read_line(line), LineStatus::ok) << i;
+        if (i % 1009 == 0) {
+            ASSERT_TRUE(f->back());
+            ASSERT_EQ(f->read_line(line), LineStatus::ok);
+        }
+        ASSERT_EQ(line, want[i]) << i;
+    }
+    EXPECT_TRUE(f->at_eof());
+}
+
 TEST(InputFile, VeryLongLinesAreCutAndTheNextLineStillReads) {
     TempDir dir;
     const std::string huge(3 << 20, 'x');

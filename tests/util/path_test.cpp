@@ -146,6 +146,16 @@ TEST(RemoveDotDot, DoubledBackslashes) {
     EXPECT_EQ(REMOVEDOTDOT("\\\\srv\\a\\..\\b"), "\\\\srv\\b");
 }
 
+// Long runs (a fuzz input of a thousand separators) reduce in one pass, chained
+// current-folder steps included.
+TEST(RemoveDotDot, LongRunsAndChainedCurrentFolderSteps) {
+    std::string steps;
+    for (int i = 0; i < 100; ++i) steps += ".\\";
+    EXPECT_EQ(REMOVEDOTDOT("ab" + std::string(500, '\\') + "c\\" + steps + "d"), "ab\\c\\d");
+    EXPECT_EQ(REMOVEDOTDOT("x" + std::string(600, '\\') + "y"), "x" + std::string(600, '\\') + "y");
+    EXPECT_EQ(REMOVEDOTDOT("a\\.\\.\\.b\\.\\"), "a\\.b\\");
+}
+
 TEST(CleanPath, ReducesDoubledSeparatorsInPlace) {
     std::string path = "  C:\\a\\\\b//c  ";
     EXPECT_EQ(CLEANPATH(path), "C:\\a\\b/c");
@@ -165,6 +175,13 @@ TEST(CleanPath, KeepsTheLeadingPairOfANetworkPath) {
     EXPECT_EQ(CLEANPATH(path), "\\\\srv\\a/b\\\\c");
     path = "\\\\srv\\\\x";
     EXPECT_EQ(CLEANPATH(path), "\\\\srv\\\\x");
+}
+
+TEST(CleanPath, LongRunsOfEitherSeparator) {
+    std::string path = "a" + std::string(500, '\\') + "b" + std::string(400, '/') + "c";
+    EXPECT_EQ(CLEANPATH(path), "a\\b/c");
+    path = "//" + std::string(300, '\\') + "s" + std::string(300, '/') + "t";
+    EXPECT_EQ(CLEANPATH(path), "//\\s" + std::string(300, '/') + "t");
 }
 
 TEST(RelativePath, RelativePathIsLeftAlone) {
