@@ -45,6 +45,7 @@ struct Work {
     std::vector<double> y = std::vector<double>(kMaxVertices);
     std::vector<float> z = std::vector<float>(kMaxVertices);
     std::unique_ptr<bool[]> snapped{new bool[kMaxVertices]()};  // every section sets its own vertices' flags
+    std::vector<std::int32_t> snapped_point = std::vector<std::int32_t>(kMaxVertices);
     mif::miObject object;
     mif::miObject dangle_kind;  // the kind a dangling section is written as
     std::string line;
@@ -132,8 +133,9 @@ bool convert_section(Work& w, std::int32_t n, float elevation, std::int32_t coun
     std::span<bool> snapped(w.snapped.get(), count);
     std::span<bool> used = w.points.used();
     bool any = false;
+    w.index.find_all(w.x, w.y, std::span(w.snapped_point).first(count));
     for (std::size_t k = 0; k < count; ++k) {
-        const std::int32_t p = w.index.find(w.x[k], w.y[k]);
+        const std::int32_t p = w.snapped_point[k];
         snapped[k] = p >= 0;
         if (p >= 0) {
             w.z[k] = w.points.z[static_cast<std::size_t>(p)];

@@ -1,5 +1,6 @@
 #include "mif2d12/snap_index.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -9,18 +10,11 @@ namespace velmorak::mif2d12 {
 namespace {
 
 constexpr double kTolerance = kSnapTolerance;
-// Wider than the whole tolerance box, so a vertex reaches at most three cells
-// along each axis (two unless rounding puts it on an edge).
-constexpr double kCellSize = 2.0 * kTolerance;
-constexpr double kCellLimit = 4611686018427387904.0;  // 2^62
-
-// The cell of a finite coordinate: a non-decreasing function of it.
-std::int64_t cell_of(double v) {
-    const double q = std::floor(v / kCellSize);
-    if (q <= -kCellLimit) return -static_cast<std::int64_t>(kCellLimit);
-    if (q >= kCellLimit) return static_cast<std::int64_t>(kCellLimit);
-    return static_cast<std::int64_t>(q);
-}
+// Wide enough that most tolerance boxes fit in one cell; narrow enough that a
+// cell seldom holds more than one surveyed point.
+constexpr double kMinCellSize = 32.0 * kTolerance;
+constexpr double kCellLimit = 2147483648.0;  // 2^31: the highest cell number in an axis
+constexpr double kSpanCells = 1073741824.0;  // 2^30: cells the points' extent may take in an axis
 
 std::uint64_t mix(std::uint64_t z) {
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
@@ -28,101 +22,164 @@ std::uint64_t mix(std::uint64_t z) {
     return z ^ (z >> 31);
 }
 
-std::uint64_t hash_cell(std::int64_t cx, std::int64_t cy) {
-    return mix(static_cast<std::uint64_t>(cx) ^ mix(static_cast<std::uint64_t>(cy) + 0x9e3779b97f4a7c15ULL));
-}
-
 bool finite_point(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
+
+void prefetch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
 
 }  // namespace
 
-std::int32_t SnapIndex::lookup(std::int64_t cx, std::int64_t cy) const {
-    for (std::uint64_t s = hash_cell(cx, cy) & mask_;; s = (s + 1) & mask_) {
-        const std::int32_t c = slots_[s];
-        if (c < 0) return -1;
-        const Cell& cell = cells_[static_cast<std::size_t>(c)];
-        if (cell.cx == cx && cell.cy == cy) return c;
+// A non-decreasing function of v: -1 below the origin, at most 2^31. v and the
+// origin are finite, so the difference may overflow but is never NaN.
+std::int64_t SnapIndex::cell(double v, double origin) const {
+    const double q = std::floor((v - origin) / cell_size_);
+    if (q < 0.0) return -1;
+    if (q >= kCellLimit) return static_cast<std::int64_t>(kCellLimit);
+    return static_cast<std::int64_t>(q);
+}
+
+std::uint64_t SnapIndex::vertex_key(double vertex_x, double vertex_y) const {
+    if (slots_.empty() || !finite_point(vertex_x, vertex_y)) return kNoKey;
+    const std::int64_t cx = cell(vertex_x, origin_x_);
+    const std::int64_t cy = cell(vertex_y, origin_y_);
+    if (cx < 0 || cy < 0) return kNoKey;  // below every point's box
+    return static_cast<std::uint64_t>(cx) << 32 | static_cast<std::uint64_t>(cy);
+}
+
+std::size_t SnapIndex::home(std::uint64_t key) const { return static_cast<std::size_t>(mix(key) & mask_); }
+
+const SnapIndex::Slot* SnapIndex::slot_of(std::uint64_t key) const {
+    for (std::size_t s = home(key);; s = (s + 1) & mask_) {
+        const Slot& slot = slots_[s];
+        if (slot.key == key) return &slot;
+        if (slot.key == kNoKey) return nullptr;
     }
 }
 
-std::int32_t SnapIndex::insert(std::int64_t cx, std::int64_t cy) {
-    for (std::uint64_t s = hash_cell(cx, cy) & mask_;; s = (s + 1) & mask_) {
-        const std::int32_t c = slots_[s];
-        if (c >= 0) {
-            const Cell& cell = cells_[static_cast<std::size_t>(c)];
-            if (cell.cx == cx && cell.cy == cy) return c;
-            continue;
+SnapIndex::Slot& SnapIndex::insert(std::uint64_t key) {
+    for (std::size_t s = home(key);; s = (s + 1) & mask_) {
+        Slot& slot = slots_[s];
+        if (slot.key == key) return slot;
+        if (slot.key == kNoKey) {
+            slot.key = key;
+            return slot;
         }
-        const auto added = static_cast<std::int32_t>(cells_.size());
-        cells_.push_back({cx, cy, 0, 0});
-        slots_[s] = added;
-        return added;
     }
+}
+
+std::int32_t SnapIndex::first_snapping(const Slot& slot, double vertex_x, double vertex_y) const {
+    for (std::int32_t m = slot.begin; m < slot.end; ++m) {
+        const Member& member = members_[static_cast<std::size_t>(m)];
+        if (snaps(vertex_x, vertex_y, member.x, member.y)) return member.point;
+    }
+    return -1;
 }
 
 void SnapIndex::build(std::span<const double> x, std::span<const double> y, std::int32_t count) {
-    x_ = x;
-    y_ = y;
+    slots_.clear();
+    members_.clear();
+    mask_ = 0;
     const auto n = static_cast<std::size_t>(count > 0 ? count : 0);
-    // At most half the slots are ever taken, which keeps the probe runs short.
-    std::size_t size = 16;
-    while (size < 2 * n) size *= 2;
-    slots_.assign(size, -1);
-    mask_ = size - 1;
-    cells_.clear();
-    cells_.reserve(n);
 
-    // First pass: the cell of every point and the size of every cell.
-    std::vector<std::int32_t> cell_of_point(n, -1);
+    // The extent of the points' tolerance boxes, as rounded where they are used.
+    double lo_x = std::numeric_limits<double>::infinity();
+    double lo_y = lo_x;
+    double hi_x = -lo_x;
+    double hi_y = -lo_x;
+    bool any = false;
     for (std::size_t i = 0; i < n; ++i) {
         if (!finite_point(x[i], y[i])) continue;
-        const std::int32_t c = insert(cell_of(x[i]), cell_of(y[i]));
-        cell_of_point[i] = c;
-        ++cells_[static_cast<std::size_t>(c)].end;
+        lo_x = std::min(lo_x, x[i] - kTolerance);
+        hi_x = std::max(hi_x, x[i] + kTolerance);
+        lo_y = std::min(lo_y, y[i] - kTolerance);
+        hi_y = std::max(hi_y, y[i] + kTolerance);
+        any = true;
     }
+    if (!any) return;
+    origin_x_ = lo_x;
+    origin_y_ = lo_y;
+    double size = std::max({kMinCellSize, (hi_x - lo_x) / kSpanCells, (hi_y - lo_y) / kSpanCells});
+    if (!std::isfinite(size)) size = std::numeric_limits<double>::max();
+    cell_size_ = size;
+
+    // Calls visit(cell key) for every cell point i's box reaches.
+    auto for_each_cell = [&](std::size_t i, auto&& visit) {
+        const std::int64_t x0 = cell(x[i] - kTolerance, origin_x_);
+        const std::int64_t x1 = cell(x[i] + kTolerance, origin_x_);
+        const std::int64_t y0 = cell(y[i] - kTolerance, origin_y_);
+        const std::int64_t y1 = cell(y[i] + kTolerance, origin_y_);
+        for (std::int64_t cx = x0; cx <= x1; ++cx)
+            for (std::int64_t cy = y0; cy <= y1; ++cy)
+                visit(static_cast<std::uint64_t>(cx) << 32 | static_cast<std::uint64_t>(cy));
+    };
+
+    std::size_t entries = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (finite_point(x[i], y[i])) for_each_cell(i, [&](std::uint64_t) { ++entries; });
+    // At most three quarters of the slots are taken, which keeps the probe runs short.
+    std::size_t slots = 16;
+    while (slots / 4 * 3 < entries) slots *= 2;
+    slots_.assign(slots, Slot{});
+    mask_ = slots - 1;
+
+    // First pass: the size of every cell; then where its list starts.
+    for (std::size_t i = 0; i < n; ++i)
+        if (finite_point(x[i], y[i])) for_each_cell(i, [&](std::uint64_t key) { ++insert(key).end; });
     std::int32_t start = 0;
-    for (Cell& cell : cells_) {
-        const std::int32_t size_of_cell = cell.end;
-        cell.begin = start;
-        cell.end = start;
+    for (Slot& slot : slots_) {
+        const std::int32_t size_of_cell = slot.end;
+        slot.begin = start;
+        slot.end = start;
         start += size_of_cell;
     }
     // Second pass in table order, so every cell lists its points ascending.
-    members_.assign(static_cast<std::size_t>(start), 0);
+    members_.resize(static_cast<std::size_t>(start));
     for (std::size_t i = 0; i < n; ++i) {
-        if (cell_of_point[i] < 0) continue;
-        Cell& cell = cells_[static_cast<std::size_t>(cell_of_point[i])];
-        members_[static_cast<std::size_t>(cell.end++)] = static_cast<std::int32_t>(i);
+        if (!finite_point(x[i], y[i])) continue;
+        const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
+        for_each_cell(i, [&](std::uint64_t key) { members_[static_cast<std::size_t>(insert(key).end++)] = member; });
     }
 }
 
 std::int32_t SnapIndex::find(double vertex_x, double vertex_y) const {
-    if (cells_.empty() || !finite_point(vertex_x, vertex_y)) return -1;
-    // A snapping point lies strictly inside the tolerance box, so after
-    // rounding it lies between the rounded box edges, and its cell between
-    // their cells.
-    const std::int64_t x_lo = cell_of(vertex_x - kTolerance);
-    const std::int64_t x_hi = cell_of(vertex_x + kTolerance);
-    const std::int64_t y_lo = cell_of(vertex_y - kTolerance);
-    const std::int64_t y_hi = cell_of(vertex_y + kTolerance);
-    std::int32_t best = std::numeric_limits<std::int32_t>::max();
-    for (std::int64_t cx = x_lo; cx <= x_hi; ++cx) {
-        for (std::int64_t cy = y_lo; cy <= y_hi; ++cy) {
-            const std::int32_t c = lookup(cx, cy);
-            if (c < 0) continue;
-            const Cell& cell = cells_[static_cast<std::size_t>(c)];
-            for (std::int32_t m = cell.begin; m < cell.end; ++m) {
-                const std::int32_t point = members_[static_cast<std::size_t>(m)];
-                if (point >= best) break;
-                const auto p = static_cast<std::size_t>(point);
-                if (snaps(vertex_x, vertex_y, x_[p], y_[p])) {
-                    best = point;
-                    break;
-                }
-            }
+    const std::uint64_t key = vertex_key(vertex_x, vertex_y);
+    if (key == kNoKey) return -1;
+    const Slot* slot = slot_of(key);
+    return slot != nullptr ? first_snapping(*slot, vertex_x, vertex_y) : -1;
+}
+
+void SnapIndex::find_all(std::span<const double> x, std::span<const double> y, std::span<std::int32_t> out) const {
+    // Three stages a few vertices apart: fetch the vertex's hash slot, then read
+    // it and fetch the start of its cell's list, then compare.
+    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kMiddle = 8;
+    std::uint64_t keys[kAhead];
+    const Slot* found[kAhead];
+    const std::size_t n = out.size();
+    for (std::size_t k = 0; k < n + kAhead; ++k) {
+        if (k < n) {
+            const std::uint64_t key = vertex_key(x[k], y[k]);
+            keys[k % kAhead] = key;
+            if (key != kNoKey) prefetch(&slots_[home(key)]);
+        }
+        if (k >= kMiddle && k - kMiddle < n) {
+            const std::size_t j = k - kMiddle;
+            const std::uint64_t key = keys[j % kAhead];
+            const Slot* slot = key == kNoKey ? nullptr : slot_of(key);
+            found[j % kAhead] = slot;
+            if (slot != nullptr && slot->begin < slot->end) prefetch(&members_[static_cast<std::size_t>(slot->begin)]);
+        }
+        if (k >= kAhead) {
+            const std::size_t j = k - kAhead;
+            const Slot* slot = found[j % kAhead];
+            out[j] = slot != nullptr ? first_snapping(*slot, x[j], y[j]) : -1;
         }
     }
-    return best == std::numeric_limits<std::int32_t>::max() ? -1 : best;
 }
 
 }  // namespace velmorak::mif2d12

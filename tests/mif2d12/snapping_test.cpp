@@ -147,10 +147,16 @@ TEST(SnapIndex, GivesTheScansAnswerForRandomVerticesAndPoints) {
         }
         SnapIndex index;
         index.build(t.x, t.y, static_cast<std::int32_t>(t.x.size()));
+        std::vector<double> run_x;
+        std::vector<double> run_y;
+        std::vector<std::int32_t> expected_run;
         auto check = [&](double vx, double vy) {
             const std::int32_t expected = t.scan(vx, vy);
             ASSERT_EQ(index.find(vx, vy), expected) << "vertex " << vx << " " << vy;
             (expected >= 0 ? snapped : missed) += 1;
+            run_x.push_back(vx);
+            run_y.push_back(vy);
+            expected_run.push_back(expected);
         };
         for (const auto& [vx, vy] : vertices) check(vx, vy);
         // Vertices between the lattice places too, and next to every point.
@@ -158,6 +164,12 @@ TEST(SnapIndex, GivesTheScansAnswerForRandomVerticesAndPoints) {
             const std::size_t p = rng() % t.x.size();
             check(t.x[p] + offsets[static_cast<std::size_t>(pick_offset(rng))],
                   t.y[p] - offsets[static_cast<std::size_t>(pick_offset(rng))]);
+        }
+        // The same vertices as one run, and runs shorter than the look-ahead.
+        for (const std::size_t length : {run_x.size(), std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{17}}) {
+            std::vector<std::int32_t> got(length, -2);
+            index.find_all(run_x, run_y, got);
+            for (std::size_t k = 0; k < length; ++k) ASSERT_EQ(got[k], expected_run[k]) << "run vertex " << k;
         }
     }
     // Both outcomes were exercised many times.
@@ -183,6 +195,17 @@ TEST(SnapIndex, PointsAndVerticesThatAreNotFiniteOrHugeGiveTheScansAnswer) {
                                   {huge, huge}, {-huge, 1e20}, {1e20, -1e20}, {huge, -huge}, {std::numeric_limits<double>::max(), 0.0},
                                   {-std::numeric_limits<double>::max(), 0.0}};
     for (const auto& v : vertices) EXPECT_EQ(index_answer(t, v[0], v[1]), t.scan(v[0], v[1])) << v[0] << " " << v[1];
+    SnapIndex index;
+    index.build(t.x, t.y, static_cast<std::int32_t>(t.x.size()));
+    std::vector<double> vx;
+    std::vector<double> vy;
+    for (const auto& v : vertices) {
+        vx.push_back(v[0]);
+        vy.push_back(v[1]);
+    }
+    std::vector<std::int32_t> got(vx.size(), -2);
+    index.find_all(vx, vy, got);
+    for (std::size_t k = 0; k < vx.size(); ++k) EXPECT_EQ(got[k], t.scan(vx[k], vy[k])) << vx[k] << " " << vy[k];
     EXPECT_EQ(index_answer(t, huge, huge), 3);
     EXPECT_EQ(index_answer(t, 0.0, 0.0), 6);
 }
@@ -194,6 +217,48 @@ TEST(SnapIndex, EmptyTableFindsNothing) {
     SnapIndex index;
     index.build(t.x, t.y, 0);
     EXPECT_EQ(index.find(1.0, 1.0), -1);
+    const double vx[2] = {1.0, 0.0};
+    std::int32_t got[2] = {-2, -2};
+    index.find_all(vx, vx, got);
+    EXPECT_EQ(got[0], -1);
+    EXPECT_EQ(got[1], -1);
+    // Built again over the table, the same index finds the point.
+    index.build(t.x, t.y, 1);
+    EXPECT_EQ(index.find(1.0, 1.0), 0);
+}
+
+// Clusters far apart widen the cells; answers stay the scan's, also for vertices
+// beyond every point and between the clusters.
+TEST(SnapIndex, WidelySpreadPointsGiveTheScansAnswer) {
+    std::mt19937_64 rng(99);
+    std::uniform_real_distribution<double> near(-0.004, 0.004);
+    const double centres[] = {-1.0e12, 0.0, 3.5, 1.0e12, 4.0e15};
+    Table t;
+    for (int p = 0; p < 400; ++p) {
+        const double c = centres[rng() % std::size(centres)];
+        t.add(c + near(rng), -c + near(rng), static_cast<float>(p));
+    }
+    SnapIndex index;
+    index.build(t.x, t.y, static_cast<std::int32_t>(t.x.size()));
+    std::vector<double> vx;
+    std::vector<double> vy;
+    for (int v = 0; v < 2000; ++v) {
+        const double c = centres[rng() % std::size(centres)];
+        vx.push_back(c + near(rng));
+        vy.push_back(-c + near(rng));
+    }
+    vx.insert(vx.end(), {-2.0e12, 5.0e11, 1.0e16, 3.5});
+    vy.insert(vy.end(), {2.0e12, -5.0e11, -1.0e16, -1.0e16});
+    std::vector<std::int32_t> got(vx.size(), -2);
+    index.find_all(vx, vy, got);
+    int found = 0;
+    for (std::size_t k = 0; k < vx.size(); ++k) {
+        const std::int32_t expected = t.scan(vx[k], vy[k]);
+        ASSERT_EQ(index.find(vx[k], vy[k]), expected) << vx[k] << " " << vy[k];
+        ASSERT_EQ(got[k], expected) << vx[k] << " " << vy[k];
+        found += expected >= 0;
+    }
+    EXPECT_GT(found, 200);
 }
 
 // Many points spread over a wide area, each found again from a vertex beside it,
