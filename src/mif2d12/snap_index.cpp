@@ -1,6 +1,7 @@
 #include "mif2d12/snap_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -127,9 +128,32 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
     slots_.assign(slots, Slot{});
     mask_ = slots - 1;
 
-    // First pass: the size of every cell; then where its list starts.
+    // Every (cell, point) entry, grouped by the region of the table where its
+    // cell's probe starts and in table order within a region. Filling the table
+    // region after region keeps its slots and lists in the caches, where points
+    // in table order would touch them at random.
+    constexpr int kRegionBits = 12;
+    const int slot_bits = std::bit_width(mask_);
+    const int shift = slot_bits > kRegionBits ? slot_bits - kRegionBits : 0;
+    std::vector<std::size_t> region_next((mask_ >> shift) + 2, 0);
     for (std::size_t i = 0; i < n; ++i)
-        if (finite_point(x[i], y[i])) for_each_cell(i, [&](std::uint64_t key) { ++insert(key).end; });
+        if (finite_point(x[i], y[i]))
+            for_each_cell(i, [&](std::uint64_t key) { ++region_next[(home(key) >> shift) + 1]; });
+    for (std::size_t r = 1; r < region_next.size(); ++r) region_next[r] += region_next[r - 1];
+    struct Entry {
+        Member member;
+        std::uint64_t key;
+    };
+    std::vector<Entry> grouped(entries);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!finite_point(x[i], y[i])) continue;
+        const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
+        for_each_cell(i, [&](std::uint64_t key) { grouped[region_next[home(key) >> shift]++] = {member, key}; });
+    }
+
+    // The size of every cell; where its list starts; then the lists, each
+    // ascending since the entries of a cell keep their table order.
+    for (const Entry& e : grouped) ++insert(e.key).end;
     std::int32_t start = 0;
     for (Slot& slot : slots_) {
         const std::int32_t size_of_cell = slot.end;
@@ -137,13 +161,8 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         slot.end = start;
         start += size_of_cell;
     }
-    // Second pass in table order, so every cell lists its points ascending.
     members_.resize(static_cast<std::size_t>(start));
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!finite_point(x[i], y[i])) continue;
-        const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
-        for_each_cell(i, [&](std::uint64_t key) { members_[static_cast<std::size_t>(insert(key).end++)] = member; });
-    }
+    for (const Entry& e : grouped) members_[static_cast<std::size_t>(insert(e.key).end++)] = e.member;
 }
 
 std::int32_t SnapIndex::find(double vertex_x, double vertex_y) const {
