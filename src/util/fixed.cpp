@@ -77,10 +77,11 @@ bool fast_round(double a, int decimals, std::uint64_t& m) {
     if (decimals > 18) return false;
     const double t = a * kPow10[decimals];
     if (!(t < 4503599627370496.0)) return false;  // 2^52: no fraction left to round
-    const double whole = std::floor(t);
-    const double frac = t - whole;
+    // t is not negative: truncation is its floor, and exact below 2^52.
+    const auto whole = static_cast<std::uint64_t>(t);
+    const double frac = t - static_cast<double>(whole);
     if (std::fabs(frac - 0.5) <= t * 4.5e-16 + 1e-300) return false;
-    m = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    m = whole + (frac > 0.5 ? 1 : 0);
     return true;
 }
 
@@ -102,20 +103,38 @@ char* put_digits(char* end, std::uint64_t v, int count) {
     return p;
 }
 
+// Writes exactly 8 digits of v (v < 10^8) ending at `end`; the four pairs are
+// independent of each other, so they are worked out side by side.
+char* put_eight(char* end, std::uint32_t v) {
+    const std::uint32_t high = v / 10000;
+    const std::uint32_t low = v % 10000;
+    char* p = end - 8;
+    std::memcpy(p, kDigitPairs + 2 * (high / 100), 2);
+    std::memcpy(p + 2, kDigitPairs + 2 * (high % 100), 2);
+    std::memcpy(p + 4, kDigitPairs + 2 * (low / 100), 2);
+    std::memcpy(p + 6, kDigitPairs + 2 * (low % 100), 2);
+    return p;
+}
+
 // Writes the digits of v, at least one, ending at `end`.
 char* put_whole(char* end, std::uint64_t v) {
     char* p = end;
-    while (v >= 100) {
-        const auto r = static_cast<std::size_t>(v % 100);
-        v /= 100;
+    while (v >= 100000000) {
+        p = put_eight(p, static_cast<std::uint32_t>(v % 100000000));
+        v /= 100000000;
+    }
+    auto w = static_cast<std::uint32_t>(v);
+    while (w >= 100) {
+        const std::uint32_t r = w % 100;
+        w /= 100;
         p -= 2;
         std::memcpy(p, kDigitPairs + 2 * r, 2);
     }
-    if (v >= 10) {
+    if (w >= 10) {
         p -= 2;
-        std::memcpy(p, kDigitPairs + 2 * v, 2);
+        std::memcpy(p, kDigitPairs + 2 * w, 2);
     } else {
-        *--p = static_cast<char>('0' + v);
+        *--p = static_cast<char>('0' + w);
     }
     return p;
 }
@@ -172,6 +191,34 @@ void append_field(std::string& out, const char* text, std::size_t n, bool negati
     std::memcpy(o, text, n);
 }
 
+// Writes the digits of v ending at `end`, zero-padded to at least min_digits.
+char* put_digits_min(char* end, std::uint64_t v, int min_digits) {
+    char* p = put_whole(end, v);
+    while (end - p < min_digits) *--p = '0';
+    return p;
+}
+
+// The common field: the rounded digits with a zero before the point, and the
+// sign, fit the width as they are. Writes the field and returns true;
+// false (nothing written) when the layout rules are needed.
+bool put_plain_field(std::string& out, std::uint64_t m, int decimals, bool negative, int width) {
+    char digits[24];
+    char* const end = digits + sizeof digits;
+    const char* first = put_digits_min(end, m, decimals + 1);
+    const auto count = static_cast<int>(end - first);
+    const int used = count + 1 + (negative ? 1 : 0);
+    if (used > width) return false;
+    const std::size_t old = out.size();
+    out.append(static_cast<std::size_t>(width), ' ');
+    char* o = out.data() + old + (width - used);
+    if (negative) *o++ = '-';
+    const auto whole = static_cast<std::size_t>(count - decimals);
+    std::memcpy(o, first, whole);
+    o[whole] = '.';
+    std::memcpy(o + whole + 1, first + whole, static_cast<std::size_t>(decimals));
+    return true;
+}
+
 }  // namespace
 
 void put_fixed(std::string& out, double x, int width, int decimals) {
@@ -182,6 +229,7 @@ void put_fixed(std::string& out, double x, int width, int decimals) {
     const double a = std::fabs(x);
     std::uint64_t m = 0;
     if (fast_round(a, decimals, m)) {
+        if (put_plain_field(out, m, decimals, std::signbit(x) && m != 0, width)) return;
         char tmp[48];
         char* end = tmp + sizeof tmp;
         const char* text = rounded_text(end, m, decimals);
