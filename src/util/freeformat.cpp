@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 #include <string>
 
@@ -40,38 +41,62 @@ bool starts_like_a_number(std::string_view token) noexcept {
 
 // Clinger's fast path for the plain decimals that fill survey files
 // ("532410.125", "-12.84"): the digits as an exact integer m and a division by
-// an exact power of ten give the correctly rounded value in one step. Anything
-// else (exponents, too many digits, signs inside) is left to from_chars.
+// an exact power of ten give the correctly rounded value in one step. Scans
+// from p while it sees digits and one point; `stop` receives where it stopped,
+// and the caller decides whether the token ends there. Anything else
+// (exponents, too many digits, signs inside) is left to from_chars.
 template <typename F>
-bool parse_plain_decimal(std::string_view token, F& value) noexcept {
+bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& stop) noexcept {
     constexpr std::uint64_t kMaxExact = std::is_same_v<F, float> ? (1ULL << 24) : (1ULL << 53);
     constexpr int kMaxPower = std::is_same_v<F, float> ? 10 : 22;
-    constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
+    static constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
                             F(1e8),  F(1e9),  F(1e10), F(1e11), F(1e12), F(1e13), F(1e14), F(1e15),
                             F(1e16), F(1e17), F(1e18), F(1e19), F(1e20), F(1e21), F(1e22)};
-    const char* p = token.data();
-    const char* end = p + token.size();
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    // The digits before the point, then after it; m may wrap past 19 digits,
+    // but such tokens are refused by their length.
+    std::uint64_t m = 0;
+    const char* const whole = p;
+    for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+    auto digits = p - whole;
+    std::ptrdiff_t decimals = 0;
+    if (p != end && *p == '.') {
+        const char* const fraction = ++p;
+        for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+        decimals = p - fraction;
+        digits += decimals;
+    }
+    stop = p;
+    if (digits == 0 || digits > 19 || m > kMaxExact || decimals > kMaxPower) return false;
+    const F v = static_cast<F>(m) / kPow10[decimals];
+    value = negative ? -v : v;
+    return true;
+}
+
+// Plain integers ("1234", "-7") short enough that they cannot overflow I.
+template <typename I>
+bool scan_plain_integer(const char* p, const char* end, I& value, const char*& stop) noexcept {
     const bool negative = p != end && *p == '-';
     if (negative) ++p;
     std::uint64_t m = 0;
-    int digits = 0;
-    int decimals = 0;
-    bool point = false;
-    for (; p != end; ++p) {
-        const char c = *p;
-        if (c >= '0' && c <= '9') {
-            if (++digits > 19) return false;
-            m = m * 10 + static_cast<std::uint64_t>(c - '0');
-            decimals += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || m > kMaxExact || decimals > kMaxPower) return false;
-    F v = static_cast<F>(m) / kPow10[decimals];
-    value = negative ? -v : v;
+    const char* const first = p;
+    for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+    stop = p;
+    const auto digits = p - first;
+    if (digits == 0 || digits > std::numeric_limits<I>::digits10) return false;
+    const auto v = static_cast<I>(m);
+    value = negative ? static_cast<I>(-v) : v;
+    return true;
+}
+
+template <typename F>
+bool parse_plain_decimal(std::string_view token, F& value) noexcept {
+    const char* end = token.data() + token.size();
+    const char* stop = nullptr;
+    F v{};
+    if (!scan_plain_decimal(token.data(), end, v, stop) || stop != end) return false;
+    value = v;
     return true;
 }
 
@@ -99,6 +124,12 @@ template <typename I>
 bool parse_integer(std::string_view token, I& value) noexcept {
     if (!drop_plus(token) || token.empty()) return false;
     I v{};
+    const char* stop = nullptr;
+    if (scan_plain_integer(token.data(), token.data() + token.size(), v, stop) &&
+        stop == token.data() + token.size()) {
+        value = v;
+        return true;
+    }
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
     if (ec != std::errc{} || ptr != token.data() + token.size()) return false;
     value = v;
@@ -112,7 +143,7 @@ bool parse_number(std::string_view token, float& value) noexcept { return parse_
 bool parse_number(std::string_view token, std::int32_t& value) noexcept { return parse_integer(token, value); }
 bool parse_number(std::string_view token, std::int64_t& value) noexcept { return parse_integer(token, value); }
 
-ReadStatus FreeFormat::next_token() noexcept {
+ReadStatus FreeFormat::begin_value() noexcept {
     const std::size_t size = text_.size();
     auto skip_spaces = [&] {
         while (pos_ < size && is_space(text_[pos_])) ++pos_;
@@ -132,6 +163,33 @@ ReadStatus FreeFormat::next_token() noexcept {
         pos_ = size;
         return ReadStatus::end;
     }
+    return ReadStatus::ok;
+}
+
+ReadStatus FreeFormat::next_token() noexcept {
+    const ReadStatus s = begin_value();
+    if (s != ReadStatus::ok) return s;
+    return scan_token();
+}
+
+template <typename T, typename Scan>
+bool FreeFormat::take_plain(T& value, Scan scan) noexcept {
+    const char* const begin = text_.data() + pos_;
+    const char* const end = text_.data() + text_.size();
+    const char* stop = nullptr;
+    T v{};
+    if (!scan(begin, end, v, stop)) return false;
+    const unsigned char separators = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
+    if (stop != end && (kCharClass[static_cast<unsigned char>(*stop)] & separators) == 0) return false;
+    value = v;
+    token_ = std::string_view(begin, static_cast<std::size_t>(stop - begin));
+    pos_ = static_cast<std::size_t>(stop - text_.data());
+    return true;
+}
+
+ReadStatus FreeFormat::scan_token() noexcept {
+    const std::size_t size = text_.size();
+    const char c = text_[pos_];
     if (c == '"') {
         const std::size_t start = ++pos_;
         while (pos_ < size) {
@@ -165,21 +223,31 @@ ReadStatus read_number(ReadStatus s, bool quoted, std::string_view token, T& val
 }
 }  // namespace
 
+// A plain number is scanned and converted in one pass; anything else takes
+// the token scan and the general parse.
 ReadStatus FreeFormat::read(double& value) noexcept {
-    const ReadStatus s = next_token();
-    return read_number(s, quoted_, token_, value);
+    const ReadStatus s = begin_value();
+    if (s != ReadStatus::ok || take_plain(value, scan_plain_decimal<double>)) return s;
+    const ReadStatus t = scan_token();
+    return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(float& value) noexcept {
-    const ReadStatus s = next_token();
-    return read_number(s, quoted_, token_, value);
+    const ReadStatus s = begin_value();
+    if (s != ReadStatus::ok || take_plain(value, scan_plain_decimal<float>)) return s;
+    const ReadStatus t = scan_token();
+    return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(std::int32_t& value) noexcept {
-    const ReadStatus s = next_token();
-    return read_number(s, quoted_, token_, value);
+    const ReadStatus s = begin_value();
+    if (s != ReadStatus::ok || take_plain(value, scan_plain_integer<std::int32_t>)) return s;
+    const ReadStatus t = scan_token();
+    return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(std::int64_t& value) noexcept {
-    const ReadStatus s = next_token();
-    return read_number(s, quoted_, token_, value);
+    const ReadStatus s = begin_value();
+    if (s != ReadStatus::ok || take_plain(value, scan_plain_integer<std::int64_t>)) return s;
+    const ReadStatus t = scan_token();
+    return read_number(t, quoted_, token_, value);
 }
 
 ReadStatus FreeFormat::read_text(std::string& value) {

@@ -53,8 +53,16 @@ public:
     std::string_view last_token() const noexcept { return token_; }
 
 private:
-    // Finds the next value separator-delimited token; false at the end of the line.
+    // Moves to the next value: past blanks and the one comma after a value.
+    // ok with pos_ on its first character, or end / null.
+    ReadStatus begin_value() noexcept;
+    // The value's token from pos_ (quoted or up to a separator).
+    ReadStatus scan_token() noexcept;
     ReadStatus next_token() noexcept;
+    // A plain number at pos_ that ends at a separator or the line's end: taken
+    // as value (token and position moved past it) and true.
+    template <typename T, typename Scan>
+    bool take_plain(T& value, Scan scan) noexcept;
 
     std::string_view text_;
     std::size_t pos_ = 0;
