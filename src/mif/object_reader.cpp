@@ -1,6 +1,7 @@
 #include "mif/object_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -184,11 +185,31 @@ constexpr Keyword kKeywords[] = {
     {"MULTIPOINT", &miObject::multipoint},
 };
 
-constexpr std::size_t kCaptureWidth = 16;
+// The first letters of the keywords, "COLLECTION" and "CENTER", in either case.
+constexpr auto kMayStartKeyword = [] {
+    std::array<bool, 256> t{};
+    for (const char c : std::string_view("NAELPRTMC")) {
+        t[static_cast<unsigned char>(c)] = true;
+        t[static_cast<unsigned char>(c - 'A' + 'a')] = true;
+    }
+    return t;
+}();
 
-bool captured_starts_with(std::string_view captured, std::string_view keyword) {
-    // Most lines are vertex or style lines: the first letter settles them cheaply.
-    return !captured.empty() && captured.front() == keyword.front() && captured.substr(0, keyword.size()) == keyword;
+// True when the text starts with the keyword (upper case), its letters in either case.
+bool starts_with_keyword(std::string_view text, std::string_view keyword) {
+    if (text.size() < keyword.size()) return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i) {
+        const char c = text[i];
+        if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != keyword[i]) return false;
+    }
+    return true;
+}
+
+// Every kind of kKeywords, and Center, cleared.
+void clear_kinds(miObject& object) {
+    object.none = object.arc = object.ellipse = object.line = object.pline_multiple = object.pline = false;
+    object.point = object.rect = object.region = object.roundrect = object.text = object.multipoint = false;
+    object.center = false;
 }
 
 }  // namespace
@@ -211,28 +232,31 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
     std::size_t pos = 0;
     while (pos + 1 < length && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
 
-    char buffer[kCaptureWidth];
-    const std::size_t taken = std::min(kCaptureWidth, line.size() - std::min(pos, line.size()));
-    for (std::size_t i = 0; i < taken; ++i) {
-        const char c = line[pos + i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    // Vertex and most style lines ("Symbol", "Brush", numbers) cannot start a
+    // keyword: settled by their first character.
+    clear_kinds(object);
+    if (pos >= line.size() || !kMayStartKeyword[static_cast<unsigned char>(line[pos])]) {
+        rest = line.substr(std::min(pos, line.size()));
+        return false;
     }
-    const std::string_view captured(buffer, taken);
+    const std::string_view head = line.substr(pos);
 
-    if (captured_starts_with(captured, "COLLECTION")) {
+    if (starts_with_keyword(head, "COLLECTION")) {
         services::show_message(1, "ERROR - MIF \"Collection\" objects not supported.  Delete or disaggregate object.");
         services::STOPRUN();
     }
 
+    // The first keyword in order that starts the line.
     std::size_t scan = pos;
     bool found = false;
+    const char first = (head.front() >= 'a' && head.front() <= 'z') ? static_cast<char>(head.front() - 'a' + 'A')
+                                                                     : head.front();
     for (const Keyword& k : kKeywords) {
-        const bool match = !found && captured_starts_with(captured, k.text);
-        object.*k.field = match;
-        if (match) {
-            found = true;
-            scan = pos + k.text.size();
-        }
+        if (k.text.front() != first || !starts_with_keyword(head, k.text)) continue;
+        object.*k.field = true;
+        found = true;
+        scan = pos + k.text.size();
+        break;
     }
 
     if (object.pline_multiple || object.multipoint) {
@@ -251,7 +275,7 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
         }
     }
 
-    object.center = captured_starts_with(captured, "CENTER");
+    object.center = starts_with_keyword(head, "CENTER");
     if (object.center) scan = pos + 6;
 
     rest = line.substr(std::min(scan, line.size()));
