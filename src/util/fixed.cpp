@@ -1,5 +1,7 @@
 #include "util/fixed.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -191,31 +193,60 @@ void append_field(std::string& out, const char* text, std::size_t n, bool negati
     std::memcpy(o, text, n);
 }
 
-// Writes the digits of v ending at `end`, zero-padded to at least min_digits.
-char* put_digits_min(char* end, std::uint64_t v, int min_digits) {
-    char* p = put_whole(end, v);
-    while (end - p < min_digits) *--p = '0';
-    return p;
+constexpr std::uint64_t kPow10Int[] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL,
+                                       10000000000000000ULL,
+                                       100000000000000000ULL,
+                                       1000000000000000000ULL,
+                                       10000000000000000000ULL};
+
+// The number of decimal digits of v, at least one.
+int digit_count(std::uint64_t v) {
+    // bit_width * log10(2), then corrected by one comparison.
+    const std::uint64_t u = v | 1;
+    const int guess = (static_cast<int>(std::bit_width(u)) * 1233) >> 12;
+    return guess + (u >= kPow10Int[guess] ? 1 : 0);
 }
 
-// The common field: the rounded digits with a zero before the point, and the
-// sign, fit the width as they are. Writes the field and returns true;
-// false (nothing written) when the layout rules are needed.
+// The common field: the rounded digits m with `decimals` decimals, a zero
+// before the point and the sign fit the width as they are. Writes the field
+// straight into the line, right to left, and returns true; false (nothing
+// written) when the layout rules are needed.
 bool put_plain_field(std::string& out, std::uint64_t m, int decimals, bool negative, int width) {
-    char digits[24];
-    char* const end = digits + sizeof digits;
-    const char* first = put_digits_min(end, m, decimals + 1);
-    const auto count = static_cast<int>(end - first);
-    const int used = count + 1 + (negative ? 1 : 0);
+    const int whole_digits = std::max(digit_count(m) - decimals, 1);
+    const int used = whole_digits + 1 + decimals + (negative ? 1 : 0);
     if (used > width) return false;
     const std::size_t old = out.size();
     out.append(static_cast<std::size_t>(width), ' ');
-    char* o = out.data() + old + (width - used);
-    if (negative) *o++ = '-';
-    const auto whole = static_cast<std::size_t>(count - decimals);
-    std::memcpy(o, first, whole);
-    o[whole] = '.';
-    std::memcpy(o + whole + 1, first + whole, static_cast<std::size_t>(decimals));
+    char* p = out.data() + old + width;
+    int d = decimals;
+    for (; d >= 2; d -= 2) {
+        const auto r = static_cast<std::size_t>(m % 100);
+        m /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * r, 2);
+    }
+    if (d == 1) {
+        *--p = static_cast<char>('0' + m % 10);
+        m /= 10;
+    }
+    *--p = '.';
+    p = put_whole(p, m);
+    if (negative) *--p = '-';
     return true;
 }
 
