@@ -36,10 +36,12 @@ void prefetch(const void* p) {
 }  // namespace
 
 // A non-decreasing function of v: -1 below the origin, at most 2^31. v and the
-// origin are finite, so the difference may overflow but is never NaN.
+// origin are finite, so the difference may overflow but is never NaN; a
+// product with the positive reciprocal of the cell size keeps the order, and
+// truncation is the floor of what is not negative.
 std::int64_t SnapIndex::cell(double v, double origin) const {
-    const double q = std::floor((v - origin) / cell_size_);
-    if (q < 0.0) return -1;
+    const double q = (v - origin) * cells_per_unit_;
+    if (!(q >= 0.0)) return -1;
     if (q >= kCellLimit) return static_cast<std::int64_t>(kCellLimit);
     return static_cast<std::int64_t>(q);
 }
@@ -106,7 +108,7 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
     origin_y_ = lo_y;
     double size = std::max({kMinCellSize, (hi_x - lo_x) / kSpanCells, (hi_y - lo_y) / kSpanCells});
     if (!std::isfinite(size)) size = std::numeric_limits<double>::max();
-    cell_size_ = size;
+    cells_per_unit_ = 1.0 / size;
 
     // Calls visit(cell key) for every cell point i's box reaches.
     auto for_each_cell = [&](std::size_t i, auto&& visit) {

@@ -60,7 +60,7 @@ private:
 
     double origin_x_ = 0.0;
     double origin_y_ = 0.0;
-    double cell_size_ = 1.0;
+    double cells_per_unit_ = 1.0;  // the reciprocal of the cell size
     std::vector<Slot> slots_;
     std::vector<Member> members_;
     std::uint64_t mask_ = 0;
