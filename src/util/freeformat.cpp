@@ -39,6 +39,14 @@ bool starts_like_a_number(std::string_view token) noexcept {
     return first == '.' || (first >= '0' && first <= '9');
 }
 
+// Appends the run of digits at p to m (m * 10^n plus their value) and returns
+// where the run ends. m wraps on runs past 19 digits; callers refuse those by
+// their length.
+const char* take_digits(const char* p, const char* end, std::uint64_t& m) noexcept {
+    for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+    return p;
+}
+
 // Clinger's fast path for the plain decimals that fill survey files
 // ("532410.125", "-12.84"): the digits as an exact integer m and a division by
 // an exact power of ten give the correctly rounded value in one step. Scans
@@ -58,12 +66,12 @@ bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& s
     // but such tokens are refused by their length.
     std::uint64_t m = 0;
     const char* const whole = p;
-    for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+    p = take_digits(p, end, m);
     auto digits = p - whole;
     std::ptrdiff_t decimals = 0;
     if (p != end && *p == '.') {
         const char* const fraction = ++p;
-        for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+        p = take_digits(p, end, m);
         decimals = p - fraction;
         digits += decimals;
     }
@@ -81,7 +89,7 @@ bool scan_plain_integer(const char* p, const char* end, I& value, const char*& s
     if (negative) ++p;
     std::uint64_t m = 0;
     const char* const first = p;
-    for (unsigned d = 0; p != end && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+    p = take_digits(p, end, m);
     stop = p;
     const auto digits = p - first;
     if (digits == 0 || digits > std::numeric_limits<I>::digits10) return false;
@@ -143,7 +151,8 @@ bool parse_number(std::string_view token, float& value) noexcept { return parse_
 bool parse_number(std::string_view token, std::int32_t& value) noexcept { return parse_integer(token, value); }
 bool parse_number(std::string_view token, std::int64_t& value) noexcept { return parse_integer(token, value); }
 
-ReadStatus FreeFormat::begin_value() noexcept {
+// Inlined into every read: it runs once per value.
+[[gnu::always_inline]] inline ReadStatus FreeFormat::begin_value() noexcept {
     const std::size_t size = text_.size();
     auto skip_spaces = [&] {
         while (pos_ < size && is_space(text_[pos_])) ++pos_;
@@ -172,13 +181,18 @@ ReadStatus FreeFormat::next_token() noexcept {
     return scan_token();
 }
 
-template <typename T, typename Scan>
-bool FreeFormat::take_plain(T& value, Scan scan) noexcept {
+template <typename T>
+[[gnu::always_inline]] inline bool FreeFormat::take_plain(T& value) noexcept {
     const char* const begin = text_.data() + pos_;
     const char* const end = text_.data() + text_.size();
     const char* stop = nullptr;
     T v{};
-    if (!scan(begin, end, v, stop)) return false;
+    bool plain = false;
+    if constexpr (std::is_floating_point_v<T>)
+        plain = scan_plain_decimal(begin, end, v, stop);
+    else
+        plain = scan_plain_integer(begin, end, v, stop);
+    if (!plain) return false;
     const unsigned char separators = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
     if (stop != end && (kCharClass[static_cast<unsigned char>(*stop)] & separators) == 0) return false;
     value = v;
@@ -227,25 +241,25 @@ ReadStatus read_number(ReadStatus s, bool quoted, std::string_view token, T& val
 // the token scan and the general parse.
 ReadStatus FreeFormat::read(double& value) noexcept {
     const ReadStatus s = begin_value();
-    if (s != ReadStatus::ok || take_plain(value, scan_plain_decimal<double>)) return s;
+    if (s != ReadStatus::ok || take_plain(value)) return s;
     const ReadStatus t = scan_token();
     return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(float& value) noexcept {
     const ReadStatus s = begin_value();
-    if (s != ReadStatus::ok || take_plain(value, scan_plain_decimal<float>)) return s;
+    if (s != ReadStatus::ok || take_plain(value)) return s;
     const ReadStatus t = scan_token();
     return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(std::int32_t& value) noexcept {
     const ReadStatus s = begin_value();
-    if (s != ReadStatus::ok || take_plain(value, scan_plain_integer<std::int32_t>)) return s;
+    if (s != ReadStatus::ok || take_plain(value)) return s;
     const ReadStatus t = scan_token();
     return read_number(t, quoted_, token_, value);
 }
 ReadStatus FreeFormat::read(std::int64_t& value) noexcept {
     const ReadStatus s = begin_value();
-    if (s != ReadStatus::ok || take_plain(value, scan_plain_integer<std::int64_t>)) return s;
+    if (s != ReadStatus::ok || take_plain(value)) return s;
     const ReadStatus t = scan_token();
     return read_number(t, quoted_, token_, value);
 }

@@ -61,8 +61,8 @@ private:
     ReadStatus next_token() noexcept;
     // A plain number at pos_ that ends at a separator or the line's end: taken
     // as value (token and position moved past it) and true.
-    template <typename T, typename Scan>
-    bool take_plain(T& value, Scan scan) noexcept;
+    template <typename T>
+    bool take_plain(T& value) noexcept;
 
     std::string_view text_;
     std::size_t pos_ = 0;

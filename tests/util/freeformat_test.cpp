@@ -245,6 +245,59 @@ TEST(ParseNumber, WholeTokenOnly) {
     EXPECT_FALSE(parse_number("1 2", i));
 }
 
+// A number read from a line is the number of its whole token (up to the next
+// blank, tab or comma) whatever follows it: digits next to colons and slashes
+// (the characters either side of '0'..'9'), bytes above 0x7F, exponents and
+// letters right after the digits, runs of every length up to past 19 digits.
+TEST(FreeFormatNumber, ValueOfALineIsTheValueOfItsWholeToken) {
+    std::mt19937_64 rng(4242);
+    const std::string tails[] = {"", " ", ",", "\t", " 12.5", "/", ":", "e3", "E-2", "D1", "x", "\xFF", "\x80\x80",
+                                 "-", "+", ".", "0:", "9/"};
+    std::uniform_int_distribution<int> ndigits(0, 22);
+    for (int i = 0; i < 200000; ++i) {
+        std::string token = (rng() % 4 == 0) ? "-" : "";
+        const int n = ndigits(rng);
+        const int point = std::uniform_int_distribution<int>(-1, n)(rng);
+        for (int k = 0; k < n; ++k) {
+            if (k == point) token += '.';
+            token += static_cast<char>('0' + rng() % 10);
+        }
+        if (point == n) token += '.';
+        token += tails[rng() % std::size(tails)];
+        const std::string line = std::string(rng() % 3, ' ') + token + (rng() % 2 ? " 7 8 9 10 11" : "");
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == ',') continue;  // no value, or a null one
+        const std::string whole = line.substr(first, line.find_first_of(" \t,", first) - first);
+
+        double d = -1.0;
+        double want_d = -1.0;
+        const bool ok_d = parse_number(whole, want_d);
+        FreeFormat ff(line);
+        ASSERT_EQ(ff.read(d), ok_d ? ReadStatus::ok : ReadStatus::bad) << line;
+        if (ok_d) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(d), std::bit_cast<std::uint64_t>(want_d)) << line;
+        }
+        ASSERT_EQ(ff.last_token(), whole) << line;
+
+        float f = -1.0f;
+        float want_f = -1.0f;
+        const bool ok_f = parse_number(whole, want_f);
+        ASSERT_EQ(FreeFormat(line).read(f), ok_f ? ReadStatus::ok : ReadStatus::bad) << line;
+        if (ok_f) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(f), std::bit_cast<std::uint32_t>(want_f)) << line;
+        }
+
+        std::int64_t k = -1;
+        std::int64_t want_k = -1;
+        const auto parsed = std::from_chars(whole.data(), whole.data() + whole.size(), want_k);
+        const bool ok_k = parsed.ec == std::errc{} && parsed.ptr == whole.data() + whole.size();
+        ASSERT_EQ(FreeFormat(line).read(k), ok_k ? ReadStatus::ok : ReadStatus::bad) << line;
+        if (ok_k) {
+            ASSERT_EQ(k, want_k) << line;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velmorak::util
 
