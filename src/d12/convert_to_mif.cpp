@@ -78,7 +78,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     VertexArrays v;
     const std::span<const double> xs(v.x);
     const std::span<const double> ys(v.y);
-    mif::miObject shape;
+    std::string vertex_lines;
     std::string line;
     line.reserve(kLineWidth);
     std::int32_t converted = 0;
@@ -98,20 +98,20 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
         if (!read || (object.hipData && !hip)) continue;
 
         const auto n = static_cast<std::int32_t>(v.count);
-        mif::miClearObject(shape);
-        shape.pline = true;
-        mif::miWriteObject(mif_unit, shape, xs, ys, n, kPen);
+        // The vertices are laid out once: a 3D string writes them again as points.
+        vertex_lines.clear();
+        mif::miFormatVertices(vertex_lines, xs, ys, n);
+        mif::miWritePline(mif_unit, n, vertex_lines, kPen);
         if (object.data2d || object.hipData) {
             // A block without vertices has no first elevation; the null elevation stands in.
             write_row(mid, n > 0 ? v.z[0] : null_value, object.type);
         } else {
             // A 3D string: the line carries no elevation, its vertices do, as points.
             write_row(mid, 0.0f, object.type);
-            shape.pline = false;
-            shape.point = true;
+            const std::string_view lines(vertex_lines);
             for (std::size_t i = 0; i < v.count; ++i) {
                 if (!has_elevation(v.z[i], null_value)) continue;
-                mif::miWriteObject(mif_unit, shape, xs.subspan(i), ys.subspan(i), 1, kSymbol);
+                mif::miWritePoint(mif_unit, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), kSymbol);
                 write_row(mid, v.z[i], object.type);
             }
         }

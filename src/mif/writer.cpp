@@ -17,6 +17,7 @@ constexpr int kCoordDecimals = 6;
 constexpr int kBoundWidth = 15;
 constexpr int kBoundDecimals = 3;
 constexpr std::string_view kBoundsTag = "Bounds (";
+static_assert(kVertexLineLength == 2 * kCoordWidth + 1, "two coordinate fields and the line end");
 
 // Points the message log at the caller's log unit for the duration of a call.
 class LogUnitScope {
@@ -68,6 +69,12 @@ void put_point(std::string& buf, double x, double y) {
 
 void put_vertex_line(std::string& buf, double x, double y) {
     put_point(buf, x, y);
+    buf.push_back('\n');
+}
+
+void put_style(std::string& buf, std::string_view style) {
+    if (util::all_blank(style)) return;
+    buf.append(util::rtrim(style));
     buf.push_back('\n');
 }
 
@@ -161,10 +168,33 @@ void miWriteObject(int out_unit, const miObject& object, std::span<const double>
         con.line("ERROR - Trying to write a MIF object that is not yet supported!");
         services::STOPRUN();
     }
-    if (!util::all_blank(style)) {
-        buf.append(util::rtrim(style));
-        buf.push_back('\n');
-    }
+    put_style(buf, style);
+    out.commit();
+}
+
+void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y, std::int32_t n) {
+    const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
+    lines.reserve(lines.size() + count * kVertexLineLength);
+    for (std::size_t k = 0; k < count; ++k) put_vertex_line(lines, x[k], y[k]);
+}
+
+void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
+    services::OutputFile& out = services::runtime().units.output(out_unit);
+    std::string& buf = out.buffer();
+    buf += "Pline ";
+    buf += util::int_text(n);
+    buf.push_back('\n');
+    buf.append(vertex_lines);
+    put_style(buf, style);
+    out.commit();
+}
+
+void miWritePoint(int out_unit, std::string_view vertex_line, std::string_view style) {
+    services::OutputFile& out = services::runtime().units.output(out_unit);
+    std::string& buf = out.buffer();
+    buf += "Point ";
+    buf.append(vertex_line);
+    put_style(buf, style);
     out.commit();
 }
 

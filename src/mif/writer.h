@@ -31,6 +31,21 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
 void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
                    std::int32_t n, std::string_view style);
 
+// The vertex lines of n vertices as a Pline writes them, each exactly
+// kVertexLineLength characters with its line end, appended to `lines`. A layer
+// that writes the same vertices twice (a line and then its vertices as points)
+// lays them out once with this and writes them with miWritePline / miWritePoint.
+inline constexpr std::size_t kVertexLineLength = 33;
+void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y, std::int32_t n);
+
+// A Pline of the n vertex lines laid out by miFormatVertices, then the style
+// clause when it is not blank: the same text as miWriteObject writes.
+void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, std::string_view style);
+
+// A Point at one vertex line laid out by miFormatVertices, then the style clause
+// when it is not blank.
+void miWritePoint(int out_unit, std::string_view vertex_line, std::string_view style);
+
 // The NonEarth CoordSys line for the given bounds.
 std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,32 @@ TEST(MifWriteObject, LineAndOverflowingCoordinates) {
     services::CLOSER(unit);
     EXPECT_EQ(dir.read("out.mif"),
               "Line         1.000000        0.000000****************        2.000000\n    Pen (3,2,16711680)\n");
+}
+
+// Vertices laid out once and written as a Pline and as Points give the text
+// miWriteObject gives, overflowing and negative coordinates included.
+TEST(MifWriteObject, PreformattedVerticesWriteTheSameText) {
+    TempDir dir;
+    Capture cap;
+    services::INITSERVICES();
+    const std::vector<double> x{316211.306, -0.0000004, 1e12, -12345.6789125, 0};
+    const std::vector<double> y{6216306.595, 2, -1e11, 0.5, -0.0};
+    const int direct = open_output(dir.file("direct.mif"));
+    miWriteObject(direct, kind(&miObject::pline), x, y, 5, "    Pen (1,2,0)");
+    for (std::size_t i = 0; i < x.size(); ++i)
+        miWriteObject(direct, kind(&miObject::point), std::span(x).subspan(i), std::span(y).subspan(i), 1, "  Symbol ");
+    services::CLOSER(direct);
+
+    std::string lines;
+    miFormatVertices(lines, x, y, 5);
+    ASSERT_EQ(lines.size(), 5 * kVertexLineLength);
+    const int laid_out = open_output(dir.file("laid_out.mif"));
+    miWritePline(laid_out, 5, lines, "    Pen (1,2,0)");
+    for (std::size_t i = 0; i < x.size(); ++i)
+        miWritePoint(laid_out, std::string_view(lines).substr(i * kVertexLineLength, kVertexLineLength), "  Symbol ");
+    services::CLOSER(laid_out);
+    EXPECT_EQ(dir.read("laid_out.mif"), dir.read("direct.mif"));
+    EXPECT_NE(dir.read("direct.mif").find("****************"), std::string::npos);
 }
 
 TEST(MifWriteObject, FirstKindFieldDecidesAndOthersStopTheRun) {
