@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "mif2d12/snapping.h"
 
@@ -85,7 +86,7 @@ std::int32_t SnapIndex::first_snapping(const Slot& slot, double vertex_x, double
 
 void SnapIndex::build(std::span<const double> x, std::span<const double> y, std::int32_t count) {
     slots_.clear();
-    members_.clear();
+    members_.reset();
     mask_ = 0;
     const auto n = static_cast<std::size_t>(count > 0 ? count : 0);
 
@@ -146,7 +147,9 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         Member member;
         std::uint64_t key;
     };
-    std::vector<Entry> grouped(entries);
+    // Every element is written before it is read: left uninitialised.
+    const std::unique_ptr<Entry[]> grouped(new Entry[entries]);
+    const std::span<const Entry> all(grouped.get(), entries);
     for (std::size_t i = 0; i < n; ++i) {
         if (!finite_point(x[i], y[i])) continue;
         const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
@@ -155,7 +158,7 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
 
     // The size of every cell; where its list starts; then the lists, each
     // ascending since the entries of a cell keep their table order.
-    for (const Entry& e : grouped) ++insert(e.key).end;
+    for (const Entry& e : all) ++insert(e.key).end;
     std::int32_t start = 0;
     for (Slot& slot : slots_) {
         const std::int32_t size_of_cell = slot.end;
@@ -163,8 +166,8 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         slot.end = start;
         start += size_of_cell;
     }
-    members_.resize(static_cast<std::size_t>(start));
-    for (const Entry& e : grouped) members_[static_cast<std::size_t>(insert(e.key).end++)] = e.member;
+    members_.reset(new Member[static_cast<std::size_t>(start)]);
+    for (const Entry& e : all) members_[static_cast<std::size_t>(insert(e.key).end++)] = e.member;
 }
 
 std::int32_t SnapIndex::find(double vertex_x, double vertex_y) const {

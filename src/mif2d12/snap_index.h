@@ -22,6 +22,7 @@
 // lists of later vertices while it compares the current one: the index is far
 // larger than the caches, so the waits for memory overlap instead of adding up.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -62,7 +63,7 @@ private:
     double origin_y_ = 0.0;
     double cells_per_unit_ = 1.0;  // the reciprocal of the cell size
     std::vector<Slot> slots_;
-    std::vector<Member> members_;
+    std::unique_ptr<Member[]> members_;  // every cell's list, filled whole by build
     std::uint64_t mask_ = 0;
 };
 

@@ -30,13 +30,15 @@ inline bool snaps(double vertex_x, double vertex_y, double point_x, double point
 
 // The breakline points of a run, numbered in the order the points layer holds
 // them (0-based here): X and Y, the elevation, and whether a vertex took it.
-// Sized once for the run.
+// Sized once for the run. Only points 0..count-1 are ever read, so the
+// coordinate and elevation columns are left uninitialised: the memory of the
+// million-point table is touched only as far as the layer fills it.
 struct BreaklinePoints {
     explicit BreaklinePoints(std::int32_t capacity_)
         : capacity(capacity_),
-          x(static_cast<std::size_t>(capacity_)),
-          y(static_cast<std::size_t>(capacity_)),
-          z(static_cast<std::size_t>(capacity_)),
+          x_store(new double[static_cast<std::size_t>(capacity_)]),
+          y_store(new double[static_cast<std::size_t>(capacity_)]),
+          z_store(new float[static_cast<std::size_t>(capacity_)]),
           used_flags(new bool[static_cast<std::size_t>(capacity_)]()) {}
 
     std::span<bool> used() noexcept { return {used_flags.get(), static_cast<std::size_t>(capacity)}; }
@@ -44,9 +46,16 @@ struct BreaklinePoints {
 
     std::int32_t capacity;
     std::int32_t count = 0;
-    std::vector<double> x;
-    std::vector<double> y;
-    std::vector<float> z;
+
+private:
+    std::unique_ptr<double[]> x_store;
+    std::unique_ptr<double[]> y_store;
+    std::unique_ptr<float[]> z_store;
+
+public:
+    std::span<double> x{x_store.get(), static_cast<std::size_t>(capacity)};
+    std::span<double> y{y_store.get(), static_cast<std::size_t>(capacity)};
+    std::span<float> z{z_store.get(), static_cast<std::size_t>(capacity)};
     std::unique_ptr<bool[]> used_flags;
 };
 
