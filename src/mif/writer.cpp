@@ -68,8 +68,10 @@ void put_point(std::string& buf, double x, double y) {
 }
 
 void put_vertex_line(std::string& buf, double x, double y) {
-    put_point(buf, x, y);
-    buf.push_back('\n');
+    char* line = util::append_blanks(buf, kVertexLineLength);
+    util::put_fixed_field(line, x, kCoordWidth, kCoordDecimals);
+    util::put_fixed_field(line + kCoordWidth, y, kCoordWidth, kCoordDecimals);
+    line[kVertexLineLength - 1] = '\n';
 }
 
 void put_style(std::string& buf, std::string_view style) {

@@ -65,8 +65,9 @@ void write_report_header(int lines_mif, int report_mif) {
 
 void write_elevation_row(int mid_unit, float z) {
     services::OutputFile& out = services::runtime().units.output(mid_unit);
-    util::put_fixed(out.buffer(), z, 12, 4);
-    out.buffer().push_back('\n');
+    char* row = util::append_blanks(out.buffer(), 13);
+    util::put_fixed_field(row, z, 12, 4);
+    row[12] = '\n';
     out.commit();
 }
 

@@ -34,12 +34,18 @@ void open_block(services::OutputFile& out, std::string_view keyword, std::string
 
 void close_block(services::OutputFile& out) { out.write("  }\n}\n\n"); }
 
-// The data lines are appended to the file's buffer field by field, so a long
-// string costs no allocation per vertex.
-void put_xy(std::string& b, double x, double y) {
-    b.append("    ");
-    util::put_fixed(b, x, kXYWidth, kXYDecimals);
-    util::put_fixed(b, y, kXYWidth, kXYDecimals);
+// A data line is laid out blank in the file's buffer and its fields written
+// into it, so a long string costs no allocation per vertex.
+constexpr std::size_t kIndent = 4;
+constexpr std::size_t kLine2d = kIndent + 2 * kXYWidth + 1;
+constexpr std::size_t kLine3d = kLine2d + kZWidth;
+
+char* put_xy(std::string& b, std::size_t length, double x, double y) {
+    char* line = util::append_blanks(b, length);
+    util::put_fixed_field(line + kIndent, x, kXYWidth, kXYDecimals);
+    util::put_fixed_field(line + kIndent + kXYWidth, y, kXYWidth, kXYDecimals);
+    line[length - 1] = '\n';
+    return line;
 }
 
 }  // namespace
@@ -56,9 +62,7 @@ void write_string_2d(services::OutputFile& out, std::string_view name, std::span
                      std::span<const double> y, std::int32_t n) {
     open_block(out, "string 2d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
-        std::string& b = out.buffer();
-        put_xy(b, x[k], y[k]);
-        b.push_back('\n');
+        put_xy(out.buffer(), kLine2d, x[k], y[k]);
         out.commit();
     }
     close_block(out);
@@ -68,10 +72,8 @@ void write_string_3d(services::OutputFile& out, std::string_view name, std::span
                      std::span<const double> y, std::span<const float> z, std::int32_t n) {
     open_block(out, "string 3d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
-        std::string& b = out.buffer();
-        put_xy(b, x[k], y[k]);
-        util::put_fixed(b, z[k], kZWidth, kZDecimals);
-        b.push_back('\n');
+        char* line = put_xy(out.buffer(), kLine3d, x[k], y[k]);
+        util::put_fixed_field(line + kIndent + 2 * kXYWidth, z[k], kZWidth, kZDecimals);
         out.commit();
     }
     close_block(out);

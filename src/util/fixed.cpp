@@ -11,7 +11,7 @@
 namespace velmorak::util {
 namespace {
 
-void put_stars(std::string& out, int width) { out.append(static_cast<std::size_t>(width > 0 ? width : 0), '*'); }
+void put_stars(char* field, int width) { std::memset(field, '*', static_cast<std::size_t>(width)); }
 
 // True when a * 10^decimals may lie exactly halfway between two integers.
 // Below 2^52 the product keeps its fraction exactly at a half, so a cheap look
@@ -171,24 +171,20 @@ char* rounded_text(char* end, std::uint64_t m, int decimals) {
     return split_text_by(end, m, decimals, std::make_integer_sequence<int, 18>{});
 }
 
-// Appends the field: the text right-aligned after an optional minus sign, the
-// zero before the point dropped when only that makes it fit, asterisks otherwise.
-void append_field(std::string& out, const char* text, std::size_t n, bool negative, int width) {
+// Lays out the field (blank on entry): the text right-aligned after an
+// optional minus sign, the zero before the point dropped when only that makes
+// it fit, asterisks otherwise.
+void lay_out(char* field, const char* text, std::size_t n, bool negative, int width) {
     if (static_cast<int>(n + (negative ? 1 : 0)) > width && n > 1 && text[0] == '0' && text[1] == '.') {
         ++text;
         --n;
     }
     const int used = static_cast<int>(n) + (negative ? 1 : 0);
     if (used > width) {
-        put_stars(out, width);
+        put_stars(field, width);
         return;
     }
-    const std::size_t old = out.size();
-    out.resize(old + static_cast<std::size_t>(width));
-    char* o = out.data() + old;
-    const std::size_t pad = static_cast<std::size_t>(width - used);
-    std::memset(o, ' ', pad);
-    o += pad;
+    char* o = field + (width - used);
     if (negative) *o++ = '-';
     std::memcpy(o, text, n);
 }
@@ -223,16 +219,14 @@ int digit_count(std::uint64_t v) {
 }
 
 // The common field: the rounded digits m with `decimals` decimals, a zero
-// before the point and the sign fit the width as they are. Writes the field
-// straight into the line, right to left, and returns true; false (nothing
+// before the point and the sign fit the width as they are. Writes the text
+// right to left into the blank field and returns true; false (nothing
 // written) when the layout rules are needed.
-bool put_plain_field(std::string& out, std::uint64_t m, int decimals, bool negative, int width) {
+bool put_plain_field(char* field, std::uint64_t m, int decimals, bool negative, int width) {
     const int whole_digits = std::max(digit_count(m) - decimals, 1);
     const int used = whole_digits + 1 + decimals + (negative ? 1 : 0);
     if (used > width) return false;
-    const std::size_t old = out.size();
-    out.append(static_cast<std::size_t>(width), ' ');
-    char* p = out.data() + old + width;
+    char* p = field + width;
     int d = decimals;
     for (; d >= 2; d -= 2) {
         const auto r = static_cast<std::size_t>(m % 100);
@@ -252,31 +246,39 @@ bool put_plain_field(std::string& out, std::uint64_t m, int decimals, bool negat
 
 }  // namespace
 
-void put_fixed(std::string& out, double x, int width, int decimals) {
-    if (!std::isfinite(x) || width <= 0 || decimals < 0) {
-        put_stars(out, width);
+void put_fixed_field(char* field, double x, int width, int decimals) {
+    if (width <= 0) return;
+    if (!std::isfinite(x) || decimals < 0) {
+        put_stars(field, width);
         return;
     }
     const double a = std::fabs(x);
     std::uint64_t m = 0;
     if (fast_round(a, decimals, m)) {
-        if (put_plain_field(out, m, decimals, std::signbit(x) && m != 0, width)) return;
+        if (put_plain_field(field, m, decimals, std::signbit(x) && m != 0, width)) return;
         char tmp[48];
         char* end = tmp + sizeof tmp;
         const char* text = rounded_text(end, m, decimals);
-        append_field(out, text, static_cast<std::size_t>(end - text), std::signbit(x) && m != 0, width);
+        lay_out(field, text, static_cast<std::size_t>(end - text), std::signbit(x) && m != 0, width);
         return;
     }
     char buf[400];
     std::size_t n = a < 1e300 ? magnitude_digits(buf, sizeof buf, a, decimals) : 0;
     if (n == 0) {
-        put_stars(out, width);
+        put_stars(field, width);
         return;
     }
     if (decimals == 0) buf[n++] = '.';  // Fw.0 still writes its decimal point
     bool nonzero = false;
     for (std::size_t i = 0; i < n; ++i) nonzero = nonzero || (buf[i] >= '1' && buf[i] <= '9');
-    append_field(out, buf, n, std::signbit(x) && nonzero, width);
+    lay_out(field, buf, n, std::signbit(x) && nonzero, width);
+}
+
+void put_fixed(std::string& out, double x, int width, int decimals) {
+    if (width <= 0) return;
+    const std::size_t old = out.size();
+    out.append(static_cast<std::size_t>(width), ' ');
+    put_fixed_field(out.data() + old, x, width, decimals);
 }
 
 void put_int(std::string& out, std::int64_t value, int width) {
@@ -284,11 +286,11 @@ void put_int(std::string& out, std::int64_t value, int width) {
     const auto r = std::to_chars(buf, buf + sizeof buf, value);
     const int n = static_cast<int>(r.ptr - buf);
     if (n > width) {
-        put_stars(out, width);
+        out.append(static_cast<std::size_t>(width > 0 ? width : 0), '*');
         return;
     }
-    out.append(static_cast<std::size_t>(width - n), ' ');
-    out.append(buf, static_cast<std::size_t>(n));
+    char* field = append_blanks(out, static_cast<std::size_t>(width));
+    std::memcpy(field + (width - n), buf, static_cast<std::size_t>(n));
 }
 
 std::string fixed(double x, int width, int decimals) {

@@ -14,6 +14,16 @@
 namespace velmorak::util {
 
 void put_fixed(std::string& out, double x, int width, int decimals);
+// The same field written into field[0..width), which must hold blanks: for
+// lines of several fields laid out blank at once.
+void put_fixed_field(char* field, double x, int width, int decimals);
+
+// Appends `length` blanks to out and returns where they start.
+inline char* append_blanks(std::string& out, std::size_t length) {
+    const std::size_t old = out.size();
+    out.append(length, ' ');
+    return out.data() + old;
+}
 void put_int(std::string& out, std::int64_t value, int width);
 
 // Convenience forms returning the field.

@@ -7,7 +7,6 @@
 #include <limits>
 #include <random>
 #include <string>
-#include <string>
 
 namespace velmorak::util {
 namespace {
@@ -76,6 +75,23 @@ TEST(PutFixed, AppendsToTheCallersBuffer) {
     put_fixed(out, 1.25, 6, 2);
     put_int(out, 7, 3);
     EXPECT_EQ(out, "x=  1.25  7");
+}
+
+// Fields laid out in a blank line: each stays within its columns, whether the
+// value is plain, rounds at a half, overflows or is not a number.
+TEST(PutFixed, FieldsInABlankLineStayInTheirColumns) {
+    const double values[] = {316211.306, -0.0005, 2.5, 1e12, std::numeric_limits<double>::quiet_NaN(), 0.125, -7.0};
+    for (const double v : values) {
+        std::string line = "|" + std::string(10, ' ') + "|";
+        put_fixed_field(line.data() + 1, v, 10, 3);
+        EXPECT_EQ(line.front(), '|') << v;
+        EXPECT_EQ(line.back(), '|') << v;
+        EXPECT_EQ(line.substr(1, 10), fixed(v, 10, 3)) << v;
+    }
+    std::string row;
+    char* blank = append_blanks(row, 5);
+    put_fixed_field(blank, 1.5, 5, 1);
+    EXPECT_EQ(row, "  1.5");
 }
 
 TEST(PutFixed, DegenerateLayouts) {
