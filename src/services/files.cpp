@@ -129,11 +129,22 @@ std::optional<std::int64_t> save_date(std::string_view name) {
     return static_cast<std::int64_t>(st.st_mtime);
 }
 
+// The program never changes its working folder, so it is asked for once: a run
+// that writes thousands of files would otherwise ask at every open.
+const std::filesystem::path& working_folder(std::error_code& ec) {
+    static std::error_code first_ec;
+    static const std::filesystem::path folder = std::filesystem::current_path(first_ec);
+    ec = first_ec;
+    return folder;
+}
+
 std::string open_file_key(std::string_view name) {
+    const std::filesystem::path p = native_path(name);
+    if (p.is_absolute()) return p.lexically_normal().string();
     std::error_code ec;
-    auto p = std::filesystem::absolute(native_path(name), ec);
+    const std::filesystem::path& folder = working_folder(ec);
     if (ec) return native_string(name);
-    return p.lexically_normal().string();
+    return (folder / p).lexically_normal().string();
 }
 
 bool same_file(std::string_view a, std::string_view b) {
