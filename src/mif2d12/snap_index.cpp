@@ -145,11 +145,11 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
     for (std::size_t r = 1; r < region_next.size(); ++r) region_next[r] += region_next[r - 1];
     struct Entry {
         Member member;
-        std::uint64_t key;
+        std::uint64_t key;  // the cell's key, then the number of its slot
     };
     // Every element is written before it is read: left uninitialised.
     const std::unique_ptr<Entry[]> grouped(new Entry[entries]);
-    const std::span<const Entry> all(grouped.get(), entries);
+    const std::span<Entry> all(grouped.get(), entries);
     for (std::size_t i = 0; i < n; ++i) {
         if (!finite_point(x[i], y[i])) continue;
         const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
@@ -158,7 +158,11 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
 
     // The size of every cell; where its list starts; then the lists, each
     // ascending since the entries of a cell keep their table order.
-    for (const Entry& e : all) ++insert(e.key).end;
+    for (Entry& e : all) {
+        Slot& slot = insert(e.key);
+        ++slot.end;
+        e.key = static_cast<std::uint64_t>(&slot - slots_.data());
+    }
     std::int32_t start = 0;
     for (Slot& slot : slots_) {
         const std::int32_t size_of_cell = slot.end;
@@ -167,7 +171,7 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         start += size_of_cell;
     }
     members_.reset(new Member[static_cast<std::size_t>(start)]);
-    for (const Entry& e : all) members_[static_cast<std::size_t>(insert(e.key).end++)] = e.member;
+    for (const Entry& e : all) members_[static_cast<std::size_t>(slots_[e.key].end++)] = e.member;
 }
 
 std::int32_t SnapIndex::find(double vertex_x, double vertex_y) const {
