@@ -113,36 +113,47 @@ timed() {
     [ -n "$RSS" ] || RSS=-
 }
 
-# floors FILES...: sets CAT and CP, the best of three runs each.
-floors() {
-    local t0 t1 t i copy=$SCRATCH/copy
-    CAT=
-    CP=
+# fastest VAR SETUP COMMAND...: runs SETUP, then times COMMAND (output
+# discarded), three times; sets VAR to the fastest time in seconds.
+fastest() {
+    local var=$1 setup=$2 t0 t1 t best= i
+    shift 2
     for i in 1 2 3; do
-        t0=$(now_ns); cat "$@" >/dev/null; t1=$(now_ns)
+        "$setup"
+        t0=$(now_ns); "$@" >/dev/null; t1=$(now_ns)
         t=$(seconds "$t0" "$t1")
-        CAT=$(awk -v a="$CAT" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
-        rm -rf "$copy"; mkdir -p "$copy"
-        t0=$(now_ns); cp "$@" "$copy/"; t1=$(now_ns)
-        t=$(seconds "$t0" "$t1")
-        CP=$(awk -v a="$CP" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+        best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
     done
-    rm -rf "$copy"
+    printf -v "$var" '%s' "$best"
 }
 
-# out_floor FILES...: sets OUTCP, the best of three copies of a conversion's
-# output files into a fresh folder: the cost of creating and writing them.
-out_floor() {
-    local t0 t1 t i copy=$SCRATCH/outcopy
-    OUTCP=
-    for i in 1 2 3; do
-        rm -rf "$copy"; mkdir -p "$copy"
-        t0=$(now_ns); cp "$@" "$copy/"; t1=$(now_ns)
-        t=$(seconds "$t0" "$t1")
-        OUTCP=$(awk -v a="$OUTCP" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
-    done
-    rm -rf "$copy"
+# Every copy goes to a new folder of its own. A copy of a few files is removed
+# before the next; one of many files stays until the end: on ext4, creating
+# files where thousands were deleted moments before is several times slower
+# (the inode allocator steps over recently freed inodes), which would time the
+# file system's state instead of the program.
+FOLDERS=0
+new_folder() {
+    if [ -n "${NEW_FOLDER:-}" ] && [ "$(find "$NEW_FOLDER" -maxdepth 1 -type f | wc -l)" -lt 100 ]; then
+        rm -rf "$NEW_FOLDER"
+    fi
+    FOLDERS=$((FOLDERS + 1))
+    NEW_FOLDER=$SCRATCH/run.$FOLDERS
+    mkdir -p "$NEW_FOLDER"
 }
+no_setup() { :; }
+copy_to_new_folder() { cp "$@" "$NEW_FOLDER/"; }
+
+# floors FILES...: sets CAT and CP, reading the input files to /dev/null and
+# copying them into a new folder.
+floors() {
+    fastest CAT no_setup cat "$@"
+    fastest CP new_folder copy_to_new_folder "$@"
+}
+
+# out_floor FILES...: sets OUTCP, copying a conversion's output files into a new
+# folder: the cost of creating and writing them.
+out_floor() { fastest OUTCP new_folder copy_to_new_folder "$@"; }
 
 # verdict NAME CHECK...: the status of a velmorak run from its exit, its console
 # text and a check of its output (CHECK is a command that prints a reason on failure).
@@ -180,15 +191,16 @@ ROWS=()
 # row LABEL MB VERTICES STATUS: one line of the table, from WALL, RSS, CAT, CP, OUTCP.
 row() { ROWS+=("$1|$2|$WALL|$RSS|$CAT|$CP|$OUTCP|$3|$4"); }
 
-# best NAME DIR PREPARE COMMAND...: PREPARE (a function clearing the last
-# outputs) then COMMAND under timed, RUNS times; keeps the fastest run's WALL and
-# RSS. A run that fails ends the series with its own figures.
+# best NAME DIRVAR PREPARE COMMAND...: PREPARE (a function clearing the last
+# outputs) then COMMAND under timed in the folder named by the variable DIRVAR
+# (PREPARE may change it), RUNS times; keeps the fastest run's WALL and RSS. A
+# run that fails ends the series with its own figures.
 best() {
-    local name=$1 dir=$2 prepare=$3 i best_wall= best_rss=
+    local name=$1 dirvar=$2 prepare=$3 i best_wall= best_rss=
     shift 3
     for ((i = 1; i <= RUNS; i++)); do
         "$prepare"
-        timed "$name" "$dir" "$@"
+        timed "$name" "${!dirvar}" "$@"
         [ "$RC" -eq 0 ] || return
         if [ -z "$best_wall" ] || awk -v a="$WALL" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then
             best_wall=$WALL
@@ -200,66 +212,77 @@ best() {
 }
 
 say "Running (each conversion $RUNS times, the fastest kept; timeout ${TIMEOUT}s) ..."
+rm -rf "$SCRATCH"/run.*  # left by a run that was interrupted
 
 prepare_mif() { rm -f "$S1"/big.12da.mif "$S1"/big.12da.mid; }
-best mif "$S1" prepare_mif "$EXE" big.12da
+best mif S1 prepare_mif "$EXE" big.12da
 verdict mif check_mif
 floors "$S1/big.12da"
 out_floor "$S1/big.12da.mif" "$S1/big.12da.mid"
-row "12da -> MIF breaklines" "$(mbytes "$S1/big.12da")" "$(manifest "$S1" big.12da.vertices)" "$STATUS"
+row "12da -> MIF breaklines" "$(mbytes "$S1/big.12da")" "$(manifest "$S1" big.12da.vertices)+0" "$STATUS"
 
-# -xs creates one .csv per string; it runs in a new folder each time (a folder
-# that held and lost 20,000 files makes creating them again several times
-# slower on ext4), and the output floor copies those files into another one.
-XS_RUN=$S1/xs-run
+# -xs creates one .csv per string: every run starts in a new folder with the
+# input linked into it, and the output floor copies its files into another.
 prepare_xs() {
-    rm -rf "$XS_RUN"
-    mkdir -p "$XS_RUN"
+    new_folder
+    XS_RUN=$NEW_FOLDER
     ln "$S1/xs/xs.12da" "$S1/xs/Header.mif" "$XS_RUN/" 2>/dev/null || cp "$S1/xs/xs.12da" "$S1/xs/Header.mif" "$XS_RUN/"
 }
-best xs "$XS_RUN" prepare_xs "$EXE" xs.12da -xs
+best xs XS_RUN prepare_xs "$EXE" xs.12da -xs
 verdict xs check_xs
 floors "$S1/xs/xs.12da"
 out_floor "$XS_RUN"/*.csv "$XS_RUN"/xs.12da.Lines.* "$XS_RUN"/xs.12da.Points.*
-row "12da -> cross-sections -xs" "$(mbytes "$S1/xs/xs.12da")" "$(manifest "$S1" xs.12da.vertices)" "$STATUS"
+row "12da -> cross-sections -xs" "$(mbytes "$S1/xs/xs.12da")" "$(manifest "$S1" xs.12da.vertices)+0" "$STATUS"
 
 prepare_2d() { rm -f "$S1/lines.12da"; }
-best 2d "$S1" prepare_2d "$EXE" lines.mif
+best 2d S1 prepare_2d "$EXE" lines.mif
 verdict 2d check_2d
 floors "$S1/lines.mif" "$S1/lines.mid"
 out_floor "$S1/lines.12da"
-row "MIF -> 12da 2D" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$(manifest "$S1" lines.vertices)" "$STATUS"
+row "MIF -> 12da 2D" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$(manifest "$S1" lines.vertices)+0" "$STATUS"
 
 ZLN_STATUS=()
 ZLN_WALL=()
 for d in "$S1" "$S2"; do
     scale=$(manifest "$d" scale)
     prepare_zln() { rm -f "$d"/lines.12da "$d"/_dangles.* "$d"/_unsnapped_points.*; }
-    best "zln$scale" "$d" prepare_zln "$EXE" points.mif lines.mif -zln
+    best "zln$scale" d prepare_zln "$EXE" points.mif lines.mif -zln
     verdict "zln$scale" check_3d "$d"
     inputs=("$d/points.mif" "$d/points.mid" "$d/lines.mif" "$d/lines.mid")
     floors "${inputs[@]}"
     out_floor "$d/lines.12da" "$d"/_dangles.* "$d"/_unsnapped_points.*
     # Its vertices: the polyline vertices and the points.
     row "MIF -> 12da 3D -zln (scale $scale)" "$(mbytes "${inputs[@]}")" \
-        "$(($(manifest "$d" lines.vertices) + $(manifest "$d" points.count)))" "$STATUS"
+        "$(manifest "$d" lines.vertices)+$(manifest "$d" points.count)" "$STATUS"
     ZLN_STATUS+=("$STATUS")
     ZLN_WALL+=("$WALL")
 done
 
+# The peer converts the two -zln input layers, the lines and the points, each
+# MIF to MIF; a conversion's peer time is that of its vertices at the peer's
+# rate per polyline vertex and per point.
 PEER_WALL=
+PEER_POINTS_WALL=
+PEER_VERTICES=$(manifest "$S1" lines.vertices)
+PEER_POINTS=$(manifest "$S1" points.count)
 if command -v ogr2ogr >/dev/null; then
-    prepare_peer() { mkdir -p "$S1/peer" && rm -f "$S1"/peer/out.*; }
-    best peer "$S1" prepare_peer ogr2ogr -f "MapInfo File" peer/out.mif lines.mif
+    prepare_peer() { mkdir -p "$S1/peer" && rm -f "$S1"/peer/out.* "$S1"/peer/points.*; }
+    best peer S1 prepare_peer ogr2ogr -f "MapInfo File" peer/out.mif lines.mif
     if [ "$RC" -eq 0 ] && [ -s "$S1/peer/out.mif" ]; then STATUS=ok; PEER_WALL=$WALL; else STATUS="FAILED: exit status $RC"; fi
     floors "$S1/lines.mif" "$S1/lines.mid"
     out_floor "$S1"/peer/out.*
-    row "peer: ogr2ogr MIF -> MIF" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$(manifest "$S1" lines.vertices)" "$STATUS"
+    row "peer: ogr2ogr lines MIF -> MIF" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$PEER_VERTICES+0" "$STATUS"
+
+    best peer_points S1 prepare_peer ogr2ogr -f "MapInfo File" peer/points.mif points.mif
+    if [ "$RC" -eq 0 ] && [ -s "$S1/peer/points.mif" ]; then STATUS=ok; PEER_POINTS_WALL=$WALL; else STATUS="FAILED: exit status $RC"; fi
+    floors "$S1/points.mif" "$S1/points.mid"
+    out_floor "$S1"/peer/points.*
+    row "peer: ogr2ogr points MIF -> MIF" "$(mbytes "$S1/points.mif" "$S1/points.mid")" "0+$PEER_POINTS" "$STATUS"
 else
     WALL=- RSS=- CAT=- CP=- OUTCP=-
     row "peer: ogr2ogr MIF -> MIF" "-" "-" "MISSING: gdal-bin not installed"
 fi
-PEER_VERTICES=$(manifest "$S1" lines.vertices)
+rm -rf "$SCRATCH"/run.*
 
 # ------------------------------------------------------------------ table
 
@@ -274,7 +297,8 @@ echo
 for r in "${ROWS[@]}"; do
     IFS='|' read -r label mb wall rss cat cp outcp verts status <<<"$r"
     awk -v label="$label" -v mb="$mb" -v wall="$wall" -v rss="$rss" -v cat="$cat" -v cp="$cp" -v outcp="$outcp" \
-        -v verts="$verts" -v pw="$PEER_WALL" -v pv="$PEER_VERTICES" -v status="$status" '
+        -v verts="$verts" -v pw="$PEER_WALL" -v pv="$PEER_VERTICES" -v ppw="$PEER_POINTS_WALL" -v ppv="$PEER_POINTS" \
+        -v status="$status" '
         function ratio(a, b, r) {
             if (!(a + 0 > 0 && b + 0 > 0)) return "-"
             r = a / b
@@ -282,15 +306,21 @@ for r in "${ROWS[@]}"; do
         }
         BEGIN {
             rate = (wall + 0 > 0 && mb + 0 > 0) ? sprintf("%.1f", mb / wall) : "-"
-            peer = (pw != "" && verts + 0 > 0) ? ratio(wall / verts, pw / pv) : "-"
-            printf "%-34s %9s %10s %7s %8s %7s %7s %7s %8s %7s %7s %7s %7s  %s\n", label, mb, verts, wall, rate, rss,
+            # verts is "polyline vertices+points"
+            split(verts, v, "+")
+            peer = "-"
+            if (pw != "" && pv > 0 && (v[2] + 0 == 0 || (ppw != "" && ppv > 0)))
+                peer = ratio(wall, v[1] * pw / pv + (v[2] + 0 > 0 ? v[2] * ppw / ppv : 0))
+            shown = (verts == "-") ? "-" : v[1] + v[2]
+            printf "%-34s %9s %10s %7s %8s %7s %7s %7s %8s %7s %7s %7s %7s  %s\n", label, mb, shown, wall, rate, rss,
                 cat, cp, outcp, ratio(wall, cat), ratio(wall, cp), ratio(wall, outcp), peer, status
         }'
 done
 echo
 echo "x cat, x cp: wall time over the floor on the same input files; x out: over copying the run's output"
-echo "files into a new folder. x peer: wall time per vertex over ogr2ogr's time per vertex of lines.mif"
-echo "(the target is at most 0.1); the -zln vertices are the polyline vertices and the points."
+echo "files into a new folder. x peer: wall time over ogr2ogr's time for as many vertices (its time per"
+echo "polyline vertex of lines.mif, per point of points.mif; the target is at most 0.1). The -zln"
+echo "vertices are the polyline vertices and the points."
 
 if [ "${ZLN_STATUS[0]}" = ok ] && [ "${ZLN_STATUS[1]}" = ok ]; then
     awk -v a="${ZLN_WALL[0]}" -v b="${ZLN_WALL[1]}" 'BEGIN {
