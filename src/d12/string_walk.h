@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "d12/object.h"
+#include "util/big_array.h"
 
 namespace velmorak::d12 {
 
@@ -19,9 +20,9 @@ inline constexpr std::size_t kVertexCapacity = 1000000;
 
 struct VertexArrays {
     VertexArrays() : x(kVertexCapacity + 1), y(kVertexCapacity + 1), z(kVertexCapacity + 1) {}
-    std::vector<double> x;
-    std::vector<double> y;
-    std::vector<float> z;
+    util::LazyVector<double> x;
+    util::LazyVector<double> y;
+    util::LazyVector<float> z;
     std::size_t count = 0;
 };
 

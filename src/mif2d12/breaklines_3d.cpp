@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "mif/header.h"
 #include "mif/object.h"
@@ -16,6 +15,7 @@
 #include "mif2d12/snapping.h"
 #include "services/runtime.h"
 #include "services/units.h"
+#include "util/big_array.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/numbers.h"
@@ -41,11 +41,11 @@ struct Work {
     }
     BreaklinePoints points{kMaxPoints};
     SnapIndex index;
-    std::vector<double> x = std::vector<double>(kMaxVertices);
-    std::vector<double> y = std::vector<double>(kMaxVertices);
-    std::vector<float> z = std::vector<float>(kMaxVertices);
+    util::LazyVector<double> x = util::LazyVector<double>(kMaxVertices);
+    util::LazyVector<double> y = util::LazyVector<double>(kMaxVertices);
+    util::LazyVector<float> z = util::LazyVector<float>(kMaxVertices);
     std::unique_ptr<bool[]> snapped{new bool[kMaxVertices]()};  // every section sets its own vertices' flags
-    std::vector<std::int32_t> snapped_point = std::vector<std::int32_t>(kMaxVertices);
+    util::LazyVector<std::int32_t> snapped_point = util::LazyVector<std::int32_t>(kMaxVertices);
     mif::miObject object;
     mif::miObject dangle_kind;  // the kind a dangling section is written as
     std::string line;

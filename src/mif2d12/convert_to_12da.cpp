@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "mif/header.h"
 #include "mif/object.h"
@@ -11,6 +10,7 @@
 #include "mif2d12/layer_input.h"
 #include "services/runtime.h"
 #include "services/units.h"
+#include "util/big_array.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/path.h"
@@ -50,8 +50,8 @@ void convert_mif_to_12da(std::string_view layer) {
     }
 
     // Sized once for the run and overwritten object by object.
-    std::vector<double> x(kMaxVertices);
-    std::vector<double> y(kMaxVertices);
+    util::LazyVector<double> x(kMaxVertices);
+    util::LazyVector<double> y(kMaxVertices);
     mif::miObject object;
     mif::miClearObject(object);
     std::string line;

@@ -85,8 +85,8 @@ std::int32_t SnapIndex::first_snapping(const Slot& slot, double vertex_x, double
 }
 
 void SnapIndex::build(std::span<const double> x, std::span<const double> y, std::int32_t count) {
-    slots_.clear();
-    members_.reset();
+    slots_ = {};
+    members_ = {};
     mask_ = 0;
     const auto n = static_cast<std::size_t>(count > 0 ? count : 0);
 
@@ -128,7 +128,8 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
     // At most three quarters of the slots are taken, which keeps the probe runs short.
     std::size_t slots = 16;
     while (slots / 4 * 3 < entries) slots *= 2;
-    slots_.assign(slots, Slot{});
+    slots_ = util::BigArray<Slot>(slots);
+    for (Slot& slot : slots_.span()) slot = Slot{};
     mask_ = slots - 1;
 
     // Every (cell, point) entry, grouped by the region of the table where its
@@ -148,8 +149,8 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         std::uint64_t key;  // the cell's key, then the number of its slot
     };
     // Every element is written before it is read: left uninitialised.
-    const std::unique_ptr<Entry[]> grouped(new Entry[entries]);
-    const std::span<Entry> all(grouped.get(), entries);
+    util::BigArray<Entry> grouped(entries);
+    const std::span<Entry> all = grouped.span();
     for (std::size_t i = 0; i < n; ++i) {
         if (!finite_point(x[i], y[i])) continue;
         const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
@@ -164,13 +165,13 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         e.key = static_cast<std::uint64_t>(&slot - slots_.data());
     }
     std::int32_t start = 0;
-    for (Slot& slot : slots_) {
+    for (Slot& slot : slots_.span()) {
         const std::int32_t size_of_cell = slot.end;
         slot.begin = start;
         slot.end = start;
         start += size_of_cell;
     }
-    members_.reset(new Member[static_cast<std::size_t>(start)]);
+    members_ = util::BigArray<Member>(static_cast<std::size_t>(start));
     for (const Entry& e : all) members_[static_cast<std::size_t>(slots_[e.key].end++)] = e.member;
 }
 

@@ -26,6 +26,8 @@
 #include <span>
 #include <vector>
 
+#include "util/big_array.h"
+
 namespace velmorak::mif2d12 {
 
 class SnapIndex {
@@ -62,8 +64,8 @@ private:
     double origin_x_ = 0.0;
     double origin_y_ = 0.0;
     double cells_per_unit_ = 1.0;  // the reciprocal of the cell size
-    std::vector<Slot> slots_;
-    std::unique_ptr<Member[]> members_;  // every cell's list, filled whole by build
+    util::BigArray<Slot> slots_;
+    util::BigArray<Member> members_;  // every cell's list, filled whole by build
     std::uint64_t mask_ = 0;
 };
 

@@ -17,6 +17,8 @@
 #include <span>
 #include <vector>
 
+#include "util/big_array.h"
+
 namespace velmorak::mif2d12 {
 
 inline constexpr float kSnapTolerance = 0.001f;
@@ -36,9 +38,9 @@ inline bool snaps(double vertex_x, double vertex_y, double point_x, double point
 struct BreaklinePoints {
     explicit BreaklinePoints(std::int32_t capacity_)
         : capacity(capacity_),
-          x_store(new double[static_cast<std::size_t>(capacity_)]),
-          y_store(new double[static_cast<std::size_t>(capacity_)]),
-          z_store(new float[static_cast<std::size_t>(capacity_)]),
+          x_store(static_cast<std::size_t>(capacity_)),
+          y_store(static_cast<std::size_t>(capacity_)),
+          z_store(static_cast<std::size_t>(capacity_)),
           used_flags(new bool[static_cast<std::size_t>(capacity_)]()) {}
 
     std::span<bool> used() noexcept { return {used_flags.get(), static_cast<std::size_t>(capacity)}; }
@@ -48,14 +50,14 @@ struct BreaklinePoints {
     std::int32_t count = 0;
 
 private:
-    std::unique_ptr<double[]> x_store;
-    std::unique_ptr<double[]> y_store;
-    std::unique_ptr<float[]> z_store;
+    util::BigArray<double> x_store;
+    util::BigArray<double> y_store;
+    util::BigArray<float> z_store;
 
 public:
-    std::span<double> x{x_store.get(), static_cast<std::size_t>(capacity)};
-    std::span<double> y{y_store.get(), static_cast<std::size_t>(capacity)};
-    std::span<float> z{z_store.get(), static_cast<std::size_t>(capacity)};
+    std::span<double> x = x_store.span();
+    std::span<double> y = y_store.span();
+    std::span<float> z = z_store.span();
     std::unique_ptr<bool[]> used_flags;
 };
 
