@@ -55,7 +55,8 @@ private:
 // calloc, which hands out zeroed memory without writing it (large blocks come
 // fresh from the system), and no element written on construction, so memory
 // beyond what the run fills is never touched. For trivial types, whose
-// objects calloc's zeroed storage already holds.
+// objects calloc's zeroed storage already holds. Meant for vectors sized once:
+// elements that come back after the vector shrank keep their old values.
 template <typename T>
 struct LazyZeroAllocator {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
