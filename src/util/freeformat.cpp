@@ -58,8 +58,8 @@ bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& s
     constexpr std::uint64_t kMaxExact = std::is_same_v<F, float> ? (1ULL << 24) : (1ULL << 53);
     constexpr int kMaxPower = std::is_same_v<F, float> ? 10 : 22;
     static constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
-                            F(1e8),  F(1e9),  F(1e10), F(1e11), F(1e12), F(1e13), F(1e14), F(1e15),
-                            F(1e16), F(1e17), F(1e18), F(1e19), F(1e20), F(1e21), F(1e22)};
+                                   F(1e8),  F(1e9),  F(1e10), F(1e11), F(1e12), F(1e13), F(1e14), F(1e15),
+                                   F(1e16), F(1e17), F(1e18), F(1e19), F(1e20), F(1e21), F(1e22)};
     const bool negative = p != end && *p == '-';
     if (negative) ++p;
     // The digits before the point, then after it; m may wrap past 19 digits,
