@@ -243,9 +243,7 @@ void tdrdmifblf(std::string_view points_layer, std::string_view lines_layer) {
 
     con.end_line();
     con.line("Converting .mif breaklines to .12da format...");
-    int d12_unit = 0;
-    services::OPENFILE(d12_unit, "O ", lines_base + ".12da");
-    write_12da_header(rt.units.output(d12_unit), lines_base);
+    const int d12_unit = open_12da(lines_base);
 
     auto work = std::make_unique<Work>();
     Work& w = *work;

@@ -33,9 +33,7 @@ void convert_mif_to_12da(std::string_view layer) {
     con.end_line();
     con.line("Converting .mif to .12da format...");
 
-    int d12_unit = 0;
-    services::OPENFILE(d12_unit, "O ", base + ".12da");
-    write_12da_header(rt.units.output(d12_unit), base);
+    const int d12_unit = open_12da(base);
 
     int mif_unit = 0;
     int mid_unit = 0;

@@ -1,5 +1,9 @@
 #include "mif2d12/d12_writer.h"
 
+#include <string>
+
+#include "services/runtime.h"
+#include "services/units.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 
@@ -56,6 +60,13 @@ void write_12da_header(services::OutputFile& out, std::string_view source) {
     b.append(util::rtrim(source));
     b.append(".mif\"\n\n");
     out.commit();
+}
+
+int open_12da(std::string_view base) {
+    int unit = 0;
+    services::OPENFILE(unit, "O ", std::string(base) + ".12da");
+    write_12da_header(services::runtime().units.output(unit), base);
+    return unit;
 }
 
 void write_string_2d(services::OutputFile& out, std::string_view name, std::span<const double> x,

@@ -20,6 +20,10 @@ namespace velmorak::mif2d12 {
 // `source` is the layer's path and base name without extension.
 void write_12da_header(services::OutputFile& out, std::string_view source);
 
+// Opens <base>.12da for writing (with the unit pool's prompts and retries when
+// it cannot be) and writes its header; the unit.
+int open_12da(std::string_view base);
+
 // One 2D string of vertices 1..n (x[0..n-1], y[0..n-1]).
 void write_string_2d(services::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::int32_t n);
