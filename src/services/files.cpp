@@ -157,10 +157,47 @@ bool same_file(std::string_view a, std::string_view b) {
 
 // ---------------------------------------------------------------- input
 
-InputFile::InputFile(int fd) : fd_(fd) {}
+namespace {
 
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
+// A plain file read from its descriptor.
+class DescriptorSource final : public ByteSource {
+public:
+    explicit DescriptorSource(int fd) : fd_(fd) {}
+    ~DescriptorSource() override { ::close(fd_); }
+    DescriptorSource(const DescriptorSource&) = delete;
+    DescriptorSource& operator=(const DescriptorSource&) = delete;
+
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, dst, n);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) why_ = errno_text(errno);
+            return static_cast<std::ptrdiff_t>(got);
+        }
+    }
+    bool rewind() override { return ::lseek(fd_, 0, SEEK_SET) == 0; }
+    std::optional<std::uint64_t> size() const override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+    const std::string& error() const override { return why_; }
+
+private:
+    int fd_;
+    std::string why_;
+};
+
+}  // namespace
+
+InputFile::InputFile(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
+
+InputFile::~InputFile() = default;
+
+std::unique_ptr<InputFile> InputFile::from_source(std::unique_ptr<ByteSource> source) {
+    std::unique_ptr<InputFile> f(new InputFile(std::move(source)));
+    f->start();
+    return f;
 }
 
 std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* why) {
@@ -190,9 +227,7 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::unique_ptr<InputFile> f(new InputFile(fd));
-    f->start();
-    return f;
+    return from_source(std::make_unique<DescriptorSource>(fd));
 }
 
 void InputFile::start() {
@@ -205,16 +240,14 @@ void InputFile::start() {
     // A small file is read in pieces of about its own size, so that opening
     // one does not clear megabytes of buffer it never fills.
     chunk_ = kChunk;
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0)
-        chunk_ = std::clamp(static_cast<std::size_t>(st.st_size), kMinChunk, kChunk);
+    if (const std::optional<std::uint64_t> size = source_->size())
+        chunk_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, kMinChunk, kChunk));
     if (buf_.size() < 2 * chunk_) buf_.resize(2 * chunk_);
     // Look at the first bytes for a byte order mark.
     unsigned char head[3];
     std::size_t got = 0;
     while (got < sizeof head) {
-        const ssize_t n = ::read(fd_, head + got, sizeof head - got);
-        if (n < 0 && errno == EINTR) continue;
+        const std::ptrdiff_t n = source_->read(head + got, sizeof head - got);
         if (n < 0) {
             error_ = true;
             return;
@@ -278,16 +311,15 @@ bool InputFile::fill() {
     if (buf_.size() < end_ + chunk_) buf_.resize(end_ + chunk_);
     for (;;) {
         const std::size_t before = end_;
-        ssize_t n;
+        std::ptrdiff_t n;
         if (encoding_ == Encoding::bytes) {
-            n = ::read(fd_, buf_.data() + end_, chunk_);
+            n = source_->read(buf_.data() + end_, chunk_);
         } else {
             const std::size_t have = raw_.size();
             raw_.resize(have + chunk_);
-            n = ::read(fd_, raw_.data() + have, chunk_);
+            n = source_->read(raw_.data() + have, chunk_);
             raw_.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
         }
-        if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error_ = true;
             return false;
@@ -388,7 +420,12 @@ bool InputFile::at_eof() {
 
 void InputFile::rewind() {
     forget_line();
-    ::lseek(fd_, 0, SEEK_SET);
+    if (!source_->rewind()) {
+        cur_ = end_ = 0;
+        prev_ = SIZE_MAX;
+        error_ = true;
+        return;
+    }
     start();
 }
 

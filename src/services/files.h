@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/byte_source.h"
+
 namespace velmorak::services {
 
 // The name as the file system sees it: backslashes become folder separators.
@@ -45,6 +47,8 @@ public:
     // `why`) on failure. A folder, a named pipe or a device is refused: the
     // readers rewind their files, and a pipe or device may never end.
     static std::unique_ptr<InputFile> open(std::string_view name, std::string* why = nullptr);
+    // Reads the lines of any byte source (an archive member, say) the same way.
+    static std::unique_ptr<InputFile> from_source(std::unique_ptr<ByteSource> source);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -64,6 +68,9 @@ public:
     // Called once, the first time a character had to be replaced by "?".
     void on_replacement(std::function<void()> callback) { on_replace_ = std::move(callback); }
 
+    // What went wrong when read_line gave LineStatus::error (empty otherwise).
+    const std::string& failure() const noexcept { return source_->error(); }
+
     // Bytes of the file consumed so far (for progress and tests).
     std::uint64_t raw_offset() const noexcept { return raw_offset_; }
 
@@ -72,14 +79,14 @@ public:
 
 private:
     enum class Encoding { bytes, utf8, utf16le, utf16be };
-    explicit InputFile(int fd);
+    explicit InputFile(std::unique_ptr<ByteSource> source);
     LineStatus next_line(std::string_view& line);
     void forget_line();  // ends the life of the line handed out last
     bool fill();  // reads more text after end_; false at the end of the file or on error
     void start();
     std::size_t decode(const unsigned char* p, std::size_t n, bool final);
 
-    int fd_ = -1;
+    std::unique_ptr<ByteSource> source_;
     Encoding encoding_ = Encoding::bytes;
     std::vector<char> buf_;
     std::size_t chunk_ = 0;       // bytes asked of the file at a time

@@ -34,14 +34,16 @@ void classify(MessageState& m, bool located) {
     }
 }
 
+// Line 4 is reference text 1, then "; " and each further reference text that
+// is not blank, whether or not anything stands before it: a caller reading
+// line 4 tells by the separators which of the three references were given.
 void rebuild_line4(MessageState& m) {
     m.line[3].clear();
-    for (const std::string& ref : m.references) {
+    if (!util::all_blank(m.references[0])) m.line[3] = util::rtrim(m.references[0]);
+    for (std::size_t i = 1; i < m.references.size(); ++i) {
+        const std::string& ref = m.references[i];
         if (util::all_blank(ref)) continue;
-        if (m.line[3].empty())
-            m.line[3] = util::rtrim(ref);
-        else
-            m.line[3] = std::string(util::rtrim(m.line[3])) + "; " + std::string(util::rtrim(ref));
+        m.line[3] = std::string(util::rtrim(m.line[3])) + "; " + std::string(util::rtrim(ref));
     }
 }
 

@@ -187,14 +187,35 @@ TEST_F(CapiMessages, CountsWrittenByTheCallerAreTheStartingPoint) {
     EXPECT_EQ(cap.out(), "");
 }
 
+// Line 4: reference 1 as it stands, then "; " before every further reference
+// that is given, also when nothing stands before it.
 TEST_F(CapiMessages, ReferencesFromTheCStateAreShownAsLineFour) {
-    set_text(DMESSAGES.lines[0], "CHECK - see");
-    set_text(DMESSAGES.references[0], "ref one");
-    set_text(DMESSAGES.references[2], "ref three");
-    DMESSAGE(0);
-    EXPECT_EQ(cap.out(), "CHECK - see\nref one; ref three\n");
-    EXPECT_EQ(text_of(DMESSAGES.references[0]), std::string(VELMORAK_MESSAGE_LINE_LEN, ' '));
-    EXPECT_EQ(text_of(DMESSAGES.lines[3]), std::string(VELMORAK_MESSAGE_LINE_LEN, ' '));
+    struct Row {
+        const char* refs[3];
+        const char* line4;
+    };
+    const Row rows[] = {
+        {{"", "", ""}, nullptr},
+        {{"A", "", ""}, "A"},
+        {{"", "B", ""}, "; B"},
+        {{"", "", "C"}, "; C"},
+        {{"A", "B", ""}, "A; B"},
+        {{"A", "", "C"}, "A; C"},
+        {{"", "B", "C"}, "; B; C"},
+        {{"A", "B", "C"}, "A; B; C"},
+    };
+    std::size_t shown = 0;
+    for (const Row& row : rows) {
+        set_text(DMESSAGES.lines[0], "CHECK - see");
+        for (int i = 0; i < 3; ++i) set_text(DMESSAGES.references[i], row.refs[i]);
+        DMESSAGE(0);
+        const std::string want = row.line4 ? std::string("CHECK - see\n") + row.line4 + "\n" : "CHECK - see\n";
+        const std::string out = cap.out();
+        EXPECT_EQ(out.substr(shown), want) << row.refs[0] << "|" << row.refs[1] << "|" << row.refs[2];
+        EXPECT_EQ(text_of(DMESSAGES.references[1]), std::string(VELMORAK_MESSAGE_LINE_LEN, ' '));
+        EXPECT_EQ(text_of(DMESSAGES.lines[3]), std::string(VELMORAK_MESSAGE_LINE_LEN, ' '));
+        shown = out.size();
+    }
 }
 
 TEST_F(CapiMessages, ClearBlanksTextsAndLocationButKeepsCountersKindAndNumber) {
