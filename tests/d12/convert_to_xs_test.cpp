@@ -88,8 +88,13 @@ struct XsRun {
 };
 
 XsRun convert_one(const TempDir& dir, const std::string& id, const std::string& vertices = "  0 0 1\n") {
+    std::string quoted;  // the ID as the package writes it in quotes
+    for (const char c : id) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
     const std::string file1 =
-        dir.write("in/site.12da", "model\nstring 3d {\n name \"" + id + "\"\n data {\n" + vertices + " }\n}\n");
+        dir.write("in/site.12da", "model\nstring 3d {\n name \"" + quoted + "\"\n data {\n" + vertices + " }\n}\n");
     Capture cap("\n\n\n\n");
     XsRun run;
     try {

@@ -45,6 +45,7 @@ Walk walk(const std::string& path, std::size_t capacity = 1000) {
         int unit = 0;
         services::OPENFILE(unit, "I ", path);
         w.header_ok = d12ReadHeader(unit, w.null_value);
+        object.nullValue = w.null_value;
         if (w.header_ok) {
             services::InputFile& file = services::runtime().units.input(unit);
             while (!file.at_eof()) {
