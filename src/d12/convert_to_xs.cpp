@@ -197,7 +197,6 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
         const std::string csv_id = util::FILENAME(csv_name);
         if (csv_name != string_csv) {
             if (!written.insert(csv_name).second) {
-                con.end_line();
                 con.line("WARNING - XS ID " + std::string(id) + " was used by an earlier string: " + csv_name +
                          " is written over.");
             }
