@@ -291,18 +291,16 @@ void read_own_level_line(std::string_view line, d12Object& o) {
     }
 }
 
-// One vertex line: x and y, and z too when the block holds three values; a
-// height written as the word "null" is the null elevation.
-ReadStatus read_vertex(std::string_view line, bool three_values, float null_value, double& x, double& y, float& z) {
+// A vertex line whose height is written as the word "null": the null elevation.
+// Tried only when the line did not read as three numbers.
+ReadStatus read_null_height(std::string_view line, float null_value, double& x, double& y, float& z) {
     util::FreeFormat ff(line);
     ReadStatus status = ff.read_all(x, y);
-    if (status != ReadStatus::ok || !three_values) return status;
+    if (status != ReadStatus::ok) return status;
     status = ff.read(z);
-    if (status == ReadStatus::bad && is_null_word(ff.last_token())) {
-        z = null_value;
-        return ReadStatus::ok;
-    }
-    return status;
+    if (status != ReadStatus::bad || !is_null_word(ff.last_token())) return status;
+    z = null_value;
+    return ReadStatus::ok;
 }
 
 [[noreturn]] void node_limit(std::size_t requested, std::size_t capacity) {
@@ -469,10 +467,14 @@ bool d12ReadVertices(int unit, d12Object& o, std::span<double> x, std::span<doub
             double vy = 0.0;
             float vz = o.z;
             if (capacity < 1 || room < 1) node_limit(1, capacity);
-            if (o.data2d || three_values) {
-                const ReadStatus status = read_vertex(text, three_values, o.nullValue, vx, vy, vz);
-                if (status != ReadStatus::ok) vertex_error(status, text);
+            ReadStatus status = ReadStatus::ok;
+            if (three_values) {
+                status = util::FreeFormat(text).read_all(vx, vy, vz);
+                if (status == ReadStatus::bad) status = read_null_height(text, o.nullValue, vx, vy, vz);
+            } else if (o.data2d) {
+                status = util::FreeFormat(text).read_all(vx, vy);
             }
+            if (status != ReadStatus::ok) vertex_error(status, text);
             x[0] = vx;
             y[0] = vy;
             z[0] = vz;
@@ -487,9 +489,26 @@ bool d12ReadVertices(int unit, d12Object& o, std::span<double> x, std::span<doub
             return false;
         }
         const int inside = o.blockLevel + 1;  // the level of the block's vertex lines
-        const bool any_values = o.data2d || three_values;
         for (;;) {
-            if (any_brace(whole)) {
+            // Parse before asking for the end of the file, which may refill the buffer under `line`;
+            // the verdict on the line waits until we know it is not the last line of the file.
+            double vx = 0.0;
+            double vy = 0.0;
+            float vz = o.z;
+            ReadStatus status = ReadStatus::ok;
+            std::string_view rest = line;
+            if (three_values) {
+                util::FreeFormat ff(line);
+                status = ff.read_all(vx, vy, vz);
+                rest = ff.rest();
+            } else if (o.data2d) {
+                util::FreeFormat ff(line);
+                status = ff.read_all(vx, vy);
+                rest = ff.rest();
+            }
+            // Numbers hold no brace: of a line that read, only what follows them needs a look.
+            const bool read = status == ReadStatus::ok && whole.size() == line.size();
+            if (any_brace(read ? rest : whole) && has_brace(whole)) {
                 // A line with braces is no vertex line. The brace that closes the block ends it.
                 apply_braces(whole, o.level);
                 if (o.level <= o.blockLevel || file.at_eof()) break;
@@ -497,13 +516,8 @@ bool d12ReadVertices(int unit, d12Object& o, std::span<double> x, std::span<doub
                 // A line of a block nested in the data block.
                 if (file.at_eof()) break;
             } else {
-                // Parse before asking for the end of the file, which may refill the buffer under `line`;
-                // the verdict on the line waits until we know it is not the last line of the file.
-                double vx = 0.0;
-                double vy = 0.0;
-                float vz = o.z;
-                ReadStatus status = ReadStatus::ok;
-                if (any_values) status = read_vertex(line, three_values, o.nullValue, vx, vy, vz);
+                if (status == ReadStatus::bad && three_values)
+                    status = read_null_height(line, o.nullValue, vx, vy, vz);
                 std::string bad_line;  // only filled on the way to a stop
                 if (status != ReadStatus::ok) bad_line.assign(line);
                 if (file.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
