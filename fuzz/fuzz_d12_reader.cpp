@@ -28,6 +28,7 @@ void walk(int unit) {
     if (!d12::d12ReadHeader(unit, null_value)) return;
     services::InputFile& file = services::runtime().units.input(unit);
     d12::d12Object object;
+    object.nullValue = null_value;
     std::string line;
     while (!file.at_eof()) {
         if (!d12::d12NextLine(line, unit)) continue;
@@ -38,7 +39,7 @@ void walk(int unit) {
         if (!(object.data2d || object.data3d || object.hipData)) continue;
         std::size_t count = kCapacity + 7;  // must be replaced or left alone
         if (d12::d12ReadVertices(unit, object, x, y, z, kCapacity, count))
-            VELMORAK_FUZZ_CHECK(count <= kCapacity + (object.isPolyline ? 1 : 0));
+            VELMORAK_FUZZ_CHECK(count <= kCapacity + (object.isPolyline || object.isSuper ? 1 : 0));
         else
             VELMORAK_FUZZ_CHECK(count == kCapacity + 7);
     }

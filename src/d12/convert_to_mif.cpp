@@ -74,6 +74,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     con.line("Searching for 12da objects...");
 
     if (!d12ReadHeader(in_unit, null_value)) return;
+    object.nullValue = null_value;
 
     VertexArrays v;
     const std::span<const double> xs(v.x);

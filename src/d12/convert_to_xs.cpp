@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <unordered_set>
 
 #include "d12/object.h"
 #include "d12/reader.h"
@@ -134,6 +135,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     std::int32_t unnamed = 0;
 
     if (!d12ReadHeader(in_unit, null_value)) return;
+    object.nullValue = null_value;
 
     const std::string folder = util::FILEFOLDERPATH(file1);
     VertexArrays v;
@@ -143,13 +145,19 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     std::string line;
     line.reserve(kLineWidth);
     std::string id_path;
+    // The .csv files written so far, and the one of the current string: its
+    // further blocks write it again, another string's ID that names it is warned of.
+    std::unordered_set<std::string> written;
+    std::string string_csv;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
     services::InputFile& in = rt.units.input(in_unit);
 
     while (!in.at_eof()) {
         if (!d12NextLine(line, in_unit)) continue;
+        const bool next_block = object.more;
         if (!d12ObjectType(in_unit, line, object)) continue;
+        if (!next_block) string_csv.clear();
 
         if (util::BLANK(object.name)) {
             ++unnamed;
@@ -187,6 +195,13 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
         std::string csv_name = util::ADDFOLDER(folder, id_path);
         if (util::FILEEXT(id_path) != ".csv") csv_name += ".csv";
         const std::string csv_id = util::FILENAME(csv_name);
+        if (csv_name != string_csv) {
+            if (!written.insert(csv_name).second) {
+                con.line("WARNING - XS ID " + std::string(id) + " was used by an earlier string: " + csv_name +
+                         " is written over.");
+            }
+            string_csv = csv_name;
+        }
 
         // A cross-section without vertices has no elevations; the null elevation stands in.
         const std::size_t n = v.count;

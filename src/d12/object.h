@@ -6,6 +6,10 @@
 //
 // The header flags are substring tests on the whole "string ... {" line, so
 // one line can set several of them ("pipeline" is both 2D and 3D).
+//
+// The record also carries the reader's place in the file between calls (the
+// brace level and what the current data block looked like): the reader keeps
+// no state of its own.
 #include <cstddef>
 #include <string>
 
@@ -25,17 +29,35 @@ struct d12Object {
     bool is3d = false;        // "3d", "4d", "drainage", "face", "interface" or "pipe"
     bool isSuper = false;     // "super"
     bool isPolyline = false;  // "polyline"
+    bool isSuperAlignment = false;  // "super" and "alignment": its plan lies in horizontal_data
     // From the data-block line.
     bool data2d = false;   // is2d, or a "data_2d" block
     bool data3d = false;   // is3d or isPolyline, or a "data_3d" block
-    bool hipData = false;  // a "hipdata" block
+    bool hipData = false;  // a "hipdata" block, or a super alignment's plan block
+    // The data_2d block inside a super alignment's horizontal_data: its plan
+    // geometry, flagged hipData, read as x and y like any data_2d block.
+    bool alignmentPlan = false;
     // Another data block of the same super string follows. Callers set it
     // false before the first object; the vertex reader maintains it.
     bool more = false;
-    bool closed = false;        // a polyline is closed unless its "closed" line says otherwise
+    bool closed = false;        // a polyline is closed unless its "closed" line says otherwise; a super string when it says so
     float z = kNoElevation;     // the constant elevation of a 2D string ("z" line)
     std::string name;           // empty when the string has no "name" line
     std::string type;           // the word between "string " and " {"; "unknown" for other lines
+
+    // What a height written as the word "null" reads as: the file's null
+    // elevation, which the caller copies here from d12ReadHeader.
+    float nullValue = kNoElevation;
+
+    // The reader's place. Levels count the braces open outside quoted text:
+    // 0 between objects, 1 at a string's own level.
+    int level = 0;       // before the next line of the file
+    int blockLevel = 0;  // of the line that opened the current data block
+    int planLevel = 0;   // of the lines inside a super alignment's horizontal_data; 0 outside it
+    // A data block opened and closed on its own line holds one vertex line:
+    // the text between its braces.
+    bool inlineBlock = false;
+    std::string inlineText;
 };
 
 }  // namespace velmorak::d12

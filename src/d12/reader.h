@@ -5,6 +5,7 @@
 // before asking for the next. The calling pattern per file is
 //
 //     d12ReadHeader(unit, nullValue);
+//     object.nullValue = nullValue;
 //     while (!runtime().units.input(unit).at_eof()) {
 //         if (!d12NextLine(line, unit)) continue;
 //         if (!d12ObjectType(unit, line, object)) continue;
@@ -14,10 +15,23 @@
 // and an object the caller does not want is skipped by simply going on: its
 // remaining lines pass through d12ObjectType, which rejects them.
 //
-// Keywords are found by case-insensitive substring tests; a line "starts with"
-// a keyword when the keyword lies within its first characters. Only blanks are
-// removed before those tests, so a keyword indented with a tab is not seen.
-// "//" starts a comment anywhere on a line.
+// Objects are read by their braces, counted outside double-quoted text. A
+// string runs from its "string <type> {" line to its own closing brace. Only
+// lines at its own level are its "name", "z" and "closed" lines, and only a
+// "data", "data_2d", "data_3d" or "hipdata" block at its own level holds its
+// vertices; every other block, in a string (attributes, side blocks such as
+// radius_data or point_data, a drainage string's pits and pipes) or between
+// strings (TINs, project attributes), is passed over whole. The exception is
+// the plan of a super alignment: the data_2d block in its horizontal_data,
+// which comes out flagged as hipdata. A string without a data block comes out
+// without data flags.
+//
+// Keywords are found by case-insensitive tests; a line "starts with" a
+// keyword when the keyword lies within its first characters. Only blanks are
+// removed before those tests, so a keyword indented with a tab is not seen
+// (a data block's keyword is, as it stands before its brace). "//" outside
+// quoted text starts a comment. Quoted texts read \" as a quote and \\ as a
+// backslash. A height written as the word "null" is the null elevation.
 //
 // Bad input: a header without a readable start of data gives a warning and a
 // pause (false); an unreadable "name" or "z" value, a vertex line that is not
@@ -36,7 +50,8 @@ inline constexpr std::size_t kLineWidth = 1000;         // the conversions' line
 inline constexpr std::size_t kVertexLineWidth = 10000;  // lines of a data block
 
 // Rewinds the file and reads its header up to and including the "model" line.
-// A "null" line before it replaces nullValue (and is reported on the console).
+// A "null" line before it replaces nullValue (and is reported on the console);
+// "null null" leaves it as it is.
 // True when the objects were reached or the file ended; false, after a warning
 // and a pause, when the null value or a line could not be read.
 bool d12ReadHeader(int unit, float& nullValue);
@@ -50,18 +65,23 @@ bool d12NextLine(std::string& line, int unit, std::size_t width = kLineWidth);
 // string header, or for the next block of a super string when object.more is
 // set, it reads the string's name, "z" and "closed" lines up to the data-block
 // line, which is left in `line`, sets the object's data flags from it and
-// returns true; the file then stands just after that line (or at its end).
-// Any other line: type "unknown", the data flags from that line, false.
+// returns true; the file then stands just after that line (or at its end). A
+// string that closes without a data block gives true with no data flag set,
+// `line` still its header line. Any other line: type "unknown", the data flags
+// from that line, false; a block the line opens or stands in is passed over.
 bool d12ObjectType(int unit, std::string& line, d12Object& object);
 
 // Reads the vertices of the data block d12ObjectType has just found into
 // x[0..count), y, z (the file's vertex k is index k-1). A 2D block takes its
 // elevations from object.z; further values on a vertex line are ignored. A
 // closed polyline gets a copy of its first vertex at the end, so the arrays
-// must hold capacity + 1 entries. For a super string the rest of the string is
-// scanned: object.more tells whether another data block follows, and the file
-// is then stepped back onto that block's line for the caller's next
-// d12NextLine. False, with count unchanged, when no line could be read after
+// must hold capacity + 1 entries; so does a super string whose "closed" line
+// says so. A block opened and closed on its data-block line holds the text
+// between its braces as one vertex line. For a super string the rest of the
+// string is scanned: object.more tells whether another data block follows, and
+// the file is then stepped back onto that block's line for the caller's next
+// d12NextLine; the rest of any other string is passed over. False, with count
+// unchanged, when there is no data block to read, no line could be read after
 // the data-block line or the object is not a string.
 bool d12ReadVertices(int unit, d12Object& object, std::span<double> x, std::span<double> y, std::span<float> z,
                      std::size_t capacity, std::size_t& count);

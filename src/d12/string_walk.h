@@ -35,7 +35,7 @@ inline bool has_elevation(float z, float null_value) { return std::fabs(z - null
 // reader whether the string has another block: left unread, the reader would
 // take the block's vertex lines, and the strings after it, for the next block
 // of the same string. Any other block is left to the scan, which rejects its
-// lines one by one.
+// next line and passes over the rest of the string.
 void pass_over_block(int unit, d12Object& object, VertexArrays& v);
 
 }  // namespace velmorak::d12

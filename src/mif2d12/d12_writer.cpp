@@ -19,11 +19,11 @@ void open_block(services::OutputFile& out, std::string_view keyword, std::string
     std::string& b = out.buffer();
     b.append(keyword);
     b.append("\n  name      \"");
-    // A quote inside the name is doubled, as the 12d reader reads a quoted
-    // value; written alone it would end the name there.
+    // The package reads \" as a quote and \\ as a backslash inside a quoted
+    // text; a quote written alone would end the name there.
     for (const char c : util::rtrim(name)) {
+        if (c == '"' || c == '\\') b.push_back('\\');
         b.push_back(c);
-        if (c == '"') b.push_back('"');
     }
     b.append(
         "\"\n"

@@ -3,7 +3,8 @@
 // "string 3d" blocks that the conversions from MIF produce.
 //
 // The header declares "null -999" and names the model after the MIF layer it
-// came from. A string block carries the name in double quotes, a fixed set of
+// came from. A string block carries the name in double quotes (a quote or a
+// backslash in it written as \" and \\), a fixed set of
 // breakline attributes and one data line per vertex: X and Y with 5 decimals
 // in 16 columns, and for a 3D string Z with 4 decimals in 12 columns. A value
 // too wide for its field is written as asterisks, as the fixed-layout writer

@@ -48,6 +48,38 @@ TEST(Convert12daToXs, ThreeDStringsGiveCsvFilesAndLineAndPointLayers) {
         << r.out;
 }
 
+// The package's exports (see the breakline test): one .csv per 3D data block;
+// the super alignment, the arc, the old alignment and the 2D string are each
+// warned of once; side blocks and vipdata say nothing. A super string's second
+// block writes its own .csv again silently, a later string of an ID already
+// used is warned of.
+TEST(Convert12daToXs, PackageExportsGiveOneCsvPerBlockAndWarnOfAnIdUsedAgain) {
+    for (const bool utf16 : {false, true}) {
+        SCOPED_TRACE(utf16 ? "UTF-16LE" : "8-bit");
+        TempDir dir;
+        place_fixture(dir, "exports.12da", utf16);
+        copy_fixture(dir, "Header.mif");
+        const ProgramRun r = run_program({"exports.12da", "-xs"}, "\n\n\n\n\n", dir.path());
+        EXPECT_EQ(r.status, 0) << r.out;
+        expect_golden(dir, "exports_xs",
+                      {"WM 150.csv", "SW A.csv", "Pond.csv", "Kerb.csv", "Top {A}.csv", "Twin.csv",
+                       "exports.12da.Lines.mif", "exports.12da.Lines.mid", "exports.12da.Points.mif",
+                       "exports.12da.Points.mid"});
+        for (const std::string warning :
+             {"\nMC01, WARNING - Ignored invalid or unsupported string object: data_2d {\n",
+              "\nArc 1, WARNING - Ignored invalid or unsupported string object: string arc {\n",
+              "\nML, WARNING - Ignored invalid or unsupported string object: hipdata {\n",
+              "\na\"b\\c, WARNING - Ignored invalid or unsupported string object: data {\n",
+              "\nKerb, WARNING - XS ID Kerb was used by an earlier string: Kerb.csv is written over.\n"})
+            EXPECT_NE(r.out.find(warning), std::string::npos) << warning << r.out;
+        const std::size_t first = r.out.find("WARNING - XS ID");
+        EXPECT_EQ(r.out.find("WARNING - XS ID", first + 1), std::string::npos) << "Twin is warned of" << r.out;
+        EXPECT_NE(r.out.find("\nConverted 8 string objects to KORVAN cross-sections and ignored 4\n"),
+                  std::string::npos)
+            << r.out;
+    }
+}
+
 TEST(Convert12daToXs, AThirteenCharacterIdStopsTheRunWithStatusOne) {
     TempDir dir;
     dir.write("long.12da",
@@ -88,8 +120,13 @@ struct XsRun {
 };
 
 XsRun convert_one(const TempDir& dir, const std::string& id, const std::string& vertices = "  0 0 1\n") {
+    std::string quoted;  // the ID as the package writes it in quotes
+    for (const char c : id) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
     const std::string file1 =
-        dir.write("in/site.12da", "model\nstring 3d {\n name \"" + id + "\"\n data {\n" + vertices + " }\n}\n");
+        dir.write("in/site.12da", "model\nstring 3d {\n name \"" + quoted + "\"\n data {\n" + vertices + " }\n}\n");
     Capture cap("\n\n\n\n");
     XsRun run;
     try {

@@ -45,6 +45,7 @@ Walk walk(const std::string& path, std::size_t capacity = 1000) {
         int unit = 0;
         services::OPENFILE(unit, "I ", path);
         w.header_ok = d12ReadHeader(unit, w.null_value);
+        object.nullValue = w.null_value;
         if (w.header_ok) {
             services::InputFile& file = services::runtime().units.input(unit);
             while (!file.at_eof()) {
@@ -215,6 +216,24 @@ TEST(D12ReadHeader, ModelLineIsConsumedAndAnyCaseMatches) {
     EXPECT_EQ(w.objects, std::vector<std::string>{"3d||3|1 2 3"});
 }
 
+TEST(D12ReadHeader, NullWrittenAsTheWordKeepsTheNullElevationAndANullHeightIsIt) {
+    const Walk kept = walk_text("// null_keyword true\nnull null\nmodel\nstring 3d {\n data {\n 1 2 NULL\n }\n}\n");
+    EXPECT_TRUE(kept.header_ok) << kept.out;
+    EXPECT_EQ(kept.out.find("null value set to"), std::string::npos) << kept.out;
+    EXPECT_EQ(kept.objects, std::vector<std::string>{"3d||3|1 2 -99999"});
+
+    // Under another null elevation the word stands for that one, in a vertex line and in a "z" line.
+    const Walk set = walk_text("null -999\nmodel\nstring 3d {\n data {\n 1 2 null\n }\n}\n"
+                               "string 2d {\n z Null\n data {\n 3 4\n }\n}\n");
+    EXPECT_FALSE(set.stopped) << set.out;
+    EXPECT_EQ(set.objects, (std::vector<std::string>{"3d||3|1 2 -999", "2d||2|3 4 -999"}));
+
+    // Only a height may be null.
+    const Walk bad = walk_text("model\nstring 3d {\n data {\n null 2 3\n }\n}\n");
+    EXPECT_TRUE(bad.stopped);
+    EXPECT_NE(bad.out.find("ERROR - Reading .12da file.  Erroneous line is:\nnull 2 3\n"), std::string::npos) << bad.out;
+}
+
 // ---------------------------------------------------------------- lines
 
 TEST(D12NextLine, SkipsEmptyAndCommentLinesCutsCommentsAndKeepsTabs) {
@@ -311,6 +330,18 @@ TEST(D12ReadVertices, NodeLimitCountsVertexLinesAndStops) {
                             "        Requested       4        Limit       3\n"),
               std::string::npos)
         << over.out;
+}
+
+// Braces are counted on the whole line: a side block on one line runs past the
+// line buffers on strings of many vertices.
+TEST(D12ReadVertices, BlocksOnLinesLongerThanTheBuffersAreFollowedToTheirEnd) {
+    std::string names;
+    for (int i = 0; i < 2500; ++i) names += " \"" + std::to_string(1000 + i) + "\"";  // 17,500 characters
+    const Walk w = walk_text("model\nstring super {\n attributes { text \"Note\"" + names.substr(0, 7 * 215) +
+                             " }\n data_3d {\n 1 2 3\n }\n point_data {" + names + " }\n data_2d {\n 4 5\n }\n}\n"
+                             "string 3d {\n name after\n data {\n 6 7 8\n }\n}\n");
+    EXPECT_FALSE(w.stopped) << w.out.substr(0, 300);
+    EXPECT_EQ(w.objects, (std::vector<std::string>{"super||3|1 2 3", "super||2|4 5 -99999", "3d|after|3|6 7 8"}));
 }
 
 TEST(D12ReadVertices, SuperStringWithLastBlockAtTheEndOfTheFileEndsCleanly) {

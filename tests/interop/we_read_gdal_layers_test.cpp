@@ -35,12 +35,12 @@ std::vector<D12String> read_12da(const std::string& text) {
             const std::size_t first = line.find('"');
             const std::size_t last = line.rfind('"');
             if (first != std::string::npos && last > first) {
-                // A quote inside the name is written doubled.
+                // A quote or a backslash inside the name is written \" or \\.
                 const std::string quoted = line.substr(first + 1, last - first - 1);
                 std::string& name = strings.back().name;
                 for (std::size_t i = 0; i < quoted.size(); ++i) {
+                    if (quoted[i] == '\\' && i + 1 < quoted.size() && (quoted[i + 1] == '"' || quoted[i + 1] == '\\')) ++i;
                     name.push_back(quoted[i]);
-                    if (quoted[i] == '"' && i + 1 < quoted.size() && quoted[i + 1] == '"') ++i;
                 }
             }
         } else if (line == "  data {") {

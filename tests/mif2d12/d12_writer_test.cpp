@@ -11,8 +11,9 @@
 namespace velmorak::mif2d12 {
 namespace {
 
-// A name holding quotes and commas must come back unchanged through the 12d reader.
-TEST(D12Writer, NamesWithQuotesReadBackUnchanged) {
+// A name holding quotes, backslashes and commas is written as the package
+// reads it (\" and \\) and comes back unchanged through the 12d reader.
+TEST(D12Writer, NamesWithQuotesAndBackslashesReadBackUnchanged) {
     testing::TempDir dir;
     testing::Capture cap;
     services::INITSERVICES();
@@ -23,10 +24,10 @@ TEST(D12Writer, NamesWithQuotesReadBackUnchanged) {
         int unit = 0;
         services::OPENFILE(unit, "O ", path);
         write_12da_header(cap.rt().units.output(unit), "src");
-        write_string_2d(cap.rt().units.output(unit), "Road \"A\", north", x, y, 2);
+        write_string_2d(cap.rt().units.output(unit), "Road \"A\", north\\ \\\"", x, y, 2);
         services::CLOSER(unit);
     }
-    EXPECT_NE(dir.read("out.12da").find("  name      \"Road \"\"A\"\", north\"\n"), std::string::npos);
+    EXPECT_NE(dir.read("out.12da").find("  name      \"Road \\\"A\\\", north\\\\ \\\\\\\"\"\n"), std::string::npos);
 
     int unit = 0;
     services::OPENFILE(unit, "I ", path);
@@ -37,7 +38,7 @@ TEST(D12Writer, NamesWithQuotesReadBackUnchanged) {
     bool found = false;
     while (!found && d12::d12NextLine(line, unit)) found = d12::d12ObjectType(unit, line, object);
     ASSERT_TRUE(found);
-    EXPECT_EQ(object.name, "Road \"A\", north");
+    EXPECT_EQ(object.name, "Road \"A\", north\\ \\\"");
 }
 
 }  // namespace
