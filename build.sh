@@ -33,7 +33,7 @@ fi
 
 build_dir=${BUILD_DIR:-build-release}
 # configure quietly: warnings and errors only
-cmake -S . -B "$build_dir" -G Ninja --log-level=NOTICE -DCMAKE_BUILD_TYPE=Release -DVELMORAK_TESTS=OFF "$@"
+cmake -S . -B "$build_dir" -G Ninja --log-level=NOTICE -DCMAKE_BUILD_TYPE=Release -DVELMORAK_TESTS=OFF -DVELMORAK_PCH=ON "$@"
 cmake --build "$build_dir" -j"$(nproc)"
 if [ $deb = yes ]; then
   cmake --build "$build_dir" --target package
