@@ -31,7 +31,7 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_d12_reader fuzz_mif_reader fuzz_freeformat fuzz_paths)
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$cxx" \
-  -DVELMORAK_FUZZ=ON -DVELMORAK_TESTS=OFF -DVELMORAK_BENCH=OFF >/dev/null
+  -DVELMORAK_FUZZ=ON -DVELMORAK_TESTS=OFF -DVELMORAK_BENCH=OFF -DVELMORAK_WERROR=ON >/dev/null
 cmake --build "$build_dir" --target "${targets[@]}" -j"$(nproc)"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds velmorak and runs every test. On a fresh machine it first installs
-# what the build and the tests need (Debian packages).
-#   bash tests/run.sh                 # build/ (RelWithDebInfo)
-#   BUILD_DIR=b bash tests/run.sh -DVELMORAK_SANITIZE=ON
+# what the build and the tests need (Debian packages). Warnings are errors.
+#   bash tests/run.sh                 # build/ (Release, as users and the benchmarks build)
+#   BUILD_DIR=b bash tests/run.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORAK_SANITIZE=ON
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,11 @@ command -v g++ >/dev/null || missing+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 # GDAL's ogrinfo and ogr2ogr: the interoperability tests read and write MIF with them
 { command -v ogrinfo >/dev/null && command -v ogr2ogr >/dev/null; } || missing+=(gdal-bin)
+# the manual page check, and the Debian package with its dependencies and lintian
+command -v groff >/dev/null || missing+=(groff-base)
+command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v file >/dev/null || missing+=(file)
+command -v lintian >/dev/null || missing+=(lintian)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
@@ -20,7 +25,7 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 jobs=$(nproc)
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORAK_TESTS=ON -DVELMORAK_WERROR=ON "$@" >/dev/null
 cmake --build "$build_dir" -j"$jobs"
 # the interoperability tests fail rather than skip should GDAL's tools be missing
 export VELMORAK_GDAL_REQUIRED=1

@@ -33,7 +33,7 @@ TEST(UnitPool, The101stOpenStopsTheRun) {
     INITSERVICES();
     for (int i = 0; i < 100; ++i) {
         int u = 0;
-        OPENFILE(u, "O ", dir.file("f" + std::to_string(i)));
+        OPENFILE(u, "O ", dir.file(std::string("f").append(std::to_string(i))));
         ASSERT_EQ(u, 901 + i);
     }
     int u = 0;

@@ -78,7 +78,10 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
     // timeout(1) exits with 124 when it had to stop the program, which never uses that status itself.
     cmd += "timeout -k 5 " + std::to_string(limit_seconds) + " ";
     cmd += shell_quote(VELMORAK_EXE);
-    for (const auto& a : args) cmd += " " + shell_quote(a);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += shell_quote(a);
+    }
     cmd += " < " + shell_quote(in_file) + " > " + shell_quote(out_file) + " 2>&1";
     const int raw = std::system(cmd.c_str());
     ProgramRun r;

@@ -82,7 +82,8 @@ TEST(PutFixed, AppendsToTheCallersBuffer) {
 TEST(PutFixed, FieldsInABlankLineStayInTheirColumns) {
     const double values[] = {316211.306, -0.0005, 2.5, 1e12, std::numeric_limits<double>::quiet_NaN(), 0.125, -7.0};
     for (const double v : values) {
-        std::string line = "|" + std::string(10, ' ') + "|";
+        std::string line(12, ' ');
+        line.front() = line.back() = '|';
         put_fixed_field(line.data() + 1, v, 10, 3);
         EXPECT_EQ(line.front(), '|') << v;
         EXPECT_EQ(line.back(), '|') << v;

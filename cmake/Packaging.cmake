@@ -1,0 +1,93 @@
+# What an install holds besides the program, the library and its CMake
+# package (cmake/VelmorakLibrary.cmake): the manual page, the README, the
+# bundled example and the licence as Debian's copyright file; and the CPack
+# settings of the Debian package, made with
+#   cmake --build <build> --target package    (or: bash build.sh --deb)
+include(GNUInstallDirs)
+
+# The manual page, compressed the way Debian installs manual pages (gzip -9n:
+# no name or time stamp in the header, so the same page gives the same bytes).
+set(VELMORAK_MANPAGE ${PROJECT_SOURCE_DIR}/man/velmorak.1)
+find_program(VELMORAK_GZIP gzip)
+if(VELMORAK_GZIP)
+  set(VELMORAK_MANPAGE_GZ ${PROJECT_BINARY_DIR}/man/velmorak.1.gz)
+  add_custom_command(OUTPUT ${VELMORAK_MANPAGE_GZ}
+    COMMAND ${CMAKE_COMMAND} -E copy ${VELMORAK_MANPAGE} ${PROJECT_BINARY_DIR}/man/velmorak.1
+    COMMAND ${VELMORAK_GZIP} -9nf ${PROJECT_BINARY_DIR}/man/velmorak.1
+    DEPENDS ${VELMORAK_MANPAGE}
+    COMMENT "Compressing the manual page")
+  add_custom_target(velmorak_manpage ALL DEPENDS ${VELMORAK_MANPAGE_GZ})
+  install(FILES ${VELMORAK_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${VELMORAK_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The licence in the machine-readable form of Debian's copyright files, where
+# lintian and a packager look for it: the MIT text is Debian's "Expat", each
+# line indented by one blank and an empty line written as " .".
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE VELMORAK_LICENSE_TEXT)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" VELMORAK_COPYRIGHT_LINE "${VELMORAK_LICENSE_TEXT}")
+set(VELMORAK_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
+# the permission text: from the paragraph after the copyright line to the end
+string(REGEX REPLACE "^.*Copyright \\(c\\) [^\n]*\n\n" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_TEXT}")
+string(REGEX REPLACE "\n+$" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
+string(REPLACE "\n\n" "\n.\n" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
+string(REPLACE "\n" "\n " VELMORAK_LICENSE_BODY " ${VELMORAK_LICENSE_BODY}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ${PROJECT_NAME}
+
+Files: *
+Copyright: ${VELMORAK_COPYRIGHT_HOLDERS}
+License: Expat
+
+License: Expat
+${VELMORAK_LICENSE_BODY}
+")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# the bundled example only, not the layers a run of it writes beside it
+install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# ------------------------------------------------------------------ CPack
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR "the velmorak authors")
+set(VELMORAK_PACKAGE_CONTACT "velmorak authors <velmorak@example.org>" CACHE STRING
+  "Maintainer of the packages (name <address>)")
+set(CPACK_PACKAGE_CONTACT "${VELMORAK_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter between 12d ASCII and MapInfo MIF/MID layers")
+set(CPACK_PACKAGE_DESCRIPTION
+"velmorak is a console converter for terrain and hydraulic modellers. It
+turns the strings of a 12d ASCII file (.12da, .4da) into a MapInfo
+Interchange breakline layer (.mif and .mid), or into cross-section .csv
+files with their line and point layers; and the lines and polylines of a
+MIF layer into 2D strings of a 12d ASCII file, or into 3D breaklines whose
+elevations come from a points layer snapped onto their vertices.
+.
+The package also holds the shared library libvelmorak with the routines
+the converter exports for texts, numbers, file names and plane geometry,
+its C header and its CMake package files.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_GENERATOR DEB)
+  # velmorak_<version>_<architecture>.deb
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Depends from dpkg-shlibdeps: whatever the program and the library link
+  # (the C and C++ run-times today) with the versions they need.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The shlibs file, so that a package built against libvelmorak depends on
+  # this one; and the trigger that runs ldconfig once the library is unpacked.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+
+include(CPack)

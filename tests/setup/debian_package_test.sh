@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The Debian package, made by CPack from this build: its name, its Depends
+# (from dpkg-shlibdeps) and description, the files it holds; the program
+# extracted from it converts the bundled example it carries to the same bytes
+# as the built program; and lintian finds nothing but the remarks accepted
+# below.
+#   debian_package_test.sh BUILD_DIR VERSION PROGRAM EXAMPLES_DIR
+set -euo pipefail
+build=$1 version=$2 program=$3 examples=$4
+fail() { echo "FAIL: $*"; exit 1; }
+for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (tests/run.sh installs it)"
+done
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/pkg" >"$scratch/cpack.log" 2>&1 ||
+  { cat "$scratch/cpack.log"; fail "cpack failed"; }
+deb=$scratch/pkg/velmorak_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$scratch/pkg")"
+
+# Control fields: the run-times the program links, found by dpkg-shlibdeps
+# with their versions, and a summary with a long description below it.
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libstdc++6; do
+  grep -qE "(^|, )${lib//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $lib with a version: $depends"
+done
+description=$(dpkg-deb -f "$deb" Description)
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "no long description: $description"
+
+listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
+for path in '\./usr/bin/velmorak' '\./usr/lib/(.+/)?libvelmorak\.so\.[0-9.]+' \
+    '\./usr/include/velmorak/velmorak\.h' '\./usr/lib/(.+/)?cmake/velmorak/velmorakConfig\.cmake' \
+    '\./usr/lib/(.+/)?cmake/velmorak/velmorakTargets\.cmake' '\./usr/share/man/man1/velmorak\.1\.gz' \
+    '\./usr/share/doc/velmorak/copyright' '\./usr/share/doc/velmorak/README\.md' \
+    '\./usr/share/doc/velmorak/examples/site\.12da' '\./usr/share/doc/velmorak/examples/Header\.mif'; do
+  grep -qxE "$path" <<<"$listing" || fail "the package holds no $path:"$'\n'"$listing"
+done
+
+# The extracted program converts the example from the package as the built one does.
+dpkg-deb -x "$deb" "$scratch/root"
+for who in package built; do
+  mkdir "$scratch/$who"
+  cp "$scratch/root/usr/share/doc/velmorak/examples/"* "$scratch/$who/"
+done
+status=0
+(cd "$scratch/package" && "$scratch/root/usr/bin/velmorak" site.12da </dev/null >console.txt 2>&1) || status=$?
+[ "$status" -eq 0 ] || { cat "$scratch/package/console.txt"; fail "the packaged program ended with status $status"; }
+(cd "$scratch/built" && "$program" site.12da </dev/null >/dev/null 2>&1) || fail "the built program failed"
+for out in site.12da.mif site.12da.mid; do
+  cmp "$scratch/package/$out" "$scratch/built/$out" || fail "$out differs from the built program's"
+done
+cmp "$scratch/root/usr/share/doc/velmorak/examples/site.12da" "$examples/site.12da" ||
+  fail "the packaged example is not examples/site.12da"
+
+# Lintian's remarks accepted, and why:
+accepted=(
+  # One package holds the program, the library and its development files, as
+  # the project ships them; Debian would split them into libvelmorak1 and
+  # libvelmorak-dev.
+  package-name-doesnt-match-sonames
+  link-to-shared-library-in-wrong-package
+  # CPack adds postinst and postrm scripts that run ldconfig for any library
+  # under /usr/lib; the package has the ldconfig trigger as well.
+  maintscript-calls-ldconfig
+  # The history is the git log; no Debian changelog is kept.
+  no-changelog
+  # The shlibs file gives the dependency on the library; a symbols file would
+  # list a version for each exported routine.
+  no-symbols-control-file
+  # Debian's hardening build flags come from dpkg-buildflags, which a CMake
+  # build does not use; the compiler's own defaults (PIE, RELRO) apply.
+  hardening-no-bindnow
+  hardening-no-fortify-functions
+  # CPack strips the debugging symbols and leaves the compiler's note.
+  binary-has-unneeded-section
+)
+suppress=$(IFS=,; echo "${accepted[*]}")
+status=0
+lintian --display-info --info --suppress-tags "$suppress" --fail-on error,warning,info "$deb" >"$scratch/lintian.log" 2>&1 || status=$?
+grep -v 'running with root privileges' "$scratch/lintian.log" || true
+[ "$status" -eq 0 ] || fail "lintian remarks beyond the accepted ones (status $status)"
+echo "ok: $(basename "$deb"), Depends: $depends"
