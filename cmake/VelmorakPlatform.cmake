@@ -1,0 +1,26 @@
+# The platform layer: src/services/platform_posix.cpp or platform_windows.cpp,
+# whichever fits the target system; the other is left out of the build.
+if(WIN32)
+  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/services/platform_posix.cpp)
+else()
+  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/services/platform_windows.cpp)
+endif()
+set_source_files_properties(${VELMORAK_OTHER_PLATFORM} PROPERTIES HEADER_FILE_ONLY ON)
+
+if(WIN32)
+  # The exported routines are marked __declspec(dllexport) where the core is
+  # built and used (velmorak.dll, velmorak.exe, the tests), dllimport elsewhere.
+  target_compile_definitions(velmorak_core PUBLIC VELMORAK_BUILDING)
+  # velmorak.dll (not libvelmorak.dll) with its import library libvelmorak.dll.a.
+  # The executable exports the same names but makes no import library of its
+  # own, which would have the library's name.
+  set_target_properties(velmorak_shared PROPERTIES PREFIX "")
+  set_target_properties(velmorak PROPERTIES ENABLE_EXPORTS OFF)
+endif()
+
+# Paths of this (Linux) machine as a Windows program under Wine sees them: the
+# Unix root is drive Z:.
+set(VELMORAK_HOST_DRIVE "")
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
+  set(VELMORAK_HOST_DRIVE "Z:")
+endif()
