@@ -6,4 +6,8 @@ export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 unset DISPLAY WAYLAND_DISPLAY
+# A Wine server started by wine itself would inherit our standard output and
+# keep it open after the program ends (a caller reading it to its end would
+# wait for the server): start it detached first, staying up between programs.
+wineserver -p 60 </dev/null >/dev/null 2>&1 || true
 exec wine "$@"

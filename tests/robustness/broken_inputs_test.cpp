@@ -19,6 +19,7 @@
 //                              a file whose permissions are taken away; root
 //                              ignores permissions, so these cases skip as root
 //                  written     a file the run creates (beyond those in out/)
+//                  posix-only  why the case does not apply to Windows (skipped there)
 //   console.txt  excerpts of the console output, separated by lines "...",
 //                each starting a line, in this order
 //   out/         files the run writes, compared byte for byte
@@ -49,6 +50,7 @@ constexpr int kLimitSeconds = 60;
 struct Case {
     std::vector<std::string> args;
     int status = -1;
+    std::string posix_only;  // why the case means nothing on Windows, when it does not
     std::vector<std::string> mkdirs, fifos, newer, unreadable, read_only, written;
     std::vector<std::pair<std::string, std::string>> symlinks, hardlinks;
     std::vector<std::string> excerpts;
@@ -89,6 +91,8 @@ Case load_case(const fs::path& dir) {
             c.unreadable.push_back(value);
         else if (key == "read-only")
             c.read_only.push_back(value);
+        else if (key == "posix-only")
+            c.posix_only = value;
         else if (key == "written")
             c.written.push_back(value);
         else if (key == "symlink")
@@ -146,6 +150,7 @@ TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) {
     const Case c = load_case(dir);
     ASSERT_FALSE(c.args.empty()) << "case.txt names no arguments";
     ASSERT_TRUE(c.status == 0 || c.status == 1) << "case.txt names no status";
+    if (!posix_system() && !c.posix_only.empty()) GTEST_SKIP() << c.posix_only;
     if (!permissions_bind() && (!c.unreadable.empty() || !c.read_only.empty()))
         GTEST_SKIP() << "files without permission are read and written here (root, or Windows); run the tests as "
                         "another user on POSIX for this case";

@@ -113,7 +113,7 @@ TEST(InputFile, VeryLongLinesAreCutAndTheNextLineStillReads) {
 
 TEST(InputFile, NulBytesAreData) {
     TempDir dir;
-    auto f = InputFile::open(dir.write("nul.txt", std::string("a\0b\n", 4)));
+    auto f = InputFile::open(dir.write("zero.txt", std::string("a\0b\n", 4)));
     std::string_view line;
     ASSERT_EQ(f->read_line(line), LineStatus::ok);
     EXPECT_EQ(line, std::string_view("a\0b", 3));

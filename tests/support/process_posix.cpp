@@ -31,6 +31,8 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
     return r;
 }
 
+bool posix_system() { return true; }
+
 bool permissions_bind() { return ::geteuid() != 0; }
 
 bool make_named_pipe(const std::filesystem::path& p) { return ::mkfifo(p.c_str(), 0644) == 0; }

@@ -87,6 +87,8 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
     return r;
 }
 
+bool posix_system() { return false; }
+
 bool permissions_bind() { return false; }
 
 bool make_named_pipe(const std::filesystem::path&) { return false; }
