@@ -53,3 +53,20 @@ cmake --build "$build_dir" -j"$jobs"
 # One test at a time: Wine starts each in a few hundredths of a second. The
 # installed package's consumer test is the Linux build's.
 ctest --test-dir "$build_dir" --output-on-failure -j1 -E '^capi_(install|consumer)$'
+
+# The Windows zip, and the C program of the suite built with the mingw
+# toolchain against its contents only, run under Wine beside velmorak.dll.
+cmake --build "$build_dir" --target package >/dev/null
+zip_file=$build_dir/velmorak-$(sed -n 's/^project(velmorak .*VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)-win64.zip
+consumer_dir=$build_dir/zip-consumer
+rm -rf "$consumer_dir" && mkdir -p "$consumer_dir"
+unzip -q "$zip_file" -d "$consumer_dir"
+unpacked=$(echo "$consumer_dir"/velmorak-*-win64)
+x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \
+  tests/capi/consumer/consumer.c -L"$unpacked/lib" -lvelmorak -o "$consumer_dir/consumer.exe"
+cp "$unpacked/bin/velmorak.dll" "$consumer_dir/"
+cmake/wine-run.sh "$consumer_dir/consumer.exe"
+# The zip's program converts its example (status 0 only after "Finished.").
+(cd "$unpacked/examples" && "$OLDPWD/cmake/wine-run.sh" ../bin/velmorak.exe site.12da </dev/null >/dev/null)
+test -s "$unpacked/examples/site.12da.mif" && test -s "$unpacked/examples/site.12da.mid"
+echo "Windows zip: $zip_file"
