@@ -35,8 +35,12 @@ if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 || true
   wineserver -w
 fi
-# One Wine server for the whole run, so that each start of a program is quick.
-wineserver -p 120 || true
+# One Wine server and Wine's own services for the whole run, started here with
+# their output away from ours: started by a test program instead, they would
+# keep its output open and CTest would wait for them.
+wineserver -p || true
+wineboot </dev/null >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 # GoogleTest built for the target from Debian's sources.
 gtest_prefix=$build_dir/googletest-install
