@@ -90,4 +90,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
-include(CPack)
+# The Windows build makes its zip from the platform's settings.
+if(NOT WIN32)
+  include(CPack)
+endif()

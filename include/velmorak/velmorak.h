@@ -54,8 +54,16 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* Marks the exported names; everything else of the library is hidden. */
-#if defined(__GNUC__)
+/* Marks the exported names; everything else of the library is hidden. On
+ * Windows the library's own build defines VELMORAK_BUILDING and exports them
+ * from velmorak.dll; programs that include this header import them. */
+#if defined(_WIN32)
+#  if defined(VELMORAK_BUILDING)
+#    define VELMORAK_API __declspec(dllexport)
+#  else
+#    define VELMORAK_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__)
 #  define VELMORAK_API __attribute__((visibility("default")))
 #else
 #  define VELMORAK_API

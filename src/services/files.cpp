@@ -1,13 +1,10 @@
 #include "services/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
+
+#include "services/platform.h"
 
 namespace velmorak::services {
 namespace {
@@ -16,13 +13,9 @@ constexpr std::size_t kChunk = 1 << 20;    // bytes read from a large file at a 
 constexpr std::size_t kMinChunk = 1 << 14; // ... and from a small one
 constexpr std::size_t kMaxLine = 1 << 20;  // longer lines are cut (every reader cuts far earlier)
 
-std::string native_string(std::string_view name) {
-    std::string s(name);
-    std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
-}
+std::string native_string(std::string_view name) { return platform::native_name(name); }
 
-std::string errno_text(int err) { return std::generic_category().message(err); }
+std::string errno_text(int err) { return platform::error_text(err); }
 
 // The system takes a name up to its first NUL: a name holding one would reach
 // some other file, so it names none.
@@ -118,15 +111,11 @@ std::size_t decode_utf8(const unsigned char* p, std::size_t n, bool final, char*
 
 std::filesystem::path native_path(std::string_view name) { return std::filesystem::path(native_string(name)); }
 
-bool file_exists(std::string_view name) {
-    struct stat st {};
-    return !has_nul(name) && ::stat(native_string(name).c_str(), &st) == 0;
-}
+bool file_exists(std::string_view name) { return !has_nul(name) && platform::exists(name); }
 
 std::optional<std::int64_t> save_date(std::string_view name) {
-    struct stat st {};
-    if (has_nul(name) || ::stat(native_string(name).c_str(), &st) != 0) return std::nullopt;
-    return static_cast<std::int64_t>(st.st_mtime);
+    if (has_nul(name)) return std::nullopt;
+    return platform::modified_seconds(name);
 }
 
 // The program never changes its working folder, so it is asked for once: a run
@@ -149,46 +138,11 @@ std::string open_file_key(std::string_view name) {
 
 bool same_file(std::string_view a, std::string_view b) {
     if (open_file_key(a) == open_file_key(b)) return true;
-    struct stat sa {}, sb {};
     if (has_nul(a) || has_nul(b)) return false;
-    if (::stat(native_string(a).c_str(), &sa) != 0 || ::stat(native_string(b).c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return platform::same_existing_file(a, b);
 }
 
 // ---------------------------------------------------------------- input
-
-namespace {
-
-// A plain file read from its descriptor.
-class DescriptorSource final : public ByteSource {
-public:
-    explicit DescriptorSource(int fd) : fd_(fd) {}
-    ~DescriptorSource() override { ::close(fd_); }
-    DescriptorSource(const DescriptorSource&) = delete;
-    DescriptorSource& operator=(const DescriptorSource&) = delete;
-
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        for (;;) {
-            const ssize_t got = ::read(fd_, dst, n);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) why_ = errno_text(errno);
-            return static_cast<std::ptrdiff_t>(got);
-        }
-    }
-    bool rewind() override { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-    std::optional<std::uint64_t> size() const override {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
-        return static_cast<std::uint64_t>(st.st_size);
-    }
-    const std::string& error() const override { return why_; }
-
-private:
-    int fd_;
-    std::string why_;
-};
-
-}  // namespace
 
 InputFile::InputFile(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
 
@@ -205,29 +159,13 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
         if (why) *why = errno_text(EINVAL);
         return nullptr;
     }
-    const std::string path = native_string(name);
-    // Without O_NONBLOCK a named pipe would hold the run until some other
-    // program wrote to it; it is refused below like anything else that is not
-    // a plain file, since the readers rewind and re-read their inputs.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (why) *why = errno_text(errno);
+    std::string failure;
+    std::unique_ptr<ByteSource> source = platform::open_for_reading(name, failure);
+    if (!source) {
+        if (why) *why = failure;
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        if (why) *why = errno_text(err);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        if (why) *why = S_ISDIR(st.st_mode) ? errno_text(EISDIR) : std::string("Not a regular file");
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return from_source(std::make_unique<DescriptorSource>(fd));
+    return from_source(std::move(source));
 }
 
 void InputFile::start() {
@@ -463,47 +401,42 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool appen
         if (why) *why = errno_text(EINVAL);
         return nullptr;
     }
-    const std::string path = native_string(name);
-    // A named pipe nobody reads would hold the run in open() without O_NONBLOCK;
-    // with it such a pipe fails like any output that cannot be created.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        if (why) *why = errno_text(errno);
+    std::string failure;
+    std::unique_ptr<platform::ByteSink> sink = platform::open_for_writing(name, append, failure);
+    if (!sink) {
+        if (why) *why = failure;
         return nullptr;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::unique_ptr<OutputFile> f(new OutputFile(fd));
+    std::unique_ptr<OutputFile> f(new OutputFile(std::move(sink)));
     f->buf_.reserve(kFlushAt + 4096);
     return f;
 }
 
+OutputFile::OutputFile(std::unique_ptr<platform::ByteSink> sink) : sink_(std::move(sink)) {}
+
 OutputFile::~OutputFile() { close(); }
 
 bool OutputFile::flush() {
-    std::size_t done = 0;
-    while (done < buf_.size() && !failed_) {
-        const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;
-            why_ = errno_text(n < 0 ? errno : ENOSPC);
-            break;
-        }
-        done += static_cast<std::size_t>(n);
+    if (!sink_ && !buf_.empty() && !failed_) {  // written after close()
+        failed_ = true;
+        why_ = errno_text(EBADF);
+    }
+    if (!failed_ && !buf_.empty() && !sink_->write(buf_.data(), buf_.size())) {
+        failed_ = true;
+        why_ = sink_->error();
     }
     buf_.clear();
     return !failed_;
 }
 
 bool OutputFile::close() {
-    if (fd_ < 0) return !failed_;
+    if (!sink_) return !failed_;
     flush();
-    if (::close(fd_) != 0 && !failed_) {
+    if (!sink_->close() && !failed_) {
         failed_ = true;
-        why_ = errno_text(errno);
+        why_ = sink_->error();
     }
-    fd_ = -1;
+    sink_.reset();
     return !failed_;
 }
 

@@ -28,6 +28,10 @@
 
 namespace velmorak::services {
 
+namespace platform {
+class ByteSink;
+}
+
 // The name as the file system sees it: backslashes become folder separators.
 std::filesystem::path native_path(std::string_view name);
 bool file_exists(std::string_view name);
@@ -133,8 +137,8 @@ public:
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 20;
-    explicit OutputFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit OutputFile(std::unique_ptr<platform::ByteSink> sink);
+    std::unique_ptr<platform::ByteSink> sink_;
     std::string buf_;
     bool failed_ = false;
     std::string why_;

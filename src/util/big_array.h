@@ -19,7 +19,7 @@ namespace velmorak::util {
 
 namespace detail {
 // Memory for `bytes`, aligned to and advised for huge pages when it is large;
-// nullptr when it cannot be had. Released with std::free.
+// nullptr when it cannot be had. Released with FreeBig.
 void* allocate_big(std::size_t bytes);
 struct FreeBig {
     void operator()(void* p) const noexcept;

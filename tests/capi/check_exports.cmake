@@ -1,5 +1,5 @@
-# Checks a binary's dynamic symbol table against the exported names of the C
-# header: every routine and variable declared with VELMORAK_API must be
+# Checks a binary's dynamic symbol table (a Windows .dll or .exe: its export
+# table) against the exported names of the C header: every routine and variable declared with VELMORAK_API must be
 # defined there. With ONLY=ON, the binary must also export nothing else of the
 # program's own code (no symbol of the velmorak namespaces).
 #   cmake -DHEADER=velmorak.h -DBINARY=<file> -DNM=<nm> [-DONLY=ON] -P check_exports.cmake
@@ -31,19 +31,43 @@ if(NOT unique_count EQUAL declared_count)
   message(FATAL_ERROR "check_exports: a name is declared twice in ${HEADER}")
 endif()
 
-execute_process(COMMAND "${NM}" -D --defined-only "${BINARY}"
-  OUTPUT_VARIABLE nm_output ERROR_VARIABLE nm_error RESULT_VARIABLE nm_status)
-if(NOT nm_status EQUAL 0)
-  message(FATAL_ERROR "check_exports: ${NM} failed on ${BINARY}: ${nm_error}")
-endif()
-string(REPLACE "\n" ";" nm_lines "${nm_output}")
 set(defined "")
-foreach(line IN LISTS nm_lines)
-  # "<address> <type> <name>", with the version after "@" on some names.
-  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] ([^ @]+)")
-    list(APPEND defined "${CMAKE_MATCH_1}")
+set(windows_binary OFF)
+if(BINARY MATCHES "\\.(dll|exe)$")
+  set(windows_binary ON)
+  # A Windows binary: its export table, as the toolchain's objdump lists it
+  # ("[ordinal] name" lines after "[Ordinal/Name Pointer] Table").
+  string(REGEX REPLACE "nm$" "objdump" OBJDUMP "${NM}")
+  execute_process(COMMAND "${OBJDUMP}" -p "${BINARY}"
+    OUTPUT_VARIABLE dump_output ERROR_VARIABLE dump_error RESULT_VARIABLE dump_status)
+  if(NOT dump_status EQUAL 0)
+    message(FATAL_ERROR "check_exports: ${OBJDUMP} failed on ${BINARY}: ${dump_error}")
   endif()
-endforeach()
+  string(REPLACE "\n" ";" dump_lines "${dump_output}")
+  set(in_table OFF)
+  foreach(line IN LISTS dump_lines)
+    if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
+      set(in_table ON)
+    elseif(in_table AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ ]+)")
+      list(APPEND defined "${CMAKE_MATCH_1}")
+    elseif(in_table)
+      set(in_table OFF)
+    endif()
+  endforeach()
+else()
+  execute_process(COMMAND "${NM}" -D --defined-only "${BINARY}"
+    OUTPUT_VARIABLE nm_output ERROR_VARIABLE nm_error RESULT_VARIABLE nm_status)
+  if(NOT nm_status EQUAL 0)
+    message(FATAL_ERROR "check_exports: ${NM} failed on ${BINARY}: ${nm_error}")
+  endif()
+  string(REPLACE "\n" ";" nm_lines "${nm_output}")
+  foreach(line IN LISTS nm_lines)
+    # "<address> <type> <name>", with the version after "@" on some names.
+    if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] ([^ @]+)")
+      list(APPEND defined "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+endif()
 
 set(missing "")
 foreach(name IN LISTS declared)
@@ -58,7 +82,9 @@ endif()
 if(ONLY)
   set(internal "")
   foreach(name IN LISTS defined)
-    if(NOT name IN_LIST declared AND name MATCHES "velmorak")
+    # A Windows export table lists only what the code marks for export: there
+    # every name must be one of the header's.
+    if(NOT name IN_LIST declared AND (windows_binary OR name MATCHES "velmorak"))
       list(APPEND internal "${name}")
     endif()
   endforeach()

@@ -113,7 +113,7 @@ TEST(InputFile, VeryLongLinesAreCutAndTheNextLineStillReads) {
 
 TEST(InputFile, NulBytesAreData) {
     TempDir dir;
-    auto f = InputFile::open(dir.write("nul.txt", std::string("a\0b\n", 4)));
+    auto f = InputFile::open(dir.write("zero.txt", std::string("a\0b\n", 4)));
     std::string_view line;
     ASSERT_EQ(f->read_line(line), LineStatus::ok);
     EXPECT_EQ(line, std::string_view("a\0b", 3));
@@ -207,6 +207,56 @@ TEST(Paths, ANameHoldingANulNamesNoFile) {
     EXPECT_EQ(OutputFile::create(with_nul, false, &why), nullptr);
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(dir.read("a"), "kept\n");
+}
+
+// An input missing as spelled is the one file of its folder whose name differs
+// from it only in letter case, as the Windows file system finds it; with two
+// such files nothing is guessed. Each file holds its own name.
+TEST(LetterCase, AMissingInputIsTheOneFileOfItsFolderNamedAlikeButForCase) {
+    struct Case {
+        std::vector<std::string> files;
+        std::string asked;
+        std::string found;  // "" when no file may be found
+    };
+    const Case cases[] = {
+        {{"ROADS.MID"}, "roads.mid", "ROADS.MID"},
+        {{"roads.tab"}, "ROADS.TAB", "roads.tab"},
+        {{"sub/Header.MIF"}, "sub\\header.mif", "sub/Header.MIF"},
+        {{"Roads.mid", "ROADS.MID"}, "ROADS.MID", "ROADS.MID"},
+        {{"Roads.mid", "ROADS.MID"}, "roads.mid", ""},
+        {{"roads.mid"}, "roads.mi", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        TempDir dir;
+        for (const std::string& f : c.files) dir.write(f, f + "\n");
+        std::size_t entries = 0;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) entries += e.is_regular_file();
+        if (entries < c.files.size()) continue;  // names in any case are one file here: no choice to make
+        const std::string asked = dir.path().string() + "/" + c.asked;
+        EXPECT_EQ(file_exists(asked), !c.found.empty());
+        EXPECT_EQ(save_date(asked).has_value(), !c.found.empty());
+        auto f = InputFile::open(asked);
+        ASSERT_EQ(f != nullptr, !c.found.empty());
+        if (!f) continue;
+        std::string_view line;
+        ASSERT_EQ(f->read_line(line), LineStatus::ok);
+        EXPECT_EQ(line, c.found);
+        // An output named like the input is the input, so a run does not empty it.
+        EXPECT_TRUE(same_file(asked, dir.file(c.found)));
+    }
+}
+
+TEST(LetterCase, AnOutputIsCreatedAsSpelled) {
+    TempDir dir;
+    dir.write("layer.mif", "input\n");
+    auto out = OutputFile::create(dir.file("LAYER.MIF"), false);
+    ASSERT_TRUE(out);
+    out->line("output");
+    ASSERT_TRUE(out->close());
+    if (dir.read("layer.mif") == "output\n") GTEST_SKIP() << "names in any case are one file here";
+    EXPECT_EQ(dir.read("layer.mif"), "input\n");
+    EXPECT_EQ(dir.read("LAYER.MIF"), "output\n");
 }
 
 TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {

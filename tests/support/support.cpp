@@ -1,7 +1,5 @@
 #include "support/support.h"
 
-#include <sys/wait.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -66,29 +64,6 @@ std::string shell_quote(const std::string& s) {
             q += c;
     }
     return q + "'";
-}
-
-ProgramRun run_program(const std::vector<std::string>& args, const std::string& input,
-                       const std::filesystem::path& cwd, int limit_seconds) {
-    TempDir io;
-    const std::string in_file = io.write("stdin.txt", input);
-    const std::string out_file = io.file("stdout.txt");
-    std::string cmd;
-    if (!cwd.empty()) cmd += "cd " + shell_quote(cwd.string()) + " && ";
-    // timeout(1) exits with 124 when it had to stop the program, which never uses that status itself.
-    cmd += "timeout -k 5 " + std::to_string(limit_seconds) + " ";
-    cmd += shell_quote(VELMORAK_EXE);
-    for (const auto& a : args) {
-        cmd += ' ';
-        cmd += shell_quote(a);
-    }
-    cmd += " < " + shell_quote(in_file) + " > " + shell_quote(out_file) + " 2>&1";
-    const int raw = std::system(cmd.c_str());
-    ProgramRun r;
-    r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
-    r.timed_out = r.status == 124 || r.status == 137;
-    r.out = read_file(out_file);
-    return r;
 }
 
 }  // namespace velmorak::testing

@@ -64,4 +64,12 @@ struct ProgramRun {
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "",
                        const std::filesystem::path& cwd = {}, int limit_seconds = 300);
 
+// True on POSIX, false on Windows.
+bool posix_system();
+// Makes a named pipe; false where the system has none (Windows).
+bool make_named_pipe(const std::filesystem::path& p);
+// True when a file whose permissions are taken away cannot be read or written:
+// not for root, and not on Windows, whose files have no such permissions.
+bool permissions_bind();
+
 }  // namespace velmorak::testing

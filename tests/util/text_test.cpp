@@ -7,11 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "services/files.h"
 #include "services/runtime.h"
 #include "services/units.h"
+#include "support/support.h"
 
 namespace velmorak::util {
 namespace {
@@ -286,19 +285,12 @@ TEST(Substring, BlankSeparator) {
 // READLINE runs against a real file on a unit of an in-process runtime.
 class ReadLineTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        path_ = std::filesystem::temp_directory_path() /
-                ("velmorak_readline_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
-    }
+    void SetUp() override { path_ = dir_.path() / "readline.txt"; }
     void write(const std::string& content) {
         std::ofstream f(path_, std::ios::binary);
         f << content;
     }
+    velmorak::testing::TempDir dir_;
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,39 @@
+# The platform layer: src/services/platform_posix.cpp or platform_windows.cpp,
+# whichever fits the target system; the other is left out of the build.
+if(WIN32)
+  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/services/platform_posix.cpp)
+else()
+  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/services/platform_windows.cpp)
+endif()
+set_source_files_properties(${VELMORAK_OTHER_PLATFORM} PROPERTIES HEADER_FILE_ONLY ON)
+
+if(WIN32)
+  # The exported routines are marked __declspec(dllexport) where the core is
+  # built and used (velmorak.dll, velmorak.exe, the tests), dllimport elsewhere.
+  target_compile_definitions(velmorak_core PUBLIC VELMORAK_BUILDING)
+  # velmorak.dll (not libvelmorak.dll) with its import library libvelmorak.dll.a.
+  # The executable exports the same names; the import library the toolchain
+  # makes for every program would have the library's name and replace it.
+  set_target_properties(velmorak_shared PROPERTIES PREFIX "")
+  set_target_properties(velmorak PROPERTIES ENABLE_EXPORTS OFF ARCHIVE_OUTPUT_NAME velmorak_exe)
+endif()
+
+# Paths of this (Linux) machine as a Windows program under Wine sees them: the
+# Unix root is drive Z:.
+set(VELMORAK_HOST_DRIVE "")
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
+  set(VELMORAK_HOST_DRIVE "Z:")
+endif()
+
+# The Windows zip (cpack, or the "package" target): velmorak.exe, velmorak.dll
+# and its import library, the header, the CMake package files, the README and
+# the bundled example.
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
+    DESTINATION examples)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME velmorak-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+endif()

@@ -1,0 +1,251 @@
+// The file layer's system calls on Windows. Names reach the system through the
+// wide-character calls, converted from the program's 8-bit text with the
+// system's ANSI code page (the one its command line arrives in). The file
+// system itself takes "\" and "/" as folder separators, drive letters and
+// \\server\share names, and finds names in any case.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <malloc.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "services/platform.h"
+
+namespace velmorak::services::platform {
+namespace {
+
+std::wstring wide(std::string_view name) {
+    if (name.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), w.data(), n);
+    return w;
+}
+
+// The POSIX error number a Windows failure stands for.
+int posix_error(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_NOT_READY:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_PARAMETER:
+            return EINVAL;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
+        default:
+            return EIO;
+    }
+}
+
+std::string last_error_text() { return error_text(posix_error(::GetLastError())); }
+
+bool attributes(std::string_view name, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return ::GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data) != 0;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class HandleSource final : public ByteSource {
+public:
+    explicit HandleSource(HANDLE h) : h_(h) {}
+    ~HandleSource() override { ::CloseHandle(h_); }
+    HandleSource(const HandleSource&) = delete;
+    HandleSource& operator=(const HandleSource&) = delete;
+
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        DWORD got = 0;
+        const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
+        if (!::ReadFile(h_, dst, ask, &got, nullptr)) {
+            why_ = last_error_text();
+            return -1;
+        }
+        return static_cast<std::ptrdiff_t>(got);
+    }
+    bool rewind() override {
+        LARGE_INTEGER zero{};
+        return ::SetFilePointerEx(h_, zero, nullptr, FILE_BEGIN) != 0;
+    }
+    std::optional<std::uint64_t> size() const override {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(h_, &size) || size.QuadPart < 0) return std::nullopt;
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+    const std::string& error() const override { return why_; }
+
+private:
+    HANDLE h_;
+    std::string why_;
+};
+
+class HandleSink final : public ByteSink {
+public:
+    explicit HandleSink(HANDLE h) : h_(h) {}
+    ~HandleSink() override { close(); }
+    HandleSink(const HandleSink&) = delete;
+    HandleSink& operator=(const HandleSink&) = delete;
+
+    bool write(const void* src, std::size_t n) override {
+        const char* p = static_cast<const char*>(src);
+        while (n > 0) {
+            const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
+            DWORD put = 0;
+            if (!::WriteFile(h_, p, ask, &put, nullptr)) {
+                why_ = last_error_text();
+                return false;
+            }
+            if (put == 0) {
+                why_ = error_text(ENOSPC);
+                return false;
+            }
+            p += put;
+            n -= put;
+        }
+        return true;
+    }
+    bool close() override {
+        if (h_ == INVALID_HANDLE_VALUE) return true;
+        const bool ok = ::CloseHandle(h_) != 0;
+        if (!ok) why_ = last_error_text();
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+    const std::string& error() const override { return why_; }
+
+private:
+    HANDLE h_;
+    std::string why_;
+};
+
+}  // namespace
+
+std::string native_name(std::string_view name) { return std::string(name); }
+
+std::string input_name(std::string_view name) { return std::string(name); }
+
+bool exists(std::string_view name) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return attributes(name, data);
+}
+
+std::optional<std::int64_t> modified_seconds(std::string_view name) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!attributes(name, data)) return std::nullopt;
+    // 100-nanosecond steps since 1601-01-01.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kFrom1601To1970 = 11644473600;
+    return static_cast<std::int64_t>(ticks / 10000000) - kFrom1601To1970;
+}
+
+bool same_existing_file(std::string_view a, std::string_view b) {
+    auto identify = [](std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
+        // Asks for no access at all: only the file's identity is read.
+        const HANDLE h = ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+        ::CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    if (!identify(a, ia) || !identify(b, ib)) return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why) {
+    const std::wstring path = wide(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = error_text(EISDIR);
+        return nullptr;
+    }
+    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        why = last_error_text();
+        return nullptr;
+    }
+    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
+        ::CloseHandle(h);
+        why = "Not a regular file";
+        return nullptr;
+    }
+    return std::make_unique<HandleSource>(h);
+}
+
+std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why) {
+    const std::wstring path = wide(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = error_text(EISDIR);
+        return nullptr;
+    }
+    // Others may read what is written, as on POSIX; a file another program
+    // holds open without sharing it fails here (the user is asked to close it).
+    const HANDLE h = ::CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        why = last_error_text();
+        return nullptr;
+    }
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        why = "Not a regular file";
+        return nullptr;
+    }
+    return std::make_unique<HandleSink>(h);
+}
+
+// The GNU C library's words for the few numbers the file layer reports, so
+// that messages read the same on both systems.
+std::string error_text(int err) {
+    switch (err) {
+        case ENOENT: return "No such file or directory";
+        case EACCES: return "Permission denied";
+        case EISDIR: return "Is a directory";
+        case EINVAL: return "Invalid argument";
+        case ENAMETOOLONG: return "File name too long";
+        case ENOSPC: return "No space left on device";
+        case EMFILE: return "Too many open files";
+        default: return "Input/output error";
+    }
+}
+
+void* allocate_aligned(std::size_t alignment, std::size_t bytes, bool /*large*/) {
+    return ::_aligned_malloc(bytes, alignment);
+}
+
+void free_aligned(void* p) noexcept { ::_aligned_free(p); }
+
+void binary_standard_streams() {
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace velmorak::services::platform
