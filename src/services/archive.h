@@ -4,15 +4,19 @@
 // project rather than after the archive.
 //
 // open_12da_archive reads the archive's directory, picks its one member whose
-// name ends in ".12da" (any case), inflates it once to check its CRC-32 and
-// length, and hands it back as an InputFile that inflates the member again as
-// the reader asks for lines (nothing is unpacked to disk or held whole in
-// memory). Anything it cannot read - not a ZIP archive, no or several .12da
-// members, an encrypted member, a method other than stored or DEFLATE, a cut
-// or damaged archive, a directory pointing outside the file, a member that
-// would inflate past 100 times the archive's size or past 4 GiB - gives
-// nullptr and one sentence in `why`, before anything has been written.
+// name ends in ".12da" (any case) and hands it back as an InputFile that
+// inflates the member as the reader asks for lines (nothing is unpacked to
+// disk or held whole in memory; a second thread inflates a few blocks ahead).
+// What the directory shows - not a ZIP archive, no or several .12da members,
+// an encrypted member, a method other than stored or DEFLATE, a cut archive,
+// a directory pointing outside the file, a member that would inflate past 100
+// times the archive's size or past 4 GiB - gives nullptr and one sentence in
+// `why` before anything is read. What only the data shows - damaged
+// compressed data, a CRC-32 or length that differs from the directory's -
+// comes when it is met (at the end of the member for the CRC-32), through
+// `on_failure`, which is meant to stop the run.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +35,7 @@ struct ArchiveLimits {
 
 // `member` receives the name of the member read, as the archive stores it.
 std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string& member, std::string& why,
+                                             std::function<void(const std::string&)> on_failure = {},
                                              const ArchiveLimits& limits = {});
 
 }  // namespace velmorak::services

@@ -205,8 +205,11 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
             if (file_exists(shown)) {
                 std::string why;
                 std::string member;  // of a compressed 12d ASCII archive
-                auto f = is_12da_archive_name(shown) ? open_12da_archive(shown, member, why)
-                                                     : InputFile::open(shown, &why);
+                auto f = is_12da_archive_name(shown)
+                             ? open_12da_archive(shown, member, why, [shown](const std::string& damage) {
+                                   cannot_read(shown, damage);
+                               })
+                             : InputFile::open(shown, &why);
                 if (!f) cannot_read(shown, why);
                 f->on_replacement([&rt, shown] {
                     if (rt.replacement_warned) return;
