@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -101,7 +102,6 @@ public:
         in_.read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
         return in_.gcount() == static_cast<std::streamsize>(n);
     }
-    std::ifstream& stream() noexcept { return in_; }
 
 private:
     std::ifstream in_;
@@ -280,13 +280,16 @@ public:
         stop();
         direct_ = false;
         head_ = tail_ = full_ = 0;
-        ended_ = quit_ = false;
+        ended_ = quit_ = thrown_ = false;
         result_ = 0;
         return inner_->rewind();
     }
     std::optional<std::uint64_t> size() const override { return inner_->size(); }
     // Asked only after read() gave -1, that is after the worker has ended.
-    const std::string& error() const override { return inner_->error(); }
+    const std::string& error() const override {
+        static const std::string kNoMemory = "Not enough memory to inflate the archive's member.";
+        return thrown_ ? kNoMemory : inner_->error();
+    }
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;
@@ -306,8 +309,13 @@ private:
             lock.unlock();
             std::size_t filled = 0;
             std::ptrdiff_t got = 0;
-            while (filled < kBlock && (got = inner_->read(b.bytes.get() + filled, kBlock - filled)) > 0)
-                filled += static_cast<std::size_t>(got);
+            try {
+                while (filled < kBlock && (got = inner_->read(b.bytes.get() + filled, kBlock - filled)) > 0)
+                    filled += static_cast<std::size_t>(got);
+            } catch (const std::exception&) {  // out of memory: nothing may escape a thread
+                got = -1;
+                thrown_ = true;
+            }
             lock.lock();
             if (filled > 0) {
                 b.length = filled;
@@ -346,6 +354,7 @@ private:
     bool ended_ = false;             // the worker met the end of the member or an error
     bool quit_ = false;
     bool direct_ = false;            // no thread could be started
+    bool thrown_ = false;            // the inner source threw
     std::ptrdiff_t result_ = 0;
 };
 
