@@ -13,18 +13,13 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <condition_variable>
-#include <cstring>
-#include <exception>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <vector>
 
+#include "services/read_ahead.h"
 #include "util/fixed_text.h"
 
 namespace velmorak::services {
@@ -230,132 +225,6 @@ private:
     bool done_ = false;
     bool failed_ = false;
     std::string why_;
-};
-
-// Inflates ahead of the reader on a second thread, one block at a time into
-// a small ring of fixed buffers, so that inflating a large member overlaps
-// with converting it: on one thread, zlib alone would take about as long as
-// the whole conversion of the unpacked file. The worker only ever calls the
-// inner source; the reader sees the same bytes, end and error as it would
-// from the inner source itself. Where no thread can be started the inner
-// source is read directly.
-class ReadAhead final : public ByteSource {
-public:
-    explicit ReadAhead(std::unique_ptr<ByteSource> inner) : inner_(std::move(inner)) {
-        for (Block& b : ring_) b.bytes.reset(new char[kBlock]);
-    }
-    ~ReadAhead() override { stop(); }
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
-
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        if (direct_) return inner_->read(dst, n);
-        if (!worker_.joinable() && !ended_) {
-            try {
-                worker_ = std::thread([this] { work(); });
-            } catch (const std::system_error&) {
-                direct_ = true;
-                return inner_->read(dst, n);
-            }
-        }
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return full_ > 0 || ended_; });
-        if (full_ == 0) return result_;  // 0 at the end, -1 on an error
-        Block& b = ring_[head_];
-        lock.unlock();
-        // The block at the head belongs to the reader until it is handed back.
-        const std::size_t take = std::min(n, b.length - b.used);
-        std::memcpy(dst, b.bytes.get() + b.used, take);
-        b.used += take;
-        if (b.used == b.length) {
-            lock.lock();
-            head_ = (head_ + 1) % kBlocks;
-            --full_;
-            lock.unlock();
-            space_.notify_one();
-        }
-        return static_cast<std::ptrdiff_t>(take);
-    }
-    bool rewind() override {
-        stop();
-        direct_ = false;
-        head_ = tail_ = full_ = 0;
-        ended_ = quit_ = thrown_ = false;
-        result_ = 0;
-        return inner_->rewind();
-    }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    // Asked only after read() gave -1, that is after the worker has ended.
-    const std::string& error() const override {
-        static const std::string kNoMemory = "Not enough memory to inflate the archive's member.";
-        return thrown_ ? kNoMemory : inner_->error();
-    }
-
-private:
-    static constexpr std::size_t kBlock = 1 << 20;
-    static constexpr std::size_t kBlocks = 4;
-    struct Block {
-        std::unique_ptr<char[]> bytes;
-        std::size_t length = 0;
-        std::size_t used = 0;
-    };
-
-    void work() {
-        for (;;) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            space_.wait(lock, [this] { return full_ < kBlocks || quit_; });
-            if (quit_) return;
-            Block& b = ring_[tail_];
-            lock.unlock();
-            std::size_t filled = 0;
-            std::ptrdiff_t got = 0;
-            try {
-                while (filled < kBlock && (got = inner_->read(b.bytes.get() + filled, kBlock - filled)) > 0)
-                    filled += static_cast<std::size_t>(got);
-            } catch (const std::exception&) {  // out of memory: nothing may escape a thread
-                got = -1;
-                thrown_ = true;
-            }
-            lock.lock();
-            if (filled > 0) {
-                b.length = filled;
-                b.used = 0;
-                tail_ = (tail_ + 1) % kBlocks;
-                ++full_;
-            }
-            if (got <= 0) {
-                ended_ = true;
-                result_ = got < 0 ? -1 : 0;
-            }
-            lock.unlock();
-            ready_.notify_one();
-            if (got <= 0) return;
-        }
-    }
-    void stop() {
-        if (!worker_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            quit_ = true;
-        }
-        space_.notify_one();
-        worker_.join();
-    }
-
-    std::unique_ptr<ByteSource> inner_;
-    std::array<Block, kBlocks> ring_;
-    std::thread worker_;
-    std::mutex mutex_;
-    std::condition_variable ready_;  // a block was filled, or the member ended
-    std::condition_variable space_;  // a block was handed back, or the worker must quit
-    std::size_t head_ = 0;           // the block the reader takes from
-    std::size_t tail_ = 0;           // the block the worker fills next
-    std::size_t full_ = 0;
-    bool ended_ = false;             // the worker met the end of the member or an error
-    bool quit_ = false;
-    bool direct_ = false;            // no thread could be started
-    bool thrown_ = false;            // the inner source threw
-    std::ptrdiff_t result_ = 0;
 };
 
 // Ends the run through `on_failure` (it reports the reason and stops) when the
@@ -612,8 +481,8 @@ std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string&
     }
     // The first block read ahead holds all of a small member, so a damaged
     // one is refused here, before any output is opened.
-    auto ahead = std::make_unique<ReadAhead>(std::move(source));
-    return InputFile::from_source(std::make_unique<StopOnFailure>(std::move(ahead), std::move(on_failure)));
+    return InputFile::from_source(
+        std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure)));
 }
 
 }  // namespace velmorak::services
