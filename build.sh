@@ -18,6 +18,7 @@ missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v ninja >/dev/null || missing+=(ninja-build)
 { command -v c++ >/dev/null && command -v cc >/dev/null; } || missing+=(g++)
+[ -f /usr/include/zlib.h ] || missing+=(zlib1g-dev)
 if [ $deb = yes ]; then
   # CPack finds the package's dependencies with dpkg-shlibdeps, which needs file(1)
   command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)

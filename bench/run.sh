@@ -49,6 +49,7 @@ mkdir -p "$SCRATCH" "$LOGS" || exit 1
 [ -x /usr/bin/time ] || apt_install time
 if [ ! -x /usr/bin/time ]; then say "bench: /usr/bin/time is missing and could not be installed"; exit 1; fi
 command -v ogr2ogr >/dev/null || apt_install gdal-bin
+command -v zip >/dev/null || apt_install zip
 
 # ------------------------------------------------------------------ build
 
@@ -220,6 +221,27 @@ verdict mif check_mif
 floors "$S1/big.12da"
 out_floor "$S1/big.12da.mif" "$S1/big.12da.mid"
 row "12da -> MIF breaklines" "$(mbytes "$S1/big.12da")" "$(manifest "$S1" big.12da.vertices)+0" "$STATUS"
+MIF_WALL=$WALL MIF_STATUS=$STATUS
+
+# The same input as a compressed archive (.12daz, Info-ZIP's default DEFLATE
+# level): it must convert to the same layer within 1.5 times the time.
+if [ ! -s "$S1/big.12daz" ] || [ "$S1/big.12da" -nt "$S1/big.12daz" ]; then
+    rm -f "$S1/big.12daz"
+    (cd "$S1" && zip -q big.zip big.12da && mv big.zip big.12daz) || say "bench: zip could not write big.12daz"
+fi
+prepare_mifz() { rm -f "$S1"/big.12daz.mif "$S1"/big.12daz.mid; }
+check_mifz() {
+    has "$S1/big.12daz.mif" "^Pline"
+    cmp -s "$S1/big.12da.mif" "$S1/big.12daz.mif" && cmp -s "$S1/big.12da.mid" "$S1/big.12daz.mid" ||
+        echo "layer differs from the .12da's"
+}
+best mifz S1 prepare_mifz "$EXE" big.12daz
+verdict mifz check_mifz
+floors "$S1/big.12daz"
+out_floor "$S1/big.12daz.mif" "$S1/big.12daz.mid"
+row "12daz -> MIF breaklines" "$(mbytes "$S1/big.12daz")" "$(manifest "$S1" big.12da.vertices)+0" "$STATUS"
+MIFZ_WALL=$WALL MIFZ_STATUS=$STATUS
+rm -f "$S1"/big.12daz.mif "$S1"/big.12daz.mid
 
 # -xs creates one .csv per string: every run starts in a new folder with the
 # input linked into it, and the output floor copies its files into another.
@@ -322,6 +344,14 @@ echo "files into a new folder. x peer: wall time over ogr2ogr's time for as many
 echo "polyline vertex of lines.mif, per point of points.mif; the target is at most 0.1). The -zln"
 echo "vertices are the polyline vertices and the points."
 
+if [ "$MIF_STATUS" = ok ] && [ "$MIFZ_STATUS" = ok ]; then
+    awk -v a="$MIF_WALL" -v b="$MIFZ_WALL" 'BEGIN {
+        r = b / a
+        printf ".12daz against .12da: %.2f (target at most 1.5): %s\n", r, (r <= 1.5 ? "PASS" : "FAIL")
+    }'
+else
+    echo ".12daz against .12da: n/a (a run failed)"
+fi
 if [ "${ZLN_STATUS[0]}" = ok ] && [ "${ZLN_STATUS[1]}" = ok ]; then
     awk -v a="${ZLN_WALL[0]}" -v b="${ZLN_WALL[1]}" 'BEGIN {
         r = b / a

@@ -14,6 +14,7 @@ set_target_properties(velmorak_shared PROPERTIES
   LINKER_LANGUAGE CXX
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR})
+target_link_libraries(velmorak_shared PRIVATE ZLIB::ZLIB Threads::Threads)
 target_include_directories(velmorak_shared PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)

@@ -11,6 +11,9 @@ command -v cmake >/dev/null || missing+=(cmake)
 command -v ninja >/dev/null || missing+=(ninja-build)
 command -v g++ >/dev/null || missing+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -f /usr/include/zlib.h ] || missing+=(zlib1g-dev)
+# Info-ZIP's zip: the archive fixtures are remade with it (tests/data/d12/archives/make.sh)
+command -v zip >/dev/null || missing+=(zip)
 # GDAL's ogrinfo and ogr2ogr: the interoperability tests read and write MIF with them
 { command -v ogrinfo >/dev/null && command -v ogr2ogr >/dev/null; } || missing+=(gdal-bin)
 # the manual page check, and the Debian package with its dependencies and lintian

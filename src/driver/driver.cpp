@@ -119,7 +119,7 @@ int run(const std::vector<std::string>& args) {
         } else {
             mif2d12::convert_mif_to_12da(file1);
         }
-    } else if (ext == ".12da" || ext == ".4da") {
+    } else if (ext == ".12da" || ext == ".4da" || ext == ".12daz") {
         services::protect_input(file1);
         services::protect_input(file2);
         if (opt.xs)

@@ -1,5 +1,6 @@
 #include "services/units.h"
 
+#include "services/archive.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
@@ -203,7 +204,12 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
         if (!prompt && is_input_code(type)) {
             if (file_exists(shown)) {
                 std::string why;
-                auto f = InputFile::open(shown, &why);
+                std::string member;  // of a compressed 12d ASCII archive
+                auto f = is_12da_archive_name(shown)
+                             ? open_12da_archive(shown, member, why, [shown](const std::string& damage) {
+                                   cannot_read(shown, damage);
+                               })
+                             : InputFile::open(shown, &why);
                 if (!f) cannot_read(shown, why);
                 f->on_replacement([&rt, shown] {
                     if (rt.replacement_warned) return;
@@ -214,6 +220,7 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
                 rt.units.connect(unit, shown, std::move(f));
                 con.line("OK.");
                 con.line("Opened File Unit:" + unit_field(unit));
+                if (!member.empty()) con.line("Archive member: " + member);
                 return;
             }
             con.end_line();

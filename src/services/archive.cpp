@@ -1,0 +1,488 @@
+// No ZIP library is packaged for both of our builds (Debian and the Windows
+// cross build), so the archive's directory is read here, by the published
+// layout of the format: the end record (searched for from the end, within
+// the longest comment it may carry), its ZIP64 locator and record, the
+// central directory and the member's local header. Every offset and size read
+// from the archive is checked against the file's real size before it is used,
+// and ZIP64 fields stand in for the 32-bit ones only where those say so. The
+// member's sizes, CRC-32 and method come from the central directory: writers
+// that stream (Info-ZIP reading from a pipe, for one) leave them zero in the
+// local header. zlib inflates the member in fixed buffers.
+#include "services/archive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "services/read_ahead.h"
+#include "util/fixed_text.h"
+
+namespace velmorak::services {
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint64_t kEndSize = 22;
+constexpr std::uint64_t kZip64LocatorSize = 20;
+constexpr std::uint64_t kZip64EndSize = 56;
+constexpr std::uint64_t kCentralSize = 46;
+constexpr std::uint64_t kLocalSize = 30;
+constexpr std::uint64_t kMaxComment = 0xFFFF;
+constexpr std::uint16_t kZip64Extra = 0x0001;
+constexpr std::uint16_t kStored = 0;
+constexpr std::uint16_t kDeflated = 8;
+constexpr std::size_t kInflateInput = 1 << 18;  // compressed bytes read at a time
+
+std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint64_t get64(const unsigned char* p) { return get32(p) | (static_cast<std::uint64_t>(get32(p + 4)) << 32); }
+
+bool ends_with_nocase(std::string_view text, std::string_view tail) {
+    if (text.size() < tail.size()) return false;
+    text.remove_prefix(text.size() - tail.size());
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != tail[i]) return false;
+    }
+    return true;
+}
+
+// The archive file, read at given offsets; every read is checked against its size.
+class ArchiveFile {
+public:
+    bool open(std::string_view name, std::string& why) {
+        const std::filesystem::path path = native_path(name);
+        std::error_code ec;
+        const std::filesystem::file_status st = std::filesystem::status(path, ec);
+        if (!ec && std::filesystem::is_directory(st)) {
+            why = std::make_error_code(std::errc::is_a_directory).message();
+            return false;
+        }
+        if (!ec && !std::filesystem::is_regular_file(st)) {
+            why = "Not a regular file";
+            return false;
+        }
+        errno = 0;
+        in_.open(path, std::ios::binary);
+        if (!in_) {
+            why = errno != 0 ? std::generic_category().message(errno) : std::string("Cannot open the file");
+            return false;
+        }
+        in_.seekg(0, std::ios::end);
+        const std::streamoff end = in_.tellg();
+        if (!in_ || end < 0) {
+            why = "Cannot find the size of the file";
+            return false;
+        }
+        size_ = static_cast<std::uint64_t>(end);
+        return true;
+    }
+    std::uint64_t size() const noexcept { return size_; }
+    // Exactly n bytes from `offset`; false when they lie (partly) beyond the end.
+    bool read_at(std::uint64_t offset, void* dst, std::size_t n) {
+        if (offset > size_ || n > size_ - offset) return false;
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        in_.read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
+        return in_.gcount() == static_cast<std::streamsize>(n);
+    }
+
+private:
+    std::ifstream in_;
+    std::uint64_t size_ = 0;
+};
+
+// Where the one member lies and what its directory entry says of it.
+struct Member {
+    std::string name;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressed = 0;
+    std::uint64_t size = 0;
+    std::uint64_t local_offset = 0;
+    std::uint64_t data_offset = 0;  // found from the local header
+};
+
+// Streams one member: inflated through zlib, or copied when stored. Its CRC-32
+// and length are compared with the directory's at its end; a member that would
+// grow past its declared size fails at once, so a ZIP bomb ends early.
+class MemberSource final : public ByteSource {
+public:
+    MemberSource(ArchiveFile&& file, Member member)
+        : file_(std::move(file)), member_(std::move(member)), input_(kInflateInput) {}
+    ~MemberSource() override {
+        if (inflating_) inflateEnd(&zs_);
+    }
+    MemberSource(const MemberSource&) = delete;
+    MemberSource& operator=(const MemberSource&) = delete;
+
+    bool start() {
+        if (member_.method == kDeflated) {
+            zs_ = {};
+            // Negative window bits: a raw DEFLATE stream, without zlib's header.
+            if (inflateInit2(&zs_, -MAX_WBITS) != Z_OK) {
+                why_ = "zlib could not start inflating";
+                return false;
+            }
+            inflating_ = true;
+        }
+        return rewind();
+    }
+
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        if (failed_) return -1;
+        if (done_ || n == 0) return 0;
+        n = std::min<std::size_t>(n, 1u << 30);  // zlib counts in unsigned int
+        std::size_t got = 0;
+        if (member_.method == kStored) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, member_.size - produced_));
+            if (want > 0 && !file_.read_at(member_.data_offset + produced_, dst, want))
+                return fail("The archive is cut short inside member " + member_.name + ".");
+            got = want;
+            crc_ = crc32(crc_, static_cast<const Bytef*>(dst), static_cast<uInt>(got));
+            produced_ += got;
+            if (produced_ == member_.size) return finish(got);
+            return static_cast<std::ptrdiff_t>(got);
+        }
+        zs_.next_out = static_cast<Bytef*>(dst);
+        zs_.avail_out = static_cast<uInt>(n);
+        while (zs_.avail_out > 0) {
+            if (zs_.avail_in == 0 && consumed_ < member_.compressed) {
+                const std::size_t want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(input_.size(), member_.compressed - consumed_));
+                if (!file_.read_at(member_.data_offset + consumed_, input_.data(), want))
+                    return fail("The archive is cut short inside member " + member_.name + ".");
+                consumed_ += want;
+                zs_.next_in = input_.data();
+                zs_.avail_in = static_cast<uInt>(want);
+            }
+            const int ret = inflate(&zs_, Z_NO_FLUSH);
+            got = n - zs_.avail_out;
+            if (produced_ + got > member_.size)
+                return fail("Member " + member_.name + " inflates to more bytes than the archive's directory gives it.");
+            if (ret == Z_STREAM_END) {
+                crc_ = crc32(crc_, static_cast<const Bytef*>(dst), static_cast<uInt>(got));
+                produced_ += got;
+                if (produced_ != member_.size)
+                    return fail("Member " + member_.name + " inflates to fewer bytes than the archive's directory gives it.");
+                return finish(got);
+            }
+            if (ret == Z_BUF_ERROR && (zs_.avail_in > 0 || consumed_ >= member_.compressed))
+                return fail("The compressed data of member " + member_.name + " ends early: the archive is damaged.");
+            if (ret != Z_OK && ret != Z_BUF_ERROR)
+                return fail("The compressed data of member " + member_.name + " is damaged" +
+                            (zs_.msg != nullptr ? std::string(" (") + zs_.msg + ")." : std::string(".")));
+        }
+        crc_ = crc32(crc_, static_cast<const Bytef*>(dst), static_cast<uInt>(got));
+        produced_ += got;
+        return static_cast<std::ptrdiff_t>(got);
+    }
+
+    bool rewind() override {
+        if (member_.method == kDeflated && inflateReset(&zs_) != Z_OK) return false;
+        zs_.avail_in = 0;
+        consumed_ = produced_ = 0;
+        crc_ = crc32(0, Z_NULL, 0);
+        done_ = failed_ = false;
+        why_.clear();
+        return true;
+    }
+    std::optional<std::uint64_t> size() const override { return member_.size; }
+    const std::string& error() const override { return why_; }
+
+private:
+    std::ptrdiff_t fail(std::string why) {
+        failed_ = true;
+        why_ = std::move(why);
+        return -1;
+    }
+    std::ptrdiff_t finish(std::size_t got) {
+        if (crc_ != member_.crc) return fail("Member " + member_.name + " fails its CRC-32 check: the archive is damaged.");
+        done_ = true;
+        return static_cast<std::ptrdiff_t>(got);
+    }
+
+    ArchiveFile file_;
+    Member member_;
+    std::vector<unsigned char> input_;
+    z_stream zs_{};
+    bool inflating_ = false;
+    std::uint64_t consumed_ = 0;  // compressed bytes handed to zlib
+    std::uint64_t produced_ = 0;  // member bytes handed out
+    std::uint32_t crc_ = 0;
+    bool done_ = false;
+    bool failed_ = false;
+    std::string why_;
+};
+
+// Ends the run through `on_failure` (it reports the reason and stops) when the
+// member turns out damaged as it is read: the line reader would take a failed
+// read for the end of the file.
+class StopOnFailure final : public ByteSource {
+public:
+    StopOnFailure(std::unique_ptr<ByteSource> inner, std::function<void(const std::string&)> on_failure)
+        : inner_(std::move(inner)), on_failure_(std::move(on_failure)) {}
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        const std::ptrdiff_t got = inner_->read(dst, n);
+        if (got < 0 && on_failure_) on_failure_(inner_->error());
+        return got;
+    }
+    bool rewind() override { return inner_->rewind(); }
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    const std::string& error() const override { return inner_->error(); }
+
+private:
+    std::unique_ptr<ByteSource> inner_;
+    std::function<void(const std::string&)> on_failure_;
+};
+
+const char* const kOutside = "The archive's directory points outside the file.";
+const char* const kNotZip = "Not a ZIP archive.";
+
+// Finds the end of central directory record and, through ZIP64 where the
+// 32-bit fields say so, the directory's offset, size and number of entries.
+bool find_directory(ArchiveFile& file, std::uint64_t& offset, std::uint64_t& length, std::uint64_t& entries,
+                    std::string& why) {
+    const std::uint64_t size = file.size();
+    if (size < kEndSize) {
+        why = kNotZip;
+        return false;
+    }
+    const std::uint64_t span = std::min(size, kEndSize + kMaxComment);
+    std::vector<unsigned char> tail(static_cast<std::size_t>(span));
+    if (!file.read_at(size - span, tail.data(), tail.size())) {
+        why = "Cannot read the end of the file.";
+        return false;
+    }
+    std::size_t at = tail.size() - kEndSize + 1;
+    bool found = false;
+    while (at-- > 0) {
+        if (get32(&tail[at]) != kEndSignature) continue;
+        // The comment must fit in what follows the record.
+        if (at + kEndSize + get16(&tail[at + 20]) <= tail.size()) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        // An archive cut short loses its end first; tell it from other files by its start.
+        unsigned char head[4];
+        why = file.read_at(0, head, 4) && get32(head) == kLocalSignature
+                  ? "The archive is cut short: its directory is missing."
+                  : kNotZip;
+        return false;
+    }
+    const unsigned char* end = &tail[at];
+    const std::uint64_t end_offset = size - span + at;
+    if (get16(end + 4) != 0 || get16(end + 6) != 0) {
+        why = "The archive is split over several files.";
+        return false;
+    }
+    entries = get16(end + 10);
+    length = get32(end + 12);
+    offset = get32(end + 16);
+    if (entries == 0xFFFF || length == 0xFFFFFFFF || offset == 0xFFFFFFFF) {
+        unsigned char loc[kZip64LocatorSize];
+        if (end_offset < kZip64LocatorSize || !file.read_at(end_offset - kZip64LocatorSize, loc, sizeof loc) ||
+            get32(loc) != kZip64LocatorSignature) {
+            why = "The archive's ZIP64 end record is missing.";
+            return false;
+        }
+        const std::uint64_t record = get64(loc + 8);
+        unsigned char z[kZip64EndSize];
+        if (record > end_offset - kZip64LocatorSize || !file.read_at(record, z, sizeof z) ||
+            get32(z) != kZip64EndSignature) {
+            why = kOutside;
+            return false;
+        }
+        if (get32(z + 16) != 0 || get32(z + 20) != 0) {
+            why = "The archive is split over several files.";
+            return false;
+        }
+        if (entries == 0xFFFF) entries = get64(z + 32);
+        if (length == 0xFFFFFFFF) length = get64(z + 40);
+        if (offset == 0xFFFFFFFF) offset = get64(z + 48);
+    }
+    if (offset > size || length > size - offset) {
+        why = kOutside;
+        return false;
+    }
+    // Every entry takes at least its fixed part.
+    if (entries > length / kCentralSize) {
+        why = "The archive's directory is damaged.";
+        return false;
+    }
+    return true;
+}
+
+// Replaces the 32-bit sizes and offset of an entry that says so with those of
+// its ZIP64 extra field (which holds only the ones replaced, in this order).
+bool apply_zip64(const unsigned char* extra, std::size_t n, std::uint32_t size32, std::uint32_t compressed32,
+                 std::uint32_t offset32, Member& m) {
+    if (size32 != 0xFFFFFFFF && compressed32 != 0xFFFFFFFF && offset32 != 0xFFFFFFFF) return true;
+    for (std::size_t i = 0; i + 4 <= n;) {
+        const std::uint16_t id = get16(extra + i);
+        const std::size_t len = get16(extra + i + 2);
+        if (i + 4 + len > n) break;
+        if (id == kZip64Extra) {
+            const unsigned char* p = extra + i + 4;
+            std::size_t left = len;
+            auto take = [&](std::uint64_t& field) {
+                if (left < 8) return false;
+                field = get64(p);
+                p += 8;
+                left -= 8;
+                return true;
+            };
+            if (size32 == 0xFFFFFFFF && !take(m.size)) return false;
+            if (compressed32 == 0xFFFFFFFF && !take(m.compressed)) return false;
+            if (offset32 == 0xFFFFFFFF && !take(m.local_offset)) return false;
+            return true;
+        }
+        i += 4 + len;
+    }
+    return false;
+}
+
+// Reads the central directory; the one .12da member, or why there is none.
+bool pick_member(ArchiveFile& file, std::uint64_t offset, std::uint64_t length, std::uint64_t entries, Member& out,
+                 std::string& why) {
+    std::vector<unsigned char> dir(static_cast<std::size_t>(length));
+    if (!file.read_at(offset, dir.data(), dir.size())) {
+        why = kOutside;
+        return false;
+    }
+    std::vector<Member> found;
+    std::size_t at = 0;
+    for (std::uint64_t e = 0; e < entries; ++e) {
+        if (at + kCentralSize > dir.size() || get32(&dir[at]) != kCentralSignature) {
+            why = "The archive's directory is damaged.";
+            return false;
+        }
+        const unsigned char* h = &dir[at];
+        const std::size_t name_len = get16(h + 28);
+        const std::size_t extra_len = get16(h + 30);
+        const std::size_t comment_len = get16(h + 32);
+        if (at + kCentralSize + name_len + extra_len + comment_len > dir.size()) {
+            why = "The archive's directory is damaged.";
+            return false;
+        }
+        Member m;
+        m.name.assign(reinterpret_cast<const char*>(h + kCentralSize), name_len);
+        m.flags = get16(h + 8);
+        m.method = get16(h + 10);
+        m.crc = get32(h + 16);
+        const std::uint32_t compressed32 = get32(h + 20);
+        const std::uint32_t size32 = get32(h + 24);
+        const std::uint32_t offset32 = get32(h + 42);
+        m.compressed = compressed32;
+        m.size = size32;
+        m.local_offset = offset32;
+        if (ends_with_nocase(m.name, ".12da")) {
+            if (!apply_zip64(h + kCentralSize + name_len, extra_len, size32, compressed32, offset32, m)) {
+                why = "The archive's ZIP64 sizes of member " + m.name + " are missing.";
+                return false;
+            }
+            found.push_back(std::move(m));
+        }
+        at += kCentralSize + name_len + extra_len + comment_len;
+    }
+    if (found.empty()) {
+        why = "The archive holds no .12da file.";
+        return false;
+    }
+    if (found.size() > 1) {
+        why = "The archive holds several .12da files:";
+        for (std::size_t i = 0; i < found.size(); ++i) why += (i == 0 ? " " : ", ") + found[i].name;
+        why += ".";
+        return false;
+    }
+    out = std::move(found.front());
+    return true;
+}
+
+// Checks the member's flags and method and finds its data behind the local header.
+bool locate_data(ArchiveFile& file, std::uint64_t directory, Member& m, std::string& why) {
+    if ((m.flags & 0x0001) != 0 || (m.flags & 0x0040) != 0) {
+        why = "Member " + m.name + " is encrypted.";
+        return false;
+    }
+    if (m.method != kStored && m.method != kDeflated) {
+        why = "Member " + m.name + " is compressed with method " + std::to_string(m.method) +
+              "; only stored and DEFLATE members can be read.";
+        return false;
+    }
+    if (m.method == kStored && m.compressed != m.size) {
+        why = "The archive's sizes of stored member " + m.name + " disagree.";
+        return false;
+    }
+    unsigned char h[kLocalSize];
+    if (m.local_offset > directory || !file.read_at(m.local_offset, h, sizeof h)) {
+        why = kOutside;
+        return false;
+    }
+    if (get32(h) != kLocalSignature) {
+        why = "The archive's directory does not point at member " + m.name + ".";
+        return false;
+    }
+    m.data_offset = m.local_offset + kLocalSize + get16(h + 26) + get16(h + 28);
+    // The data lies before the directory.
+    if (m.data_offset > directory || m.compressed > directory - m.data_offset) {
+        why = "The archive is cut short, or its directory points outside the file.";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool is_12da_archive_name(std::string_view name) { return ends_with_nocase(util::rtrim(name), ".12daz"); }
+
+std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string& member, std::string& why,
+                                             std::function<void(const std::string&)> on_failure,
+                                             const ArchiveLimits& limits) {
+    if (name.find('\0') != std::string_view::npos) {
+        why = std::make_error_code(std::errc::invalid_argument).message();
+        return nullptr;
+    }
+    ArchiveFile file;
+    if (!file.open(name, why)) return nullptr;
+    std::uint64_t offset = 0, length = 0, entries = 0;
+    Member m;
+    if (!find_directory(file, offset, length, entries, why) || !pick_member(file, offset, length, entries, m, why) ||
+        !locate_data(file, offset, m, why))
+        return nullptr;
+    const std::uint64_t limit = std::min(limits.max_output, file.size() > limits.max_output / limits.ratio
+                                                                ? limits.max_output
+                                                                : file.size() * limits.ratio);
+    if (m.size > limit) {
+        why = "Member " + m.name + " would inflate to " + std::to_string(m.size) + " bytes, more than " +
+              (limit == limits.max_output ? std::string("4 GiB") : "100 times the archive's size") +
+              ": refused as a ZIP bomb.";
+        return nullptr;
+    }
+    member = m.name;
+    auto source = std::make_unique<MemberSource>(std::move(file), std::move(m));
+    if (!source->start()) {
+        why = source->error();
+        return nullptr;
+    }
+    // The first block read ahead holds all of a small member, so a damaged
+    // one is refused here, before any output is opened.
+    return InputFile::from_source(
+        std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure)));
+}
+
+}  // namespace velmorak::services
