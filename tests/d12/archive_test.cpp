@@ -89,6 +89,11 @@ TEST(Archive12daToXs, GivesTheCrossSectionsAndLayersOfThePlainFile) {
 class LargeArchive : public ::testing::Test {
 protected:
     void SetUp() override {
+#ifdef _WIN32
+        // The archives are made at run time by Info-ZIP's zip, a tool of the
+        // Linux build machine; the Windows build reads the committed archives.
+        GTEST_SKIP() << "zip (Info-ZIP) runs on the build machine only";
+#endif
         std::string text = "null -999\nmodel \"big\"\n";
         for (int s = 0; text.size() < (7u << 20); ++s) {
             text += "string 3d {\n name \"s" + std::to_string(s) + "\"\n data {\n";
