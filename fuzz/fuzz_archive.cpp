@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "services/archive.h"
+#include "io/archive.h"
 
 namespace {
 
@@ -19,13 +19,13 @@ struct Pass {
     bool failed = false;
 };
 
-Pass read_all(services::InputFile& file) {
+Pass read_all(io::InputFile& file) {
     Pass p;
     std::string_view line;
     for (;;) {
-        const services::LineStatus s = file.read_line(line);
-        if (s == services::LineStatus::eof) break;
-        if (s == services::LineStatus::error) {
+        const io::LineStatus s = file.read_line(line);
+        if (s == io::LineStatus::eof) break;
+        if (s == io::LineStatus::error) {
             p.failed = true;
             break;
         }
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = file.write(fuzz::as_text(data, size));
     std::string member;
     std::string why;
-    auto in = services::open_12da_archive(path, member, why);
+    auto in = io::open_12da_archive(path, member, why);
     if (!in) {
         VELMORAK_FUZZ_CHECK(!why.empty());
         return 0;

@@ -26,7 +26,7 @@ void walk(int unit) {
 
     float null_value = d12::kNoElevation;
     if (!d12::d12ReadHeader(unit, null_value)) return;
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
     d12::d12Object object;
     object.nullValue = null_value;
     std::string line;

@@ -46,18 +46,18 @@ void walk(int mif, int mid) {
 
     read_header(mif);
     if (!mif::miFindData(mif)) return;
-    services::InputFile& file = services::runtime().units.input(mif);
+    io::InputFile& file = services::runtime().units.input(mif);
     mif::miObject object;
     mif::miClearObject(object);
     std::string line;
     std::string row;
     std::string name;
     std::string_view view;
-    while (file.read_line(view) == services::LineStatus::ok) {
+    while (file.read_line(view) == io::LineStatus::ok) {
         line.assign(view);  // the object reader reads on from the same file
         std::string_view rest;
         if (!mif::miObjectType(line, rest, object)) continue;
-        if (mif::read_mid_row(mid, row) == services::LineStatus::ok) {
+        if (mif::read_mid_row(mid, row) == io::LineStatus::ok) {
             util::FreeFormat ff(row);
             (void)ff.read_text(name);
         }

@@ -11,7 +11,9 @@
 #include "mif/object.h"
 #include "mif/object_reader.h"
 #include "mif/writer.h"
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "util/fixed.h"
@@ -29,7 +31,7 @@ constexpr double kNonEarthMin = -9999999.0;
 constexpr double kNonEarthMax = 9999999.0;
 
 // One row of the layer: the elevation, then the string type in quotes.
-void write_row(services::OutputFile& mid, float elevation, std::string_view type) {
+void write_row(io::OutputFile& mid, float elevation, std::string_view type) {
     std::string& row = mid.buffer();
     util::put_fixed(row, elevation, 16, 3);
     row += ",\"";
@@ -59,13 +61,13 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     double xmax = kNonEarthMax;
     double ymax = kNonEarthMax;
     mif::miWriteHeader(mif_unit, "", file2, 0, xmin, ymin, xmax, ymax);
-    services::OutputFile& mif = rt.units.output(mif_unit);
+    io::OutputFile& mif = rt.units.output(mif_unit);
     mif.line("Columns 2");
     mif.line("  Elevation Float");
     mif.line("  String_Type Char(20)");
     mif.line("Data");
     mif.line("");
-    services::OutputFile& mid = rt.units.output(mid_unit);
+    io::OutputFile& mid = rt.units.output(mid_unit);
 
     float null_value = kNoElevation;
     d12Object object;
@@ -84,7 +86,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     line.reserve(kLineWidth);
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
-    services::InputFile& in = rt.units.input(in_unit);
+    io::InputFile& in = rt.units.input(in_unit);
 
     while (!in.at_eof()) {
         if (!d12NextLine(line, in_unit)) continue;

@@ -14,7 +14,9 @@
 #include "mif/object.h"
 #include "mif/object_reader.h"
 #include "mif/writer.h"
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "util/fixed.h"
@@ -52,7 +54,7 @@ Layer open_layer(std::string_view file1, std::string_view suffix, std::string_vi
     double xmax = kNonEarthMax;
     double ymax = kNonEarthMax;
     mif::miWriteHeader(layer.mif, "", file2, 0, xmin, ymin, xmax, ymax);
-    services::OutputFile& out = services::runtime().units.output(layer.mif);
+    io::OutputFile& out = services::runtime().units.output(layer.mif);
     for (std::string_view line : table) out.line(line);
     return layer;
 }
@@ -124,8 +126,8 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     const Layer points = open_layer(file1, ".Points", file2,
                                     {"Columns 4", "  Z Float", "  MNR Float", "  LCR Char(1)", "  XS_ID Char(12)",
                                      "Data", ""});
-    services::OutputFile& lines_mid = rt.units.output(lines.mid);
-    services::OutputFile& points_mid = rt.units.output(points.mid);
+    io::OutputFile& lines_mid = rt.units.output(lines.mid);
+    io::OutputFile& points_mid = rt.units.output(points.mid);
 
     float null_value = kNoElevation;
     d12Object object;
@@ -151,7 +153,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     std::string string_csv;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
-    services::InputFile& in = rt.units.input(in_unit);
+    io::InputFile& in = rt.units.input(in_unit);
 
     while (!in.at_eof()) {
         if (!d12NextLine(line, in_unit)) continue;
@@ -211,7 +213,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
         int csv_unit = 0;
         services::OPENFILE(csv_unit, "O ", csv_name);
         {
-            services::OutputFile& csv = rt.units.output(csv_unit);
+            io::OutputFile& csv = rt.units.output(csv_unit);
             std::string& out = csv.buffer();
             out += '"';
             out += id;

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -15,8 +17,8 @@
 namespace velmorak::d12 {
 namespace {
 
-using services::InputFile;
-using services::LineStatus;
+using io::InputFile;
+using io::LineStatus;
 using util::ReadStatus;
 
 constexpr std::size_t kNone = std::string_view::npos;

@@ -9,7 +9,7 @@
 #include "mif2d12/breaklines_3d.h"
 #include "mif2d12/convert_to_12da.h"
 #include "services/messages.h"
-#include "services/platform.h"
+#include "io/platform.h"
 #include "services/runtime.h"
 #include "util/fixed_text.h"
 #include "util/path.h"
@@ -140,7 +140,7 @@ int run(const std::vector<std::string>& args) {
 
 int main_entry(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    services::platform::binary_standard_streams();
+    io::platform::binary_standard_streams();
     std::vector<std::string> args(argv, argv + argc);
     services::ScopedRuntime scope(std::cin, std::cout);
     int status = 0;

@@ -1,7 +1,9 @@
 #include "mif/header.h"
 
 #include "mif/object.h"
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "services/savedate.h"
@@ -23,7 +25,7 @@ bool starts_with_keyword(std::string_view line, std::string_view keyword) {
 
 // The CoordSys search shared by miFindCoordSys and miHeaderCoordSys: the line,
 // empty at the end of the file; false on a read error.
-bool search_coordsys(services::InputFile& file, std::string& found) {
+bool search_coordsys(io::InputFile& file, std::string& found) {
     found.clear();
     std::string_view line = "XXX";
     for (;;) {
@@ -32,9 +34,9 @@ bool search_coordsys(services::InputFile& file, std::string& found) {
             return true;
         }
         if (file.at_eof()) return true;
-        const services::LineStatus status = file.read_line(line);
-        if (status == services::LineStatus::error) return false;
-        if (status == services::LineStatus::eof) return true;
+        const io::LineStatus status = file.read_line(line);
+        if (status == io::LineStatus::error) return false;
+        if (status == io::LineStatus::eof) return true;
     }
 }
 
@@ -47,7 +49,7 @@ void warn_missing_header(std::string_view name) {
 
 void to_log(int log_unit, std::string_view text) {
     if (log_unit <= 0) return;
-    if (services::OutputFile* log = services::runtime().units.output_or_null(log_unit)) log->line(text);
+    if (io::OutputFile* log = services::runtime().units.output_or_null(log_unit)) log->line(text);
 }
 
 void enter_into_workspace(std::string_view base, int log_unit, int workspace_unit, WorkspaceList& list) {
@@ -69,7 +71,7 @@ void enter_into_workspace(std::string_view base, int log_unit, int workspace_uni
 }
 
 void check_projection(int mif_unit, std::string_view projection, bool projection_error) {
-    services::InputFile& file = services::runtime().units.input(mif_unit);
+    io::InputFile& file = services::runtime().units.input(mif_unit);
     const std::string own = miNormaliseProjection(miFindCoordSys(mif_unit));
     file.rewind();
     if (util::rtrim(own) == util::rtrim(projection)) return;
@@ -126,7 +128,7 @@ std::string miFindCoordSys(int unit) {
 
 std::string miHeaderCoordSys(std::string_view header_name) {
     const std::string name(util::rtrim(util::TRIMF(header_name)));
-    if (!services::file_exists(name)) {
+    if (!io::file_exists(name)) {
         warn_missing_header(name);
         return std::string(kDefaultCoordSys);
     }
@@ -147,14 +149,14 @@ std::string miNormaliseProjection(std::string_view line) {
 }
 
 bool miFindData(int unit) {
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
     file.rewind();
     std::string_view line = "XXX";
     for (;;) {
         if (starts_with_keyword(line, "Data") || file.at_eof()) return true;
-        const services::LineStatus status = file.read_line(line);
-        if (status == services::LineStatus::eof) return true;
-        if (status == services::LineStatus::error) {
+        const io::LineStatus status = file.read_line(line);
+        if (status == io::LineStatus::eof) return true;
+        if (status == io::LineStatus::error) {
             services::show_message(1, "WARNING - Problems finding start of data in .mif file");
             services::PAUSEPROMPT();
             return false;
@@ -163,17 +165,17 @@ bool miFindData(int unit) {
 }
 
 bool miReadColumnCount(int unit, std::int32_t& count) {
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
     file.rewind();
     // A copy: the count is read after asking for the end of the file, which
     // may move the file's buffer under the line read last.
     std::string line = "XXX";
     while (!starts_with_keyword(line, "Columns") && !file.at_eof()) {
         std::string_view view;
-        const services::LineStatus status = file.read_line(view);
+        const io::LineStatus status = file.read_line(view);
         line.assign(util::cut(view, kMifShortLineWidth));
-        if (status == services::LineStatus::eof) break;
-        if (status == services::LineStatus::error) {
+        if (status == io::LineStatus::eof) break;
+        if (status == io::LineStatus::error) {
             services::show_message(1, "WARNING - Problems finding start of attribute definitions in .mif file");
             services::PAUSEPROMPT();
             return false;
@@ -192,7 +194,7 @@ bool miReadColumnCount(int unit, std::int32_t& count) {
 
 bool miReadColumnDef(int unit, std::string& name, std::string& type) {
     std::string_view line;
-    if (services::runtime().units.input(unit).read_line(line) != services::LineStatus::ok) {
+    if (services::runtime().units.input(unit).read_line(line) != io::LineStatus::ok) {
         services::show_message(1, "WARNING - Problems reading attribute definition in .mif file");
         services::PAUSEPROMPT();
         return false;
@@ -210,15 +212,15 @@ void miCopyHeader(int in_unit, int out_unit) {
     services::Runtime& rt = services::runtime();
     rt.console.line("Copying header info from file unit " + util::int_text(in_unit) + " to " +
                     util::int_text(out_unit) + "...");
-    services::InputFile& in = rt.units.input(in_unit);
-    services::OutputFile& out = rt.units.output(out_unit);
+    io::InputFile& in = rt.units.input(in_unit);
+    io::OutputFile& out = rt.units.output(out_unit);
     in.rewind();
     while (!in.at_eof()) {
         std::string_view line;
-        const services::LineStatus status = in.read_line(line);
-        if (status != services::LineStatus::ok) {
+        const io::LineStatus status = in.read_line(line);
+        if (status != io::LineStatus::ok) {
             rt.console.end_line();
-            rt.console.line(status == services::LineStatus::eof ? "ERROR - End of File encountered (miCopyHeader)"
+            rt.console.line(status == io::LineStatus::eof ? "ERROR - End of File encountered (miCopyHeader)"
                                                                 : "ERROR - Reading data (miCopyHeader)");
             services::STOPRUN();
         }

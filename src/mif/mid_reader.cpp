@@ -25,25 +25,25 @@ bool quote_open_after(std::string_view text, bool open) {
 
 }  // namespace
 
-services::LineStatus read_mid_row(services::InputFile& file, std::string& row) {
+io::LineStatus read_mid_row(io::InputFile& file, std::string& row) {
     row.clear();
     std::string_view line;
-    services::LineStatus status = file.read_line(line);
-    if (status != services::LineStatus::ok) return status;
+    io::LineStatus status = file.read_line(line);
+    if (status != io::LineStatus::ok) return status;
     append_kept(row, line);
     bool open = quote_open_after(line, false);
     while (open) {
         status = file.read_line(line);
-        if (status == services::LineStatus::eof) break;  // the file ended inside the text
-        if (status == services::LineStatus::error) return status;
+        if (status == io::LineStatus::eof) break;  // the file ended inside the text
+        if (status == io::LineStatus::error) return status;
         append_kept(row, "\n");
         append_kept(row, line);
         open = quote_open_after(line, open);
     }
-    return services::LineStatus::ok;
+    return io::LineStatus::ok;
 }
 
-services::LineStatus read_mid_row(int unit, std::string& row) {
+io::LineStatus read_mid_row(int unit, std::string& row) {
     return read_mid_row(services::runtime().units.input(unit), row);
 }
 

@@ -45,20 +45,20 @@ std::int32_t read_count(util::FreeFormat& ff, std::string_view text) {
 }
 
 // The next line of an object that still needs one.
-std::string_view next_object_line(services::InputFile& file) {
+std::string_view next_object_line(io::InputFile& file) {
     std::string_view line;
     switch (file.read_line(line)) {
-        case services::LineStatus::ok:
+        case io::LineStatus::ok:
             return util::cut(line, kMifLineWidth);
-        case services::LineStatus::eof:
+        case io::LineStatus::eof:
             stop_unexpected_end();
-        case services::LineStatus::error:
+        case io::LineStatus::error:
             break;
     }
     stop_bad_line(line);
 }
 
-void read_vertex(services::InputFile& file, double& x, double& y) {
+void read_vertex(io::InputFile& file, double& x, double& y) {
     const std::string_view line = next_object_line(file);
     util::FreeFormat ff(line);
     check_read(ff.read_all(x, y), line);
@@ -69,7 +69,7 @@ float degrees(double dy, double dx) { return static_cast<float>(std::atan2(dy, d
 // Reads the n vertex lines of one polyline section and works out its length,
 // its label point at half the length and the direction of the segment there.
 // Lengths are single precision, summed segment by segment.
-void read_section(services::InputFile& file, std::int32_t count, std::int64_t capacity, std::span<double> x,
+void read_section(io::InputFile& file, std::int32_t count, std::int64_t capacity, std::span<double> x,
                   std::span<double> y, std::int32_t& n, double& label_x, double& label_y, float& direction,
                   float& length) {
     miCheckNodeLimit(count, capacity);
@@ -104,7 +104,7 @@ void read_section(services::InputFile& file, std::int32_t count, std::int64_t ca
 
 // Reads the polygons of a region into consecutive slots, each followed by a
 // spare slot, and finds its label point (the Center clause, or the mean).
-bool read_region(services::InputFile& file, miObject& object, std::int64_t capacity, std::span<double> x,
+bool read_region(io::InputFile& file, miObject& object, std::int64_t capacity, std::span<double> x,
                  std::span<double> y, std::int32_t& n, double& label_x, double& label_y) {
     std::int64_t total = 0;
     for (std::int32_t p = 0; p < object.polygon_count; ++p) {
@@ -136,9 +136,9 @@ bool read_region(services::InputFile& file, miObject& object, std::int64_t capac
     miObject scratch;
     for (;;) {
         std::string_view line;
-        const services::LineStatus status = file.read_line(line);
-        if (status == services::LineStatus::error) stop_bad_line(line);
-        if (status == services::LineStatus::eof) break;
+        const io::LineStatus status = file.read_line(line);
+        if (status == io::LineStatus::error) stop_bad_line(line);
+        if (status == io::LineStatus::eof) break;
         std::string_view rest;
         const bool is_object = miObjectType(util::cut(line, kMifLineWidth), rest, scratch);
         if (scratch.center) {
@@ -290,7 +290,7 @@ bool miReadObject(std::string_view rest, int unit, miObject& object, std::span<d
     // The arrays are never written beyond what the caller gave.
     const std::int64_t capacity = std::min({static_cast<std::int64_t>(max_vertices),
                                             static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size())});
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
 
     if (object.point || object.multipoint) {
         if (object.multipoint) rest = next_object_line(file);

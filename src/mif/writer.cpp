@@ -1,6 +1,8 @@
 #include "mif/writer.h"
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "services/units.h"
@@ -31,7 +33,7 @@ private:
     int saved_;
 };
 
-void write_fixed_lines(services::OutputFile& out, std::string_view coordsys) {
+void write_fixed_lines(io::OutputFile& out, std::string_view coordsys) {
     out.line("Version 300");
     out.line("Charset \"WindowsLatin1\"");
     out.line("Delimiter \",\"");
@@ -99,7 +101,7 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
                    double& ymin, double& xmax, double& ymax) {
     LogUnitScope log_scope(log_unit);
     services::Runtime& rt = services::runtime();
-    services::OutputFile& out = rt.units.output(out_unit);
+    io::OutputFile& out = rt.units.output(out_unit);
 
     if (!util::all_blank(projection)) {
         write_fixed_lines(out, projection);
@@ -109,7 +111,7 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
             rt.console.end_open_line();
             rt.console.line(text);
             if (log_unit > 0) {
-                if (services::OutputFile* log = rt.units.output_or_null(log_unit)) log->line(text);
+                if (io::OutputFile* log = rt.units.output_or_null(log_unit)) log->line(text);
             }
             services::STOPRUN();
         }
@@ -117,7 +119,7 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
     }
 
     const std::string name(util::rtrim(util::TRIMF(header_name)));
-    if (!services::file_exists(name)) {
+    if (!io::file_exists(name)) {
         rt.console.end_line();
         services::show_message(0, "WARNING - No MI Projection or mif header file " + name + " found.",
                                "          Non-Earth Coordinates will be used.");
@@ -128,9 +130,9 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
 
     int in_unit = 0;
     services::OPENFILE(in_unit, "I ", name);
-    services::InputFile& in = rt.units.input(in_unit);
+    io::InputFile& in = rt.units.input(in_unit);
     std::string_view line;
-    while (in.read_line(line) == services::LineStatus::ok) {
+    while (in.read_line(line) == io::LineStatus::ok) {
         line = util::cut(line, kMifLineWidth);
         if (util::contains_nocase(line, "Columns")) break;
         out.line(util::rtrim(line));
@@ -141,7 +143,7 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
 
 void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
                    std::int32_t n, std::string_view style) {
-    services::OutputFile& out = services::runtime().units.output(out_unit);
+    io::OutputFile& out = services::runtime().units.output(out_unit);
     std::string& buf = out.buffer();
     const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
 
@@ -181,7 +183,7 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
 }
 
 void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
-    services::OutputFile& out = services::runtime().units.output(out_unit);
+    io::OutputFile& out = services::runtime().units.output(out_unit);
     std::string& buf = out.buffer();
     buf += "Pline ";
     buf += util::int_text(n);
@@ -192,7 +194,7 @@ void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, s
 }
 
 void miWritePoint(int out_unit, std::string_view vertex_line, std::string_view style) {
-    services::OutputFile& out = services::runtime().units.output(out_unit);
+    io::OutputFile& out = services::runtime().units.output(out_unit);
     std::string& buf = out.buffer();
     buf += "Point ";
     buf.append(vertex_line);

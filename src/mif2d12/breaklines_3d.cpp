@@ -56,7 +56,7 @@ struct Work {
 // The report layers hold one column, the elevation, after the lines layer's header.
 void write_report_header(int lines_mif, int report_mif) {
     mif::miCopyHeader(lines_mif, report_mif);
-    services::OutputFile& out = services::runtime().units.output(report_mif);
+    io::OutputFile& out = services::runtime().units.output(report_mif);
     out.line("Columns 1");
     out.line("  Z Float");
     out.line("Data");
@@ -64,7 +64,7 @@ void write_report_header(int lines_mif, int report_mif) {
 }
 
 void write_elevation_row(int mid_unit, float z) {
-    services::OutputFile& out = services::runtime().units.output(mid_unit);
+    io::OutputFile& out = services::runtime().units.output(mid_unit);
     char* row = util::append_blanks(out.buffer(), 13);
     util::put_fixed_field(row, z, 12, 4);
     row[12] = '\n';
@@ -85,8 +85,8 @@ void read_points(std::string_view layer, Work& w) {
     con.line(".mif data object:");
     if (!mif::miFindData(mif_unit)) services::run_time_stop("Problem going to beginning of .mif file");
 
-    services::InputFile& mif = rt.units.input(mif_unit);
-    services::InputFile& mid = rt.units.input(mid_unit);
+    io::InputFile& mif = rt.units.input(mif_unit);
+    io::InputFile& mid = rt.units.input(mid_unit);
     BreaklinePoints& points = w.points;
     std::int32_t objects = 0;
     while (next_mif_line(mif, w.line)) {
@@ -163,8 +163,8 @@ bool convert_polylines(int lines_mif, int lines_mid, int dangles_mif, int dangle
     services::Runtime& rt = services::runtime();
     services::Console& con = rt.console;
     if (!mif::miFindData(lines_mif)) return false;
-    services::InputFile& mif = rt.units.input(lines_mif);
-    services::InputFile& mid = rt.units.input(lines_mid);
+    io::InputFile& mif = rt.units.input(lines_mif);
+    io::InputFile& mid = rt.units.input(lines_mid);
     std::int32_t polylines = 0;
     bool dangles_found = false;
     while (next_mif_line(mif, w.line)) {

@@ -58,9 +58,9 @@ void convert_mif_to_12da(std::string_view layer) {
     std::string progress;
     std::int32_t strings = 0;
 
-    services::InputFile& mif = rt.units.input(mif_unit);
-    services::InputFile& mid = rt.units.input(mid_unit);
-    services::OutputFile& out = rt.units.output(d12_unit);
+    io::InputFile& mif = rt.units.input(mif_unit);
+    io::InputFile& mid = rt.units.input(mid_unit);
+    io::OutputFile& out = rt.units.output(d12_unit);
     while (next_mif_line(mif, line)) {
         std::string_view rest;
         if (!mif::miObjectType(line, rest, object)) continue;

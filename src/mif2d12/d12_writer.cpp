@@ -15,7 +15,7 @@ constexpr int kXYDecimals = 5;
 constexpr int kZWidth = 12;
 constexpr int kZDecimals = 4;
 
-void open_block(services::OutputFile& out, std::string_view keyword, std::string_view name) {
+void open_block(io::OutputFile& out, std::string_view keyword, std::string_view name) {
     std::string& b = out.buffer();
     b.append(keyword);
     b.append("\n  name      \"");
@@ -36,7 +36,7 @@ void open_block(services::OutputFile& out, std::string_view keyword, std::string
     out.commit();
 }
 
-void close_block(services::OutputFile& out) { out.write("  }\n}\n\n"); }
+void close_block(io::OutputFile& out) { out.write("  }\n}\n\n"); }
 
 // A data line is laid out blank in the file's buffer and its fields written
 // into it, so a long string costs no allocation per vertex.
@@ -54,7 +54,7 @@ char* put_xy(std::string& b, std::size_t length, double x, double y) {
 
 }  // namespace
 
-void write_12da_header(services::OutputFile& out, std::string_view source) {
+void write_12da_header(io::OutputFile& out, std::string_view source) {
     std::string& b = out.buffer();
     b.append("null -999\nmodel \"from ");
     b.append(util::rtrim(source));
@@ -69,7 +69,7 @@ int open_12da(std::string_view base) {
     return unit;
 }
 
-void write_string_2d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::int32_t n) {
     open_block(out, "string 2d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
@@ -79,7 +79,7 @@ void write_string_2d(services::OutputFile& out, std::string_view name, std::span
     close_block(out);
 }
 
-void write_string_3d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::span<const float> z, std::int32_t n) {
     open_block(out, "string 3d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {

@@ -13,24 +13,26 @@
 #include <span>
 #include <string_view>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 
 namespace velmorak::mif2d12 {
 
 // "null -999", the model line «model "from <source>.mif"» and an empty line;
 // `source` is the layer's path and base name without extension.
-void write_12da_header(services::OutputFile& out, std::string_view source);
+void write_12da_header(io::OutputFile& out, std::string_view source);
 
 // Opens <base>.12da for writing (with the unit pool's prompts and retries when
 // it cannot be) and writes its header; the unit.
 int open_12da(std::string_view base);
 
 // One 2D string of vertices 1..n (x[0..n-1], y[0..n-1]).
-void write_string_2d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::int32_t n);
 
 // One 3D string of vertices 1..n with their elevations.
-void write_string_3d(services::OutputFile& out, std::string_view name, std::span<const double> x,
+void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::span<const float> z, std::int32_t n);
 
 }  // namespace velmorak::mif2d12

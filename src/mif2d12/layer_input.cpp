@@ -32,27 +32,27 @@ namespace {
 
 }  // namespace
 
-bool next_mif_line(services::InputFile& mif, std::string& line) {
+bool next_mif_line(io::InputFile& mif, std::string& line) {
     std::string_view read;
     switch (mif.read_line(read)) {
-        case services::LineStatus::ok:
+        case io::LineStatus::ok:
             line.assign(read);
             return true;
-        case services::LineStatus::eof:
+        case io::LineStatus::eof:
             return false;
-        case services::LineStatus::error:
+        case io::LineStatus::error:
             break;
     }
     stop_with("ERROR - Reading data");
 }
 
-void next_mid_row(services::InputFile& mid, std::string& row) {
+void next_mid_row(io::InputFile& mid, std::string& row) {
     switch (mif::read_mid_row(mid, row)) {
-        case services::LineStatus::ok:
+        case io::LineStatus::ok:
             return;
-        case services::LineStatus::eof:
+        case io::LineStatus::eof:
             stop_with("ERROR - End of File encountered");
-        case services::LineStatus::error:
+        case io::LineStatus::error:
             break;
     }
     stop_with("ERROR - Reading data");

@@ -17,7 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 
 namespace velmorak::mif2d12 {
 
@@ -25,10 +27,10 @@ constexpr std::size_t kMidRowWidth = 1000;
 constexpr std::size_t kNameWidth = 100;
 
 // The next .mif line into `line` (its capacity is reused); false at the end of the file.
-bool next_mif_line(services::InputFile& mif, std::string& line);
+bool next_mif_line(io::InputFile& mif, std::string& line);
 
 // The .mid row of the object classified last.
-void next_mid_row(services::InputFile& mid, std::string& row);
+void next_mid_row(io::InputFile& mid, std::string& row);
 
 // The first attribute of a row as a name: a quoted text keeps its blanks and
 // commas, an unquoted one ends at a blank or comma, an empty first field gives

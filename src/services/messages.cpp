@@ -76,7 +76,7 @@ void emit(MessageState& m, int mode) {
         });
     }
     if (mode >= -1 && m.log_unit > 0) {
-        if (OutputFile* log = rt.units.output_or_null(m.log_unit)) {
+        if (io::OutputFile* log = rt.units.output_or_null(m.log_unit)) {
             write_lines(m, mode >= 1, [&](std::string_view s) { log->line(s); });
         }
     }
@@ -123,7 +123,7 @@ void DLINE(int unit) {
     Runtime& rt = runtime();
     rt.console.line(bar);
     if (unit > 0) {
-        if (OutputFile* f = rt.units.output_or_null(unit)) f->line(bar);
+        if (io::OutputFile* f = rt.units.output_or_null(unit)) f->line(bar);
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/runtime.h"
 #include "util/fixed_text.h"
 
@@ -11,7 +13,7 @@ namespace {
 
 void to_log(int log_unit, std::string_view text) {
     if (log_unit <= 0) return;
-    if (OutputFile* log = runtime().units.output_or_null(log_unit)) log->line(text);
+    if (io::OutputFile* log = runtime().units.output_or_null(log_unit)) log->line(text);
 }
 
 // Built by appending: GCC 12 at -O3 takes "\"" + std::string(...) for an overlapping copy (-Wrestrict).
@@ -31,9 +33,9 @@ bool CHECKSAVEDATE(std::string_view exported_name, std::string_view source_name,
                    bool error_mode, int log_unit) {
     Console& con = runtime().console;
     const std::string kind = error_mode ? "ERROR" : "WARNING";
-    const auto exported_date = save_date(util::rtrim(exported_name));
+    const auto exported_date = io::save_date(util::rtrim(exported_name));
     con.put("Checking save date is later than that of " + std::string(util::rtrim(source_name)) + "...");
-    const auto source_date = save_date(util::rtrim(source_name));
+    const auto source_date = io::save_date(util::rtrim(source_name));
 
     if (!exported_date || !source_date) {
         con.line("NOT OK");

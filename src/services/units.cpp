@@ -1,6 +1,6 @@
 #include "services/units.h"
 
-#include "services/archive.h"
+#include "io/archive.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
@@ -34,7 +34,7 @@ std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
 void refuse_run_input(const std::string& name) {
     Runtime& rt = runtime();
     for (const std::string& input : rt.run_inputs) {
-        if (!same_file(name, input)) continue;
+        if (!io::same_file(name, input)) continue;
         rt.console.end_open_line();
         show_message(1, "ERROR - Output file \"" + name + "\" is an input of this run.",
                      "        It is left as it is; choose other file names.");
@@ -78,24 +78,24 @@ void UnitPool::set_in_use(int unit, bool used) {
     if (Slot* s = slot(unit)) s->in_use = used;
 }
 
-InputFile* UnitPool::input_or_null(int unit) {
+io::InputFile* UnitPool::input_or_null(int unit) {
     Slot* s = slot(unit);
     return s != nullptr ? s->in.get() : nullptr;
 }
 
-OutputFile* UnitPool::output_or_null(int unit) {
+io::OutputFile* UnitPool::output_or_null(int unit) {
     Slot* s = slot(unit);
     return s != nullptr ? s->out.get() : nullptr;
 }
 
-InputFile& UnitPool::input(int unit) {
-    InputFile* f = input_or_null(unit);
+io::InputFile& UnitPool::input(int unit) {
+    io::InputFile* f = input_or_null(unit);
     if (f == nullptr) run_time_stop("ERROR - File unit " + util::int_text(unit) + " is not open for reading.");
     return *f;
 }
 
-OutputFile& UnitPool::output(int unit) {
-    OutputFile* f = output_or_null(unit);
+io::OutputFile& UnitPool::output(int unit) {
+    io::OutputFile* f = output_or_null(unit);
     if (f == nullptr) run_time_stop("ERROR - File unit " + util::int_text(unit) + " is not open for writing.");
     return *f;
 }
@@ -112,7 +112,7 @@ const std::string& UnitPool::name_of(int unit) const {
 }
 
 int UnitPool::unit_holding(std::string_view name) const {
-    const std::string key = open_file_key(name);
+    const std::string key = io::open_file_key(name);
     for (int i = 0; i < kSlots; ++i) {
         const Slot& s = slots_[static_cast<std::size_t>(i)];
         if ((s.in || s.out) && s.key == key) return kFirstUnit + i;
@@ -120,21 +120,21 @@ int UnitPool::unit_holding(std::string_view name) const {
     return 0;
 }
 
-void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<InputFile> file) {
+void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::InputFile> file) {
     Slot* s = slot(unit);
     if (s == nullptr) return;
     disconnect(unit);
     s->name = name;
-    s->key = open_file_key(name);
+    s->key = io::open_file_key(name);
     s->in = std::move(file);
 }
 
-void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<OutputFile> file) {
+void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::OutputFile> file) {
     Slot* s = slot(unit);
     if (s == nullptr) return;
     disconnect(unit);
     s->name = name;
-    s->key = open_file_key(name);
+    s->key = io::open_file_key(name);
     s->out = std::move(file);
 }
 
@@ -202,14 +202,14 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
         }
 
         if (!prompt && is_input_code(type)) {
-            if (file_exists(shown)) {
+            if (io::file_exists(shown)) {
                 std::string why;
                 std::string member;  // of a compressed 12d ASCII archive
-                auto f = is_12da_archive_name(shown)
-                             ? open_12da_archive(shown, member, why, [shown](const std::string& damage) {
+                auto f = io::is_12da_archive_name(shown)
+                             ? io::open_12da_archive(shown, member, why, [shown](const std::string& damage) {
                                    cannot_read(shown, damage);
                                })
-                             : InputFile::open(shown, &why);
+                             : io::InputFile::open(shown, &why);
                 if (!f) cannot_read(shown, why);
                 f->on_replacement([&rt, shown] {
                     if (rt.replacement_warned) return;
@@ -231,7 +231,7 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
             const bool append = type == "A ";
             for (;;) {
                 std::string why;
-                auto f = OutputFile::create(shown, append, &why);
+                auto f = io::OutputFile::create(shown, append, &why);
                 if (f) {
                     rt.units.connect(unit, shown, std::move(f));
                     con.line("OK.  File Unit:" + unit_field(unit));
@@ -253,7 +253,7 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
             }
         } else if (!prompt && type == "IO") {
             std::string why;
-            auto f = InputFile::open(shown, &why);
+            auto f = io::InputFile::open(shown, &why);
             if (!f) cannot_read(shown, why);
             rt.units.connect(unit, shown, std::move(f));
             return;

@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 
 namespace velmorak::services {
 
@@ -30,18 +32,18 @@ public:
 
     // The file connected to a unit. input()/output() stop the run with an
     // ERROR when the unit holds no file of that direction (a program fault).
-    InputFile& input(int unit);
-    OutputFile& output(int unit);
-    InputFile* input_or_null(int unit);
-    OutputFile* output_or_null(int unit);
+    io::InputFile& input(int unit);
+    io::OutputFile& output(int unit);
+    io::InputFile* input_or_null(int unit);
+    io::OutputFile* output_or_null(int unit);
     bool connected(int unit) const;
     const std::string& name_of(int unit) const;
 
     // The unit connected to this file, 0 when none.
     int unit_holding(std::string_view name) const;
 
-    void connect(int unit, std::string_view name, std::unique_ptr<InputFile> file);
-    void connect(int unit, std::string_view name, std::unique_ptr<OutputFile> file);
+    void connect(int unit, std::string_view name, std::unique_ptr<io::InputFile> file);
+    void connect(int unit, std::string_view name, std::unique_ptr<io::OutputFile> file);
     // Closes the file of a unit; false when an output could not be written completely.
     bool disconnect(int unit, std::string* why = nullptr);
     // Closes every connected unit without report (the end of a run or a stop).
@@ -50,8 +52,8 @@ public:
 private:
     struct Slot {
         bool in_use = false;
-        std::unique_ptr<InputFile> in;
-        std::unique_ptr<OutputFile> out;
+        std::unique_ptr<io::InputFile> in;
+        std::unique_ptr<io::OutputFile> out;
         std::string name;
         std::string key;
     };

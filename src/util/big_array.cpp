@@ -1,6 +1,6 @@
 #include "util/big_array.h"
 
-#include "services/platform.h"
+#include "io/platform.h"
 
 namespace velmorak::util::detail {
 namespace {
@@ -9,10 +9,10 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 void* allocate_big(std::size_t bytes) {
     if (bytes == 0) return nullptr;
-    if (bytes < kHugePage) return services::platform::allocate_aligned(alignof(std::max_align_t), bytes, false);
-    return services::platform::allocate_aligned(kHugePage, bytes, true);
+    if (bytes < kHugePage) return io::platform::allocate_aligned(alignof(std::max_align_t), bytes, false);
+    return io::platform::allocate_aligned(kHugePage, bytes, true);
 }
 
-void FreeBig::operator()(void* p) const noexcept { services::platform::free_aligned(p); }
+void FreeBig::operator()(void* p) const noexcept { io::platform::free_aligned(p); }
 
 }  // namespace velmorak::util::detail

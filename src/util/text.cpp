@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -233,14 +235,14 @@ bool BLANK(std::string& line) {
 }
 
 bool READLINE(int unit, std::string& line) {
-    services::InputFile& in = services::runtime().units.input(unit);
+    io::InputFile& in = services::runtime().units.input(unit);
     std::string_view record;
     switch (in.read_line(record)) {
-        case services::LineStatus::ok:
+        case io::LineStatus::ok:
             break;
-        case services::LineStatus::eof:
+        case io::LineStatus::eof:
             readline_failed(unit, "ERROR - End-of-file encountered reading text line from file unit number");
-        case services::LineStatus::error:
+        case io::LineStatus::error:
             readline_failed(unit, "ERROR - Reading text line from file unit number");
     }
     line.assign(cut(record, kLineWork));

@@ -47,7 +47,7 @@ Walk walk(const std::string& path, std::size_t capacity = 1000) {
         w.header_ok = d12ReadHeader(unit, w.null_value);
         object.nullValue = w.null_value;
         if (w.header_ok) {
-            services::InputFile& file = services::runtime().units.input(unit);
+            io::InputFile& file = services::runtime().units.input(unit);
             while (!file.at_eof()) {
                 if (!d12NextLine(line, unit) || !d12ObjectType(unit, line, object)) continue;
                 std::string text = describe(object);

@@ -216,7 +216,7 @@ TEST(MifFindData, PositionsAfterTheDataLine) {
     std::string_view line;
     services::runtime().units.input(unit).read_line(line);  // not at the start: miFindData rewinds
     ASSERT_TRUE(miFindData(unit));
-    ASSERT_EQ(services::runtime().units.input(unit).read_line(line), services::LineStatus::ok);
+    ASSERT_EQ(services::runtime().units.input(unit).read_line(line), io::LineStatus::ok);
     EXPECT_EQ(line, "Point 1 2");
 }
 

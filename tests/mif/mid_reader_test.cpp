@@ -20,9 +20,9 @@ std::vector<std::string> rows_of(const std::string& name) {
     services::OPENFILE(unit, "I ", name);
     std::vector<std::string> rows;
     std::string row;
-    services::LineStatus status;
-    while ((status = read_mid_row(unit, row)) == services::LineStatus::ok) rows.push_back(row);
-    EXPECT_EQ(status, services::LineStatus::eof);
+    io::LineStatus status;
+    while ((status = read_mid_row(unit, row)) == io::LineStatus::ok) rows.push_back(row);
+    EXPECT_EQ(status, io::LineStatus::eof);
     services::CLOSER(unit);
     return rows;
 }

@@ -28,14 +28,14 @@ struct Read {
 // Walks the object section of a .mif the way the conversions do: every line
 // classified, every object read (a Pline Multiple section by section).
 std::vector<Read> walk(int unit, std::int32_t max_vertices = 1000) {
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
     std::vector<double> x(static_cast<std::size_t>(std::max(max_vertices, 2))), y(x.size());
     miObject object;
     miClearObject(object);
     std::vector<Read> out;
     std::string line;
     std::string_view view;
-    while (file.read_line(view) == services::LineStatus::ok) {
+    while (file.read_line(view) == io::LineStatus::ok) {
         line.assign(view);
         std::string_view rest;
         if (!miObjectType(line, rest, object)) continue;
@@ -286,9 +286,9 @@ TEST(MifReadObject, RegionWithPolygonsFillsSpareSlotsAndPolygonEnds) {
     services::INITSERVICES();
     TempDir dir;
     const int unit = open_input(dir.write("r.mif", "Region 2\n 4\n0 0\n1 0\n1 1\n0 0\n 3\n5 5\n6 5\n5 5\n"));
-    services::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = services::runtime().units.input(unit);
     std::string_view view;
-    ASSERT_EQ(file.read_line(view), services::LineStatus::ok);
+    ASSERT_EQ(file.read_line(view), io::LineStatus::ok);
     const std::string line(view);
     miObject o;
     std::string_view rest;

@@ -107,12 +107,12 @@ TEST(MifWriteObject, WrittenObjectsReadBack) {
     services::CLOSER(out);
     int in = 0;
     services::OPENFILE(in, "I ", dir.file("rt.mif"));
-    services::InputFile& file = services::runtime().units.input(in);
+    io::InputFile& file = services::runtime().units.input(in);
     std::vector<double> rx(10), ry(10);
     std::vector<std::int32_t> counts;
     miObject o;
     std::string_view view;
-    while (file.read_line(view) == services::LineStatus::ok) {
+    while (file.read_line(view) == io::LineStatus::ok) {
         const std::string line(view);
         std::string_view rest;
         if (!miObjectType(line, rest, o)) continue;

@@ -67,7 +67,7 @@ TEST(OpenFile, MissingInputPromptsAndATypedNameIsTriedWhileTheCallersNameStays) 
     OPENFILE(u, "I ", wanted);
     EXPECT_EQ(u, 901);
     std::string_view line;
-    ASSERT_EQ(cap.rt().units.input(u).read_line(line), LineStatus::ok);
+    ASSERT_EQ(cap.rt().units.input(u).read_line(line), io::LineStatus::ok);
     EXPECT_EQ(line, "data");
     const std::string out = cap.out();
     EXPECT_NE(out.find("CHECK - \"" + wanted + "\" cannot be found\n"), std::string::npos);

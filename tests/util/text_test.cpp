@@ -7,7 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "support/support.h"
@@ -354,7 +356,7 @@ TEST_F(ReadLineTest, UnitNumbersOfFourDigitsPrintAsAsterisks) {
     std::istringstream in;
     std::ostringstream out;
     services::ScopedRuntime rt(in, out);
-    rt.get().units.connect(1000, path_.string(), services::InputFile::open(path_.string()));
+    rt.get().units.connect(1000, path_.string(), io::InputFile::open(path_.string()));
     std::string line;
     EXPECT_THROW(READLINE(1000, line), services::RunStop);
     EXPECT_NE(out.str().find("ERROR - End-of-file encountered reading text line from file unit number***\n"),
@@ -367,7 +369,7 @@ TEST(ReadLine, ReadErrorStopsTheRunWithItsOwnMessage) {
     std::istringstream in;
     std::ostringstream out;
     services::ScopedRuntime rt(in, out);
-    auto file = services::InputFile::open("/proc/self/mem");
+    auto file = io::InputFile::open("/proc/self/mem");
     if (!file) GTEST_SKIP() << "/proc/self/mem cannot be opened here";
     rt.get().units.connect(950, "/proc/self/mem", std::move(file));
     std::string line;

@@ -1,47 +1,24 @@
 #pragma once
-// The platform layer for files: buffered line input and output.
-//
-// Names come from users and from other programs of the suite, often written
-// on Windows: a backslash in a name is a folder separator whenever the file
-// system is asked (open, exists, save date). A name holding a NUL names no
-// file: the system would read it only up to the NUL and reach another one.
-// Readers take LF and CRLF line ends (a trailing CR is not data); writers
-// write "\n".
+// Buffered line input.
 //
 // InputFile streams a file through one large buffer and hands out each line
 // as a view into it, with no allocation per line. It remembers where the last
-// line began, so stepping back one line costs no re-read. A file that begins
-// with a UTF-8, UTF-16LE or UTF-16BE byte order mark (the terrain package
-// writes its 12d ASCII exports as UTF-16LE) is decoded into Windows-1252, the
-// 8-bit text the rest of the program works on; a character without such a
-// byte becomes "?" and the file reports that it replaced something.
+// line began, so stepping back one line costs no re-read. Lines end at LF or
+// CRLF (a trailing CR is not data). A file that begins with a UTF-8, UTF-16LE
+// or UTF-16BE byte order mark (the terrain package writes its 12d ASCII
+// exports as UTF-16LE) is decoded into Windows-1252, the 8-bit text the rest
+// of the program works on; a character without such a byte becomes "?" and
+// the file reports that it replaced something.
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "services/byte_source.h"
+#include "io/byte_source.h"
 
-namespace velmorak::services {
-
-namespace platform {
-class ByteSink;
-}
-
-// The name as the file system sees it: backslashes become folder separators.
-std::filesystem::path native_path(std::string_view name);
-bool file_exists(std::string_view name);
-// Last-modification time in whole seconds; empty when it cannot be read.
-std::optional<std::int64_t> save_date(std::string_view name);
-// The key of the table of open files: the absolute, normalised path.
-std::string open_file_key(std::string_view name);
-// True when both names lead to one file: the same normalised path, or (when
-// both exist) the same file by device and inode, so links and case do not hide it.
-bool same_file(std::string_view a, std::string_view b);
+namespace velmorak::io {
 
 enum class LineStatus { ok, eof, error };
 
@@ -107,41 +84,4 @@ private:
     std::unique_ptr<char[]> checked_line_;  // VELMORAK_CHECK_LINE_VIEWS: the line handed out last
 };
 
-class OutputFile {
-public:
-    // Creates or empties the file (or appends to it); nullptr with the reason on
-    // failure, also at once for a named pipe that no program reads.
-    static std::unique_ptr<OutputFile> create(std::string_view name, bool append, std::string* why = nullptr);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // Append freely to buffer(), then call commit() once per record.
-    std::string& buffer() noexcept { return buf_; }
-    void commit() {
-        if (buf_.size() >= kFlushAt) flush();
-    }
-    void write(std::string_view text) {
-        buf_.append(text);
-        commit();
-    }
-    void line(std::string_view text) {
-        buf_.append(text);
-        buf_.push_back('\n');
-        commit();
-    }
-    bool flush();
-    bool close();
-    bool failed() const noexcept { return failed_; }
-    const std::string& failure() const noexcept { return why_; }
-
-private:
-    static constexpr std::size_t kFlushAt = 1 << 20;
-    explicit OutputFile(std::unique_ptr<platform::ByteSink> sink);
-    std::unique_ptr<platform::ByteSink> sink_;
-    std::string buf_;
-    bool failed_ = false;
-    std::string why_;
-};
-
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -21,9 +21,11 @@
 #include <string>
 #include <string_view>
 
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 
-namespace velmorak::services {
+namespace velmorak::io {
 
 // True for a name ending in ".12daz", any case.
 bool is_12da_archive_name(std::string_view name);
@@ -38,4 +40,4 @@ std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string&
                                              std::function<void(const std::string&)> on_failure = {},
                                              const ArchiveLimits& limits = {});
 
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace velmorak::services {
+namespace velmorak::io {
 
 class ByteSource {
 public:
@@ -24,4 +24,4 @@ public:
     virtual const std::string& error() const = 0;
 };
 
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -1,4 +1,4 @@
-#include "services/read_ahead.h"
+#include "io/read_ahead.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <thread>
 
-namespace velmorak::services {
+namespace velmorak::io {
 namespace {
 
 class ReadAhead final : public ByteSource {
@@ -138,4 +138,4 @@ std::unique_ptr<ByteSource> read_ahead(std::unique_ptr<ByteSource> inner) {
     return std::make_unique<ReadAhead>(std::move(inner));
 }
 
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -8,7 +8,7 @@
 // member's sizes, CRC-32 and method come from the central directory: writers
 // that stream (Info-ZIP reading from a pipe, for one) leave them zero in the
 // local header. zlib inflates the member in fixed buffers.
-#include "services/archive.h"
+#include "io/archive.h"
 
 #include <zlib.h>
 
@@ -19,10 +19,10 @@
 #include <system_error>
 #include <vector>
 
-#include "services/read_ahead.h"
+#include "io/read_ahead.h"
 #include "util/fixed_text.h"
 
-namespace velmorak::services {
+namespace velmorak::io {
 namespace {
 
 constexpr std::uint32_t kEndSignature = 0x06054b50;
@@ -485,4 +485,4 @@ std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string&
         std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure)));
 }
 
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -1,4 +1,6 @@
-#include "services/files.h"
+#include "io/input_file.h"
+#include "io/names.h"
+#include "io/output_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +9,7 @@
 
 #include "support/support.h"
 
-namespace velmorak::services {
+namespace velmorak::io {
 namespace {
 
 using testing::TempDir;
@@ -281,4 +283,4 @@ TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {
 }
 
 }  // namespace
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -13,9 +13,9 @@
 #include <sys/mman.h>
 #endif
 
-#include "services/platform.h"
+#include "io/platform.h"
 
-namespace velmorak::services::platform {
+namespace velmorak::io::platform {
 namespace {
 
 bool stat_name(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
@@ -197,4 +197,4 @@ void free_aligned(void* p) noexcept { std::free(p); }
 
 void binary_standard_streams() {}
 
-}  // namespace velmorak::services::platform
+}  // namespace velmorak::io::platform

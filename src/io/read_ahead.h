@@ -10,10 +10,10 @@
 // directly.
 #include <memory>
 
-#include "services/byte_source.h"
+#include "io/byte_source.h"
 
-namespace velmorak::services {
+namespace velmorak::io {
 
 std::unique_ptr<ByteSource> read_ahead(std::unique_ptr<ByteSource> inner);
 
-}  // namespace velmorak::services
+}  // namespace velmorak::io

@@ -15,9 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "services/platform.h"
+#include "io/platform.h"
 
-namespace velmorak::services::platform {
+namespace velmorak::io::platform {
 namespace {
 
 std::wstring wide(std::string_view name) {
@@ -248,4 +248,4 @@ void binary_standard_streams() {
     ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
-}  // namespace velmorak::services::platform
+}  // namespace velmorak::io::platform

@@ -1,148 +1,21 @@
-#include "services/files.h"
+#include "io/input_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "services/platform.h"
+#include "io/names.h"
+#include "io/platform.h"
+#include "io/text_decoding.h"
 
-namespace velmorak::services {
+namespace velmorak::io {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;    // bytes read from a large file at a time
 constexpr std::size_t kMinChunk = 1 << 14; // ... and from a small one
 constexpr std::size_t kMaxLine = 1 << 20;  // longer lines are cut (every reader cuts far earlier)
 
-std::string native_string(std::string_view name) { return platform::native_name(name); }
-
-std::string errno_text(int err) { return platform::error_text(err); }
-
-// The system takes a name up to its first NUL: a name holding one would reach
-// some other file, so it names none.
-bool has_nul(std::string_view name) { return name.find('\0') != std::string_view::npos; }
-
-// Windows-1252 bytes 0x80..0x9F for the Unicode characters they stand for.
-struct Cp1252 {
-    char32_t code;
-    unsigned char byte;
-};
-constexpr Cp1252 kCp1252High[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
-    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
-};
-
-char to_cp1252(char32_t c, bool& replaced) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (const auto& e : kCp1252High)
-        if (e.code == c) return static_cast<char>(e.byte);
-    replaced = true;
-    return '?';
-}
-
-// Decodes as much of p[0..n) as forms whole characters (all of it when `final`),
-// writing Windows-1252 bytes to out. Returns the bytes consumed.
-std::size_t decode_utf16(const unsigned char* p, std::size_t n, bool big_endian, bool final, char* out,
-                         std::size_t& produced, bool& replaced) {
-    std::size_t i = 0;
-    auto unit = [&](std::size_t k) -> char32_t {
-        return big_endian ? static_cast<char32_t>((p[k] << 8) | p[k + 1]) : static_cast<char32_t>(p[k] | (p[k + 1] << 8));
-    };
-    while (i + 1 < n) {
-        const char32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF) {  // high surrogate: needs its partner
-            if (i + 3 >= n && !final) break;
-            if (i + 3 < n) {
-                const char32_t v = unit(i + 2);
-                if (v >= 0xDC00 && v <= 0xDFFF) {
-                    out[produced++] = to_cp1252(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00), replaced);
-                    i += 4;
-                    continue;
-                }
-            }
-            out[produced++] = to_cp1252(0xFFFD, replaced);
-            i += 2;
-            continue;
-        }
-        out[produced++] = (u >= 0xDC00 && u <= 0xDFFF) ? to_cp1252(0xFFFD, replaced) : to_cp1252(u, replaced);
-        i += 2;
-    }
-    if (final && i < n) {  // an odd byte at the very end
-        out[produced++] = to_cp1252(0xFFFD, replaced);
-        i = n;
-    }
-    return i;
-}
-
-std::size_t decode_utf8(const unsigned char* p, std::size_t n, bool final, char* out, std::size_t& produced,
-                        bool& replaced) {
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out[produced++] = static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        const std::size_t len = (b >= 0xF0 && b <= 0xF4) ? 4 : (b >= 0xE0) && b < 0xF0 ? 3 : (b >= 0xC2 && b < 0xE0) ? 2 : 0;
-        if (len == 0) {
-            out[produced++] = to_cp1252(0xFFFD, replaced);
-            ++i;
-            continue;
-        }
-        if (i + len > n && !final) break;
-        char32_t c = b & (0xFF >> (len + 1));
-        std::size_t k = 1;
-        for (; k < len && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k) c = (c << 6) | (p[i + k] & 0x3F);
-        if (k < len) {
-            out[produced++] = to_cp1252(0xFFFD, replaced);
-            i += k;
-            continue;
-        }
-        out[produced++] = to_cp1252(c, replaced);
-        i += len;
-    }
-    return i;
-}
-
 }  // namespace
-
-std::filesystem::path native_path(std::string_view name) { return std::filesystem::path(native_string(name)); }
-
-bool file_exists(std::string_view name) { return !has_nul(name) && platform::exists(name); }
-
-std::optional<std::int64_t> save_date(std::string_view name) {
-    if (has_nul(name)) return std::nullopt;
-    return platform::modified_seconds(name);
-}
-
-// The program never changes its working folder, so it is asked for once: a run
-// that writes thousands of files would otherwise ask at every open.
-const std::filesystem::path& working_folder(std::error_code& ec) {
-    static std::error_code first_ec;
-    static const std::filesystem::path folder = std::filesystem::current_path(first_ec);
-    ec = first_ec;
-    return folder;
-}
-
-std::string open_file_key(std::string_view name) {
-    const std::filesystem::path p = native_path(name);
-    if (p.is_absolute()) return p.lexically_normal().string();
-    std::error_code ec;
-    const std::filesystem::path& folder = working_folder(ec);
-    if (ec) return native_string(name);
-    return (folder / p).lexically_normal().string();
-}
-
-bool same_file(std::string_view a, std::string_view b) {
-    if (open_file_key(a) == open_file_key(b)) return true;
-    if (has_nul(a) || has_nul(b)) return false;
-    return platform::same_existing_file(a, b);
-}
-
-// ---------------------------------------------------------------- input
 
 InputFile::InputFile(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
 
@@ -156,7 +29,7 @@ std::unique_ptr<InputFile> InputFile::from_source(std::unique_ptr<ByteSource> so
 
 std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* why) {
     if (has_nul(name)) {
-        if (why) *why = errno_text(EINVAL);
+        if (why) *why = platform::error_text(EINVAL);
         return nullptr;
     }
     std::string failure;
@@ -394,50 +267,4 @@ std::string InputFile::decode_for_test(std::string_view raw, bool* replaced) {
     return out;
 }
 
-// ---------------------------------------------------------------- output
-
-std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why) {
-    if (has_nul(name)) {
-        if (why) *why = errno_text(EINVAL);
-        return nullptr;
-    }
-    std::string failure;
-    std::unique_ptr<platform::ByteSink> sink = platform::open_for_writing(name, append, failure);
-    if (!sink) {
-        if (why) *why = failure;
-        return nullptr;
-    }
-    std::unique_ptr<OutputFile> f(new OutputFile(std::move(sink)));
-    f->buf_.reserve(kFlushAt + 4096);
-    return f;
-}
-
-OutputFile::OutputFile(std::unique_ptr<platform::ByteSink> sink) : sink_(std::move(sink)) {}
-
-OutputFile::~OutputFile() { close(); }
-
-bool OutputFile::flush() {
-    if (!sink_ && !buf_.empty() && !failed_) {  // written after close()
-        failed_ = true;
-        why_ = errno_text(EBADF);
-    }
-    if (!failed_ && !buf_.empty() && !sink_->write(buf_.data(), buf_.size())) {
-        failed_ = true;
-        why_ = sink_->error();
-    }
-    buf_.clear();
-    return !failed_;
-}
-
-bool OutputFile::close() {
-    if (!sink_) return !failed_;
-    flush();
-    if (!sink_->close() && !failed_) {
-        failed_ = true;
-        why_ = sink_->error();
-    }
-    sink_.reset();
-    return !failed_;
-}
-
-}  // namespace velmorak::services
+}  // namespace velmorak::io

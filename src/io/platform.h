@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "services/byte_source.h"
+#include "io/byte_source.h"
 
-namespace velmorak::services::platform {
+namespace velmorak::io::platform {
 
 // Where written bytes go: a file created or appended to.
 class ByteSink {
@@ -65,4 +65,4 @@ void free_aligned(void* p) noexcept;
 // Standard input and output carry bytes as they are: no line-end translation.
 void binary_standard_streams();
 
-}  // namespace velmorak::services::platform
+}  // namespace velmorak::io::platform

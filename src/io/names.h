@@ -1,0 +1,28 @@
+#pragma once
+// File names as the file system sees them.
+//
+// Names come from users and from other programs of the suite, often written
+// on Windows: a backslash in a name is a folder separator whenever the file
+// system is asked (open, exists, save date). A name holding a NUL names no
+// file: the system would read it only up to the NUL and reach another one.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmorak::io {
+
+bool has_nul(std::string_view name);
+// The name as the file system sees it: backslashes become folder separators.
+std::filesystem::path native_path(std::string_view name);
+bool file_exists(std::string_view name);
+// Last-modification time in whole seconds; empty when it cannot be read.
+std::optional<std::int64_t> save_date(std::string_view name);
+// The key of the table of open files: the absolute, normalised path.
+std::string open_file_key(std::string_view name);
+// True when both names lead to one file: the same normalised path, or (when
+// both exist) the same file by device and inode, so links and case do not hide it.
+bool same_file(std::string_view a, std::string_view b);
+
+}  // namespace velmorak::io

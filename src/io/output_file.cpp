@@ -1,0 +1,54 @@
+#include "io/output_file.h"
+
+#include <cerrno>
+
+#include "io/names.h"
+#include "io/platform.h"
+
+namespace velmorak::io {
+
+std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why) {
+    if (has_nul(name)) {
+        if (why) *why = platform::error_text(EINVAL);
+        return nullptr;
+    }
+    std::string failure;
+    std::unique_ptr<platform::ByteSink> sink = platform::open_for_writing(name, append, failure);
+    if (!sink) {
+        if (why) *why = failure;
+        return nullptr;
+    }
+    std::unique_ptr<OutputFile> f(new OutputFile(std::move(sink)));
+    f->buf_.reserve(kFlushAt + 4096);
+    return f;
+}
+
+OutputFile::OutputFile(std::unique_ptr<platform::ByteSink> sink) : sink_(std::move(sink)) {}
+
+OutputFile::~OutputFile() { close(); }
+
+bool OutputFile::flush() {
+    if (!sink_ && !buf_.empty() && !failed_) {  // written after close()
+        failed_ = true;
+        why_ = platform::error_text(EBADF);
+    }
+    if (!failed_ && !buf_.empty() && !sink_->write(buf_.data(), buf_.size())) {
+        failed_ = true;
+        why_ = sink_->error();
+    }
+    buf_.clear();
+    return !failed_;
+}
+
+bool OutputFile::close() {
+    if (!sink_) return !failed_;
+    flush();
+    if (!sink_->close() && !failed_) {
+        failed_ = true;
+        why_ = sink_->error();
+    }
+    sink_.reset();
+    return !failed_;
+}
+
+}  // namespace velmorak::io
