@@ -476,7 +476,7 @@ struct Grid {
     std::vector<std::uint8_t> work;
     std::vector<std::int32_t> ivalues;
     std::vector<float> rvalues;
-    std::int32_t r_lo = -1, j_lo = -1, r_hi = -1, j_hi = -1, acted = -1;
+    GridRange range{-1, -1, -1, -1, -1};
 
     Grid(std::int32_t rows, std::int32_t cols)
         : nr(rows),
@@ -488,22 +488,24 @@ struct Grid {
     std::size_t at(std::int32_t r, std::int32_t j) const {
         return static_cast<std::size_t>((r - 1) * nc + (j - 1));
     }
+    CellGrid cells(float dx = 1.0f, float dy = 1.0f, std::int32_t margin_y = 0, std::int32_t margin_x = 0) {
+        return {mask, work, ivalues, rvalues, nr, nc, dx, dy, margin_y, margin_x};
+    }
 
     struct Action {
-        bool act = false, set_integer = false, set_real = false, add = false, clear = true;
-        float v = 0.0f;
+        bool act = false, clear = true;
+        CellAction action;
         std::int32_t margin_y = 0, margin_x = 0;
     };
     template <class T>
     void fill(const Polygon<T>& p, const std::vector<float>& z, const Action& a, float dx = 1.0f, float dy = 1.0f) {
+        const CellGrid grid = cells(dx, dy, a.margin_y, a.margin_x);
         if constexpr (std::is_same_v<T, float>) {
-            grid_inside_polygon(mask, work, ivalues, rvalues, nr, nc, dx, dy, a.margin_y, a.margin_x, a.clear, a.act,
-                                a.set_integer, a.set_real, a.v, a.add, r_lo, j_lo, r_hi, j_hi, acted, p.x.data(),
-                                p.y.data(), z.data(), p.n(), p.ends.data(), p.parts());
+            range = grid_inside_polygon(grid, a.clear, a.act, a.action, p.x.data(), p.y.data(), z.data(), p.n(),
+                                        p.ends.data(), p.parts());
         } else {
-            grid_inside_polygon_8(mask, work, ivalues, rvalues, nr, nc, dx, dy, a.margin_y, a.margin_x, a.clear,
-                                  a.act, a.set_integer, a.set_real, a.v, a.add, r_lo, j_lo, r_hi, j_hi, acted,
-                                  p.x.data(), p.y.data(), z.data(), p.n(), p.ends.data(), p.parts());
+            range = grid_inside_polygon_8(grid, a.clear, a.act, a.action, p.x.data(), p.y.data(), z.data(), p.n(),
+                                          p.ends.data(), p.parts());
         }
     }
     int marked() const { return static_cast<int>(std::count(mask.begin(), mask.end(), 1)); }
@@ -519,11 +521,11 @@ Polygon<T> box(T x1, T y1, T x2, T y2) {
 TEST(GridInsidePolygon, MarksTheCellsWhosePointsLieInside) {
     Grid g(10, 10);
     g.fill(box<float>(2.5f, 2.5f, 6.5f, 5.5f), std::vector<float>(6, 0.0f), {});
-    EXPECT_EQ(g.r_lo, 3);
-    EXPECT_EQ(g.j_lo, 3);
-    EXPECT_EQ(g.r_hi, 6);
-    EXPECT_EQ(g.j_hi, 7);
-    EXPECT_EQ(g.acted, 0);  // no action asked for
+    EXPECT_EQ(g.range.r_lo, 3);
+    EXPECT_EQ(g.range.j_lo, 3);
+    EXPECT_EQ(g.range.r_hi, 6);
+    EXPECT_EQ(g.range.j_hi, 7);
+    EXPECT_EQ(g.range.n_acted, 0);  // no action asked for
     // Cell (r, j) stands for the point (j, r): x 3..6 and y 3..5 are inside.
     for (std::int32_t r = 1; r <= 10; ++r) {
         for (std::int32_t j = 1; j <= 10; ++j) {
@@ -539,15 +541,15 @@ TEST(GridInsidePolygon, IntegerActionRoundsHalvesAwayFromZeroAndAdds) {
     const std::vector<float> z(6, 0.0f);
     Grid::Action a;
     a.act = true;
-    a.set_integer = true;
-    a.v = 2.5f;
+    a.action.set_integer = true;
+    a.action.v = 2.5f;
     g.fill(p, z, a);
-    EXPECT_EQ(g.acted, 12);
+    EXPECT_EQ(g.range.n_acted, 12);
     EXPECT_EQ(g.ivalues[g.at(4, 4)], 3);
     EXPECT_EQ(g.ivalues[g.at(4, 7)], -7);  // outside: untouched
     EXPECT_EQ(g.rvalues[g.at(4, 4)], -7.0f);
-    a.add = true;
-    a.v = -2.5f;
+    a.action.add = true;
+    a.action.v = -2.5f;
     g.fill(p, z, a);
     EXPECT_EQ(g.ivalues[g.at(4, 4)], 0);
     EXPECT_EQ(g.ivalues[g.at(3, 6)], 0);
@@ -558,11 +560,11 @@ TEST(GridInsidePolygon, RealActionStoresOrAdds) {
     const Polygon<float> p = box<float>(2.5f, 2.5f, 6.5f, 5.5f);
     Grid::Action a;
     a.act = true;
-    a.set_real = true;
-    a.v = 1.25f;
+    a.action.set_real = true;
+    a.action.v = 1.25f;
     g.fill(p, std::vector<float>(6, 0.0f), a);
     EXPECT_EQ(g.rvalues[g.at(5, 6)], 1.25f);
-    a.add = true;
+    a.action.add = true;
     g.fill(p, std::vector<float>(6, 0.0f), a);
     EXPECT_EQ(g.rvalues[g.at(5, 6)], 2.5f);
     EXPECT_EQ(g.rvalues[g.at(6, 6)], -7.0f);
@@ -578,8 +580,8 @@ TEST(GridInsidePolygon, TriangleActionInterpolatesAtTheCellPoints) {
     Grid::Action a;
     a.act = true;
     g.fill(tri, z, a);
-    ASSERT_GT(g.acted, 20);
-    EXPECT_EQ(g.acted, g.marked());
+    ASSERT_GT(g.range.n_acted, 20);
+    EXPECT_EQ(g.range.n_acted, g.marked());
     for (std::int32_t r = 1; r <= 10; ++r) {
         for (std::int32_t j = 1; j <= 10; ++j) {
             if (g.mask[g.at(r, j)] == 1) {
@@ -592,7 +594,7 @@ TEST(GridInsidePolygon, TriangleActionInterpolatesAtTheCellPoints) {
     // Any other polygon size leaves the values alone.
     Grid sq(10, 10);
     sq.fill(box<double>(2.5, 2.5, 6.5, 5.5), std::vector<float>(6, 3.0f), a);
-    EXPECT_EQ(sq.acted, 12);
+    EXPECT_EQ(sq.range.n_acted, 12);
     EXPECT_EQ(std::count(sq.rvalues.begin(), sq.rvalues.end(), -7.0f), 100);
 }
 
@@ -605,10 +607,10 @@ TEST(GridInsidePolygon, MarginsAreNeverTouchedAndCrossingsLeftOfTheRangeCount) {
     a.margin_x = 3;
     a.margin_y = 2;
     g.fill(box<float>(0.5f, 0.5f, 6.5f, 9.5f), std::vector<float>(6, 0.0f), a);
-    EXPECT_EQ(g.r_lo, 3);
-    EXPECT_EQ(g.j_lo, 4);
-    EXPECT_EQ(g.r_hi, 8);
-    EXPECT_EQ(g.j_hi, 7);
+    EXPECT_EQ(g.range.r_lo, 3);
+    EXPECT_EQ(g.range.j_lo, 4);
+    EXPECT_EQ(g.range.r_hi, 8);
+    EXPECT_EQ(g.range.j_hi, 7);
     for (std::int32_t r = 1; r <= 10; ++r) {
         for (std::int32_t j = 1; j <= 10; ++j) {
             const bool in_range = r >= 3 && r <= 8 && j >= 4 && j <= 7;
@@ -634,11 +636,11 @@ TEST(GridInsidePolygon, PolygonOutsideTheGridActsOnNothing) {
     Grid g(10, 10);
     Grid::Action a;
     a.act = true;
-    a.set_real = true;
-    a.v = 1.0f;
+    a.action.set_real = true;
+    a.action.v = 1.0f;
     g.fill(box<float>(20.5f, 2.5f, 26.5f, 5.5f), std::vector<float>(6, 0.0f), a);
-    EXPECT_LT(g.j_hi, g.j_lo);
-    EXPECT_EQ(g.acted, 0);
+    EXPECT_LT(g.range.j_hi, g.range.j_lo);
+    EXPECT_EQ(g.range.n_acted, 0);
     EXPECT_EQ(g.marked(), 0);
 }
 
@@ -678,9 +680,7 @@ TEST(GridInsidePolygon, BadPartListStopsTheRunNamingTheGridRoutine) {
     Grid g(10, 10);
     const std::vector<float> z(static_cast<std::size_t>(two.n()), 0.0f);
     const std::string out = stopped_run_output([&] {
-        grid_inside_polygon(g.mask, g.work, g.ivalues, g.rvalues, 10, 10, 1.0f, 1.0f, 0, 0, true, false, false,
-                            false, 0.0f, false, g.r_lo, g.j_lo, g.r_hi, g.j_hi, g.acted, two.x.data(), two.y.data(),
-                            z.data(), two.n(), two.ends.data(), 1);
+        grid_inside_polygon(g.cells(), true, false, {}, two.x.data(), two.y.data(), z.data(), two.n(), two.ends.data(), 1);
     });
     EXPECT_EQ(out,
               "\nInvalid number of polygons in region sent to grid_inside_polygon routine - contact "
@@ -751,19 +751,19 @@ TEST(SetPointsValue8, AppliesTheCellActionToFlaggedPoints) {
     std::vector<std::int32_t> iv = {5, 5, 5};
     std::vector<float> rv = {1.0f, 1.0f, 1.0f};
 
-    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, true, false, 3.5f, false,
+    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, {true, false, 3.5f, false},
                        tri.x.data(), tri.y.data(), z.data(), tri.n());
     EXPECT_EQ(iv, (std::vector<std::int32_t>{4, 5, 4}));
-    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, true, false, -1.4f, true,
+    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, {true, false, -1.4f, true},
                        tri.x.data(), tri.y.data(), z.data(), tri.n());
     EXPECT_EQ(iv, (std::vector<std::int32_t>{3, 5, 3}));
     EXPECT_EQ(rv, (std::vector<float>{1.0f, 1.0f, 1.0f}));
 
-    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, false, true, 0.5f, true,
+    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, {false, true, 0.5f, true},
                        tri.x.data(), tri.y.data(), z.data(), tri.n());
     EXPECT_EQ(rv, (std::vector<float>{1.5f, 1.0f, 1.5f}));
 
-    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, false, false, 0.0f, false,
+    set_points_value_8(flags.data(), px.data(), py.data(), iv.data(), rv.data(), 3, {false, false, 0.0f, false},
                        tri.x.data(), tri.y.data(), z.data(), tri.n());
     EXPECT_NEAR(rv[0], 4.0f, 1.0e-5);
     EXPECT_EQ(rv[1], 1.0f);
