@@ -9,6 +9,7 @@
 // length). A C++ result goes back into the caller's buffer, blank-padded and
 // cut, never past the buffer and without a NUL.
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -43,6 +44,16 @@ decltype(auto) guarded(F&& f) noexcept {
     }
 }
 
+// Runs a routine that gives a text and writes the text into the caller's
+// result.
+template <typename F>
+void text_result(char* result, std::size_t result_len, F&& routine) noexcept {
+    guarded([&] {
+        const std::string text = std::forward<F>(routine)();
+        text_out(result, result_len, text);
+    });
+}
+
 // Flushes the console so that its lines keep their place among the caller's
 // own output.
 void flush_console() noexcept;
@@ -52,3 +63,14 @@ void message_state_in(const velmorak_message_state& c, services::MessageState& m
 void message_state_out(const services::MessageState& m, velmorak_message_state& c) noexcept;
 
 }  // namespace velmorak::capi
+
+// Defines the exported routine `name` that takes one text and gives one, as
+// most text and path routines do: velmorak::util::name on the caller's text at
+// its declared length, the result written back by text_result. One definition
+// for all of them, so that none can treat its caller's buffers differently.
+#define VELMORAK_CAPI_TEXT_TO_TEXT(name)                                                   \
+    void name(char* result, size_t result_len, const char* s, size_t s_len) {              \
+        velmorak::capi::text_result(result, result_len, [&] {                              \
+            return velmorak::util::name(velmorak::capi::text_in(s, s_len));                \
+        });                                                                                \
+    }

@@ -1,6 +1,4 @@
 // The number and field routines for C callers (conventions in capi/boundary.h).
-#include <string>
-
 #include "capi/boundary.h"
 #include "util/numbers.h"
 
@@ -8,19 +6,7 @@ namespace u = velmorak::util;
 using velmorak::capi::guarded;
 using velmorak::capi::logical;
 using velmorak::capi::text_in;
-using velmorak::capi::text_out;
-
-namespace {
-
-template <typename F>
-void text_result(char* result, size_t result_len, F&& routine) {
-    guarded([&] {
-        const std::string text = routine();
-        text_out(result, result_len, text);
-    });
-}
-
-}  // namespace
+using velmorak::capi::text_result;
 
 void AINTEGER(char* result, size_t result_len, int32_t i) {
     text_result(result, result_len, [&] { return u::AINTEGER(i); });

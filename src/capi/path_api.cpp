@@ -9,57 +9,20 @@ namespace u = velmorak::util;
 using velmorak::capi::guarded;
 using velmorak::capi::text_in;
 using velmorak::capi::text_out;
+using velmorak::capi::text_result;
 
-namespace {
-
-template <typename F>
-void path_result(char* result, size_t result_len, const char* path, size_t path_len, F&& routine) {
-    guarded([&] {
-        const std::string text = routine(text_in(path, path_len));
-        text_out(result, result_len, text);
-    });
-}
-
-}  // namespace
-
-void FILEEXT(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILEEXT(p); });
-}
-
-void FILE___EXT(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILE___EXT(p); });
-}
-
-void FILENAME(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILENAME(p); });
-}
-
-void FILENAMENO_(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILENAMENO_(p); });
-}
-
-void FILENAMEPATH(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILENAMEPATH(p); });
-}
-
-void FILENAMEPATHNO_(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILENAMEPATHNO_(p); });
-}
-
-void FILEFOLDERPATH(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::FILEFOLDERPATH(p); });
-}
+VELMORAK_CAPI_TEXT_TO_TEXT(FILEEXT)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILE___EXT)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILENAME)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILENAMENO_)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILENAMEPATH)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILENAMEPATHNO_)
+VELMORAK_CAPI_TEXT_TO_TEXT(FILEFOLDERPATH)
+VELMORAK_CAPI_TEXT_TO_TEXT(REMOVEDOTDOT)
 
 void ADDFOLDER(char* result, size_t result_len, const char* folder, size_t folder_len, const char* file,
                size_t file_len) {
-    guarded([&] {
-        const std::string text = u::ADDFOLDER(text_in(folder, folder_len), text_in(file, file_len));
-        text_out(result, result_len, text);
-    });
-}
-
-void REMOVEDOTDOT(char* result, size_t result_len, const char* path, size_t path_len) {
-    path_result(result, result_len, path, path_len, [](std::string_view p) { return u::REMOVEDOTDOT(p); });
+    text_result(result, result_len, [&] { return u::ADDFOLDER(text_in(folder, folder_len), text_in(file, file_len)); });
 }
 
 void CLEANPATH(char* result, size_t result_len, char* path, size_t path_len) {

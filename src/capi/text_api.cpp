@@ -9,6 +9,7 @@ using velmorak::capi::guarded;
 using velmorak::capi::logical;
 using velmorak::capi::text_in;
 using velmorak::capi::text_out;
+using velmorak::capi::text_result;
 
 namespace {
 
@@ -24,50 +25,46 @@ int in_place(char* line, size_t line_len, F&& routine) {
     });
 }
 
+// Runs a comparison of two texts at their declared lengths.
 template <typename F>
-void text_result(char* result, size_t result_len, F&& routine) {
-    guarded([&] {
-        const std::string text = routine();
-        text_out(result, result_len, text);
-    });
+int compare(const char* a, size_t a_len, const char* b, size_t b_len, F&& routine) {
+    return guarded([&] { return logical(routine(text_in(a, a_len), text_in(b, b_len))); });
 }
 
 }  // namespace
 
-void SS256(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::SS256(text_in(s, s_len)); });
-}
+// The exported routine `name` that classifies a line and changes it in place.
+#define VELMORAK_CAPI_IN_PLACE(name) \
+    int name(char* line, size_t line_len) { return in_place(line, line_len, u::name); }
+
+VELMORAK_CAPI_TEXT_TO_TEXT(SS256)
+VELMORAK_CAPI_TEXT_TO_TEXT(REMOVETABS)
+VELMORAK_CAPI_TEXT_TO_TEXT(REMOVESPACES)
+VELMORAK_CAPI_TEXT_TO_TEXT(REMOVEQUOTES)
+VELMORAK_CAPI_TEXT_TO_TEXT(DOUBLEQUOTE)
+VELMORAK_CAPI_TEXT_TO_TEXT(UPPERCASE)
+VELMORAK_CAPI_TEXT_TO_TEXT(LOWERCASE)
+VELMORAK_CAPI_TEXT_TO_TEXT(TRIMF)
+VELMORAK_CAPI_IN_PLACE(COMMENTLINE)
+VELMORAK_CAPI_IN_PLACE(NUMBERLINE)
+VELMORAK_CAPI_IN_PLACE(POSITIVEINTEGERNUMBER)
+VELMORAK_CAPI_IN_PLACE(BLANK)
+#undef VELMORAK_CAPI_IN_PLACE
 
 int READLINE(int32_t unit, char* line, size_t line_len) {
     return in_place(line, line_len, [&](std::string& text) { return u::READLINE(unit, text); });
 }
 
-int COMMENTLINE(char* line, size_t line_len) {
-    return in_place(line, line_len, [](std::string& text) { return u::COMMENTLINE(text); });
-}
-
-int NUMBERLINE(char* line, size_t line_len) {
-    return in_place(line, line_len, [](std::string& text) { return u::NUMBERLINE(text); });
-}
-
-int POSITIVEINTEGERNUMBER(char* line, size_t line_len) {
-    return in_place(line, line_len, [](std::string& text) { return u::POSITIVEINTEGERNUMBER(text); });
-}
-
-int BLANK(char* line, size_t line_len) {
-    return in_place(line, line_len, [](std::string& text) { return u::BLANK(text); });
-}
-
 int ASAME(const char* a, size_t a_len, const char* b, size_t b_len) {
-    return guarded([&] { return logical(u::ASAME(text_in(a, a_len), text_in(b, b_len))); });
+    return compare(a, a_len, b, b_len, u::ASAME);
 }
 
 int ASAMECS(const char* a, size_t a_len, const char* b, size_t b_len) {
-    return guarded([&] { return logical(u::ASAMECS(text_in(a, a_len), text_in(b, b_len))); });
+    return compare(a, a_len, b, b_len, u::ASAMECS);
 }
 
 int FLAGEXISTS(const char* text, size_t text_len, const char* flag, size_t flag_len) {
-    return guarded([&] { return logical(u::FLAGEXISTS(text_in(text, text_len), text_in(flag, flag_len))); });
+    return compare(text, text_len, flag, flag_len, u::FLAGEXISTS);
 }
 
 int CHECKLINE(const char* line, size_t line_len, const char* flag, size_t flag_len, const char* separator,
@@ -81,34 +78,6 @@ int CHECKLINE(const char* line, size_t line_len, const char* flag, size_t flag_l
         text_out(left, left_len, left_text);
         return logical(result);
     });
-}
-
-void REMOVETABS(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::REMOVETABS(text_in(s, s_len)); });
-}
-
-void REMOVESPACES(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::REMOVESPACES(text_in(s, s_len)); });
-}
-
-void REMOVEQUOTES(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::REMOVEQUOTES(text_in(s, s_len)); });
-}
-
-void DOUBLEQUOTE(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::DOUBLEQUOTE(text_in(s, s_len)); });
-}
-
-void UPPERCASE(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::UPPERCASE(text_in(s, s_len)); });
-}
-
-void LOWERCASE(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::LOWERCASE(text_in(s, s_len)); });
-}
-
-void TRIMF(char* result, size_t result_len, const char* s, size_t s_len) {
-    text_result(result, result_len, [&] { return u::TRIMF(text_in(s, s_len)); });
 }
 
 void REPLACE(char* result, size_t result_len, const char* s, size_t s_len, const char* old_text, size_t old_len,
