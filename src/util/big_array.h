@@ -1,4 +1,6 @@
 #pragma once
+// A building block of the converter itself, not exported.
+//
 // Uninitialised storage for the large arrays a run sizes once (the point table,
 // the snapping index): n elements of a trivial type, on huge pages where the
 // system offers them. Searches that jump about such arrays would otherwise

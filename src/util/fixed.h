@@ -1,4 +1,6 @@
 #pragma once
+// A building block of the converter itself, not exported.
+//
 // The fixed-layout writer: numbers in the right-aligned fixed-point fields that
 // every output file and console line of the converter uses.
 //

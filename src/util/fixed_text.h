@@ -1,4 +1,6 @@
 #pragma once
+// A building block of the converter itself, not exported.
+//
 // Fixed-length texts as the formats and the suite's routines see them.
 //
 // A text is held as std::string / std::string_view whose trailing blanks

@@ -1,4 +1,6 @@
 #pragma once
+// A building block of the converter itself, not exported.
+//
 // Free-format (list-directed) reading of numbers and texts from one line.
 //
 // Values are separated by blanks or tabs and/or one comma. A double-quoted

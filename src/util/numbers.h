@@ -1,4 +1,6 @@
 #pragma once
+// Exported library: C callers reach the upper-case routines through capi/numbers_api.cpp.
+//
 // Number and field conversion: numbers to short texts for files and messages,
 // and fields and numbers picked out of comma-separated text. Stateless; only
 // EXTRACTINTEGER and EXTRACTREAL can fail (a console line, then STOPRUN).

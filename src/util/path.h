@@ -1,4 +1,6 @@
 #pragma once
+// Exported library: C callers reach the upper-case routines through capi/path_api.cpp.
+//
 // Path and file-name routines: take paths apart and put them together on the
 // text alone (the file system is never asked). Both "\" and "/" separate
 // folders when a path is taken apart; joins insert "\". Paths are seen up to

@@ -1,4 +1,6 @@
 #pragma once
+// Exported library: C callers reach the upper-case routines through capi/text_api.cpp.
+//
 // Text-line routines of the suite: reading, classifying, comparing and cleaning
 // one line of fixed-length text (see util/fixed_text.h for the conventions).
 //
