@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -11,63 +13,68 @@
 namespace velmorak::util {
 namespace {
 
+// Each row's field as fixed() lays it out; a failure names the value exactly.
+struct FieldRow {
+    double x;
+    int width;
+    int decimals;
+    const char* want;
+};
+
+void expect_fields(std::initializer_list<FieldRow> rows) {
+    for (const FieldRow& r : rows) {
+        EXPECT_EQ(fixed(r.x, r.width, r.decimals), r.want)
+            << ::testing::PrintToString(r.x) << " in " << r.width << "." << r.decimals;
+    }
+}
+
 TEST(PutFixed, RightAlignsWithDecimals) {
-    EXPECT_EQ(fixed(12.5, 16, 6), "       12.500000");
-    EXPECT_EQ(fixed(3.25, 16, 6), "        3.250000");
-    EXPECT_EQ(fixed(-999.0, 12, 3), "    -999.000");
-    EXPECT_EQ(fixed(123.456, 16, 3), "         123.456");
+    expect_fields({{12.5, 16, 6, "       12.500000"}, {3.25, 16, 6, "        3.250000"}, {-999.0, 12, 3, "    -999.000"},
+                   {123.456, 16, 3, "         123.456"},
+                   // Zero decimals keep the point.
+                   {5.0, 4, 0, "  5."}, {0.0, 3, 0, " 0."}});
 }
 
 TEST(PutFixed, ZeroBeforeThePointIsDroppedOnlyWhenTheFieldIsNarrow) {
-    EXPECT_EQ(fixed(0.5, 6, 3), " 0.500");
-    EXPECT_EQ(fixed(0.5, 5, 3), "0.500");
-    EXPECT_EQ(fixed(0.5, 4, 3), ".500");
-    EXPECT_EQ(fixed(-0.5, 5, 3), "-.500");
-    EXPECT_EQ(fixed(-0.5, 4, 3), "****");
+    expect_fields({{0.5, 6, 3, " 0.500"}, {0.5, 5, 3, "0.500"}, {0.5, 4, 3, ".500"}, {-0.5, 5, 3, "-.500"},
+                   {-0.5, 4, 3, "****"}});
 }
 
 TEST(PutFixed, OverflowFillsTheFieldWithAsterisks) {
-    EXPECT_EQ(fixed(1e20, 16, 6), "****************");
-    EXPECT_EQ(fixed(123456789.0, 16, 6), "123456789.000000");   // exactly 16 wide
-    EXPECT_EQ(fixed(-123456789.0, 16, 6), "****************");  // one too wide
-    EXPECT_EQ(fixed(std::numeric_limits<double>::quiet_NaN(), 8, 2), "********");
-    EXPECT_EQ(fixed(std::numeric_limits<double>::infinity(), 8, 2), "********");
+    expect_fields({{1e20, 16, 6, "****************"},
+                   {123456789.0, 16, 6, "123456789.000000"},   // exactly 16 wide
+                   {-123456789.0, 16, 6, "****************"},  // one too wide
+                   {std::numeric_limits<double>::quiet_NaN(), 8, 2, "********"},
+                   {std::numeric_limits<double>::infinity(), 8, 2, "********"},
+                   // Degenerate layouts.
+                   {1.0, 0, 2, ""}, {1.0, 5, -1, "*****"},
+                   {1.0, 10, 400, "**********"},  // far more decimals than any buffer holds
+                   {1e300, 8, 0, "********"}});
 }
 
 TEST(PutFixed, NegativeZeroAndValuesRoundingToZeroHaveNoSign) {
-    EXPECT_EQ(fixed(-0.0, 8, 3), "   0.000");
-    EXPECT_EQ(fixed(-0.0004, 8, 3), "   0.000");
-    EXPECT_EQ(fixed(-0.0005, 8, 3), "  -0.001");  // just above the half in binary
+    expect_fields({{-0.0, 8, 3, "   0.000"}, {-0.0004, 8, 3, "   0.000"},
+                   {-0.0005, 8, 3, "  -0.001"}});  // just above the half in binary
 }
 
 TEST(PutFixed, ExactHalvesRoundAwayFromZero) {
-    EXPECT_EQ(fixed(0.125, 6, 2), "  0.13");
-    EXPECT_EQ(fixed(-0.125, 6, 2), " -0.13");
-    EXPECT_EQ(fixed(2.5, 4, 0), "  3.");
-    EXPECT_EQ(fixed(0.375, 6, 2), "  0.38");
-    // 2.675 is stored just below the half: it rounds down, as the exact value says.
-    EXPECT_EQ(fixed(2.675, 6, 2), "  2.67");
-    EXPECT_EQ(fixed(1.0000005, 10, 6), "  1.000001");  // stored above the half
-}
-
-TEST(PutFixed, ExactHalvesOfLargeValuesRoundAwayFromZero) {
-    // Here the value times 10^decimals is beyond 2^52, so the product shows no fraction.
-    EXPECT_EQ(fixed(5000000000.0078125, 20, 6), "   5000000000.007813");
-    EXPECT_EQ(fixed(562949953421311.25, 20, 1), "   562949953421311.3");
-    EXPECT_EQ(fixed(-562949953421311.25, 20, 1), "  -562949953421311.3");
-    // The last bit is worth 0.25 here: stepping to the next double would land on .5.
-    EXPECT_EQ(fixed(1125899906842624.25, 20, 1), "  1125899906842624.3");
-    EXPECT_EQ(fixed(1125899906842624.75, 20, 1), "  1125899906842624.8");
-    EXPECT_EQ(fixed(1000000000000000.5, 20, 0), "   1000000000000001.");
+    expect_fields({{0.125, 6, 2, "  0.13"}, {-0.125, 6, 2, " -0.13"}, {2.5, 4, 0, "  3."}, {0.375, 6, 2, "  0.38"},
+                   // 2.675 is stored just below the half: it rounds down, as the exact value says.
+                   {2.675, 6, 2, "  2.67"},
+                   {1.0000005, 10, 6, "  1.000001"},  // stored above the half
+                   // Here the value times 10^decimals is beyond 2^52, so the product shows no fraction.
+                   {5000000000.0078125, 20, 6, "   5000000000.007813"},
+                   {562949953421311.25, 20, 1, "   562949953421311.3"},
+                   {-562949953421311.25, 20, 1, "  -562949953421311.3"},
+                   // The last bit is worth 0.25 here: stepping to the next double would land on .5.
+                   {1125899906842624.25, 20, 1, "  1125899906842624.3"},
+                   {1125899906842624.75, 20, 1, "  1125899906842624.8"},
+                   {1000000000000000.5, 20, 0, "   1000000000000001."}});
 }
 
 TEST(PutFixed, RoundingCarryCanWidenTheNumber) {
-    EXPECT_EQ(fixed(9.5, 4, 0), " 10.");
-    EXPECT_EQ(fixed(-99.5, 5, 0), "-100.");
-    EXPECT_EQ(fixed(99.5, 3, 0), "***");
-    EXPECT_EQ(fixed(9.996, 5, 2), "10.00");
-    EXPECT_EQ(fixed(9.996, 4, 2), "****");
-    EXPECT_EQ(fixed(0.9921875, 10, 6), "  0.992188");
+    expect_fields({{9.5, 4, 0, " 10."}, {-99.5, 5, 0, "-100."}, {99.5, 3, 0, "***"}, {9.996, 5, 2, "10.00"},
+                   {9.996, 4, 2, "****"}, {0.9921875, 10, 6, "  0.992188"}});
 }
 
 TEST(PutFixed, AppendsToTheCallersBuffer) {
@@ -95,25 +102,13 @@ TEST(PutFixed, FieldsInABlankLineStayInTheirColumns) {
     EXPECT_EQ(row, "  1.5");
 }
 
-TEST(PutFixed, DegenerateLayouts) {
-    EXPECT_EQ(fixed(1.0, 0, 2), "");
-    EXPECT_EQ(fixed(1.0, 5, -1), "*****");
-    EXPECT_EQ(fixed(1.0, 10, 400), "**********");  // far more decimals than any buffer holds
-    EXPECT_EQ(fixed(1e300, 8, 0), "********");
-    EXPECT_EQ(fixed_int(-10, 2), "**");
-    EXPECT_EQ(fixed_int(5, 0), "");
-}
-
-TEST(PutFixed, ZeroDecimalsKeepThePoint) {
-    EXPECT_EQ(fixed(5.0, 4, 0), "  5.");
-    EXPECT_EQ(fixed(0.0, 3, 0), " 0.");
-}
-
 TEST(PutInt, RightAlignedWithOverflow) {
-    EXPECT_EQ(fixed_int(901, 4), " 901");
-    EXPECT_EQ(fixed_int(10, 8), "      10");
-    EXPECT_EQ(fixed_int(1000, 3), "***");
-    EXPECT_EQ(fixed_int(-5, 2), "-5");
+    const struct {
+        std::int64_t value;
+        int width;
+        const char* want;
+    } rows[] = {{901, 4, " 901"}, {10, 8, "      10"}, {1000, 3, "***"}, {-5, 2, "-5"}, {-10, 2, "**"}, {5, 0, ""}};
+    for (const auto& r : rows) EXPECT_EQ(fixed_int(r.value, r.width), r.want) << r.value << " in " << r.width;
     EXPECT_EQ(int_text(-2147483648LL), "-2147483648");
 }
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <ostream>
 #include <string>
@@ -19,24 +20,31 @@ static void PrintTo(ReadStatus s, std::ostream* os) {
 
 namespace {
 
-TEST(FreeFormatText, QuotedTextKeepsBlanksAndCommas) {
-    FreeFormat ff(R"("Main, Drain 2" next)");
+// Reads the texts of a line one by one, then expects the end of the line,
+// which leaves the last text in place.
+void expect_text_values(const std::string& line, bool slash_ends_text, std::initializer_list<std::string> texts) {
+    FreeFormat ff(line, slash_ends_text);
     std::string s;
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "Main, Drain 2");
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "next");
+    for (const std::string& want : texts) {
+        ASSERT_EQ(ff.read_text(s), ReadStatus::ok) << line << " before " << want;
+        EXPECT_EQ(s, want) << line;
+    }
+    EXPECT_EQ(ff.read_text(s), ReadStatus::end) << line;
+    if (texts.size() > 0) {
+        EXPECT_EQ(s, *(texts.end() - 1)) << line;
+    }
 }
 
-TEST(FreeFormatText, DoubledQuoteInsideQuotesIsOneQuote) {
-    FreeFormat ff(R"("a ""big"" pipe","""",x)");
-    std::string s;
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, R"(a "big" pipe)");
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, R"(")");
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "x");
+TEST(FreeFormatText, QuotesBlanksCommasAndSlashes) {
+    // A quoted text keeps its blanks and commas; a doubled quote inside is one quote.
+    expect_text_values(R"("Main, Drain 2" next)", false, {"Main, Drain 2", "next"});
+    expect_text_values(R"("a ""big"" pipe","""",x)", false, {R"(a "big" pipe)", R"(")", "x"});
+    // An unquoted text ends at a blank, a tab or a comma ...
+    expect_text_values("ab cd\tef,gh", false, {"ab", "cd", "ef", "gh"});
+    // ... and at a slash only when asked, which ends the whole read.
+    expect_text_values("a/b c", false, {"a/b", "c"});
+    expect_text_values("a/b c", true, {"a"});
+    expect_text_values(R"("a/b" c)", true, {"a/b", "c"});  // a slash inside quotes is text
 }
 
 TEST(FreeFormatText, EmptyQuotedTextIsAValue) {
@@ -47,38 +55,6 @@ TEST(FreeFormatText, EmptyQuotedTextIsAValue) {
     std::int32_t i = 0;
     ASSERT_EQ(ff.read(i), ReadStatus::ok);
     EXPECT_EQ(i, 7);
-}
-
-TEST(FreeFormatText, UnquotedTextEndsAtBlankTabOrComma) {
-    FreeFormat ff("ab cd\tef,gh");
-    std::string s;
-    for (const char* want : {"ab", "cd", "ef", "gh"}) {
-        ASSERT_EQ(ff.read_text(s), ReadStatus::ok) << want;
-        EXPECT_EQ(s, want);
-    }
-    EXPECT_EQ(ff.read_text(s), ReadStatus::end);
-}
-
-TEST(FreeFormatText, SlashEndsTextOnlyWhenAsked) {
-    std::string s;
-    FreeFormat plain("a/b c");
-    ASSERT_EQ(plain.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "a/b");
-
-    FreeFormat slash("a/b c", true);
-    ASSERT_EQ(slash.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "a");
-    EXPECT_EQ(slash.read_text(s), ReadStatus::end);  // the slash ends the whole read
-    EXPECT_EQ(s, "a");
-}
-
-TEST(FreeFormatText, SlashInsideQuotesIsText) {
-    FreeFormat ff(R"("a/b" c)", true);
-    std::string s;
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "a/b");
-    ASSERT_EQ(ff.read_text(s), ReadStatus::ok);
-    EXPECT_EQ(s, "c");
 }
 
 TEST(FreeFormatStatus, MissingValueIsEndAndLeavesTargetAlone) {
@@ -199,31 +175,27 @@ TEST(FreeFormatNumber, FloatRangeIsSmallerThanDouble) {
     EXPECT_EQ(d, 1e39);
 }
 
-TEST(FreeFormatNumber, IntegerLimitsAndOverflow) {
-    std::int32_t i = 0;
-    EXPECT_EQ(FreeFormat("2147483647").read(i), ReadStatus::ok);
-    EXPECT_EQ(i, 2147483647);
-    EXPECT_EQ(FreeFormat("-2147483648").read(i), ReadStatus::ok);
-    EXPECT_EQ(i, -2147483647 - 1);
-    EXPECT_EQ(FreeFormat("+12").read(i), ReadStatus::ok);
-    EXPECT_EQ(i, 12);
-    EXPECT_EQ(FreeFormat("2147483648").read(i), ReadStatus::bad);
-    EXPECT_EQ(FreeFormat("-2147483649").read(i), ReadStatus::bad);
-    EXPECT_EQ(FreeFormat("1e3").read(i), ReadStatus::bad);
-    EXPECT_EQ(i, 12);
-
+// A bad value (overflow, an exponent, a second sign) leaves the target alone.
+TEST(FreeFormatNumber, IntegerLimitsOverflowAndSigns) {
+    const struct {
+        const char* text;
+        ReadStatus status;
+        std::int64_t want;
+    } rows[] = {
+        {"2147483647", ReadStatus::ok, 2147483647}, {"-2147483648", ReadStatus::ok, -2147483647 - 1},
+        {"+12", ReadStatus::ok, 12}, {"2147483648", ReadStatus::bad, 5}, {"-2147483649", ReadStatus::bad, 5},
+        {"1e3", ReadStatus::bad, 5}, {"+-3", ReadStatus::bad, 5}, {"-+3", ReadStatus::bad, 5},
+        {"++3", ReadStatus::bad, 5},
+    };
+    for (const auto& r : rows) {
+        std::int32_t i = 5;
+        EXPECT_EQ(FreeFormat(r.text).read(i), r.status) << r.text;
+        EXPECT_EQ(i, r.want) << r.text;
+    }
     std::int64_t l = 0;
     EXPECT_EQ(FreeFormat("2147483648").read(l), ReadStatus::ok);
     EXPECT_EQ(l, 2147483648LL);
     EXPECT_EQ(FreeFormat("9223372036854775808").read(l), ReadStatus::bad);
-}
-
-TEST(FreeFormatNumber, DoubleSignIsBadForIntegersToo) {
-    std::int32_t i = 5;
-    EXPECT_EQ(FreeFormat("+-3").read(i), ReadStatus::bad);
-    EXPECT_EQ(FreeFormat("-+3").read(i), ReadStatus::bad);
-    EXPECT_EQ(FreeFormat("++3").read(i), ReadStatus::bad);
-    EXPECT_EQ(i, 5);
 }
 
 TEST(ParseNumber, WholeTokenOnly) {

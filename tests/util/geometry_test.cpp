@@ -5,15 +5,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <numbers>
+#include <ostream>
 #include <random>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "services/runtime.h"
+#include "support/support.h"
 
 namespace velmorak::util {
 namespace {
@@ -42,6 +46,16 @@ struct Polygon {
     T xmin() const { return *std::min_element(x.begin(), x.end()); }
 };
 
+// The one-part polygon of a ring, in the precision T.
+template <class T>
+Polygon<T> polygon_of(const std::vector<std::pair<double, double>>& ring) {
+    std::vector<std::pair<T, T>> cast;
+    for (const auto& [x, y] : ring) cast.emplace_back(static_cast<T>(x), static_cast<T>(y));
+    Polygon<T> p;
+    p.add_part(cast);
+    return p;
+}
+
 bool inside(float px, float py, const Polygon<float>& p) {
     return INSIDE_POLYGON(px, py, p.x.data(), p.y.data(), p.n(), p.xmin(), p.ends.data(), p.parts());
 }
@@ -56,35 +70,56 @@ Polygon<T> square_0_2() {
     return p;
 }
 
-// Runs `call` in a runtime over string streams and returns the console output;
-// the call must end the run.
+// Runs `call` in a captured runtime and returns the console output; the call
+// must end the run.
 template <class Call>
 std::string stopped_run_output(Call call) {
-    std::istringstream in;
-    std::ostringstream out;
-    {
-        services::ScopedRuntime rt(in, out);
-        rt.get().pause_at_exit = false;
-        EXPECT_THROW(call(), services::RunStop);
-    }
-    return out.str();
+    testing::Capture cap;
+    cap.rt().pause_at_exit = false;
+    EXPECT_THROW(call(), services::RunStop);
+    return cap.out();
+}
+
+// Four points P1 to P4, a row of a table the float routine and its "_8" twin
+// both answer.
+struct Points {
+    double x1, y1, x2, y2, x3, y3, x4, y4;
+};
+
+std::ostream& operator<<(std::ostream& os, const Points& p) {
+    return os << "(" << p.x1 << "," << p.y1 << ") (" << p.x2 << "," << p.y2 << ") (" << p.x3 << "," << p.y3
+              << ") (" << p.x4 << "," << p.y4 << ")";
+}
+
+// routine on the points in single precision, and its twin on them in double.
+template <class Routine>
+auto on_floats(Routine routine, const Points& p) {
+    const auto f = [](double v) { return static_cast<float>(v); };
+    return routine(f(p.x1), f(p.y1), f(p.x2), f(p.y2), f(p.x3), f(p.y3), f(p.x4), f(p.y4));
+}
+template <class Routine>
+auto on_doubles(Routine routine, const Points& p) {
+    return routine(p.x1, p.y1, p.x2, p.y2, p.x3, p.y3, p.x4, p.y4);
 }
 
 // ---------------------------------------------------------------- lengths
 
-TEST(Distance, PointsWithinTheToleranceInBothAxesAreExactlyZeroApart) {
-    EXPECT_EQ(DISTANCE(0.0f, 0.0f, 5.0e-7f, 5.0e-7f), 0.0f);
-    EXPECT_EQ(DISTANCE(1.0f, 1.0f, 1.0f + 5.0e-7f, 1.0f - 5.0e-7f), 0.0f);
-    EXPECT_GT(DISTANCE(0.0f, 0.0f, 5.0e-7f, 2.0e-6f), 0.0f);  // one axis beyond it
+TEST(Distance, MeasuresTheSegmentAndIsExactlyZeroWithinTheToleranceInBothAxes) {
+    const struct {
+        float x1, y1, x2, y2, want;
+    } rows[] = {
+        {0.0f, 0.0f, 3.0f, 4.0f, 5.0f}, {-1.0f, 2.0f, -4.0f, -2.0f, 5.0f},
+        {1.0e7f, -2.0e7f, 1.0e7f + 6.0f, -2.0e7f - 8.0f, 10.0f}, {0.0f, 0.0f, 5.0e-7f, 5.0e-7f, 0.0f},
+        {1.0f, 1.0f, 1.0f + 5.0e-7f, 1.0f - 5.0e-7f, 0.0f},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.x1 << "," << r.y1 << " " << r.x2 << "," << r.y2);
+        EXPECT_EQ(DISTANCE(r.x1, r.y1, r.x2, r.y2), r.want);
+        EXPECT_EQ(DISTANCE_8(r.x1, r.y1, r.x2, r.y2), r.want);
+    }
+    EXPECT_GT(DISTANCE(0.0f, 0.0f, 5.0e-7f, 2.0e-6f), 0.0f);  // one axis beyond the tolerance
     // The tolerance is a strict bound: differences equal to it measure.
     EXPECT_GT(DISTANCE(0.0f, 0.0f, 1.0e-6f, 1.0e-6f), 0.0f);
-}
-
-TEST(Distance, MeasuresTheSegment) {
-    EXPECT_EQ(DISTANCE(0.0f, 0.0f, 3.0f, 4.0f), 5.0f);
-    EXPECT_EQ(DISTANCE(-1.0f, 2.0f, -4.0f, -2.0f), 5.0f);
-    EXPECT_EQ(DISTANCE_8(0.0, 0.0, 3.0, 4.0), 5.0f);
-    EXPECT_EQ(DISTANCE_8(1.0e7, -2.0e7, 1.0e7 + 6.0, -2.0e7 - 8.0), 10.0f);
 }
 
 TEST(Distance, IsSymmetricAndZeroOnlyForCoincidentPointsOverRandomPoints) {
@@ -138,21 +173,29 @@ TEST(Angle2d, AnyVerticalDirectionGivesZero) {
 // ---------------------------------------------------------------- points and sides
 
 TEST(SamePoint, DifferencesMustBeStrictlyBelowTheTolerance) {
-    EXPECT_TRUE(SAME_POINT(1.0f, 1.0f, 1.25f, 0.75f, 0.5f));
-    EXPECT_FALSE(SAME_POINT(1.0f, 1.0f, 1.5f, 1.0f, 0.5f));
-    EXPECT_FALSE(SAME_POINT(1.0f, 1.0f, 1.0f, 0.5f, 0.5f));
-    EXPECT_TRUE(SAME_POINT_8(1.0, 1.0, 1.25, 0.75, 0.5));
-    EXPECT_FALSE(SAME_POINT_8(1.0, 1.0, 1.0, 1.5, 0.5));
-    EXPECT_FALSE(SAME_POINT_8(0.0, 0.0, -0.5, 0.0, 0.5));
+    const struct {
+        float x1, y1, x2, y2;
+        bool same;
+    } rows[] = {{1.0f, 1.0f, 1.25f, 0.75f, true}, {1.0f, 1.0f, 1.5f, 1.0f, false}, {1.0f, 1.0f, 1.0f, 0.5f, false},
+                {1.0f, 1.0f, 1.0f, 1.5f, false}, {0.0f, 0.0f, -0.5f, 0.0f, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.x1 << "," << r.y1 << " " << r.x2 << "," << r.y2);
+        EXPECT_EQ(SAME_POINT(r.x1, r.y1, r.x2, r.y2, 0.5f), r.same);
+        EXPECT_EQ(SAME_POINT_8(r.x1, r.y1, r.x2, r.y2, 0.5), r.same);
+    }
 }
 
 TEST(SameSide, SignTellsSameSideOppositeSidesOrOnTheLine) {
-    EXPECT_GT(SAME_SIDE(0, 0, 4, 0, 1, 1, 7, 3), 0.0f);
-    EXPECT_LT(SAME_SIDE(0, 0, 4, 0, 1, 1, 2, -1), 0.0f);
-    EXPECT_EQ(SAME_SIDE(0, 0, 4, 0, 9, 0, 2, -1), 0.0f);
-    EXPECT_GT(SAME_SIDE_8(0, 0, 4, 4, 0, 1, -5, 0), 0.0f);
-    EXPECT_LT(SAME_SIDE_8(0, 0, 4, 4, 0, 1, 1, 0), 0.0f);
-    EXPECT_EQ(SAME_SIDE_8(0, 0, 4, 4, -3, -3, 1, 0), 0.0f);
+    const struct {
+        Points p;
+        int sign;
+    } rows[] = {{{0, 0, 4, 0, 1, 1, 7, 3}, 1}, {{0, 0, 4, 0, 1, 1, 2, -1}, -1}, {{0, 0, 4, 0, 9, 0, 2, -1}, 0},
+                {{0, 0, 4, 4, 0, 1, -5, 0}, 1}, {{0, 0, 4, 4, 0, 1, 1, 0}, -1}, {{0, 0, 4, 4, -3, -3, 1, 0}, 0}};
+    const auto sign = [](float v) { return (v > 0.0f) - (v < 0.0f); };
+    for (const auto& r : rows) {
+        EXPECT_EQ(sign(on_floats(SAME_SIDE, r.p)), r.sign) << r.p;
+        EXPECT_EQ(sign(on_doubles(SAME_SIDE_8, r.p)), r.sign) << r.p;
+    }
 }
 
 TEST(SameSide8, RoundsItsDifferencesToFloat) {
@@ -169,89 +212,74 @@ TEST(IntersectPoint, IsTrueOnTheInfiniteLine) {
 
 // ---------------------------------------------------------------- segment tests
 
-TEST(IntersectLine, CrossingAndTouchingSegmentsMeet) {
-    EXPECT_TRUE(INTERSECT_LINE(0, 0, 2, 2, 0, 2, 2, 0));
-    EXPECT_TRUE(INTERSECT_LINE(0, 0, 1, 0, 1, 0, 1, 5));   // shared end point
-    EXPECT_TRUE(INTERSECT_LINE(0, 0, 2, 0, 1, 0, 1, 5));   // T-junction
-    EXPECT_FALSE(INTERSECT_LINE(0, 0, 2, 0, 1, 1, 1, 5));  // would cross beyond P3
-    EXPECT_FALSE(INTERSECT_LINE(0, 0, 2, 0, 3, -1, 3, 1));
-    EXPECT_TRUE(INTERSECT_LINE_8(0, 0, 2, 2, 0, 2, 2, 0));
-    EXPECT_TRUE(INTERSECT_LINE_8(0, 0, 1, 0, 1, 0, 1, 5));
-    EXPECT_FALSE(INTERSECT_LINE_8(0, 0, 2, 0, 3, -1, 3, 1));
+TEST(IntersectLine, TouchingSegmentsAndSegmentsOnOneLineMeet) {
+    const struct {
+        Points p;
+        bool meet;
+    } rows[] = {
+        {{0, 0, 2, 2, 0, 2, 2, 0}, true},
+        {{0, 0, 1, 0, 1, 0, 1, 5}, true},   // shared end point
+        {{0, 0, 2, 0, 1, 0, 1, 5}, true},   // T-junction
+        {{0, 0, 2, 0, 1, 1, 1, 5}, false},  // would cross beyond P3
+        {{0, 0, 2, 0, 3, -1, 3, 1}, false},
+        // Parallel segments on different lines do not meet ...
+        {{0, 0, 1, 0, 0, 1, 1, 1}, false}, {{0, 0, 1, 1, 1, 0, 2, 1}, false},
+        // ... segments on one line do, even apart.
+        {{0, 0, 1, 0, 2, 0, 3, 0}, true}, {{0, 0, 1, 1, 5, 5, 7, 7}, true},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(on_floats(INTERSECT_LINE, r.p), r.meet) << r.p;
+        EXPECT_EQ(on_doubles(INTERSECT_LINE_8, r.p), r.meet) << r.p;
+    }
 }
 
-TEST(IntersectLine, ParallelSegmentsOnDifferentLinesDoNotMeet) {
-    EXPECT_FALSE(INTERSECT_LINE(0, 0, 1, 0, 0, 1, 1, 1));
-    EXPECT_FALSE(INTERSECT_LINE_8(0, 0, 1, 1, 1, 0, 2, 1));
-}
-
-TEST(IntersectLine, SegmentsOnOneLineMeetEvenApart) {
-    EXPECT_TRUE(INTERSECT_LINE(0, 0, 1, 0, 2, 0, 3, 0));
-    EXPECT_TRUE(INTERSECT_LINE(0, 0, 1, 1, 5, 5, 7, 7));
-    EXPECT_TRUE(INTERSECT_LINE_8(0, 0, 1, 0, 2, 0, 3, 0));
-}
-
+// -1 collinear, 0 parallel, 3 inside both, 1 inside the first only, 2 inside
+// the second only, 4 outside both.
 TEST(IntersectLineV2, ClassifiesWhereTheCrossingFalls) {
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 1, -1, 1, 1), 3);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 1, 1, 1, 2), 1);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 3, -1, 3, 1), 2);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 3, 1, 3, 2), 4);
-}
-
-TEST(IntersectLineV2, StartPointIsOutsideASegmentAndEndPointInside) {
-    // The crossing at the first segment's start point.
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 0, -1, 0, 1), 2);
-    // ... and at its end point.
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 2, -1, 2, 1), 3);
-    // The second segment starting on the first, then ending on it.
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 1, 0, 1, 1), 1);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 1, -1, 1, 0), 3);
-}
-
-TEST(IntersectLineV2, ParallelAndCollinearSegments) {
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 0, 1, 2, 1), 0);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 2, 0, 5, 0, 9, 0), -1);
-    EXPECT_EQ(INTERSECT_LINE_V2(0, 0, 1, 1, 0.5f, 0.5f, 3, 3), -1);
+    const struct {
+        Points p;
+        std::int32_t code;
+    } rows[] = {
+        {{0, 0, 2, 0, 1, -1, 1, 1}, 3}, {{0, 0, 2, 0, 1, 1, 1, 2}, 1}, {{0, 0, 2, 0, 3, -1, 3, 1}, 2},
+        {{0, 0, 2, 0, 3, 1, 3, 2}, 4},
+        // A segment's start point is outside it, its end point inside.
+        {{0, 0, 2, 0, 0, -1, 0, 1}, 2},  // at the first segment's start
+        {{0, 0, 2, 0, 2, -1, 2, 1}, 3},  // at its end
+        {{0, 0, 2, 0, 1, 0, 1, 1}, 1},   // the second segment starting on the first
+        {{0, 0, 2, 0, 1, -1, 1, 0}, 3},  // and ending on it
+        // Parallel and collinear segments.
+        {{0, 0, 2, 0, 0, 1, 2, 1}, 0}, {{0, 0, 2, 0, 5, 0, 9, 0}, -1}, {{0, 0, 1, 1, 0.5, 0.5, 3, 3}, -1},
+    };
+    for (const auto& r : rows) EXPECT_EQ(on_floats(INTERSECT_LINE_V2, r.p), r.code) << r.p;
 }
 
 // ---------------------------------------------------------------- line crossing point
 
+// Parallel lines, and two vertical ones, give no point and leave the result alone.
 TEST(IntersectionPoint, CrossesTheInfiniteLines) {
-    float x = 0, y = 0;
-    ASSERT_TRUE(INTERSECTION_POINT(0, 0, 1, 1, 0, 3, 1, 2.5f, x, y));  // beyond both segments
-    EXPECT_EQ(x, 2.0f);
-    EXPECT_EQ(y, 2.0f);
-    double dx = 0, dy = 0;
-    ASSERT_TRUE(INTERSECTION_POINT_8(0, 0, 1, 1, 0, 3, 1, 2.5, dx, dy));
-    EXPECT_EQ(dx, 2.0);
-    EXPECT_EQ(dy, 2.0);
-}
-
-TEST(IntersectionPoint, VerticalLines) {
-    float x = 0, y = 0;
-    ASSERT_TRUE(INTERSECTION_POINT(0, 1, 2, 2, 4, -7, 4, 9, x, y));  // second vertical
-    EXPECT_EQ(x, 4.0f);
-    EXPECT_EQ(y, 3.0f);
-    ASSERT_TRUE(INTERSECTION_POINT(-1, 5, -1, 6, 0, 1, 2, 2, x, y));  // first vertical
-    EXPECT_EQ(x, -1.0f);
-    EXPECT_EQ(y, 0.5f);
-    double dx = 0, dy = 0;
-    ASSERT_TRUE(INTERSECTION_POINT_8(0, 1, 2, 2, 4, -7, 4, 9, dx, dy));
-    EXPECT_EQ(dx, 4.0);
-    EXPECT_EQ(dy, 3.0);
-}
-
-TEST(IntersectionPoint, ParallelOrBothVerticalGiveNoPointAndLeaveTheResultAlone) {
-    float x = 7, y = 8;
-    EXPECT_FALSE(INTERSECTION_POINT(0, 0, 1, 1, 0, 1, 2, 3, x, y));
-    EXPECT_FALSE(INTERSECTION_POINT(0, 0, 0, 1, 2, 0, 2, 1, x, y));
-    EXPECT_EQ(x, 7.0f);
-    EXPECT_EQ(y, 8.0f);
-    double dx = 7, dy = 8;
-    EXPECT_FALSE(INTERSECTION_POINT_8(0, 0, 1, 1, 0, 1, 2, 3, dx, dy));
-    EXPECT_FALSE(INTERSECTION_POINT_8(3, 0, 3, 1, 3, 5, 3, 6, dx, dy));
-    EXPECT_EQ(dx, 7.0);
-    EXPECT_EQ(dy, 8.0);
+    const struct {
+        Points p;
+        bool found;
+        double x, y;
+    } rows[] = {
+        {{0, 0, 1, 1, 0, 3, 1, 2.5}, true, 2, 2},  // beyond both segments
+        {{0, 1, 2, 2, 4, -7, 4, 9}, true, 4, 3},   // second vertical
+        {{-1, 5, -1, 6, 0, 1, 2, 2}, true, -1, 0.5},  // first vertical
+        {{0, 0, 1, 1, 0, 1, 2, 3}, false, 7, 8}, {{0, 0, 0, 1, 2, 0, 2, 1}, false, 7, 8},
+        {{3, 0, 3, 1, 3, 5, 3, 6}, false, 7, 8},
+    };
+    for (const auto& r : rows) {
+        float x = 7, y = 8;
+        const auto point = [&](auto... c) { return INTERSECTION_POINT(c..., x, y); };
+        EXPECT_EQ(on_floats(point, r.p), r.found) << r.p;
+        EXPECT_EQ(x, static_cast<float>(r.x)) << r.p;
+        EXPECT_EQ(y, static_cast<float>(r.y)) << r.p;
+        double dx = 7, dy = 8;
+        const auto point_8 = [&](auto... c) { return INTERSECTION_POINT_8(c..., dx, dy); };
+        EXPECT_EQ(on_doubles(point_8, r.p), r.found) << r.p;
+        EXPECT_EQ(dx, r.x) << r.p;
+        EXPECT_EQ(dy, r.y) << r.p;
+    }
 }
 
 TEST(IntersectionPoint, SlopesAreComparedInFloat) {
@@ -268,56 +296,46 @@ TEST(IntersectionPoint, SlopesAreComparedInFloat) {
 
 // ---------------------------------------------------------------- point in polygon
 
+// Each probe against the float and the double walker on the one-part polygon
+// of the ring.
+void expect_probes(const std::vector<std::pair<double, double>>& ring,
+                   std::initializer_list<std::tuple<double, double, bool>> probes) {
+    const Polygon<float> p = polygon_of<float>(ring);
+    const Polygon<double> p8 = polygon_of<double>(ring);
+    for (const auto& [x, y, in] : probes) {
+        EXPECT_EQ(inside(static_cast<float>(x), static_cast<float>(y), p), in) << "float " << x << "," << y;
+        EXPECT_EQ(inside(x, y, p8), in) << "double " << x << "," << y;
+    }
+}
+
 TEST(InsidePolygon, SquareInsideOutsideAndOnTheTopEdge) {
     const Polygon<float> sq = square_0_2<float>();
     ASSERT_EQ(sq.n(), 6);
     ASSERT_EQ(sq.ends[0], 5);
-    EXPECT_TRUE(inside(1.0f, 1.0f, sq));
-    EXPECT_FALSE(inside(3.0f, 1.0f, sq));
-    EXPECT_FALSE(inside(1.0f, 2.0f, sq));  // the boundary stays on one side at (0, 2)
-    EXPECT_FALSE(inside(1.0f, -0.5f, sq));
-    const Polygon<double> sq8 = square_0_2<double>();
-    EXPECT_TRUE(inside(1.0, 1.0, sq8));
-    EXPECT_FALSE(inside(3.0, 1.0, sq8));
-    EXPECT_FALSE(inside(1.0, 2.0, sq8));
+    // On the top edge the boundary stays on one side at (0, 2): outside.
+    expect_probes({{0, 0}, {2, 0}, {2, 2}, {0, 2}},
+                  {{1.0, 1.0, true}, {3.0, 1.0, false}, {1.0, 2.0, false}, {1.0, -0.5, false}});
 }
 
 TEST(InsidePolygon, RayThroughAVertexCountsOnceWhenTheBoundaryPasses) {
-    // A diamond whose first vertex (0, 1) lies on the rays of these points.
-    Polygon<float> d;
-    d.add_part({{0, 1}, {1, 0}, {2, 1}, {1, 2}});
-    EXPECT_TRUE(inside(1.5f, 1.0f, d));
-    EXPECT_TRUE(inside(0.5f, 1.0f, d));
-    EXPECT_FALSE(inside(2.5f, 1.0f, d));  // through both (2, 1) and (0, 1)
+    // A diamond whose first vertex (0, 1) lies on the rays of these points;
+    // (2.5, 1) has its ray through both (2, 1) and (0, 1).
+    expect_probes({{0, 1}, {1, 0}, {2, 1}, {1, 2}}, {{1.5, 1.0, true}, {0.5, 1.0, true}, {2.5, 1.0, false}});
     // The same diamond starting elsewhere: (0, 1) is now an inner vertex.
-    Polygon<double> d8;
-    d8.add_part({{1, 0}, {2, 1}, {1, 2}, {0, 1}});
-    EXPECT_TRUE(inside(1.5, 1.0, d8));
-    EXPECT_FALSE(inside(2.5, 1.0, d8));
+    expect_probes({{1, 0}, {2, 1}, {1, 2}, {0, 1}}, {{1.5, 1.0, true}, {0.5, 1.0, true}, {2.5, 1.0, false}});
 }
 
 TEST(InsidePolygon, RayThroughAVertexWhereTheBoundaryTurnsBackDoesNotCount) {
     // A notch whose bottom (2, 2) touches the ray from above.
-    Polygon<float> p;
-    p.add_part({{0, 0}, {4, 0}, {4, 4}, {2, 2}, {0, 4}});
-    EXPECT_TRUE(inside(3.0f, 2.0f, p));
-    EXPECT_TRUE(inside(1.0f, 1.0f, p));
-    EXPECT_FALSE(inside(2.0f, 3.0f, p));
+    expect_probes({{0, 0}, {4, 0}, {4, 4}, {2, 2}, {0, 4}}, {{3.0, 2.0, true}, {1.0, 1.0, true}, {2.0, 3.0, false}});
     // The apex of a roof touched from below.
-    Polygon<float> house;
-    house.add_part({{0, 0}, {4, 0}, {4, 2}, {2, 3}, {0, 2}});
-    EXPECT_FALSE(inside(3.0f, 3.0f, house));
+    expect_probes({{0, 0}, {4, 0}, {4, 2}, {2, 3}, {0, 2}}, {{3.0, 3.0, false}});
 }
 
 TEST(InsidePolygon, AnEdgeAlongTheRayCountsOnceWhenTheBoundaryPasses) {
     // An L shape with the step edge (4, 2)-(2, 2) on the ray's line.
-    const std::vector<std::pair<float, float>> ring = {{0, 0}, {4, 0}, {4, 2}, {2, 2}, {2, 4}, {0, 4}};
-    Polygon<float> l;
-    l.add_part(ring);
-    EXPECT_FALSE(inside(5.0f, 2.0f, l));
-    EXPECT_TRUE(inside(1.0f, 2.0f, l));
-    EXPECT_TRUE(inside(3.0f, 1.0f, l));
-    EXPECT_FALSE(inside(3.0f, 3.0f, l));
+    expect_probes({{0, 0}, {4, 0}, {4, 2}, {2, 2}, {2, 4}, {0, 4}},
+                  {{5.0, 2.0, false}, {1.0, 2.0, true}, {3.0, 1.0, true}, {3.0, 3.0, false}});
 }
 
 TEST(InsidePolygon, AnswerDoesNotDependOnWhereTheRingStarts) {
@@ -397,12 +415,8 @@ TEST(InsidePolygon, AgreesWithAReferenceOnRandomPointsAwayFromEdges) {
     int checked = 0;
     for (int shape = 0; shape < 20; ++shape) {
         const auto ring = random_star(gen, 7 + shape, 50.0, 40.0);
-        Polygon<double> p8;
-        p8.add_part(ring);
-        std::vector<std::pair<float, float>> fring;
-        for (const auto& [x, y] : ring) fring.emplace_back(static_cast<float>(x), static_cast<float>(y));
-        Polygon<float> p;
-        p.add_part(fring);
+        const Polygon<float> p = polygon_of<float>(ring);
+        const Polygon<double> p8 = polygon_of<double>(ring);
         std::uniform_real_distribution<double> coord(38.0, 62.0);
         for (int i = 0; i < 200; ++i) {
             const float fx = static_cast<float>(coord(gen));
@@ -453,16 +467,12 @@ TEST(InsidePolygon, PartEndsThatDoNotMatchTheVerticesStopTheRun) {
 
 TEST(InsidePolygon, StopMessageEndsAnOpenLineFirst) {
     const Polygon<float> sq = square_0_2<float>();
-    std::istringstream in;
-    std::ostringstream out;
-    {
-        services::ScopedRuntime rt(in, out);
-        rt.get().pause_at_exit = false;
-        rt.get().console.put("progress 12");
-        EXPECT_THROW(INSIDE_POLYGON(1.0f, 1.0f, sq.x.data(), sq.y.data(), sq.n(), 0.0f, sq.ends.data(), 0),
-                     services::RunStop);
-    }
-    EXPECT_EQ(out.str(),
+    testing::Capture cap;
+    cap.rt().pause_at_exit = false;
+    cap.rt().console.put("progress 12");
+    EXPECT_THROW(INSIDE_POLYGON(1.0f, 1.0f, sq.x.data(), sq.y.data(), sq.n(), 0.0f, sq.ends.data(), 0),
+                 services::RunStop);
+    EXPECT_EQ(cap.out(),
               "progress 12\nInvalid number of polygons in region sent to inside_polygon routine - contact "
               "support@velmorak.example\n");
 }
@@ -648,12 +658,8 @@ TEST(GridInsidePolygon, AgreesWithInsidePolygonAtTheCellPoints) {
     std::mt19937 gen(4242);
     for (int shape = 0; shape < 8; ++shape) {
         const auto ring = random_star(gen, 9 + shape, 25.3, 24.7);
-        Polygon<double> p8;
-        p8.add_part(ring);
-        std::vector<std::pair<float, float>> fring;
-        for (const auto& [x, y] : ring) fring.emplace_back(static_cast<float>(x), static_cast<float>(y));
-        Polygon<float> p;
-        p.add_part(fring);
+        const Polygon<float> p = polygon_of<float>(ring);
+        const Polygon<double> p8 = polygon_of<double>(ring);
         Grid g(80, 80), g8(80, 80);
         const std::vector<float> z(static_cast<std::size_t>(p.n()), 0.0f);
         g.fill(p, z, {}, 0.5f, 0.5f);
@@ -680,7 +686,8 @@ TEST(GridInsidePolygon, BadPartListStopsTheRunNamingTheGridRoutine) {
     Grid g(10, 10);
     const std::vector<float> z(static_cast<std::size_t>(two.n()), 0.0f);
     const std::string out = stopped_run_output([&] {
-        grid_inside_polygon(g.cells(), true, false, {}, two.x.data(), two.y.data(), z.data(), two.n(), two.ends.data(), 1);
+        grid_inside_polygon(g.cells(), true, false, {}, two.x.data(), two.y.data(), z.data(), two.n(),
+                            two.ends.data(), 1);
     });
     EXPECT_EQ(out,
               "\nInvalid number of polygons in region sent to grid_inside_polygon routine - contact "
@@ -931,39 +938,27 @@ TEST(SetSubGridArea, PointsFarLeftOfTheOriginGiveALowestIndexOfZero) {
 
 // ---------------------------------------------------------------- hydraulic panels
 
-TEST(HydParam, WetPanelUsesTheWholeWidth) {
-    float area = -1, width = -1, perimeter = -1;
-    HYD_PARAM(0.0f, 1.0f, 4.0f, 3.0f, 5.0f, 1.0f, area, width, perimeter);
-    EXPECT_EQ(area, 12.0f);
-    EXPECT_EQ(width, 4.0f);
-    EXPECT_FLOAT_EQ(perimeter, std::sqrt(20.0f));
-}
-
-TEST(HydParam, DryOrDisabledPanelGivesZeros) {
-    float area = -1, width = -1, perimeter = -1;
-    HYD_PARAM(0.0f, 1.0f, 4.0f, 3.0f, 0.5f, 1.0f, area, width, perimeter);
-    EXPECT_EQ(area, 0.0f);
-    EXPECT_EQ(width, 0.0f);
-    EXPECT_EQ(perimeter, 0.0f);
-    area = width = perimeter = -1;
-    HYD_PARAM(0.0f, 1.0f, 4.0f, 3.0f, 5.0f, 0.0f, area, width, perimeter);
-    EXPECT_EQ(area, 0.0f);
-    EXPECT_EQ(width, 0.0f);
-    EXPECT_EQ(perimeter, 0.0f);
-}
-
-TEST(HydParam, OneSidedPanelIsWetUpToTheWaterLine) {
-    float area = -1, width = -1, perimeter = -1;
-    // Level halfway up the rise from the first end: half the width.
-    HYD_PARAM(0.0f, 0.0f, 4.0f, 2.0f, 1.0f, 1.0f, area, width, perimeter);
-    EXPECT_EQ(width, 2.0f);
-    EXPECT_EQ(area, 1.0f);
-    EXPECT_FLOAT_EQ(perimeter, std::sqrt(5.0f));
-    // Only the second end wet.
-    HYD_PARAM(10.0f, 2.0f, 14.0f, 0.0f, 0.5f, 1.0f, area, width, perimeter);
-    EXPECT_EQ(width, 1.0f);
-    EXPECT_EQ(area, 0.25f);
-    EXPECT_FLOAT_EQ(perimeter, std::sqrt(1.25f));
+TEST(HydParam, WetDryDisabledAndOneSidedPanels) {
+    const struct {
+        float x1, z1, x2, z2, level, enable;
+        float area, width, perimeter;
+    } rows[] = {
+        {0.0f, 1.0f, 4.0f, 3.0f, 5.0f, 1.0f, 12.0f, 4.0f, std::sqrt(20.0f)},  // wet: the whole width
+        {0.0f, 1.0f, 4.0f, 3.0f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f},               // dry
+        {0.0f, 1.0f, 4.0f, 3.0f, 5.0f, 0.0f, 0.0f, 0.0f, 0.0f},               // disabled
+        // Level halfway up the rise from the first end: half the width.
+        {0.0f, 0.0f, 4.0f, 2.0f, 1.0f, 1.0f, 1.0f, 2.0f, std::sqrt(5.0f)},
+        {10.0f, 2.0f, 14.0f, 0.0f, 0.5f, 1.0f, 0.25f, 1.0f, std::sqrt(1.25f)},  // only the second end wet
+    };
+    for (const auto& r : rows) {
+        float area = -1, width = -1, perimeter = -1;
+        SCOPED_TRACE(::testing::Message() << r.x1 << "," << r.z1 << " " << r.x2 << "," << r.z2 << " level " << r.level
+                                          << " enable " << r.enable);
+        HYD_PARAM(r.x1, r.z1, r.x2, r.z2, r.level, r.enable, area, width, perimeter);
+        EXPECT_EQ(area, r.area);
+        EXPECT_EQ(width, r.width);
+        EXPECT_FLOAT_EQ(perimeter, r.perimeter);
+    }
 }
 
 TEST(HydParam2, EachHalfOfThePanelHasItsOwnResults) {

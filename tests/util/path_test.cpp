@@ -4,146 +4,97 @@
 
 #include <string>
 
+#include "util/tables.h"
+
 namespace velmorak::util {
 namespace {
 
+using tables::expect_in_place;
+using tables::expect_texts;
+
 TEST(FileExt, FromTheLastDotInLowerCase) {
-    EXPECT_EQ(FILEEXT("C:\\Data\\Model.MIF"), ".mif");
-    EXPECT_EQ(FILEEXT("README"), "");
-    EXPECT_EQ(FILEEXT("a.b.c"), ".c");
-    EXPECT_EQ(FILEEXT("site.12DA   "), ".12da");
-    // The dot is looked for in the whole path, folders included.
-    EXPECT_EQ(FILEEXT("C:\\a.b\\file"), ".b\\file");
-    EXPECT_EQ(FILEEXT("C:\\Data\\"), "");
+    expect_texts(FILEEXT, {{"C:\\Data\\Model.MIF", ".mif"}, {"README", ""}, {"a.b.c", ".c"}, {"site.12DA   ", ".12da"},
+                           {"C:\\Data\\", ""},
+                           {"C:\\a.b\\file", ".b\\file"}});  // the dot is looked for in folders too
 }
 
 TEST(FileName, BareNameWithoutFolderAndExtension) {
-    EXPECT_EQ(FILENAME("C:\\Data\\Model.old.mif"), "Model.old");
-    EXPECT_EQ(FILENAME("C:\\Data\\Model"), "Model");
-    EXPECT_EQ(FILENAME("dir/sub/x.12da"), "x");
-    EXPECT_EQ(FILENAME("Model"), "Model");
-    EXPECT_EQ(FILENAME("Model.mif"), "Model");
-    EXPECT_EQ(FILENAME("C:\\Data\\"), "");
-    // Mixed separators: the later one counts.
-    EXPECT_EQ(FILENAME("a/b\\c.d/e.txt"), "e");
-}
-
-TEST(FileName, NamesThatAreOnlyAnExtension) {
-    EXPECT_EQ(FILENAME("C:\\Data\\.mif"), ".mif");
-    EXPECT_EQ(FILENAME(".mif"), "");
-}
-
-TEST(FileName, DotInAFolderNameIsNotAnExtension) {
-    EXPECT_EQ(FILENAME("C:\\my.dir\\Model"), "Model");
-    EXPECT_EQ(FILENAMEPATH("C:\\my.dir\\Model"), "C:\\my.dir\\Model");
-    EXPECT_EQ(FILENAMEPATH("C:\\my.dir\\Model.mif"), "C:\\my.dir\\Model");
+    expect_texts(FILENAME, {{"C:\\Data\\Model.old.mif", "Model.old"}, {"C:\\Data\\Model", "Model"},
+                            {"dir/sub/x.12da", "x"}, {"Model", "Model"}, {"Model.mif", "Model"}, {"C:\\Data\\", ""},
+                            {"a/b\\c.d/e.txt", "e"},          // mixed separators: the later one counts
+                            {"C:\\my.dir\\Model", "Model"},  // a dot in a folder name is no extension
+                            // Names that are only an extension.
+                            {"C:\\Data\\.mif", ".mif"}, {".mif", ""}});
 }
 
 TEST(LayerSuffix, NameWithoutAndSuffixAlone) {
-    EXPECT_EQ(FILENAMENO_("C:\\gis\\2d_zln_Road_L.mif"), "2d_zln_Road");
-    EXPECT_EQ(FILENAMENO_("_L.mif"), "_L");
-    EXPECT_EQ(FILENAMENO_("C:\\gis\\Road.mif"), "Road");
-    EXPECT_EQ(FILE___EXT("C:\\gis\\2d_zln_Road_L.mif"), "_l");
-    EXPECT_EQ(FILE___EXT("C:\\my_dir\\Road.mif"), "");  // only the bare name is searched
-    EXPECT_EQ(FILE___EXT("_L.mif"), "_l");
+    expect_texts(FILENAMENO_,
+                 {{"C:\\gis\\2d_zln_Road_L.mif", "2d_zln_Road"}, {"_L.mif", "_L"}, {"C:\\gis\\Road.mif", "Road"}});
+    expect_texts(FILE___EXT, {{"C:\\gis\\2d_zln_Road_L.mif", "_l"}, {"_L.mif", "_l"},
+                              {"C:\\my_dir\\Road.mif", ""}});  // only the bare name is searched
 }
 
-TEST(FileNamePath, PathWithoutExtension) {
-    EXPECT_EQ(FILENAMEPATH("C:\\Data\\Model.mif"), "C:\\Data\\Model");
-    EXPECT_EQ(FILENAMEPATH("C:\\Data\\"), "C:\\Data\\");
-    EXPECT_EQ(FILENAMEPATH(".mif"), ".mif");  // a dot at position 1 is kept
-    EXPECT_EQ(FILENAMEPATH("a.b.c"), "a.b");
-}
-
-TEST(FileNamePath, WithoutLayerSuffix) {
-    EXPECT_EQ(FILENAMEPATHNO_("C:\\gis\\2d_zln_Road_L.mif"), "C:\\gis\\2d_zln_Road");
-    EXPECT_EQ(FILENAMEPATHNO_("C:\\my_dir\\Road.mif"), "C:\\my_dir\\Road");
-    EXPECT_EQ(FILENAMEPATHNO_("_L.mif"), "_L");
+TEST(FileNamePath, PathWithoutExtensionAndLayerSuffix) {
+    expect_texts(FILENAMEPATH, {{"C:\\Data\\Model.mif", "C:\\Data\\Model"}, {"C:\\Data\\", "C:\\Data\\"},
+                                {".mif", ".mif"},  // a dot at position 1 is kept
+                                {"a.b.c", "a.b"}, {"C:\\my.dir\\Model", "C:\\my.dir\\Model"},
+                                {"C:\\my.dir\\Model.mif", "C:\\my.dir\\Model"}});
+    expect_texts(FILENAMEPATHNO_, {{"C:\\gis\\2d_zln_Road_L.mif", "C:\\gis\\2d_zln_Road"},
+                                   {"C:\\my_dir\\Road.mif", "C:\\my_dir\\Road"}, {"_L.mif", "_L"}});
 }
 
 TEST(FileFolderPath, FolderWithItsSeparator) {
-    EXPECT_EQ(FILEFOLDERPATH("C:\\Data\\Model.mif"), "C:\\Data\\");
-    EXPECT_EQ(FILEFOLDERPATH("Model.mif"), "");
-    EXPECT_EQ(FILEFOLDERPATH("C:\\Data\\"), "C:\\Data\\");
-    EXPECT_EQ(FILEFOLDERPATH("dir/sub/x.12da"), "dir/sub/");
+    expect_texts(FILEFOLDERPATH, {{"C:\\Data\\Model.mif", "C:\\Data\\"}, {"Model.mif", ""},
+                                  {"C:\\Data\\", "C:\\Data\\"}, {"dir/sub/x.12da", "dir/sub/"}});
 }
 
 TEST(PathParts, AllBlankPathGivesAllBlankParts) {
-    for (const char* p : {"", "    "}) {
-        EXPECT_EQ(FILEEXT(p), "");
-        EXPECT_EQ(FILENAME(p), "");
-        EXPECT_EQ(FILE___EXT(p), "");
-        EXPECT_EQ(FILEFOLDERPATH(p), "");
-        EXPECT_EQ(FILENAMEPATH(p), "");
+    for (const auto routine : {FILEEXT, FILENAME, FILE___EXT, FILEFOLDERPATH, FILENAMEPATH}) {
+        expect_texts(routine, {{"", ""}, {"    ", ""}});
     }
 }
 
 TEST(PathParts, PathsAreCutAtOneThousandCharacters) {
     const std::string folder = "C:\\" + std::string(990, 'd') + "\\";  // 994 characters
-    EXPECT_EQ(FILENAME(folder + "abcdef.mif"), "abcdef");
-    EXPECT_EQ(FILEEXT(folder + "abcdef.mif"), "");
-    EXPECT_EQ(FILEEXT(folder + "ab.mif"), ".mif");
-    EXPECT_EQ(FILEEXT(folder + "abc.mif"), ".mi");
+    expect_texts(FILENAME, {{folder + "abcdef.mif", "abcdef"}});
+    expect_texts(FILEEXT, {{folder + "abcdef.mif", ""}, {folder + "ab.mif", ".mif"}, {folder + "abc.mif", ".mi"}});
 }
 
-TEST(AddFolder, JoinsRelativeFiles) {
-    EXPECT_EQ(ADDFOLDER("..\\results", "out.mif"), "..\\results\\out.mif");
-    EXPECT_EQ(ADDFOLDER("C:\\Data\\", "x.mif"), "C:\\Data\\x.mif");
-    EXPECT_EQ(ADDFOLDER("gis/", "x.mif"), "gis/x.mif");
-    EXPECT_EQ(ADDFOLDER("  C:\\runs  ", "  x.mif  "), "C:\\runs\\x.mif");
-    // A leading single backslash is relative; the doubled one is reduced.
-    EXPECT_EQ(ADDFOLDER("C:\\runs\\", "\\x.mif"), "C:\\runs\\x.mif");
+TEST(AddFolder, JoinsFolderAndFile) {
+    const struct {
+        const char* folder;
+        const char* file;
+        const char* want;
+    } rows[] = {
+        {"..\\results", "out.mif", "..\\results\\out.mif"}, {"C:\\Data\\", "x.mif", "C:\\Data\\x.mif"},
+        {"gis/", "x.mif", "gis/x.mif"}, {"  C:\\runs  ", "  x.mif  ", "C:\\runs\\x.mif"},
+        {"C:\\runs\\", "\\x.mif", "C:\\runs\\x.mif"},  // a single leading backslash is relative
+        // Parent steps of the join are resolved.
+        {"C:\\runs\\", "..\\gis\\x.mif", "C:\\gis\\x.mif"}, {"C:\\a\\b", "..\\..\\x.mif", "C:\\x.mif"},
+        // Absolute files ignore the folder.
+        {"C:\\runs", "D:\\x.mif", "D:\\x.mif"}, {"C:\\runs", "\\\\srv\\share\\x.mif", "\\\\srv\\share\\x.mif"},
+        {"C:\\runs", "  D:x.mif", "D:x.mif"},
+        // Blank parts.
+        {"", "", "."}, {"   ", "  ", "."}, {"  C:\\Data\\  ", "", "C:\\Data\\"}, {"", "  a\\..\\x.mif", "x.mif"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ADDFOLDER(row.folder, row.file), row.want) << '"' << row.folder << "\" + \"" << row.file << '"';
+    }
 }
 
-TEST(AddFolder, ResolvesParentStepsOfTheJoin) {
-    EXPECT_EQ(ADDFOLDER("C:\\runs\\", "..\\gis\\x.mif"), "C:\\gis\\x.mif");
-    EXPECT_EQ(ADDFOLDER("C:\\a\\b", "..\\..\\x.mif"), "C:\\x.mif");
-}
-
-TEST(AddFolder, AbsoluteFilesIgnoreTheFolder) {
-    EXPECT_EQ(ADDFOLDER("C:\\runs", "D:\\x.mif"), "D:\\x.mif");
-    EXPECT_EQ(ADDFOLDER("C:\\runs", "\\\\srv\\share\\x.mif"), "\\\\srv\\share\\x.mif");
-    EXPECT_EQ(ADDFOLDER("C:\\runs", "  D:x.mif"), "D:x.mif");
-}
-
-TEST(AddFolder, BlankParts) {
-    EXPECT_EQ(ADDFOLDER("", ""), ".");
-    EXPECT_EQ(ADDFOLDER("   ", "  "), ".");
-    EXPECT_EQ(ADDFOLDER("  C:\\Data\\  ", ""), "C:\\Data\\");
-    EXPECT_EQ(ADDFOLDER("", "  a\\..\\x.mif"), "x.mif");
-}
-
-TEST(RemoveDotDot, ParentSteps) {
-    EXPECT_EQ(REMOVEDOTDOT("a\\b\\..\\c"), "a\\c");
-    EXPECT_EQ(REMOVEDOTDOT("a\\b\\..\\..\\c"), "c");
-    EXPECT_EQ(REMOVEDOTDOT("a\\..\\..\\b"), "..\\b");
-    EXPECT_EQ(REMOVEDOTDOT("C:\\x\\y\\z\\..\\..\\w"), "C:\\x\\w");
-}
-
-TEST(RemoveDotDot, RunsOfLeadingParentStepsStay) {
-    EXPECT_EQ(REMOVEDOTDOT("..\\..\\x"), "..\\..\\x");
-    EXPECT_EQ(REMOVEDOTDOT("..\\..\\a\\..\\b"), "..\\..\\b");
-    EXPECT_EQ(REMOVEDOTDOT("..\\..\\..\\..\\a"), "..\\..\\..\\..\\a");
-    EXPECT_EQ(REMOVEDOTDOT("\\..\\x"), "\\..\\x");  // a step at position 1 has nothing before it
-}
-
-TEST(RemoveDotDot, StepsItDoesNotRecognise) {
-    EXPECT_EQ(REMOVEDOTDOT("a\\b\\.."), "a\\b\\..");
-    EXPECT_EQ(REMOVEDOTDOT("a/b/../c"), "a/b/../c");
-}
-
-TEST(RemoveDotDot, CurrentFolderSteps) {
-    EXPECT_EQ(REMOVEDOTDOT("a\\.\\b"), "a\\b");
-    EXPECT_EQ(REMOVEDOTDOT("a\\.\\.\\.\\b"), "a\\b");
-    EXPECT_EQ(REMOVEDOTDOT(".\\b"), ".\\b");
-}
-
-TEST(RemoveDotDot, DoubledBackslashes) {
-    EXPECT_EQ(REMOVEDOTDOT("C:\\a\\\\\\b"), "C:\\a\\b");
-    EXPECT_EQ(REMOVEDOTDOT("   ab\\\\c  "), "ab\\c");
-    // A network path's leading pair stops the reduction of any later pair.
-    EXPECT_EQ(REMOVEDOTDOT("\\\\srv\\a\\\\b"), "\\\\srv\\a\\\\b");
-    EXPECT_EQ(REMOVEDOTDOT("\\\\srv\\a\\..\\b"), "\\\\srv\\b");
+TEST(RemoveDotDot, ParentCurrentAndDoubledSteps) {
+    expect_texts(REMOVEDOTDOT, {{"a\\b\\..\\c", "a\\c"}, {"a\\b\\..\\..\\c", "c"}, {"a\\..\\..\\b", "..\\b"},
+                                {"C:\\x\\y\\z\\..\\..\\w", "C:\\x\\w"},
+                                // Runs of leading parent steps stay; a step at position 1 has nothing before it.
+                                {"..\\..\\x", "..\\..\\x"}, {"..\\..\\a\\..\\b", "..\\..\\b"},
+                                {"..\\..\\..\\..\\a", "..\\..\\..\\..\\a"}, {"\\..\\x", "\\..\\x"},
+                                // Steps it does not recognise.
+                                {"a\\b\\..", "a\\b\\.."}, {"a/b/../c", "a/b/../c"},
+                                // Current-folder steps.
+                                {"a\\.\\b", "a\\b"}, {"a\\.\\.\\.\\b", "a\\b"}, {".\\b", ".\\b"},
+                                // Doubled backslashes, but none after a network path's leading pair.
+                                {"C:\\a\\\\\\b", "C:\\a\\b"}, {"   ab\\\\c  ", "ab\\c"},
+                                {"\\\\srv\\a\\\\b", "\\\\srv\\a\\\\b"}, {"\\\\srv\\a\\..\\b", "\\\\srv\\b"}});
 }
 
 // Long runs (a fuzz input of a thousand separators) reduce in one pass, chained
@@ -151,57 +102,37 @@ TEST(RemoveDotDot, DoubledBackslashes) {
 TEST(RemoveDotDot, LongRunsAndChainedCurrentFolderSteps) {
     std::string steps;
     for (int i = 0; i < 100; ++i) steps += ".\\";
-    EXPECT_EQ(REMOVEDOTDOT("ab" + std::string(500, '\\') + "c\\" + steps + "d"), "ab\\c\\d");
-    EXPECT_EQ(REMOVEDOTDOT("x" + std::string(600, '\\') + "y"), "x" + std::string(600, '\\') + "y");
-    EXPECT_EQ(REMOVEDOTDOT("a\\.\\.\\.b\\.\\"), "a\\.b\\");
+    expect_texts(REMOVEDOTDOT, {{"ab" + std::string(500, '\\') + "c\\" + steps + "d", "ab\\c\\d"},
+                                {"x" + std::string(600, '\\') + "y", "x" + std::string(600, '\\') + "y"},
+                                {"a\\.\\.\\.b\\.\\", "a\\.b\\"}});
 }
 
+// The result and the caller's path, cleaned in place, are the same text.
 TEST(CleanPath, ReducesDoubledSeparatorsInPlace) {
-    std::string path = "  C:\\a\\\\b//c  ";
-    EXPECT_EQ(CLEANPATH(path), "C:\\a\\b/c");
-    EXPECT_EQ(path, "C:\\a\\b/c");
-
-    path = "a///b\\\\\\c";
-    EXPECT_EQ(CLEANPATH(path), "a/b\\c");
-}
-
-TEST(CleanPath, KeepsTheLeadingPairOfANetworkPath) {
-    std::string path = "\\\\srv\\a//b";
-    EXPECT_EQ(CLEANPATH(path), "\\\\srv\\a/b");
-    EXPECT_EQ(path, "\\\\srv\\a/b");
-
-    // Once only the leading pair's kind is left, later pairs of that kind stay.
-    path = "\\\\srv\\a//b\\\\c";
-    EXPECT_EQ(CLEANPATH(path), "\\\\srv\\a/b\\\\c");
-    path = "\\\\srv\\\\x";
-    EXPECT_EQ(CLEANPATH(path), "\\\\srv\\\\x");
-}
-
-TEST(CleanPath, LongRunsOfEitherSeparator) {
-    std::string path = "a" + std::string(500, '\\') + "b" + std::string(400, '/') + "c";
-    EXPECT_EQ(CLEANPATH(path), "a\\b/c");
-    path = "//" + std::string(300, '\\') + "s" + std::string(300, '/') + "t";
-    EXPECT_EQ(CLEANPATH(path), "//\\s" + std::string(300, '/') + "t");
-}
-
-TEST(RelativePath, RelativePathIsLeftAlone) {
-    std::string path = "  gis\\x.mif ";
-    EXPECT_TRUE(RELATIVEPATH(path));
-    EXPECT_EQ(path, "gis\\x.mif");
+    const std::string rows[][2] = {
+        {"  C:\\a\\\\b//c  ", "C:\\a\\b/c"},
+        {"a///b\\\\\\c", "a/b\\c"},
+        // A network path keeps its leading pair; once only that pair's kind is
+        // left, later pairs of that kind stay.
+        {"\\\\srv\\a//b", "\\\\srv\\a/b"},
+        {"\\\\srv\\a//b\\\\c", "\\\\srv\\a/b\\\\c"},
+        {"\\\\srv\\\\x", "\\\\srv\\\\x"},
+        // Long runs of either separator.
+        {"a" + std::string(500, '\\') + "b" + std::string(400, '/') + "c", "a\\b/c"},
+        {"//" + std::string(300, '\\') + "s" + std::string(300, '/') + "t", "//\\s" + std::string(300, '/') + "t"},
+    };
+    for (const auto& [in, want] : rows) {
+        std::string path = in;
+        EXPECT_EQ(CLEANPATH(path), want) << '"' << in << '"';
+        EXPECT_EQ(path, want) << '"' << in << '"';
+    }
 }
 
 TEST(RelativePath, DrivesAndNetworkPathsBecomeFolders) {
-    std::string path = "c:\\Model\\gis\\";
-    EXPECT_FALSE(RELATIVEPATH(path));
-    EXPECT_EQ(path, "C Drive\\Model\\gis\\");
-
-    path = "\\\\server\\share\\x";
-    EXPECT_FALSE(RELATIVEPATH(path));
-    EXPECT_EQ(path, "URL\\server\\share\\x");
-
-    path = "//server/share";
-    EXPECT_FALSE(RELATIVEPATH(path));
-    EXPECT_EQ(path, "URL\\server/share");
+    expect_in_place(RELATIVEPATH, {{"  gis\\x.mif ", true, "gis\\x.mif"},
+                                   {"c:\\Model\\gis\\", false, "C Drive\\Model\\gis\\"},
+                                   {"\\\\server\\share\\x", false, "URL\\server\\share\\x"},
+                                   {"//server/share", false, "URL\\server/share"}});
 }
 
 }  // namespace

@@ -2,330 +2,211 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "io/input_file.h"
-#include "io/names.h"
-#include "io/output_file.h"
+#include "services/messages.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "support/support.h"
+#include "util/tables.h"
 
 namespace velmorak::util {
 namespace {
 
+using tables::expect_answers;
+using tables::expect_in_place;
+using tables::expect_texts;
+
 TEST(Trimf, RemovesLeadingBlanksOnlyAndKeepsTabs) {
-    EXPECT_EQ(TRIMF("   ab cd  "), "ab cd");
-    EXPECT_EQ(TRIMF("     "), "");
-    EXPECT_EQ(TRIMF(""), "");
-    EXPECT_EQ(TRIMF("\t a"), "\t a");
-    EXPECT_EQ(TRIMF("  \tx\t"), "\tx\t");  // a trailing tab is text
+    expect_texts(TRIMF, {{"   ab cd  ", "ab cd"}, {"     ", ""}, {"", ""}, {"\t a", "\t a"},
+                         {"  \tx\t", "\tx\t"}});  // a trailing tab is text
     EXPECT_EQ(ltrim_blanks("  \tx  "), "\tx  ");
 }
 
 TEST(Ss256, CutsAt256WithoutTrailingBlanks) {
     const std::string long_text = std::string(250, 'a') + "bcdefghijklmnopqrstuvwxyz" + std::string(25, 'z');
     ASSERT_EQ(long_text.size(), 300u);
-    EXPECT_EQ(SS256(long_text), long_text.substr(0, 256));
-    EXPECT_EQ(SS256("short   "), "short");
-    // A blank at the cut leaves the result without it.
-    EXPECT_EQ(SS256(std::string(255, 'a') + " b"), std::string(255, 'a'));
+    expect_texts(SS256, {{long_text, long_text.substr(0, 256)}, {"short   ", "short"},
+                         {std::string(255, 'a') + " b", std::string(255, 'a')}});  // a blank at the cut goes too
 }
 
 TEST(DroppingFamily, RemovesOnlyItsOwnCharacters) {
-    EXPECT_EQ(REMOVETABS("1.0\t2.0"), "1.02.0");
-    EXPECT_EQ(REMOVETABS("a \t"), "a");  // what was before the tab becomes trailing
-    EXPECT_EQ(REMOVESPACES(" a b  c  "), "abc");
-    EXPECT_EQ(REMOVESPACES("a\tb"), "a\tb");
-    EXPECT_EQ(REMOVEQUOTES("'a' \"b\""), "a b");
-    EXPECT_EQ(REMOVEQUOTES("\"\""), "");
-}
-
-TEST(DoubleQuote, DoublesEveryDoubleQuote) {
-    EXPECT_EQ(DOUBLEQUOTE("x\"y"), "x\"\"y");
-    EXPECT_EQ(DOUBLEQUOTE("\"\"'"), "\"\"\"\"'");
-    EXPECT_EQ(DOUBLEQUOTE("plain  "), "plain");
+    expect_texts(REMOVETABS, {{"1.0\t2.0", "1.02.0"}, {"a \t", "a"}});  // what was before the tab becomes trailing
+    expect_texts(REMOVESPACES, {{" a b  c  ", "abc"}, {"a\tb", "a\tb"}});
+    expect_texts(REMOVEQUOTES, {{"'a' \"b\"", "a b"}, {"\"\"", ""}});
+    expect_texts(DOUBLEQUOTE, {{"x\"y", "x\"\"y"}, {"\"\"'", "\"\"\"\"'"}, {"plain  ", "plain"}});
 }
 
 TEST(CaseMapping, MapsAsciiLettersOnly) {
-    EXPECT_EQ(UPPERCASE("abz AZ 09 [`{@] \t"), "ABZ AZ 09 [`{@] \t");
-    EXPECT_EQ(LOWERCASE("ABZ az 09 [`{@]"), "abz az 09 [`{@]");
     // Letters of other code pages (here Windows-1252 e acute) stay as they are.
-    EXPECT_EQ(UPPERCASE("\xe9"), "\xe9");
-    EXPECT_EQ(LOWERCASE("\xc9"), "\xc9");
-    EXPECT_EQ(UPPERCASE("abc   "), "ABC");
+    expect_texts(UPPERCASE, {{"abz AZ 09 [`{@] \t", "ABZ AZ 09 [`{@] \t"}, {"\xe9", "\xe9"}, {"abc   ", "ABC"}});
+    expect_texts(LOWERCASE, {{"ABZ az 09 [`{@]", "abz az 09 [`{@]"}, {"\xc9", "\xc9"}});
 }
 
 TEST(CommentLine, BlankAndCommentLinesAreTrueAndTheCommentIsCut) {
-    std::string line = "   # header";
-    EXPECT_TRUE(COMMENTLINE(line));
-    EXPECT_EQ(line, "");
-
-    line = "   ";
-    EXPECT_TRUE(COMMENTLINE(line));
-    EXPECT_EQ(line, "");
-
-    line = "  !";
-    EXPECT_TRUE(COMMENTLINE(line));
-    EXPECT_EQ(line, "");
-}
-
-TEST(CommentLine, TextBeforeACommentIsKeptAndGivesFalse) {
-    std::string line = "x = 1 ! one # two";
-    EXPECT_FALSE(COMMENTLINE(line));
-    EXPECT_EQ(line, "x = 1");
-
-    line = "  a # b ! c";
-    EXPECT_FALSE(COMMENTLINE(line));
-    EXPECT_EQ(line, "a");
-
-    // Quotes give no protection.
-    line = "name \"x#1\"";
-    EXPECT_FALSE(COMMENTLINE(line));
-    EXPECT_EQ(line, "name \"x");
-
-    line = "\t# tab first";
-    EXPECT_FALSE(COMMENTLINE(line));
-    EXPECT_EQ(line, "\t");
+    expect_in_place(COMMENTLINE, {{"   # header", true, ""}, {"   ", true, ""}, {"  !", true, ""},
+                                  // Text before a comment is kept and gives false.
+                                  {"x = 1 ! one # two", false, "x = 1"}, {"  a # b ! c", false, "a"},
+                                  {"name \"x#1\"", false, "name \"x"},  // quotes give no protection
+                                  {"\t# tab first", false, "\t"}});
 }
 
 TEST(NumberLine, BlankOrNumberStartIsTrue) {
-    std::string line = "  -3.5 2";
-    EXPECT_TRUE(NUMBERLINE(line));
-    EXPECT_EQ(line, "-3.5 2");
-
-    line = ".5";
-    EXPECT_TRUE(NUMBERLINE(line));
-    line = "7 x";
-    EXPECT_TRUE(NUMBERLINE(line));
-    line = "";
-    EXPECT_TRUE(NUMBERLINE(line));
-
-    line = "  +3";
-    EXPECT_FALSE(NUMBERLINE(line));
-    EXPECT_EQ(line, "+3");
-    line = "e5";
-    EXPECT_FALSE(NUMBERLINE(line));
+    expect_in_place(NUMBERLINE, {{"  -3.5 2", true, "-3.5 2"}, {".5", true, ".5"}, {"7 x", true, "7 x"},
+                                 {"", true, ""}, {"  +3", false, "+3"}, {"e5", false, "e5"}});
 }
 
 TEST(PositiveIntegerNumber, OnlyDigitsAfterLeftAdjustment) {
-    std::string line = " 0042 ";
-    EXPECT_TRUE(POSITIVEINTEGERNUMBER(line));
-    EXPECT_EQ(line, "0042");
-
-    for (const char* bad : {"42a", "-1", "+1", "4 2", "4.2", "4\t", "", "   "}) {
-        std::string l = bad;
-        EXPECT_FALSE(POSITIVEINTEGERNUMBER(l)) << '"' << bad << '"';
-    }
+    expect_in_place(POSITIVEINTEGERNUMBER, {{" 0042 ", true, "0042"}, {"42a", false, "42a"}, {"-1", false, "-1"},
+                                            {"+1", false, "+1"}, {"4 2", false, "4 2"}, {"4.2", false, "4.2"},
+                                            {"4\t", false, "4\t"}, {"", false, ""}, {"   ", false, ""}});
 }
 
 TEST(Blank, TabsCountAsBlankAndAreRemoved) {
-    std::string line = " \t \t ";
-    EXPECT_TRUE(BLANK(line));
-    EXPECT_EQ(line, "");
-
-    line = "a\tb \t";
-    EXPECT_FALSE(BLANK(line));
-    EXPECT_EQ(line, "ab");
+    expect_in_place(BLANK, {{" \t \t ", true, ""}, {"a\tb \t", false, "ab"}});
 }
 
 TEST(WorkingLength, InPlaceRoutinesSeeTenThousandCharacters) {
-    std::string line = std::string(10000, '7') + "x";
-    EXPECT_TRUE(POSITIVEINTEGERNUMBER(line));
-    EXPECT_EQ(line.size(), 10000u);
-
     // Leading blanks take up the working length before the text is left-adjusted.
-    line = std::string(9999, ' ') + "12";
-    EXPECT_TRUE(POSITIVEINTEGERNUMBER(line));
-    EXPECT_EQ(line, "1");
-
-    line = std::string(10000, ' ') + "x";
-    EXPECT_TRUE(BLANK(line));
+    expect_in_place(POSITIVEINTEGERNUMBER, {{std::string(10000, '7') + "x", true, std::string(10000, '7')},
+                                            {std::string(9999, ' ') + "12", true, "1"}});
+    expect_in_place(BLANK, {{std::string(10000, ' ') + "x", true, ""}});
 }
 
-TEST(Asame, IgnoresCaseTabsAndOuterBlanks) {
-    EXPECT_TRUE(ASAME(" Elevation", "ELEVATION  "));
-    EXPECT_FALSE(ASAMECS(" Elevation", "ELEVATION  "));
-    EXPECT_TRUE(ASAMECS(" Elevation", "Elevation"));
-    EXPECT_TRUE(ASAME("\t a\tb ", "AB"));
-    EXPECT_TRUE(ASAMECS(" \t ", ""));
-    EXPECT_FALSE(ASAME("a b", "ab"));   // inner blanks count
-    EXPECT_FALSE(ASAME("ab", "abc"));
-    EXPECT_FALSE(ASAME("[", "{"));      // not letters: no folding
-}
-
-TEST(Asame, SeesOnlyTheFirstThousandCharacters) {
-    const std::string a = std::string(1000, 'a');
-    EXPECT_TRUE(ASAME(a + "x", a + "y"));
-    EXPECT_FALSE(ASAME(std::string(999, 'a') + "x", std::string(999, 'a') + "y"));
+TEST(Asame, IgnoresCaseTabsAndOuterBlanksWithinTheFirstThousandCharacters) {
+    const std::string a(1000, 'a');
+    const std::string a999(999, 'a');
+    expect_answers(ASAME, {{" Elevation", "ELEVATION  ", true}, {"\t a\tb ", "AB", true},
+                           {"a b", "ab", false},  // inner blanks count
+                           {"ab", "abc", false}, {"[", "{", false},  // not letters: no folding
+                           {a + "x", a + "y", true}, {a999 + "x", a999 + "y", false}});
+    expect_answers(ASAMECS, {{" Elevation", "ELEVATION  ", false}, {" Elevation", "Elevation", true},
+                             {" \t ", "", true}});
 }
 
 TEST(FlagExists, CaseInsensitiveContiguousMatch) {
-    EXPECT_TRUE(FLAGEXISTS("string 2d {", "STRING 2D"));
-    EXPECT_TRUE(FLAGEXISTS("  Columns 3", "columns"));
-    EXPECT_FALSE(FLAGEXISTS("string 2 d", "string 2d"));
-    EXPECT_FALSE(FLAGEXISTS("str", "string"));
-    EXPECT_FALSE(FLAGEXISTS("[x]", "{X}"));
-    // Letters of other code pages are not folded.
-    EXPECT_FALSE(FLAGEXISTS("\xe9", "\xc9"));
+    expect_answers(FLAGEXISTS, {{"string 2d {", "STRING 2D", true}, {"  Columns 3", "columns", true},
+                                {"string 2 d", "string 2d", false}, {"str", "string", false},
+                                {"[x]", "{X}", false}, {"\xe9", "\xc9", false},  // other code pages are not folded
+                                // Blanks around the flag: trailing ones are ignored, leading ones are not.
+                                {"anything", "   ", true}, {"", "", true}, {"   ", "x", false},
+                                {"pline", "PLINE   ", true}, {"pline 3", " PLINE", false},
+                                {"  pline 3", " PLINE", true},
+                                {"a b", "a\tb", false},  // a tab is text, not a blank
+                                // The first ten thousand characters are seen.
+                                {std::string(9996, '.') + "data", "DATA", true},
+                                {std::string(9997, '.') + "data", "DATA", false}});
+    // The helper itself does not cut.
+    expect_answers(contains_nocase, {{std::string(9997, '.') + "data", "DATA", true}});
 }
 
-TEST(FlagExists, BlanksAroundTheFlag) {
-    EXPECT_TRUE(FLAGEXISTS("anything", "   "));
-    EXPECT_TRUE(FLAGEXISTS("", ""));
-    EXPECT_FALSE(FLAGEXISTS("   ", "x"));
-    // Trailing blanks of the flag are ignored, leading ones are not.
-    EXPECT_TRUE(FLAGEXISTS("pline", "PLINE   "));
-    EXPECT_FALSE(FLAGEXISTS("pline 3", " PLINE"));
-    EXPECT_TRUE(FLAGEXISTS("  pline 3", " PLINE"));
-    // A tab is text, not a blank.
-    EXPECT_FALSE(FLAGEXISTS("a b", "a\tb"));
-}
-
-TEST(FlagExists, SeesTheFirstTenThousandCharacters) {
-    EXPECT_TRUE(FLAGEXISTS(std::string(9996, '.') + "data", "DATA"));
-    EXPECT_FALSE(FLAGEXISTS(std::string(9997, '.') + "data", "DATA"));
-    EXPECT_TRUE(contains_nocase(std::string(9997, '.') + "data", "DATA"));  // the helper itself does not cut
-}
-
-TEST(CheckLine, SplitsAtTheSeparatorAndMatchesTheLeftPart) {
-    std::string right;
-    std::string left;
-    EXPECT_TRUE(CHECKLINE("Read GIS == file.mif", "read gis", "==", 0, right, left));
-    EXPECT_EQ(left, "Read GIS");
-    EXPECT_EQ(right, " file.mif");
-
-    EXPECT_FALSE(CHECKLINE("Read GIS == file.mif", "write", "==", 0, right, left));
-    EXPECT_EQ(left, "Read GIS");
-
-    // An empty left part never matches, not even with the flag "*".
-    EXPECT_FALSE(CHECKLINE("== x", "*", "==", 0, right, left));
-    EXPECT_EQ(left, "");
-    EXPECT_EQ(right, " x");
-}
-
-TEST(CheckLine, SeparatorTrailingBlanksAreItsOwn) {
-    std::string right;
-    std::string left;
-    EXPECT_TRUE(CHECKLINE("a =b = c", "A", "= ", 0, right, left));
-    EXPECT_EQ(left, "a =b");
-    EXPECT_EQ(right, "c");
-    // At the end of the line the separator's blanks fall into the padding.
-    EXPECT_TRUE(CHECKLINE("key =", "key", "= ", 0, right, left));
-    EXPECT_EQ(left, "key");
-    EXPECT_EQ(right, "");
-}
-
-TEST(CheckLine, WithoutSeparatorUsesTheColumn) {
-    std::string right;
-    std::string left;
-    EXPECT_TRUE(CHECKLINE("ABCDEF", "bc", "  ", 3, right, left));
-    EXPECT_EQ(left, "ABC");
-    EXPECT_EQ(right, "DEF");
-
-    // Separator given but missing, column not 0: the column splits.
-    EXPECT_TRUE(CHECKLINE("ABCDEF", "*", ":", 2, right, left));
-    EXPECT_EQ(left, "AB");
-    EXPECT_EQ(right, "CDEF");
-
-    // Separator missing and column 0: everything goes left.
-    EXPECT_TRUE(CHECKLINE("ABCDEF", "cde", ":", 0, right, left));
-    EXPECT_EQ(left, "ABCDEF");
-    EXPECT_EQ(right, "");
-}
-
-TEST(CheckLine, BlankLeftAfterMissingSeparatorStillMatchesAtColumnZero) {
-    std::string right = "old";
-    std::string left = "old";
-    EXPECT_TRUE(CHECKLINE("", "*", ":", 0, right, left));
-    EXPECT_EQ(left, "");
-    EXPECT_EQ(right, "");
-    // Blank separator and column 0: left is empty and "found" is false.
-    EXPECT_TRUE(CHECKLINE("abc", "", "", 0, right, left));
-    EXPECT_EQ(right, "abc");
-    EXPECT_FALSE(CHECKLINE("abc", "a", "", 0, right, left));
-    // A column split that leaves nothing on the left fails.
-    EXPECT_FALSE(CHECKLINE("   abc", "*", ":", 3, right, left));
-    EXPECT_EQ(right, "abc");
+TEST(CheckLine, SplitsAtTheSeparatorOrTheColumnAndMatchesTheLeftPart) {
+    const struct {
+        const char* line;
+        const char* flag;
+        const char* separator;
+        int column;
+        bool result;
+        const char* left;
+        const char* right;
+    } rows[] = {
+        {"Read GIS == file.mif", "read gis", "==", 0, true, "Read GIS", " file.mif"},
+        {"Read GIS == file.mif", "write", "==", 0, false, "Read GIS", " file.mif"},
+        {"== x", "*", "==", 0, false, "", " x"},  // an empty left part never matches, not even "*"
+        // The separator's trailing blanks are its own; at the end of the line
+        // they fall into the padding.
+        {"a =b = c", "A", "= ", 0, true, "a =b", "c"}, {"key =", "key", "= ", 0, true, "key", ""},
+        // A blank separator, or one given but missing with a column, splits at the column.
+        {"ABCDEF", "bc", "  ", 3, true, "ABC", "DEF"}, {"ABCDEF", "*", ":", 2, true, "AB", "CDEF"},
+        {"   abc", "*", ":", 3, false, "", "abc"},  // nothing left of the column: no match
+        // Separator missing and column 0: everything goes left, and a blank
+        // left still matches.
+        {"ABCDEF", "cde", ":", 0, true, "ABCDEF", ""}, {"", "*", ":", 0, true, "", ""},
+        // Blank separator and column 0: the left part is empty and counts as not found.
+        {"abc", "", "", 0, true, "", "abc"}, {"abc", "a", "", 0, false, "", "abc"},
+    };
+    for (const auto& row : rows) {
+        std::string right = "old";
+        std::string left = "old";
+        const std::string in = std::string(row.line) + "|" + row.flag + "|" + row.separator + "|" +
+                               std::to_string(row.column);
+        EXPECT_EQ(CHECKLINE(row.line, row.flag, row.separator, row.column, right, left), row.result) << in;
+        EXPECT_EQ(left, row.left) << in;
+        EXPECT_EQ(right, row.right) << in;
+    }
 }
 
 TEST(Replace, FirstCaseInsensitiveOccurrence) {
-    EXPECT_EQ(REPLACE("C:\\Data\\file.MIF", ".mif", ".mid"), "C:\\Data\\file.mid");
-    EXPECT_EQ(REPLACE("C:\\Data\\file.MIF", ".tab", ".mid"), "C:\\Data\\file.MIF");
-    EXPECT_EQ(REPLACE("aXa xA", "xa", "yy"), "ayy xA");  // rest keeps its case
-    EXPECT_EQ(REPLACE("abc", "b  ", ""), "ac");
-    EXPECT_EQ(REPLACE("abc", "c", "d  "), "abd");
-}
-
-TEST(Replace, BlankOldTextPutsNewInFront) {
-    EXPECT_EQ(REPLACE("abc", "  ", "x"), "xabc");
-    EXPECT_EQ(REPLACE("", "", "x"), "x");
+    const struct {
+        const char* s;
+        const char* old_text;
+        const char* new_text;
+        const char* want;
+    } rows[] = {
+        {"C:\\Data\\file.MIF", ".mif", ".mid", "C:\\Data\\file.mid"},
+        {"C:\\Data\\file.MIF", ".tab", ".mid", "C:\\Data\\file.MIF"},
+        {"aXa xA", "xa", "yy", "ayy xA"},  // the rest keeps its case
+        {"abc", "b  ", "", "ac"}, {"abc", "c", "d  ", "abd"},
+        {"abc", "  ", "x", "xabc"},  // a blank old text puts the new one in front
+        {"", "", "x", "x"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(REPLACE(row.s, row.old_text, row.new_text), row.want)
+            << row.s << "|" << row.old_text << "|" << row.new_text;
+    }
 }
 
 TEST(Substring, FieldsAndEmptyFields) {
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 1), "a");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 2), "b");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 3), "");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 4), "d");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 5), "");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", 0), "");
-    EXPECT_EQ(SUBSTRING("a,b,,d", ",", -1), "");
-    EXPECT_EQ(SUBSTRING("a,b,", ",", 3), "");
-    EXPECT_EQ(SUBSTRING("  whole text  ", ",", 1), "whole text");
-    EXPECT_EQ(SUBSTRING("x,  y  ,z", ",", 2), "y");
-}
-
-TEST(Substring, BlankSeparator) {
-    EXPECT_EQ(SUBSTRING("a b  c", " ", 2), "b");
-    EXPECT_EQ(SUBSTRING("a b  c", " ", 3), "");
-    EXPECT_EQ(SUBSTRING("a b  c", " ", 4), "c");
+    const struct {
+        const char* s;
+        const char* separator;
+        int n;
+        const char* want;
+    } rows[] = {
+        {"a,b,,d", ",", 1, "a"}, {"a,b,,d", ",", 2, "b"}, {"a,b,,d", ",", 3, ""}, {"a,b,,d", ",", 4, "d"},
+        {"a,b,,d", ",", 5, ""}, {"a,b,,d", ",", 0, ""}, {"a,b,,d", ",", -1, ""}, {"a,b,", ",", 3, ""},
+        {"  whole text  ", ",", 1, "whole text"}, {"x,  y  ,z", ",", 2, "y"}, {"a b  c", " ", 2, "b"},
+        {"a b  c", " ", 3, ""}, {"a b  c", " ", 4, "c"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SUBSTRING(row.s, row.separator, row.n), row.want) << row.s << "|" << row.separator << "|" << row.n;
+    }
 }
 
 // READLINE runs against a real file on a unit of an in-process runtime.
 class ReadLineTest : public ::testing::Test {
 protected:
-    void SetUp() override { path_ = dir_.path() / "readline.txt"; }
-    void write(const std::string& content) {
-        std::ofstream f(path_, std::ios::binary);
-        f << content;
+    // Writes the file and opens it for input on a pool unit.
+    int open(const std::string& content) {
+        const std::string path = dir_.write("readline.txt", content);
+        int unit = 0;
+        services::OPENFILE(unit, "I ", path);
+        return unit;
     }
     velmorak::testing::TempDir dir_;
-    std::filesystem::path path_;
+    velmorak::testing::Capture cap_;
 };
 
 TEST_F(ReadLineTest, CleansEachRecordAndClassifiesIt) {
-    write("\tstring 3d { ! remark\n12.5 3.0\n! remark\n   \n  +4 name\n");
-    std::istringstream in;
-    std::ostringstream out;
-    services::ScopedRuntime rt(in, out);
-    int unit = 0;
-    services::OPENFILE(unit, "I ", path_.string());
+    const int unit = open("\tstring 3d { ! remark\n12.5 3.0\n! remark\n   \n  +4 name\n");
     ASSERT_NE(unit, 0);
-
-    std::string line;
-    EXPECT_TRUE(READLINE(unit, line));
-    EXPECT_EQ(line, "string 3d {");
-    EXPECT_FALSE(READLINE(unit, line));
-    EXPECT_EQ(line, "12.5 3.0");
-    EXPECT_FALSE(READLINE(unit, line));
-    EXPECT_EQ(line, "");
-    EXPECT_FALSE(READLINE(unit, line));
-    EXPECT_EQ(line, "");
-    EXPECT_TRUE(READLINE(unit, line));
-    EXPECT_EQ(line, "+4 name");
+    const struct {
+        bool text_line;
+        const char* line;
+    } records[] = {{true, "string 3d {"}, {false, "12.5 3.0"}, {false, ""}, {false, ""}, {true, "+4 name"}};
+    int record = 0;
+    for (const auto& want : records) {
+        ++record;
+        std::string line;
+        EXPECT_EQ(READLINE(unit, line), want.text_line) << "record " << record;
+        EXPECT_EQ(line, want.line) << "record " << record;
+    }
     services::CLOSER(unit);
 }
 
 TEST_F(ReadLineTest, LongRecordsAreCutToTenThousand) {
-    write(std::string(10000, 'a') + "!b\n");
-    std::istringstream in;
-    std::ostringstream out;
-    services::ScopedRuntime rt(in, out);
-    int unit = 0;
-    services::OPENFILE(unit, "I ", path_.string());
+    const int unit = open(std::string(10000, 'a') + "!b\n");
     std::string line;
     EXPECT_TRUE(READLINE(unit, line));
     EXPECT_EQ(line, std::string(10000, 'a'));
@@ -333,48 +214,40 @@ TEST_F(ReadLineTest, LongRecordsAreCutToTenThousand) {
 }
 
 TEST_F(ReadLineTest, EndOfFileStopsTheRunWithTheUnitNumber) {
-    write("only\n");
-    std::istringstream in;
-    std::ostringstream out;
-    services::ScopedRuntime rt(in, out);
-    int unit = 0;
-    services::OPENFILE(unit, "I ", path_.string());
+    const int unit = open("only\n");
     ASSERT_EQ(unit, 901);
     std::string line;
     EXPECT_TRUE(READLINE(unit, line));
     EXPECT_THROW(READLINE(unit, line), services::RunStop);
-    EXPECT_NE(out.str().find("ERROR - End-of-file encountered reading text line from file unit number901\n"),
+    const std::string out = cap_.out();
+    EXPECT_NE(out.find("ERROR - End-of-file encountered reading text line from file unit number901\n"),
               std::string::npos)
-        << out.str();
+        << out;
     EXPECT_EQ(services::DMESSAGES().counts[0], 1);
     // STOPRUN closed the unit.
-    EXPECT_FALSE(rt.get().units.connected(unit));
+    EXPECT_FALSE(cap_.rt().units.connected(unit));
 }
 
 TEST_F(ReadLineTest, UnitNumbersOfFourDigitsPrintAsAsterisks) {
-    write("");
-    std::istringstream in;
-    std::ostringstream out;
-    services::ScopedRuntime rt(in, out);
-    rt.get().units.connect(1000, path_.string(), io::InputFile::open(path_.string()));
+    const std::string path = dir_.write("empty.txt", "");
+    cap_.rt().units.connect(1000, path, io::InputFile::open(path));
     std::string line;
     EXPECT_THROW(READLINE(1000, line), services::RunStop);
-    EXPECT_NE(out.str().find("ERROR - End-of-file encountered reading text line from file unit number***\n"),
+    const std::string out = cap_.out();
+    EXPECT_NE(out.find("ERROR - End-of-file encountered reading text line from file unit number***\n"),
               std::string::npos)
-        << out.str();
+        << out;
 }
 
-TEST(ReadLine, ReadErrorStopsTheRunWithItsOwnMessage) {
+TEST_F(ReadLineTest, ReadErrorStopsTheRunWithItsOwnMessage) {
     // Reading this process's memory at offset 0 fails with an I/O error.
-    std::istringstream in;
-    std::ostringstream out;
-    services::ScopedRuntime rt(in, out);
     auto file = io::InputFile::open("/proc/self/mem");
     if (!file) GTEST_SKIP() << "/proc/self/mem cannot be opened here";
-    rt.get().units.connect(950, "/proc/self/mem", std::move(file));
+    cap_.rt().units.connect(950, "/proc/self/mem", std::move(file));
     std::string line;
     EXPECT_THROW(READLINE(950, line), services::RunStop);
-    EXPECT_NE(out.str().find("ERROR - Reading text line from file unit number950\n"), std::string::npos) << out.str();
+    const std::string out = cap_.out();
+    EXPECT_NE(out.find("ERROR - Reading text line from file unit number950\n"), std::string::npos) << out;
 }
 
 }  // namespace
