@@ -11,6 +11,9 @@ if(WIN32)
   # The exported routines are marked __declspec(dllexport) where the core is
   # built and used (velmorak.dll, velmorak.exe, the tests), dllimport elsewhere.
   target_compile_definitions(velmorak_core PUBLIC VELMORAK_BUILDING)
+  # CommandLineToArgvW: the command line is read as wide characters.
+  target_link_libraries(velmorak_core PUBLIC shell32)
+  target_link_libraries(velmorak_shared PRIVATE shell32)
   # velmorak.dll (not libvelmorak.dll) with its import library libvelmorak.dll.a.
   # The executable exports the same names; the import library the toolchain
   # makes for every program would have the library's name and replace it.

@@ -1,0 +1,84 @@
+// Runs without a person at the console: batch files, shell loops and scripts
+// that feed the program their own standard input, quiet runs, and names
+// outside any one code page.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/support.h"
+
+namespace velmorak::testing {
+namespace {
+
+const std::string kSite = "model\nstring 3d {\n name A1\n data {\n 0 0 10\n 3 4 11\n }\n}\n";
+
+// In "while read f; do velmorak "$f"; done < list.txt" the pauses would read
+// the loop's list and run its lines as commands. Here the first line answers
+// the prompt for the missing input (prompts still read); the pauses after it
+// (a missing header, the end of the run) only show their text.
+TEST(Unattended, PipedLinesAnswerPromptsButAreNeitherWaitedForNorRunAtPauses) {
+    TempDir dir;
+    dir.write("site.12da", kSite);
+    const std::string command = "echo ran > marker\n";
+    const ProgramRun r = run_program({"moved.12da"}, "site.12da\n" + command + "\n" + command, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(dir.exists("marker")) << r.out;
+    EXPECT_NE(r.out.find("Check file exists and press enter or enter another file name: \n"
+                         "Trying to open file site.12da...OK.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Non-Earth Coordinates will be used.\n\nPress Enter to Continue\n\nSearching"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with("\nFinished.\nPress Enter to finish.\n")) << r.out;
+}
+
+// -q for loops over many files: messages and result lines only, and a prompt
+// stops the run (input is never read) with its line of explanation.
+TEST(Quiet, ShowsOnlyMessagesWithTheirLinesAndTheResultLine) {
+    TempDir dir;
+    dir.write("site.12da", kSite);
+    dir.write("nan.12da", "model\nstring 3d {\n data {\n 0 0 10\n 3 4 NaN\n }\n}\n");
+    const ProgramRun warned = run_program({"-q", "site.12da"}, "\n", dir.path());
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_EQ(warned.out,
+              "WARNING - No MI Projection or mif header file Header.mif found.\n"
+              "          Non-Earth Coordinates will be used.\n"
+              "Converted 1 string objects and ignored 0\n");
+    const ProgramRun failed = run_program({"nan.12da", "-Q"}, "\n", dir.path());
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out,
+              "WARNING - No MI Projection or mif header file Header.mif found.\n"
+              "          Non-Earth Coordinates will be used.\n"
+              "ERROR - Reading .12da file.  Erroneous line is:\n"
+              "3 4 NaN\n");
+    const ProgramRun asked = run_program({"-quiet", "moved.12da"}, "site.12da\n", dir.path());
+    EXPECT_EQ(asked.status, 1);
+    EXPECT_EQ(asked.out,
+              "CHECK - \"moved.12da\" cannot be found\n"
+              "ERROR - Standard input ended while waiting for a file name.  Run stopped.\n");
+}
+
+// A folder whose name no single Windows code page holds: on Windows the
+// command line is read as wide characters and the name travels as UTF-8.
+TEST(UnicodeNames, AFolderOfAnyScriptConvertsToTheSameBytes) {
+    TempDir dir;
+    const std::filesystem::path folder = dir.path() / std::filesystem::path(u8"\u0141\u00f3d\u017a \u6e2c\u91cf");
+    std::filesystem::create_directory(folder);
+    write_file(folder / "breaklines.12da", read_file(fixture("d12/breaklines.12da")));
+    write_file(folder / "Header.mif", read_file(fixture("d12/Header.mif")));
+    const std::u8string typed = (folder / "breaklines.12da").u8string();
+    const std::string file1(typed.begin(), typed.end());
+    const ProgramRun r = run_program({file1}, "", dir.path());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\nFile 1: " + file1 + "\n"), std::string::npos) << r.out;
+    for (const char* name : {"breaklines.12da.mif", "breaklines.12da.mid"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(std::filesystem::exists(folder / name)) << r.out;
+        EXPECT_EQ(read_file(folder / name), read_file(fixture(std::string("d12/golden/mif/") + name)));
+    }
+}
+
+}  // namespace
+}  // namespace velmorak::testing
