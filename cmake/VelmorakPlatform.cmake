@@ -29,10 +29,11 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
 endif()
 
 # The Windows zip (cpack, or the "package" target): velmorak.exe, velmorak.dll
-# and its import library, the header, the CMake package files, the README and
-# the bundled example.
+# and its import library, the header, the CMake package files, and at its top
+# the README, the licence and the bundled example; no manual page, which
+# Windows has no reader for.
 if(WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
     DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
