@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/support.h"
 
@@ -37,27 +38,30 @@ TEST(Unattended, PipedLinesAnswerPromptsButAreNeitherWaitedForNorRunAtPauses) {
 // -q for loops over many files: messages and result lines only, and a prompt
 // stops the run (input is never read) with its line of explanation.
 TEST(Quiet, ShowsOnlyMessagesWithTheirLinesAndTheResultLine) {
+    const std::string warning =
+        "WARNING - No MI Projection or mif header file Header.mif found.\n"
+        "          Non-Earth Coordinates will be used.\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    } runs[] = {
+        {{"-q", "site.12da"}, 0, warning + "Converted 1 string objects and ignored 0\n"},
+        {{"nan.12da", "-Q"}, 1, warning + "ERROR - Reading .12da file.  Erroneous line is:\n3 4 NaN\n"},
+        {{"-quiet", "moved.12da"},
+         1,
+         "CHECK - \"moved.12da\" cannot be found\n"
+         "ERROR - Standard input ended while waiting for a file name.  Run stopped.\n"},
+    };
     TempDir dir;
     dir.write("site.12da", kSite);
     dir.write("nan.12da", "model\nstring 3d {\n data {\n 0 0 10\n 3 4 NaN\n }\n}\n");
-    const ProgramRun warned = run_program({"-q", "site.12da"}, "\n", dir.path());
-    EXPECT_EQ(warned.status, 0);
-    EXPECT_EQ(warned.out,
-              "WARNING - No MI Projection or mif header file Header.mif found.\n"
-              "          Non-Earth Coordinates will be used.\n"
-              "Converted 1 string objects and ignored 0\n");
-    const ProgramRun failed = run_program({"nan.12da", "-Q"}, "\n", dir.path());
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.out,
-              "WARNING - No MI Projection or mif header file Header.mif found.\n"
-              "          Non-Earth Coordinates will be used.\n"
-              "ERROR - Reading .12da file.  Erroneous line is:\n"
-              "3 4 NaN\n");
-    const ProgramRun asked = run_program({"-quiet", "moved.12da"}, "site.12da\n", dir.path());
-    EXPECT_EQ(asked.status, 1);
-    EXPECT_EQ(asked.out,
-              "CHECK - \"moved.12da\" cannot be found\n"
-              "ERROR - Standard input ended while waiting for a file name.  Run stopped.\n");
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.args.front() + " " + run.args.back());
+        const ProgramRun r = run_program(run.args, "site.12da\n\n", dir.path());
+        EXPECT_EQ(r.status, run.status);
+        EXPECT_EQ(r.out, run.out);
+    }
 }
 
 // A folder whose name no single Windows code page holds: on Windows the
