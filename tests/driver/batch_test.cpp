@@ -15,16 +15,15 @@ namespace {
 const std::string kSite = "model\nstring 3d {\n name A1\n data {\n 0 0 10\n 3 4 11\n }\n}\n";
 
 // In "while read f; do velmorak "$f"; done < list.txt" the pauses would read
-// the loop's list and run its lines as commands. Here the first line answers
-// the prompt for the missing input (prompts still read); the pauses after it
-// (a missing header, the end of the run) only show their text.
+// the loop's list and run its lines as commands. Prompts still read: the first
+// line answers the one for the missing input, and the pauses after it (a
+// missing header, the end of the run) only show their text.
 TEST(Unattended, PipedLinesAnswerPromptsButAreNeitherWaitedForNorRunAtPauses) {
     TempDir dir;
     dir.write("site.12da", kSite);
     const std::string command = "echo ran > marker\n";
     const ProgramRun r = run_program({"moved.12da"}, "site.12da\n" + command + "\n" + command, dir.path());
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_FALSE(dir.exists("marker")) << r.out;
     EXPECT_NE(r.out.find("Check file exists and press enter or enter another file name: \n"
                          "Trying to open file site.12da...OK.\n"),
               std::string::npos)
@@ -33,6 +32,18 @@ TEST(Unattended, PipedLinesAnswerPromptsButAreNeitherWaitedForNorRunAtPauses) {
               std::string::npos)
         << r.out;
     EXPECT_TRUE(r.out.ends_with("\nFinished.\nPress Enter to finish.\n")) << r.out;
+
+    // Three warnings pause before the cross-section in a missing folder: every
+    // piped line is left to its retry prompt, which tries once per line.
+    dir.write("sections.12da", read_file(fixture("d12/sections.12da")));
+    const ProgramRun xs = run_program({"sections.12da", "-xs"}, command + command + command + command, dir.path());
+    EXPECT_EQ(xs.status, 1) << xs.out;
+    std::size_t warnings = 0, tries = 0;
+    for (std::size_t at = 0; (at = xs.out.find("WARNING - Ignored invalid", at)) != std::string::npos; ++at) ++warnings;
+    for (std::size_t at = 0; (at = xs.out.find("cannot be created", at)) != std::string::npos; ++at) ++tries;
+    EXPECT_EQ(warnings, 3u) << xs.out;
+    EXPECT_EQ(tries, 5u) << xs.out;
+    EXPECT_FALSE(dir.exists("marker")) << r.out << xs.out;
 }
 
 // -q for loops over many files: messages and result lines only, and a prompt
