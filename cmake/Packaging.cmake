@@ -3,37 +3,39 @@
 # bundled example and the licence as Debian's copyright file; and the CPack
 # settings of the Debian package, made with
 #   cmake --build <build> --target package    (or: bash build.sh --deb)
+# The Windows zip has a layout of its own (cmake/VelmorakPlatform.cmake): no
+# manual page, and the README and the example at its top.
 include(GNUInstallDirs)
+if(NOT WIN32)
+  # The manual page, compressed the way Debian installs manual pages (gzip -9n:
+  # no name or time stamp in the header, so the same page gives the same bytes).
+  set(VELMORAK_MANPAGE ${PROJECT_SOURCE_DIR}/man/velmorak.1)
+  find_program(VELMORAK_GZIP gzip)
+  if(VELMORAK_GZIP)
+    set(VELMORAK_MANPAGE_GZ ${PROJECT_BINARY_DIR}/man/velmorak.1.gz)
+    add_custom_command(OUTPUT ${VELMORAK_MANPAGE_GZ}
+      COMMAND ${CMAKE_COMMAND} -E copy ${VELMORAK_MANPAGE} ${PROJECT_BINARY_DIR}/man/velmorak.1
+      COMMAND ${VELMORAK_GZIP} -9nf ${PROJECT_BINARY_DIR}/man/velmorak.1
+      DEPENDS ${VELMORAK_MANPAGE}
+      COMMENT "Compressing the manual page")
+    add_custom_target(velmorak_manpage ALL DEPENDS ${VELMORAK_MANPAGE_GZ})
+    install(FILES ${VELMORAK_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${VELMORAK_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
 
-# The manual page, compressed the way Debian installs manual pages (gzip -9n:
-# no name or time stamp in the header, so the same page gives the same bytes).
-set(VELMORAK_MANPAGE ${PROJECT_SOURCE_DIR}/man/velmorak.1)
-find_program(VELMORAK_GZIP gzip)
-if(VELMORAK_GZIP)
-  set(VELMORAK_MANPAGE_GZ ${PROJECT_BINARY_DIR}/man/velmorak.1.gz)
-  add_custom_command(OUTPUT ${VELMORAK_MANPAGE_GZ}
-    COMMAND ${CMAKE_COMMAND} -E copy ${VELMORAK_MANPAGE} ${PROJECT_BINARY_DIR}/man/velmorak.1
-    COMMAND ${VELMORAK_GZIP} -9nf ${PROJECT_BINARY_DIR}/man/velmorak.1
-    DEPENDS ${VELMORAK_MANPAGE}
-    COMMENT "Compressing the manual page")
-  add_custom_target(velmorak_manpage ALL DEPENDS ${VELMORAK_MANPAGE_GZ})
-  install(FILES ${VELMORAK_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  install(FILES ${VELMORAK_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-
-# The licence in the machine-readable form of Debian's copyright files, where
-# lintian and a packager look for it: the MIT text is Debian's "Expat", each
-# line indented by one blank and an empty line written as " .".
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE VELMORAK_LICENSE_TEXT)
-string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" VELMORAK_COPYRIGHT_LINE "${VELMORAK_LICENSE_TEXT}")
-set(VELMORAK_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
-# the permission text: from the paragraph after the copyright line to the end
-string(REGEX REPLACE "^.*Copyright \\(c\\) [^\n]*\n\n" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_TEXT}")
-string(REGEX REPLACE "\n+$" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
-string(REPLACE "\n\n" "\n.\n" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
-string(REPLACE "\n" "\n " VELMORAK_LICENSE_BODY " ${VELMORAK_LICENSE_BODY}")
-file(WRITE ${PROJECT_BINARY_DIR}/copyright
+  # The licence in the machine-readable form of Debian's copyright files, where
+  # lintian and a packager look for it: the MIT text is Debian's "Expat", each
+  # line indented by one blank and an empty line written as " .".
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE VELMORAK_LICENSE_TEXT)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" VELMORAK_COPYRIGHT_LINE "${VELMORAK_LICENSE_TEXT}")
+  set(VELMORAK_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
+  # the permission text: from the paragraph after the copyright line to the end
+  string(REGEX REPLACE "^.*Copyright \\(c\\) [^\n]*\n\n" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_TEXT}")
+  string(REGEX REPLACE "\n+$" "" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
+  string(REPLACE "\n\n" "\n.\n" VELMORAK_LICENSE_BODY "${VELMORAK_LICENSE_BODY}")
+  string(REPLACE "\n" "\n " VELMORAK_LICENSE_BODY " ${VELMORAK_LICENSE_BODY}")
+  file(WRITE ${PROJECT_BINARY_DIR}/copyright
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: ${PROJECT_NAME}
 
@@ -44,11 +46,12 @@ License: Expat
 License: Expat
 ${VELMORAK_LICENSE_BODY}
 ")
-install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# the bundled example only, not the layers a run of it writes beside it
-install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
-  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # the bundled example only, not the layers a run of it writes beside it
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
+    DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+endif()
 
 # ------------------------------------------------------------------ CPack
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})

@@ -11,6 +11,9 @@ if(WIN32)
   # The exported routines are marked __declspec(dllexport) where the core is
   # built and used (velmorak.dll, velmorak.exe, the tests), dllimport elsewhere.
   target_compile_definitions(velmorak_core PUBLIC VELMORAK_BUILDING)
+  # CommandLineToArgvW: the command line is read as wide characters.
+  target_link_libraries(velmorak_core PUBLIC shell32)
+  target_link_libraries(velmorak_shared PRIVATE shell32)
   # velmorak.dll (not libvelmorak.dll) with its import library libvelmorak.dll.a.
   # The executable exports the same names; the import library the toolchain
   # makes for every program would have the library's name and replace it.
@@ -26,10 +29,11 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
 endif()
 
 # The Windows zip (cpack, or the "package" target): velmorak.exe, velmorak.dll
-# and its import library, the header, the CMake package files, the README and
-# the bundled example.
+# and its import library, the header, the CMake package files, and at its top
+# the README, the licence and the bundled example; no manual page, which
+# Windows has no reader for.
 if(WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
     DESTINATION examples)
   set(CPACK_GENERATOR ZIP)

@@ -66,6 +66,12 @@ consumer_dir=$build_dir/zip-consumer
 rm -rf "$consumer_dir" && mkdir -p "$consumer_dir"
 unzip -q "$zip_file" -d "$consumer_dir"
 unpacked=$(echo "$consumer_dir"/velmorak-*-win64)
+# The zip holds what the README's table lists, each once, and no manual page.
+entries=$(unzip -Z1 "$zip_file" | sed 's|^[^/]*/||' | grep -v '/$')
+top=$(sed 's|/.*||' <<<"$entries" | LC_ALL=C sort -u | tr '\n' ' ')
+if [ "$top" != "LICENSE README.md bin examples include lib " ] || grep -q '^share/\|\.1$\|\.1\.gz$' <<<"$entries"; then
+  echo "The Windows zip holds other files than the README lists:"; echo "$entries"; exit 1
+fi
 x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \
   tests/capi/consumer/consumer.c -L"$unpacked/lib" -lvelmorak -o "$consumer_dir/consumer.exe"
 cp "$unpacked/bin/velmorak.dll" "$consumer_dir/"

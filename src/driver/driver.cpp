@@ -2,15 +2,19 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "d12/convert_to_mif.h"
 #include "d12/convert_to_xs.h"
 #include "mif2d12/breaklines_3d.h"
 #include "mif2d12/convert_to_12da.h"
-#include "services/messages.h"
 #include "io/platform.h"
+#include "services/messages.h"
 #include "services/runtime.h"
+#include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/path.h"
 #include "util/text.h"
@@ -46,9 +50,86 @@ constexpr std::string_view kUsage[] = {
     "",
 };
 
+// Printed after the usage text by --help only: the usage text itself stays as
+// the program has always shown it without arguments.
+constexpr std::string_view kHelpMore[] = {
+    "Also:",
+    "   -q   quiet, for batch files and scripts: no banner, pauses or prompts;",
+    "        only warnings, errors and the result of the conversion are shown.",
+    "   --version shows the version; --help, -h, -? or /? shows this text.",
+    "",
+};
+
 // An option matches when the characters after "-" equal its word, ignoring case.
 bool option_is(std::string_view arg, std::string_view word) {
     return util::ASAME(util::columns(arg, 2, 1 + word.size()), word);
+}
+
+bool asks_for_help(std::string_view arg) {
+    for (std::string_view word : {"--help", "-h", "-?", "/?"})
+        if (util::ASAME(arg, word)) return true;
+    return false;
+}
+
+// What the command line asks for, read before anything is shown (a quiet run
+// shows no banner).
+struct CommandLine {
+    services::RunOptions options;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    std::string unknown;             // the first option that is none of the above
+    std::vector<std::string> names;  // every other argument, in order
+};
+
+CommandLine read_command_line(const std::vector<std::string>& args) {
+    CommandLine c;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = util::cut(args[i], kNameWidth);
+        if (asks_for_help(arg)) {
+            c.help = true;
+        } else if (util::ASAME(arg, "--version")) {
+            c.version = true;
+        } else if (arg.empty() || arg.front() != '-') {
+            c.names.emplace_back(arg);
+        } else {
+            // One argument may set several switches ("-xs", "-zln", "-hip" are
+            // matched on their first letters, "-q" on its one).
+            bool known = false;
+            for (auto [word, flag] : {std::pair{"xs", &c.options.xs}, std::pair{"zln", &c.options.zln},
+                                      std::pair{"hip", &c.options.hip}, std::pair{"q", &c.quiet}}) {
+                if (!option_is(arg, word)) continue;
+                *flag = true;
+                known = true;
+            }
+            if (!known && c.unknown.empty()) c.unknown = arg;
+        }
+    }
+    return c;
+}
+
+// A misspelt option ("-sx" for "-xs") would otherwise run another conversion
+// than the one the user meant, so the run stops before it opens anything.
+[[noreturn]] void stop_on_unknown_option(std::string_view option) {
+    services::show_message(1, "ERROR - Unknown option \"" + std::string(option) +
+                                  "\".  Options are -xs, -zln, -hip, -q, --help and --version.");
+    services::STOPRUN();
+}
+
+// "velmorak *.12da" gives every file as an argument: the second one would be
+// taken as the header and its text copied into the new layer.
+[[noreturn]] void stop_on_header_not_mif(std::string_view file2) {
+    services::show_message(1, "ERROR - File 2 \"" + std::string(util::rtrim(file2)) + "\" is not a .mif file.",
+                           "        File 2 is the header .mif whose projection the new layers take;",
+                           "        velmorak converts one file per run.");
+    services::STOPRUN();
+}
+
+void warn_ignored_names(const std::vector<std::string>& names) {
+    std::string text = "WARNING - Ignored " + util::int_text(static_cast<std::int64_t>(names.size() - 2)) +
+                       " more file names (one conversion per run):";
+    for (std::size_t i = 2; i < names.size(); ++i) text += " \"" + names[i] + "\"";
+    services::show_message(1, text);
 }
 
 // A MIF layer is read as its .mif and .mid (the extension, when it is one of
@@ -66,16 +147,26 @@ int run(const std::vector<std::string>& args) {
     services::DMESSAGECLEAR();
     services::Runtime& rt = runtime();
     services::Console& con = rt.console;
+    const CommandLine cl = read_command_line(args);
+
+    if (cl.version && !cl.help) {
+        con.line("velmorak " VELMORAK_VERSION);
+        return 0;
+    }
+    con.set_quiet(cl.quiet && !cl.help);
 
     con.end_line();
     con.line("Build 2007-09-AB");
     con.end_line();
 
+    if (cl.help) {
+        for (std::string_view line : kUsage) con.line(line);
+        for (std::string_view line : kHelpMore) con.line(line);
+        return 0;
+    }
+
     services::RunOptions& opt = rt.options;
-    opt = {};
-    std::string file1;
-    std::string file2;
-    int names = 0;
+    opt = cl.options;
 
     if (args.size() < 2) {
         for (std::string_view line : kUsage) con.line(line);
@@ -83,20 +174,10 @@ int run(const std::vector<std::string>& args) {
     }
 
     con.line("Executable: " + std::string(util::rtrim(args[0])));
+    if (!cl.unknown.empty()) stop_on_unknown_option(cl.unknown);
 
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view arg = util::cut(args[i], kNameWidth);
-        if (!arg.empty() && arg.front() == '-') {
-            if (option_is(arg, "xs")) opt.xs = true;
-            if (option_is(arg, "zln")) opt.zln = true;
-            if (option_is(arg, "hip")) opt.hip = true;
-            continue;
-        }
-        ++names;
-        if (names == 1) file1 = arg;
-        if (names == 2) file2 = arg;
-    }
-
+    std::string file1 = cl.names.size() > 0 ? cl.names[0] : std::string();
+    std::string file2 = cl.names.size() > 1 ? cl.names[1] : std::string();
     if (util::all_blank(util::FILENAME(file2))) {
         if (opt.zln && util::FILEEXT(file1) == ".mif")
             file2 = file1;
@@ -108,6 +189,7 @@ int run(const std::vector<std::string>& args) {
     con.line("File 1: " + std::string(util::rtrim(file1)));
     con.end_line();
     con.line("File 2: " + std::string(util::rtrim(file2)));
+    if (cl.names.size() > 2) warn_ignored_names(cl.names);
 
     int status = 0;
     const std::string ext = util::FILEEXT(file1);
@@ -120,6 +202,7 @@ int run(const std::vector<std::string>& args) {
             mif2d12::convert_mif_to_12da(file1);
         }
     } else if (ext == ".12da" || ext == ".4da" || ext == ".12daz") {
+        if (util::FILEEXT(file2) != ".mif") stop_on_header_not_mif(file2);
         services::protect_input(file1);
         services::protect_input(file2);
         if (opt.xs)
@@ -128,12 +211,16 @@ int run(const std::vector<std::string>& args) {
             d12::convert_12da_to_mif(file1, file2);
     } else {
         services::run_time_pause(
-            "ERROR - File 1 has an unrecognisable file extension.  Must be \".mif\", \".12da\" or \".4da\".");
+            "ERROR - File 1 has an unrecognisable file extension.  Must be \".mif\", \".12da\", \".4da\" or "
+            "\".12daz\".");
         status = services::kStatusStopped;
     }
 
-    con.end_line();
-    con.line("Finished.");
+    // A quiet run ends on the last message or result line.
+    if (!con.quiet()) {
+        con.end_line();
+        con.line("Finished.");
+    }
     services::run_time_pause("");
     return status;
 }
@@ -141,8 +228,9 @@ int run(const std::vector<std::string>& args) {
 int main_entry(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     io::platform::binary_standard_streams();
-    std::vector<std::string> args(argv, argv + argc);
-    services::ScopedRuntime scope(std::cin, std::cout);
+    const std::vector<std::string> args = io::platform::command_line(argc, argv);
+    services::ScopedRuntime scope(io::platform::console_input(), io::platform::console_output());
+    scope.get().console.set_input_is_terminal(io::platform::standard_input_is_terminal());
     int status = 0;
     try {
         status = run(args);

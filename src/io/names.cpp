@@ -6,7 +6,7 @@ namespace velmorak::io {
 
 bool has_nul(std::string_view name) { return name.find('\0') != std::string_view::npos; }
 
-std::filesystem::path native_path(std::string_view name) { return std::filesystem::path(platform::native_name(name)); }
+std::filesystem::path native_path(std::string_view name) { return platform::native_path(name); }
 
 bool file_exists(std::string_view name) { return !has_nul(name) && platform::exists(name); }
 

@@ -5,17 +5,22 @@
 // (platform_windows.cpp); the build compiles the one for its target, and no
 // other file of the program calls the system or tests which one it runs on.
 //
-// Names are the program's own text (8-bit, Windows-1252 on Windows), with "\"
-// and "/" both separating folders. A name holding a NUL is refused by the
+// Names are the program's own text, with "\" and "/" both separating folders:
+// bytes as given on POSIX; UTF-8 on Windows, where a byte that begins no UTF-8
+// character is read as Windows-1252 (the text of 12d and MIF files, which can
+// name a cross-section file). A name holding a NUL is refused by the
 // callers before it gets here. Failures are told in the same words on both
 // systems (the texts of the POSIX error numbers), so the user sees the same
 // messages everywhere.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/byte_source.h"
 
@@ -33,6 +38,9 @@ public:
 
 // The name as the system's own path text: on POSIX backslashes become "/".
 std::string native_name(std::string_view name);
+// The name as a path of the standard library (which would read a narrow name
+// on Windows in the ANSI code page).
+std::filesystem::path native_path(std::string_view name);
 
 // The name under which an input is found. A name that exists is kept. On
 // POSIX, a name missing as spelled becomes the one entry of its folder whose
@@ -64,5 +72,26 @@ void free_aligned(void* p) noexcept;
 
 // Standard input and output carry bytes as they are: no line-end translation.
 void binary_standard_streams();
+
+// ------------------------------------------------ command line and console
+
+// The arguments, the program's own path first. On Windows they are read from
+// the wide command line and given as UTF-8, so a name outside the ANSI code
+// page arrives as typed; on POSIX they are argv as it is.
+std::vector<std::string> command_line(int argc, char** argv);
+
+// True when standard input is a terminal (a console window on Windows), false
+// for a pipe, a file or the null device: a loop's list or a script's input.
+bool standard_input_is_terminal();
+
+// The streams of the run's console. On Windows a console window is read and
+// written in wide characters, so that names show and are typed in any script;
+// everywhere else these are standard input and output.
+std::istream& console_input();
+std::ostream& console_output();
+
+// Runs a line typed at a pause with the system's command interpreter; its
+// status is the user's business.
+void run_command(const std::string& command);
 
 }  // namespace velmorak::io::platform

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iostream>
 #include <system_error>
 
 #if defined(__linux__)
@@ -100,6 +101,8 @@ std::string native_name(std::string_view name) {
     std::replace(s.begin(), s.end(), '\\', '/');
     return s;
 }
+
+std::filesystem::path native_path(std::string_view name) { return std::filesystem::path(native_name(name)); }
 
 std::string input_name(std::string_view name) {
     std::string path = native_name(name);
@@ -196,5 +199,17 @@ void* allocate_aligned(std::size_t alignment, std::size_t bytes, bool large) {
 void free_aligned(void* p) noexcept { std::free(p); }
 
 void binary_standard_streams() {}
+
+// ------------------------------------------------ command line and console
+
+std::vector<std::string> command_line(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+bool standard_input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+std::istream& console_input() { return std::cin; }
+
+std::ostream& console_output() { return std::cout; }
+
+void run_command(const std::string& command) { [[maybe_unused]] const int status = std::system(command.c_str()); }
 
 }  // namespace velmorak::io::platform

@@ -1,7 +1,7 @@
 // The file layer's system calls on Windows. Names reach the system through the
-// wide-character calls, converted from the program's 8-bit text with the
-// system's ANSI code page (the one its command line arrives in). The file
-// system itself takes "\" and "/" as folder separators, drive letters and
+// wide-character calls, converted from the program's text: UTF-8, as the
+// command line is read, with Windows-1252 for bytes that are not UTF-8. The
+// file system itself takes "\" and "/" as folder separators, drive letters and
 // \\server\share names, and finds names in any case.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,19 +12,102 @@
 #include <io.h>
 #include <malloc.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 
 #include "io/platform.h"
 
 namespace velmorak::io::platform {
 namespace {
 
+// ---- the program's text as UTF-16 and back
+
+// The length (2 to 4) of the well-formed UTF-8 character that `s` starts with;
+// 0 when there is none. `cut` says the bytes could start one if `s` went on.
+std::size_t utf8_length(std::string_view s, bool& cut) {
+    cut = false;
+    const auto lead = static_cast<unsigned char>(s[0]);
+    std::size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        if (i == s.size()) {
+            cut = true;
+            return 0;
+        }
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) return 0;
+    }
+    return n;
+}
+
+// Appends `text` as UTF-16 and returns the bytes used. A byte that starts no
+// UTF-8 character is the Windows-1252 character it stands for: names mix the
+// command line's UTF-8 with text from 12d and MIF files (a cross-section ID),
+// which the program holds in Windows-1252. With `hold_cut`, a UTF-8 character
+// cut off at the end is left for the next call (a console write in parts).
+std::size_t append_utf16(std::wstring& out, std::string_view text, bool hold_cut) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<wchar_t>(lead));
+            ++i;
+            continue;
+        }
+        bool cut = false;
+        const std::size_t n = utf8_length(text.substr(i), cut);
+        if (n == 0 && cut && hold_cut) break;
+        if (n == 0) {
+            wchar_t c = L'?';
+            ::MultiByteToWideChar(1252, 0, text.data() + i, 1, &c, 1);
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        char32_t code = lead & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (code >= 0x10000) {
+            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(code));
+        }
+        i += n;
+    }
+    return i;
+}
+
+// UTF-8 of wide text from the system (a lone surrogate becomes U+FFFD).
+std::string utf8(std::wstring_view w) {
+    if (w.empty()) return {};
+    const int size = static_cast<int>(w.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, w.data(), size, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
 std::wstring wide(std::string_view name) {
-    if (name.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), w.data(), n);
+    std::wstring w;
+    append_utf16(w, name, false);
     return w;
 }
 
@@ -143,6 +226,8 @@ private:
 
 std::string native_name(std::string_view name) { return std::string(name); }
 
+std::filesystem::path native_path(std::string_view name) { return std::filesystem::path(wide(name)); }
+
 std::string input_name(std::string_view name) { return std::string(name); }
 
 bool exists(std::string_view name) {
@@ -247,5 +332,116 @@ void binary_standard_streams() {
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
 }
+
+// ------------------------------------------------ command line and console
+
+namespace {
+
+bool is_console(DWORD which) {
+    const HANDLE h = ::GetStdHandle(which);
+    DWORD mode = 0;
+    return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode) != 0;
+}
+
+// A console window shows the UTF-16 written with WriteConsoleW whatever its
+// code page; bytes written to it would be shown in the OEM code page (a path
+// holding "\xC3\x84" as two box-drawing characters). Text is collected and
+// written at each flush, which the run's console makes before every read.
+class ConsoleWriter final : public std::streambuf {
+public:
+    explicit ConsoleWriter(HANDLE h) : h_(h) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) held_.push_back(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        held_.append(s, static_cast<std::size_t>(n));
+        return n;
+    }
+    int sync() override {
+        std::wstring text;
+        held_.erase(0, append_utf16(text, held_, true));
+        std::size_t done = 0;
+        while (done < text.size()) {
+            DWORD ask = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 14));
+            if (done + ask < text.size() && text[done + ask - 1] >= 0xD800 && text[done + ask - 1] <= 0xDBFF) --ask;
+            DWORD put = 0;
+            if (!::WriteConsoleW(h_, text.data() + done, ask, &put, nullptr) || put == 0) return -1;
+            done += put;
+        }
+        return 0;
+    }
+
+private:
+    HANDLE h_;
+    std::string held_;
+};
+
+// Lines typed in a console window, read as UTF-16 and handed on as UTF-8:
+// read as bytes they would come in the console's OEM code page, and a name
+// typed at a prompt would not be the file's name.
+class ConsoleReader final : public std::streambuf {
+public:
+    explicit ConsoleReader(HANDLE h) : h_(h) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        wchar_t typed[512];
+        DWORD got = 0;
+        if (!::ReadConsoleW(h_, typed, 512, &got, nullptr) || got == 0) return traits_type::eof();
+        std::wstring text = pending_high_;
+        pending_high_.clear();
+        text.append(typed, got);
+        // A character beyond the first plane cut in two by the buffer's end.
+        if (text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+            pending_high_.assign(1, text.back());
+            text.pop_back();
+        }
+        // Ctrl+Z at the start of a line ends the input, as for a program that
+        // reads the console as a file.
+        if (!text.empty() && text.front() == L'\x1a') return traits_type::eof();
+        line_ = utf8(text);
+        setg(line_.data(), line_.data(), line_.data() + line_.size());
+        return line_.empty() ? underflow() : traits_type::to_int_type(*gptr());
+    }
+
+private:
+    HANDLE h_;
+    std::wstring pending_high_;
+    std::string line_;
+};
+
+}  // namespace
+
+std::vector<std::string> command_line(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (words == nullptr) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) args.push_back(utf8(words[i]));
+    ::LocalFree(words);
+    return args;
+}
+
+bool standard_input_is_terminal() { return is_console(STD_INPUT_HANDLE); }
+
+std::istream& console_input() {
+    if (!is_console(STD_INPUT_HANDLE)) return std::cin;
+    static ConsoleReader reader(::GetStdHandle(STD_INPUT_HANDLE));
+    static std::istream in(&reader);
+    return in;
+}
+
+std::ostream& console_output() {
+    if (!is_console(STD_OUTPUT_HANDLE)) return std::cout;
+    static ConsoleWriter writer(::GetStdHandle(STD_OUTPUT_HANDLE));
+    static std::ostream out(&writer);
+    return out;
+}
+
+void run_command(const std::string& command) { [[maybe_unused]] const int status = ::_wsystem(wide(command).c_str()); }
 
 }  // namespace velmorak::io::platform

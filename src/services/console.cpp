@@ -1,12 +1,15 @@
 #include "services/console.h"
 
-#include <cstdlib>
 #include <istream>
 #include <ostream>
+
+#include "io/platform.h"
 
 namespace velmorak::services {
 namespace {
 constexpr std::size_t kFlushAt = 1 << 16;
+// Enough of a line to tell a message from the rest ("XY: WARNING", "Converted ").
+constexpr std::size_t kQuietDecideAt = 16;
 
 bool is_control(char c) {
     const auto b = static_cast<unsigned char>(c);
@@ -28,6 +31,20 @@ void append_visible(std::string& out, std::string_view text) {
     }
     out.append(text.substr(from));
 }
+
+// The kind of message a text starts with ("ERROR - ", "WARNING - ", ...), or
+// none. Located messages start with the "XY: " tag.
+enum class Kind { none, error, other };
+Kind message_kind(std::string_view text) {
+    if (text.starts_with("XY: ")) text.remove_prefix(4);
+    const std::size_t dash = text.find(" - ");
+    if (dash == std::string_view::npos) return Kind::none;
+    const std::string_view word = text.substr(0, dash);
+    if (word == "ERROR" || word == "SORRY") return Kind::error;
+    if (word == "WARNING" || word == "CHECK" || word == "UNSTABLE") return Kind::other;
+    return Kind::none;
+}
+
 }  // namespace
 
 Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
@@ -35,19 +52,74 @@ Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 Console::~Console() { flush(); }
 
 void Console::put(std::string_view text) {
-    if (text.empty()) {
-        open_ = true;
+    open_ = true;
+    if (text.empty()) return;
+    if (quiet_) {
+        quiet_put(text);
         return;
     }
     append_visible(pending_, text);
-    open_ = true;
     if (pending_.size() >= kFlushAt) flush();
 }
 
 void Console::end_line() {
-    pending_.push_back('\n');
+    if (quiet_)
+        quiet_end_line();
+    else
+        pending_.push_back('\n');
     open_ = false;
     if (pending_.size() >= kFlushAt) flush();
+}
+
+// A quiet run is read by a batch file's user after a loop over many files:
+// the messages are what they need, each with the lines laid out under it, and
+// the one line that says what a conversion did. An error ends the run, so what
+// follows it (the erroneous line, a note) is its own. Empty lines are left out.
+bool Console::shown_when_quiet(std::string_view start) {
+    if (start.empty()) return false;
+    if (after_error_) return true;
+    switch (message_kind(start)) {
+        case Kind::error:
+            after_error_ = true;
+            return true;
+        case Kind::other:
+            in_message_ = true;
+            return true;
+        case Kind::none:
+            break;
+    }
+    if (in_message_ && start.front() == ' ') return true;
+    in_message_ = false;
+    return start.starts_with("Converted ");
+}
+
+void Console::quiet_put(std::string_view text) {
+    // A message may continue a line of progress ("road, WARNING - Ignored
+    // ..."): it is shown from its kind word on.
+    if (line_ != Line::shown && message_kind(text) != Kind::none) {
+        head_.clear();
+        line_ = Line::undecided;
+    }
+    if (line_ == Line::dropped) return;
+    if (line_ == Line::undecided) {
+        head_.append(text);
+        if (head_.size() < kQuietDecideAt) return;
+        line_ = shown_when_quiet(head_) ? Line::shown : Line::dropped;
+        text = head_;
+    }
+    if (line_ == Line::shown) append_visible(pending_, text);
+    head_.clear();
+    if (pending_.size() >= kFlushAt) flush();
+}
+
+void Console::quiet_end_line() {
+    if (line_ == Line::undecided) line_ = shown_when_quiet(head_) ? Line::shown : Line::dropped;
+    if (line_ == Line::shown) {
+        append_visible(pending_, head_);
+        pending_.push_back('\n');
+    }
+    head_.clear();
+    line_ = Line::undecided;
 }
 
 void Console::end_open_line() {
@@ -65,6 +137,7 @@ void Console::flush() {
 bool Console::read_line(std::string& answer) {
     flush();
     answer.clear();
+    if (quiet_) return false;  // nobody answers a quiet run: it ends as at the end of input
     if (!std::getline(in_, answer)) {
         answer.clear();
         return false;
@@ -80,8 +153,7 @@ void Console::run_command(const std::string& command) {
         runner_(command);
         return;
     }
-    // The user asked for it at the pause; its status is the user's business.
-    [[maybe_unused]] const int status = std::system(command.c_str());
+    io::platform::run_command(command);
 }
 
 }  // namespace velmorak::services

@@ -10,6 +10,12 @@
 // of the run. Control characters other than tab and line end are written in
 // caret notation (^@ for NUL), since they mostly come from damaged input
 // echoed in a message. Tests construct one over string streams.
+//
+// It knows where its input comes from: a person at a terminal (the default),
+// or a pipe or a file, which the pauses never read. A quiet console (-q, for
+// batch files and shell loops) reads nothing and writes only the messages
+// (ERROR, WARNING and CHECK lines with the lines that belong to them) and the
+// result line of a conversion ("Converted ...").
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -33,9 +39,15 @@ public:
     void end_open_line();  // ends the current line only when text was left open on it
     bool line_open() const noexcept { return open_; }
 
-    // Reads one answer line (without its line end); false at the end of input.
+    // Reads one answer line (without its line end); false at the end of input,
+    // and at once on a quiet console.
     bool read_line(std::string& answer);
     void flush();
+
+    void set_input_is_terminal(bool terminal) { terminal_ = terminal; }
+    bool input_is_terminal() const noexcept { return terminal_; }
+    void set_quiet(bool quiet) { quiet_ = quiet; }
+    bool quiet() const noexcept { return quiet_; }
 
     // A non-empty line typed at a pause is handed to this; the default runs it
     // through the system command interpreter.
@@ -43,11 +55,25 @@ public:
     void run_command(const std::string& command);
 
 private:
+    void quiet_put(std::string_view text);
+    void quiet_end_line();
+    bool shown_when_quiet(std::string_view start);
+
     std::istream& in_;
     std::ostream& out_;
     std::string pending_;
     bool open_ = false;
+    bool terminal_ = true;
     std::function<void(const std::string&)> runner_;
+
+    // A quiet console decides on each line by its start (held in head_ until
+    // it is long enough to tell), then passes or drops the rest of it.
+    enum class Line { undecided, shown, dropped };
+    bool quiet_ = false;
+    Line line_ = Line::undecided;
+    std::string head_;
+    bool in_message_ = false;   // the last line decided was a message line
+    bool after_error_ = false;  // an error was shown: the run is ending
 };
 
 }  // namespace velmorak::services

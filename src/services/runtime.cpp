@@ -39,22 +39,57 @@ void INITSERVICES() {
     rt.units.reset();
 }
 
-bool run_time_pause(std::string_view text) {
-    Console& con = runtime().console;
-    const std::string_view shown = util::all_blank(text) ? std::string_view("Press Enter to finish.") : text;
+namespace {
+
+std::string_view pause_text(std::string_view text) {
+    return util::all_blank(text) ? std::string_view("Press Enter to finish.") : text;
+}
+
+void show_pause_text(Console& con, std::string_view text) {
+    con.end_open_line();
+    con.line(text);
+}
+
+// Reads until an empty line; false at the end of input. A line typed at a
+// terminal runs as a command and the text comes again. A line from a pipe or
+// a file is never run: in a shell loop it would be the next name of the list.
+bool wait_for_enter(Console& con, std::string_view text) {
     std::string answer;
     for (;;) {
-        con.end_open_line();
-        con.line(shown);
         if (!con.read_line(answer)) return false;
-        if (util::all_blank(answer)) return true;
+        if (util::all_blank(answer) || !con.input_is_terminal()) return true;
         con.run_command(answer);
+        show_pause_text(con, text);
     }
+}
+
+}  // namespace
+
+bool run_time_pause(std::string_view text) {
+    Console& con = runtime().console;
+    if (con.quiet()) return true;
+    show_pause_text(con, pause_text(text));
+    // A batch file, a shell loop or a script runs the program with its own
+    // standard input: a pause there only shows its text.
+    if (!con.input_is_terminal()) return true;
+    return wait_for_enter(con, pause_text(text));
+}
+
+bool retry_pause(std::string_view text) {
+    Console& con = runtime().console;
+    if (con.quiet()) return false;
+    show_pause_text(con, pause_text(text));
+    return wait_for_enter(con, pause_text(text));
 }
 
 bool PAUSEPROMPT() {
     runtime().console.end_line();
     return run_time_pause("Press Enter to Continue");
+}
+
+bool retry_prompt() {
+    runtime().console.end_line();
+    return retry_pause("Press Enter to Continue");
 }
 
 void STOPRUN() {

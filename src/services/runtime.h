@@ -69,16 +69,24 @@ private:
 };
 
 void INITSERVICES();
-// An empty line, then the pause "Press Enter to Continue". False when standard
-// input was at its end (callers in a retry loop then end the run).
+// An empty line, then the pause "Press Enter to Continue".
 bool PAUSEPROMPT();
 [[noreturn]] void STOPRUN();
 
 // The run-time pause: ends an open line, writes the text (or the standard
-// request to press Enter when it is empty) and waits for an empty line; a
-// typed line runs as a command and the text is shown again. Returns false
-// when standard input ended the pause.
+// request to press Enter when it is empty) and, at a terminal, waits for an
+// empty line; a typed line runs as a command and the text is shown again.
+// Standard input that is a pipe or a file is not read: the text is shown and
+// the run goes on. A quiet console neither shows nor waits. Returns false when
+// standard input ended the pause.
 bool run_time_pause(std::string_view text);
+// The pause of a retry loop (the user fixes something, then the run tries
+// again): as the run-time pause, but it also reads a pipe or a file, where
+// any line lets the run try again and none is run as a command. False at the
+// end of input and on a quiet console; the caller then ends the run.
+bool retry_pause(std::string_view text);
+// An empty line, then the retry pause "Press Enter to Continue".
+bool retry_prompt();
 // The run-time stop: the message (when there is one) as one console line, then
 // the end of the run without pause.
 [[noreturn]] void run_time_stop(std::string_view message = {});

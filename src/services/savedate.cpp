@@ -59,7 +59,7 @@ bool CHECKSAVEDATE(std::string_view exported_name, std::string_view source_name,
             if (second_unit > 0) CLOSER(second_unit);
             con.line("ERROR - Save date of " + quoted(source_name) + " file is later than that of " +
                      quoted(exported_name));
-            if (!run_time_pause("Re-export mif file and press Enter, or close window."))
+            if (!retry_pause("Re-export mif file and press Enter, or close window."))
                 input_ended("the mif file to be re-exported");
             return false;
         }

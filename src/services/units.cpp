@@ -249,7 +249,8 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
                 con.line(" Another application or user maybe using it,");
                 con.line("    or the file's folder does not exist.");
                 con.line(" If so, close the file or create file path.");
-                if (!PAUSEPROMPT()) input_ended("the output file to become writable");
+                con.line("CHECK - \"" + shown + "\" cannot be created: " + why);
+                if (!retry_prompt()) input_ended("the output file to become writable");
             }
         } else if (!prompt && type == "IO") {
             std::string why;

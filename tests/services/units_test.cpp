@@ -104,6 +104,7 @@ TEST(OpenFile, UnwritableOutputRetriesUntilItsFolderExists) {
                              "\n \n Another application or user maybe using it,\n"
                              "    or the file's folder does not exist.\n"
                              " If so, close the file or create file path.\n"
+                             "CHECK - \"" + target + "\" cannot be created: No such file or directory\n"
                              "\nPress Enter to Continue\nPress Enter to Continue\nOK.  File Unit: 901\n");
 }
 

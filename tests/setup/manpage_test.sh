@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The manual page: groff formats it without a single warning, its title line
 # carries the project's version, and it documents every option the program's
-# usage text lists.
+# help text (--help) lists.
 #   manpage_test.sh PAGE VERSION PROGRAM
 set -euo pipefail
 page=$1 version=$2 program=$3
@@ -14,9 +14,9 @@ warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1) || fail "groff failed: $warnin
 th=$(grep -m1 '^\.TH ' "$page") || fail "no .TH line"
 [[ $th == *"\"velmorak $version\""* ]] || fail "the .TH line does not name velmorak $version: $th"
 
-# The usage text lists each option as "   -opt ..."; the page must have it as
+# The help text lists each option as "   -opt ..."; the page must have it as
 # a tagged paragraph of its OPTIONS section.
-usage=$("$program" </dev/null || true)
+usage=$("$program" --help </dev/null)
 options=$(grep -oE '^ {3}-[a-z]+' <<<"$usage" | tr -d ' ' | sort -u)
 [ -n "$options" ] || fail "no options found in the usage text:"$'\n'"$usage"
 section=$(awk '/^\.SH OPTIONS/ { on = 1; next } /^\.SH / { on = 0 } on' "$page")
