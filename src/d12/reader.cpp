@@ -246,6 +246,33 @@ bool read_null_line(std::string_view line, float& nullValue) {
     return true;
 }
 
+// The string's own level up to its first data block, whose line is left in
+// `line`. Blocks nested in it (attributes, groups, side blocks) are passed
+// over with their name lines. A string that closes without a data block (an
+// arc or a circle is given by its keywords alone) is an object without data
+// flags, which the caller ignores; `line` is then still its header line.
+void read_to_first_block(LineLexer& lines, std::string& line, d12Object& o) {
+    std::string_view text;
+    std::string_view whole;
+    while (o.level > 0) {
+        if (!lines.next_significant(kLineWidth, text, whole)) {
+            // The file ends before a data block: the flags are the header's.
+            set_data_flags(line, o);
+            end_of_file(o);
+            return;
+        }
+        std::size_t brace = 0;
+        const BlockWord word = data_block(whole, o, brace);
+        if (word != BlockWord::other) {
+            line.assign(text);
+            open_data_block(whole, word, brace, o);
+            return;
+        }
+        if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
+        step_over(whole, o);
+    }
+}
+
 }  // namespace
 
 bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) {
@@ -317,31 +344,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
     o.inlineBlock = false;
     o.planLevel = 0;
     apply_braces(line, o.level);
-
-    // The string's own level up to its first data block. Blocks nested in it
-    // (attributes, groups, side blocks) are passed over with their name lines.
-    std::string_view text;
-    std::string_view whole;
-    while (o.level > 0) {
-        if (!lines.next_significant(kLineWidth, text, whole)) {
-            // The file ends before a data block: the flags are the header's.
-            set_data_flags(line, o);
-            end_of_file(o);
-            return true;
-        }
-        std::size_t brace = 0;
-        const BlockWord word = data_block(whole, o, brace);
-        if (word != BlockWord::other) {
-            line.assign(text);
-            open_data_block(whole, word, brace, o);
-            return true;
-        }
-        if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
-        step_over(whole, o);
-    }
-    // The string closed without a data block (an arc or a circle is given by
-    // its keywords alone): an object without data flags, which the caller
-    // ignores. `line` is still the string's header line.
+    read_to_first_block(lines, line, o);
     return true;
 }
 
