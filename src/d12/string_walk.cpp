@@ -1,12 +1,12 @@
 #include "d12/string_walk.h"
 
 #include "d12/reader.h"
+#include "d12/string_blocks.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
-#include "util/text.h"
 
 namespace velmorak::d12 {
 
@@ -52,7 +52,7 @@ bool StringWalk::next() {
         if (!same_string) {
             // Between objects: the line starts whatever comes next, a block or a string.
             top_line_ = lines_.line_number();
-            if (util::contains_nocase(util::cut(line_, 5), "model")) note_model_line(line_);
+            if (starts_with_keyword(line_, "model")) note_model_line(line_);
         }
         if (!d12ObjectType(lines_, line_, object_)) continue;
         if (same_string) {

@@ -112,7 +112,7 @@ private:
     d12Object object_;
     std::string line_;
     std::string model_;
-    std::size_t top_line_ = 0;  // the line the last object between blocks stood on
+    std::size_t top_line_ = 0;  // the line the last top-level object began on
     std::size_t string_line_ = 0;
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
