@@ -10,10 +10,13 @@
 namespace velmorak::mif2d12 {
 namespace {
 
-constexpr int kXYWidth = 16;
-constexpr int kXYDecimals = 5;
-constexpr int kZWidth = 12;
-constexpr int kZDecimals = 4;
+// The fields of a data line: X and Y with 5 decimals in 16 columns, Z with 4 in 12.
+struct Field {
+    int width;
+    int decimals;
+};
+constexpr Field kXY{16, 5};
+constexpr Field kZ{12, 4};
 
 void open_block(io::OutputFile& out, std::string_view keyword, std::string_view name) {
     std::string& b = out.buffer();
@@ -41,13 +44,13 @@ void close_block(io::OutputFile& out) { out.write("  }\n}\n\n"); }
 // A data line is laid out blank in the file's buffer and its fields written
 // into it, so a long string costs no allocation per vertex.
 constexpr std::size_t kIndent = 4;
-constexpr std::size_t kLine2d = kIndent + 2 * kXYWidth + 1;
-constexpr std::size_t kLine3d = kLine2d + kZWidth;
+constexpr std::size_t kLine2d = kIndent + 2 * kXY.width + 1;
+constexpr std::size_t kLine3d = kLine2d + kZ.width;
 
 char* put_xy(std::string& b, std::size_t length, double x, double y) {
     char* line = util::append_blanks(b, length);
-    util::put_fixed_field(line + kIndent, x, kXYWidth, kXYDecimals);
-    util::put_fixed_field(line + kIndent + kXYWidth, y, kXYWidth, kXYDecimals);
+    util::put_fixed_field(line + kIndent, x, kXY.width, kXY.decimals);
+    util::put_fixed_field(line + kIndent + kXY.width, y, kXY.width, kXY.decimals);
     line[length - 1] = '\n';
     return line;
 }
@@ -62,11 +65,14 @@ void write_12da_header(io::OutputFile& out, std::string_view source) {
     out.commit();
 }
 
-int open_12da(std::string_view base) {
+void D12Output::close() const { services::CLOSER(unit); }
+
+D12Output open_12da(std::string_view base) {
     int unit = 0;
     services::OPENFILE(unit, "O ", std::string(base) + ".12da");
-    write_12da_header(services::runtime().units.output(unit), base);
-    return unit;
+    D12Output out{services::runtime().units.output(unit), unit};
+    write_12da_header(out.file, base);
+    return out;
 }
 
 void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
@@ -84,7 +90,7 @@ void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const
     open_block(out, "string 3d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
         char* line = put_xy(out.buffer(), kLine3d, x[k], y[k]);
-        util::put_fixed_field(line + kIndent + 2 * kXYWidth, z[k], kZWidth, kZDecimals);
+        util::put_fixed_field(line + kIndent + 2 * kXY.width, z[k], kZ.width, kZ.decimals);
         out.commit();
     }
     close_block(out);
