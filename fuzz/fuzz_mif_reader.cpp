@@ -18,10 +18,10 @@
 #include "mif/layer.h"
 #include "mif/object.h"
 #include "mif/object_reader.h"
+#include "mif/mid_reader.h"
 #include "mif2d12/layer_walk.h"
 #include "services/runtime.h"
 #include "services/units.h"
-#include "util/freeformat.h"
 
 namespace {
 
@@ -47,16 +47,14 @@ void walk(const mif::InputLayer& layer) {
     static std::vector<double> y(kMaxVertices);
 
     read_header(layer.mif);
-    if (!mif::miFindData(layer.mif)) return;
-    mif2d12::LayerWalk walk(layer, mif2d12::LayerWalk::Progress::polylines);
+    char delimiter = mif::kDefaultDelimiter;
+    if (!mif::miFindData(layer.mif, &delimiter)) return;
+    mif2d12::LayerWalk walk(layer, mif2d12::LayerWalk::Progress::polylines, delimiter);
     std::string name;
     bool ask = false;
     while (walk.next()) {
         ask = !ask;
-        if (ask) {
-            util::FreeFormat ff(walk.row());
-            (void)ff.read_text(name);
-        }
+        if (ask) walk.first_attribute_text(name, "fuzz");
         std::int32_t n = -1;
         while (walk.next_section(x, y, kMaxVertices, n)) VELMORAK_FUZZ_CHECK(n >= 0 && n <= kMaxVertices);
     }
@@ -83,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         services::OPENFILE(mif, "I ", mif_path);
         services::OPENFILE(mid, "I ", mid_path);
         services::UnitPool& units = services::runtime().units;
-        const mif::InputLayer layer{units.input(mif), units.input(mid), mif, mid};
+        const mif::InputLayer layer{units.input(mif), &units.input(mid), mif, mid};
         walk(layer);
         layer.close();
     } catch (const services::RunStop&) {

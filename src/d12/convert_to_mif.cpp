@@ -27,28 +27,42 @@ void write_row(io::OutputFile& mid, float elevation, std::string_view type) {
     mid.commit();
 }
 
+// A vertex as a Point object with its row.
+void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, float elevation, std::string_view type) {
+    mif::miWritePoint(layer.mif, vertex_line, mif::kVertexSymbol);
+    write_row(layer.mid, elevation, type);
+}
+
 // One block of a string: a Pline, and for a 3D string a Point for every vertex
-// with an elevation, since the line's one row cannot carry them.
-void write_block(mif::OutputLayer& layer, const d12Object& object, const VertexArrays& v, float null_value,
+// with an elevation, since the line's one row cannot carry them. A block of
+// one vertex gives no Pline: GDAL, and so QGIS, reads no feature of a layer
+// after a Pline of fewer than two vertices. Its vertex becomes a Point (a 3D
+// one only when its elevation is real). False when nothing was written.
+bool write_block(mif::OutputLayer& layer, const d12Object& object, const VertexArrays& v, float null_value,
                  std::string& vertex_lines) {
     const auto n = static_cast<std::int32_t>(v.count);
     // The vertices are laid out once: a 3D string writes them again as points.
     vertex_lines.clear();
     mif::miFormatVertices(vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y), n);
+    const std::string_view lines(vertex_lines);
+    const bool flat = object.data2d || object.hipData;
+    if (n < 2) {
+        if (n == 0 || (!flat && !has_elevation(v.z[0], null_value))) return false;
+        write_vertex_point(layer, lines, v.z[0], object.type);
+        return true;
+    }
     mif::miWritePline(layer.mif, n, vertex_lines, mif::kBreaklinePen);
-    if (object.data2d || object.hipData) {
-        // A block without vertices has no first elevation; the null elevation stands in.
-        write_row(layer.mid, n > 0 ? v.z[0] : null_value, object.type);
-        return;
+    if (flat) {
+        write_row(layer.mid, v.z[0], object.type);
+        return true;
     }
     write_row(layer.mid, 0.0f, object.type);
-    const std::string_view lines(vertex_lines);
     for (std::size_t i = 0; i < v.count; ++i) {
-        if (!has_elevation(v.z[i], null_value)) continue;
-        mif::miWritePoint(layer.mif, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength),
-                          mif::kVertexSymbol);
-        write_row(layer.mid, v.z[i], object.type);
+        if (has_elevation(v.z[i], null_value))
+            write_vertex_point(layer, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), v.z[i],
+                               object.type);
     }
+    return true;
 }
 
 }  // namespace
@@ -79,7 +93,10 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
         }
         // A hipdata block without -hip is read, and dropped uncounted.
         if (!walk.read_vertices(v) || (walk.object().hipData && !hip)) continue;
-        write_block(layer, walk.object(), v, walk.null_value(), vertex_lines);
+        if (!write_block(layer, walk.object(), v, walk.null_value(), vertex_lines)) {
+            ++ignored;
+            continue;
+        }
         ++converted;
         if (converted % 10 == 0) con.put(util::fixed_int(converted, 8));
     }

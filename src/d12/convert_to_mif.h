@@ -4,7 +4,9 @@
 // and ".mid"), which takes its header, and so its projection, from a header
 // .mif (File 2). A 3D string also gives one Point per vertex with a real
 // elevation, because the layer's rows carry one elevation per object. Hipdata
-// blocks of super strings are converted only with -hip.
+// blocks of super strings are converted only with -hip. A block of one vertex
+// is a Point instead of a Pline; one that gives no object (no vertex, or one
+// 3D vertex at the null elevation) counts as ignored.
 //
 // Rows: the elevation (16 columns, 3 decimals) and the quoted string type.
 // A missing header .mif gives a warning, a pause and a NonEarth header; an

@@ -22,8 +22,6 @@
 namespace velmorak::d12 {
 namespace {
 
-constexpr std::size_t kIdLimit = 12;  // the XS_ID column and the file-name part of an ID
-
 // The cross-sections of one run: the two layers that locate them, and what the
 // run remembers between strings.
 class CrossSections {
@@ -40,6 +38,7 @@ public:
 
 private:
     std::string_view id_of(const StringWalk& walk);
+    void ignore(std::string_view id, std::string_view why);
     void note_csv(std::string_view id);
     void write_rows(const VertexArrays& v, ElevationRange range, std::string_view csv_id);
 
@@ -74,11 +73,12 @@ std::string_view CrossSections::id_of(const StringWalk& walk) {
     services::Console& con = services::runtime().console;
     con.put(id);
     con.put(", ");
-    if (util::FILENAME(id).size() > kIdLimit) {
-        con.line("ERROR - XS ID exceeds 12 characters.");
-        services::STOPRUN();
-    }
     return id;
+}
+
+void CrossSections::ignore(std::string_view id, std::string_view why) {
+    ++ignored;
+    services::runtime().console.line("WARNING - XS ID " + std::string(id) + " " + std::string(why));
 }
 
 void CrossSections::note_csv(std::string_view id) {
@@ -130,7 +130,18 @@ void CrossSections::convert(StringWalk& walk) {
         return;
     }
     if (!walk.read_vertices(v_)) return;
+    // A profile needs two points: the first for chainage 0, another to run to.
+    if (v_.count < 2) return ignore(id, "has fewer than two vertices: no cross-section is written.");
+    std::size_t nulls = 0;
+    for (std::size_t i = 0; i < v_.count; ++i) nulls += has_elevation(v_.z[i], null_value_) ? 0 : 1;
+    if (nulls == v_.count) return ignore(id, "has no vertex with an elevation: no cross-section is written.");
     csv_name_of(id, folder_, file1_, id_path_, csv_name_);
+    if (nulls > 0) {
+        services::runtime().console.line("WARNING - XS ID " + std::string(id) + " has " +
+                                         util::int_text(static_cast<std::int64_t>(nulls)) +
+                                         (nulls == 1 ? " vertex" : " vertices") +
+                                         " at the null elevation: left out of its profile.");
+    }
     note_csv(id);
     const ElevationRange range = write_profile(csv_name_, id, v_, null_value_);
     write_rows(v_, range, util::FILENAME(csv_name_));

@@ -5,11 +5,14 @@
 // ".Lines") and one Point per vertex with a real elevation in the point layer
 // (File 1 + ".Points"); both layers take their header from a header .mif
 // (File 2). The ID is the string's name, or "xs" and a six-digit number for an
-// unnamed string. Strings without 3D data are reported, paused on and skipped.
+// unnamed string. Strings without 3D data are reported, paused on and skipped;
+// a 3D string of fewer than two vertices, or of null elevations only, is
+// reported and skipped. Null elevations are left out of a profile.
 //
-// An ID whose file-name part is longer than 12 characters, or one that would
+// The ID of a string to be converted stops the run, before its .csv is
+// opened, when its file-name part is longer than 12 characters or it would
 // put its .csv outside File 1's folder (absolute, with a drive, or climbing
-// out with ".."), stops the run. Errors in the 12d ASCII text stop it too
+// out with ".."); the ID of a string that is skipped is not checked. Errors in the 12d ASCII text stop it too
 // (see d12/reader.h and d12/string_walk.h); a missing header .mif gives a NonEarth header.
 #include <string_view>
 

@@ -62,15 +62,15 @@ void csv_name_of(std::string_view id, std::string_view folder, std::string_view 
     if (id.find('\0') != std::string_view::npos) stop_for_id(id, "holds a NUL character, which no file name can hold.");
     if (!path_below_folder(id, id_path))
         stop_for_id(id, "would write its .csv outside the folder of " + std::string(util::rtrim(file1)) + ".");
+    if (util::FILENAME(id).size() > kIdLimit) stop_for_id(id, "exceeds 12 characters.");
     csv_name = util::ADDFOLDER(folder, id_path);
     if (util::FILEEXT(id_path) != ".csv") csv_name += ".csv";
 }
 
 ElevationRange write_profile(std::string_view csv_name, std::string_view id, const VertexArrays& v,
                              float null_value) {
-    const std::size_t n = v.count;
-    const float first_z = n > 0 ? v.z[0] : null_value;
-    ElevationRange range{first_z, first_z};
+    ElevationRange range;
+    bool first = true;
     int unit = 0;
     services::OPENFILE(unit, "O ", csv_name);
     io::OutputFile& csv = services::runtime().units.output(unit);
@@ -78,15 +78,17 @@ ElevationRange write_profile(std::string_view csv_name, std::string_view id, con
     out += '"';
     out += id;
     out += "\"\n\"X\",\"Z\"\n";
-    if (n > 0) put_xs_line(out, 0.0f, first_z);
     csv.commit();
     float chainage = 0.0f;
-    for (std::size_t i = 1; i < n; ++i) {
-        chainage += util::DISTANCE_8(v.x[i - 1], v.y[i - 1], v.x[i], v.y[i]);
-        put_xs_line(out, chainage, v.z[i]);
+    for (std::size_t i = 0; i < v.count; ++i) {
+        if (i > 0) chainage += util::DISTANCE_8(v.x[i - 1], v.y[i - 1], v.x[i], v.y[i]);
+        const float z = v.z[i];
+        if (!has_elevation(z, null_value)) continue;
+        put_xs_line(out, chainage, z);
         csv.commit();
-        range.lowest = std::min(range.lowest, v.z[i]);
-        range.highest = std::max(range.highest, v.z[i]);
+        range.lowest = first ? z : std::min(range.lowest, z);
+        range.highest = first ? z : std::max(range.highest, z);
+        first = false;
     }
     services::CLOSER(unit);
     return range;

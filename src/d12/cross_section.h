@@ -21,12 +21,16 @@ namespace velmorak::d12 {
 // dropping the folder), or its ".." steps climb above the folder.
 bool path_below_folder(std::string_view id, std::string& path);
 
+// The most characters of the file-name part of an ID: the XS_ID column.
+inline constexpr std::size_t kIdLimit = 12;
+
 // The .csv name of the ID in `folder` (File 1's), into csv_name; `id_path` is
-// scratch. Stops the run for an ID that holds a NUL or climbs out of the folder.
+// scratch. Stops the run for an ID that holds a NUL, climbs out of the folder
+// or whose file-name part is longer than kIdLimit.
 void csv_name_of(std::string_view id, std::string_view folder, std::string_view file1, std::string& id_path,
                  std::string& csv_name);
 
-// The lowest and highest elevation of a profile, null elevations included.
+// The lowest and highest elevation of a profile's vertices with an elevation.
 struct ElevationRange {
     float lowest = 0.0f;
     float highest = 0.0f;
@@ -34,8 +38,10 @@ struct ElevationRange {
 
 // Writes the profile of vertices 1..count to the .csv (opened and closed
 // through the unit pool): the quoted ID, "X","Z", then chainage and elevation
-// per vertex. A profile without vertices has no elevations: its range is the
-// null elevation.
+// per vertex with an elevation. A null elevation is no height: a hydraulic
+// model reading the profile would take -999 for a trench. Chainage is measured
+// along every vertex, so the vertices after a null keep theirs. The caller
+// hands over at least one vertex with an elevation.
 ElevationRange write_profile(std::string_view csv_name, std::string_view id, const VertexArrays& v,
                              float null_value);
 

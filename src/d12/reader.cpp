@@ -36,12 +36,20 @@ void left_adjust(std::string& line) {
     services::STOPRUN();
 }
 
+// The elevation line: the word "z" alone, in either case. Arcs, circles and
+// features carry "zcentre", "zstart" and "zend" at the same level, which are
+// other keywords.
+bool is_z_line(std::string_view line) {
+    return !line.empty() && (line.front() == 'z' || line.front() == 'Z') &&
+           (line.size() == 1 || line[1] == ' ' || line[1] == '\t');
+}
+
 // Reads the "name", "z" and "closed" lines of a string's own level; other lines are skipped.
 void read_own_level_line(std::string_view line, d12Object& o) {
     if (starts_with_keyword(line, "name")) {
         if (read_text_value(util::columns(line, 5, line.size()), o.name) != ReadStatus::ok) header_value_error(line);
         o.name.resize(util::text_length(util::cut(o.name, kNameWidth)));
-    } else if (!line.empty() && (line.front() == 'z' || line.front() == 'Z')) {
+    } else if (is_z_line(line)) {
         util::FreeFormat ff(util::columns(line, 2, line.size()));
         const ReadStatus status = ff.read(o.z);
         if (status == ReadStatus::bad && is_null_word(ff.last_token()))
@@ -277,19 +285,28 @@ void read_to_first_block(LineLexer& lines, std::string& line, d12Object& o) {
 
 bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) {
     lines.rewind();
+    if (model_line != nullptr) model_line->clear();
     // A copy, because asking for the end of the file may move the file's buffer.
     std::string line = "XXX";
+    int level = 0;  // blocks before the first string (a TIN, the project's attributes)
     for (;;) {
         if (starts_with_keyword(line, "model") || lines.at_eof()) {
-            if (model_line != nullptr) {
-                model_line->clear();
-                if (starts_with_keyword(line, "model")) model_line->assign(line);
-            }
+            if (model_line != nullptr && starts_with_keyword(line, "model")) model_line->assign(line);
             return true;
         }
         if (starts_with_keyword(line, "null") && !read_null_line(line, nullValue)) break;
         std::string_view raw;
         if (lines.read_line(raw) != io::LineStatus::ok) break;
+        // Files written by hand or by other programs may have no model line:
+        // the first string ends the header all the same, and is read as the
+        // first object.
+        std::string_view code = util::ltrim_blanks(raw);
+        code = code.substr(0, comment_start(code));
+        if (level == 0 && is_string_header(code)) {
+            lines.back();
+            return true;
+        }
+        apply_braces(code, level);
         line.assign(util::ltrim_blanks(util::cut(raw, kHeaderLineWidth)));
     }
     services::show_message(1, "WARNING - Problems finding start of data in .12da file");

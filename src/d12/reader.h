@@ -18,7 +18,8 @@
 // without data flags.
 //
 // Keywords are found by case-insensitive tests; a line "starts with" a
-// keyword when the keyword lies within its first characters. Only blanks are
+// keyword when the keyword lies within its first characters. The "z" line is
+// the word "z" alone ("zcentre" and "zone" are other keywords). Only blanks are
 // removed before those tests, so a keyword indented with a tab is not seen
 // (a data block's keyword is, as it stands before its brace). Comments and
 // quoted texts are as line_lexer.h reads them. A height written as the word
@@ -43,8 +44,10 @@ inline constexpr std::size_t kVertexLineWidth = 10000;  // lines of a data block
 
 // Rewinds the file and reads its header up to and including the "model" line,
 // which is handed back in model_line when one is asked for (empty when the file
-// ended first). A "null" line before it replaces nullValue (and is reported on
-// the console); "null null" leaves it as it is.
+// ended first). A string header outside any block ends the header too, without
+// a model line: it is left unread, to be the first object line. A "null" line
+// before either replaces nullValue (and is reported on the console); "null
+// null" leaves it as it is.
 // True when the objects were reached or the file ended; false, after a warning
 // and a pause, when the null value or a line could not be read.
 bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line = nullptr);

@@ -1,5 +1,6 @@
 #include "mif/header.h"
 
+#include "mif/mid_reader.h"
 #include "mif/object.h"
 #include "io/input_file.h"
 #include "io/names.h"
@@ -45,6 +46,13 @@ void warn_missing_header(std::string_view name) {
     services::PAUSEPROMPT();
 }
 
+// The delimiter a "Delimiter" line quotes, or `delimiter` unchanged when it quotes none.
+void read_delimiter(std::string_view line, char& delimiter) {
+    const std::size_t quote = line.find('"');
+    if (quote != std::string_view::npos && quote + 2 < line.size() && line[quote + 2] == '"')
+        delimiter = line[quote + 1];
+}
+
 }  // namespace
 
 std::string miFindCoordSys(io::InputFile& mif) {
@@ -76,13 +84,21 @@ std::string miNormaliseProjection(std::string_view line) {
     return util::TRIMF(util::REMOVEQUOTES(util::REMOVETABS(util::REMOVESPACES(util::UPPERCASE(line)))));
 }
 
-bool miFindData(io::InputFile& file) {
+bool miFindData(io::InputFile& file, char* delimiter) {
     file.rewind();
+    char found = kDefaultDelimiter;
     std::string_view line = "XXX";
     for (;;) {
-        if (starts_with_keyword(line, "Data") || file.at_eof()) return true;
+        if (starts_with_keyword(line, "Data") || file.at_eof()) {
+            if (delimiter != nullptr) *delimiter = found;
+            return true;
+        }
         const io::LineStatus status = file.read_line(line);
-        if (status == io::LineStatus::eof) return true;
+        if (status == io::LineStatus::ok && starts_with_keyword(line, "Delimiter")) read_delimiter(line, found);
+        if (status == io::LineStatus::eof) {
+            if (delimiter != nullptr) *delimiter = found;
+            return true;
+        }
         if (status == io::LineStatus::error) {
             services::show_message(1, "WARNING - Problems finding start of data in .mif file");
             services::PAUSEPROMPT();

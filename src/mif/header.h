@@ -34,7 +34,9 @@ std::string miNormaliseProjection(std::string_view line);
 
 // Rewinds the .mif and positions it just after its Data line (at its end when
 // there is none; still true). False, after a warning and a pause, on a read error.
-bool miFindData(io::InputFile& mif);
+// `delimiter`, when given, receives the layer's delimiter: the character in
+// quotes on its "Delimiter" line, mid_reader.h's default without one.
+bool miFindData(io::InputFile& mif, char* delimiter = nullptr);
 
 // Rewinds and reads the attribute count from the Columns line. False after a
 // warning and a pause when it cannot be found or read.

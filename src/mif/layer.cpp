@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "io/names.h"
 #include "mif/header.h"
 #include "mif/object.h"
 #include "mif/styles.h"
 #include "mif/writer.h"
+#include "services/messages.h"
 #include "services/runtime.h"
 #include "services/savedate.h"
 #include "services/units.h"
@@ -26,6 +28,16 @@ std::string base_name(std::string_view layer) {
     return ext == ".mif" || ext == ".mid" ? util::FILENAMEPATH(name) : name;
 }
 
+// A layer without a .mid has no attributes to read: fatal where they are needed.
+void missing_mid(const std::string& name, bool optional) {
+    if (optional) {
+        services::show_message(1, "WARNING - No .mid file \"" + name + "\" found: every string gets an empty name.");
+        return;
+    }
+    services::show_message(1, "ERROR - No .mid file \"" + name + "\" found: the elevations are read from it.");
+    services::STOPRUN();
+}
+
 void write_table(OutputLayer& layer, std::initializer_list<std::string_view> columns) {
     io::OutputFile& mif = layer.mif;
     mif.line("Columns " + util::int_text(static_cast<std::int64_t>(columns.size())));
@@ -41,7 +53,7 @@ void write_table(OutputLayer& layer, std::initializer_list<std::string_view> col
 
 void InputLayer::close() const {
     services::CLOSER(mif_unit);
-    services::CLOSER(mid_unit);
+    if (mid_unit > 0) services::CLOSER(mid_unit);
 }
 
 void OutputLayer::close() const {
@@ -51,17 +63,26 @@ void OutputLayer::close() const {
 
 InputLayer miOpen(std::string_view layer, const miOpenOptions& options) {
     const std::string base = base_name(layer);
+    const std::string mif_name = base + ".mif";
+    const std::string mid_name = base + ".mid";
+    const std::string table = base + std::string(kTableExtension);
     services::UnitPool& units = services::runtime().units;
     int mif_unit = 0;
     int mid_unit = 0;
     // A layer re-exported by the user is opened and checked again.
     for (;;) {
-        services::OPENFILE(mif_unit, "I ", base + ".mif");
-        services::OPENFILE(mid_unit, "I ", base + ".mid");
+        services::OPENFILE(mif_unit, "I ", mif_name);
+        const bool has_mid = io::file_exists(mid_name);
+        if (has_mid)
+            services::OPENFILE(mid_unit, "I ", mid_name);
+        else
+            missing_mid(mid_name, options.mid_optional);
+        // Only a table that is there can be newer than its export.
+        const bool error_mode =
+            options.save_date_error && io::save_date(mif_name).has_value() && io::save_date(table).has_value();
         if (!options.check_save_date ||
-            services::CHECKSAVEDATE(base + ".mif", base + std::string(kTableExtension), mif_unit, mid_unit,
-                                    options.save_date_error, 0))
-            return {units.input(mif_unit), units.input(mid_unit), mif_unit, mid_unit};
+            services::CHECKSAVEDATE(mif_name, table, mif_unit, mid_unit, error_mode, 0))
+            return {units.input(mif_unit), has_mid ? &units.input(mid_unit) : nullptr, mif_unit, mid_unit};
     }
 }
 

@@ -6,7 +6,10 @@
 //
 // An input layer's .mif must have been saved after its MapInfo table (.tab),
 // or it is an export of an older state of the table (the save-date check of
-// services/savedate.h).
+// services/savedate.h). Layers written by QGIS or GDAL come without a table:
+// then there is nothing to be newer, and the check only warns that it could
+// not compare. MapInfo's own description makes the .mid optional (every field
+// blank without it); GDAL reads such layers too.
 #include <initializer_list>
 #include <string_view>
 
@@ -17,9 +20,9 @@ namespace velmorak::mif {
 
 struct InputLayer {
     io::InputFile& mif;
-    io::InputFile& mid;
+    io::InputFile* mid;  // nullptr for a layer without a .mid
     int mif_unit;
-    int mid_unit;
+    int mid_unit;        // 0 without a .mid
     void close() const;  // the .mif, then the .mid
 };
 
@@ -33,13 +36,18 @@ struct OutputLayer {
 
 struct miOpenOptions {
     bool check_save_date = true;
-    // A stale layer stops for a re-export and is opened again, where it would otherwise only be warned about.
+    // A stale layer stops for a re-export and is opened again, where it would
+    // otherwise only be warned about. A layer without a table is warned about
+    // either way.
     bool save_date_error = false;
+    // A missing .mid is warned about and the layer read without one, where it
+    // would otherwise stop the run.
+    bool mid_optional = false;
 };
 
 // Opens the .mif and .mid of an input layer. `layer` may carry ".mif" or
 // ".mid" (any case) or no extension; any other extension stays part of the
-// base name.
+// base name. A missing .mif is asked for; a missing .mid is never asked for.
 InputLayer miOpen(std::string_view layer, const miOpenOptions& options);
 
 // Creates the .mif and .mid of an output layer, named as miOpen names them.

@@ -20,7 +20,30 @@ bool quote_open_after(std::string_view text, bool open) {
     return (static_cast<std::size_t>(std::count(text.begin(), text.end(), '"')) % 2 == 1) != open;
 }
 
+// Blanks around a field; a tab too, unless it is the delimiter.
+bool is_padding(char c, char delimiter) { return c == ' ' || (c == '\t' && delimiter != '\t'); }
+
 }  // namespace
+
+void first_field(std::string_view row, char delimiter, std::string& text) {
+    text.clear();
+    std::size_t pos = 0;
+    while (pos < row.size() && is_padding(row[pos], delimiter)) ++pos;
+    if (pos < row.size() && row[pos] == '"') {
+        for (++pos; pos < row.size(); ++pos) {
+            if (row[pos] == '"') {
+                if (pos + 1 >= row.size() || row[pos + 1] != '"') return;
+                ++pos;
+            }
+            text.push_back(row[pos]);
+        }
+        return;
+    }
+    std::size_t end = row.find(delimiter, pos);
+    if (end == std::string_view::npos) end = row.size();
+    while (end > pos && is_padding(row[end - 1], delimiter)) --end;
+    text.assign(row.substr(pos, end - pos));
+}
 
 io::LineStatus read_mid_row(io::InputFile& file, std::string& row) {
     row.clear();

@@ -6,6 +6,7 @@
 
 #include "mif/header.h"
 #include "mif/layer.h"
+#include "mif/mid_reader.h"
 #include "mif/object.h"
 #include "mif/styles.h"
 #include "mif/writer.h"
@@ -61,10 +62,12 @@ void read_points(std::string_view layer, Work& w) {
     con.line("Searching for point objects...");
     con.end_line();
     con.line(".mif data object:");
-    if (!mif::miFindData(input.mif)) services::run_time_stop("Problem going to beginning of .mif file");
+    char delimiter = mif::kDefaultDelimiter;
+    if (!mif::miFindData(input.mif, &delimiter))
+        services::run_time_stop("Problem going to beginning of .mif file");
 
     BreaklinePoints& points = w.points;
-    LayerWalk walk(input, LayerWalk::Progress::objects);
+    LayerWalk walk(input, LayerWalk::Progress::objects, delimiter);
     while (walk.next()) {
         if (walk.object().kind != mif::miKind::point) continue;
         if (points.count >= kMaxPoints)
@@ -74,7 +77,7 @@ void read_points(std::string_view layer, Work& w) {
         const auto p = static_cast<std::size_t>(points.count);
         points.x[p] = w.x[0];
         points.y[p] = w.y[0];
-        points.z[p] = first_attribute_real(walk.row(), kRoutine);
+        points.z[p] = walk.first_attribute_real(kRoutine);
         ++points.count;
     }
 
@@ -119,12 +122,13 @@ bool convert_section(Work& w, std::int32_t n, float elevation, std::int32_t coun
 // Phase 2: every Line, Pline and Pline section of the lines layer becomes a
 // 3D string; the sections that dangle go to the dangles layer. True when any did.
 bool convert_polylines(const mif::InputLayer& lines, mif::OutputLayer& dangles, io::OutputFile& d12, Work& w) {
-    if (!mif::miFindData(lines.mif)) return false;
+    char delimiter = mif::kDefaultDelimiter;
+    if (!mif::miFindData(lines.mif, &delimiter)) return false;
     std::int32_t polylines = 0;
     bool dangles_found = false;
-    LayerWalk walk(lines, LayerWalk::Progress::polylines);
+    LayerWalk walk(lines, LayerWalk::Progress::polylines, delimiter);
     while (walk.next_polyline()) {
-        const float elevation = first_attribute_real(walk.row(), kRoutine);
+        const float elevation = walk.first_attribute_real(kRoutine);
         // A dangling section of a Pline Multiple is reported as a Pline of its own.
         const mif::miKind dangle_kind = walk.object().kind == mif::miKind::line ? mif::miKind::line : mif::miKind::pline;
         std::int32_t n = 0;
@@ -170,14 +174,16 @@ void tdrdmifblf(std::string_view points_layer, std::string_view lines_layer) {
 
     con.end_line();
     con.line("Converting .mif breaklines to .12da format...");
-    const D12Output d12 = open_12da(util::FILENAMEPATH(lines_name));
 
     auto work = std::make_unique<Work>();
     Work& w = *work;
     read_points(util::rtrim(util::TRIMF(points_layer)), w);
     w.index.build(w.points.x, w.points.y, w.points.count);
 
+    // Both layers are open and checked before anything is created, so that a
+    // run stopped by them leaves earlier outputs as they were.
     const mif::InputLayer lines = mif::miOpen(lines_name, {.save_date_error = true});
+    const D12Output d12 = open_12da(util::FILENAMEPATH(lines_name));
     mif::OutputLayer dangles = mif::miOpenOutput(kDangles);
     con.end_line();
     con.line("Searching for Lines and Polylines...");

@@ -11,9 +11,12 @@
 // Two report layers are written into the current folder: "_dangles" (each
 // section whose first or last vertex did not snap, as a Pline or Line with
 // its elevation) and "_unsnapped_points" (each point no vertex took), both
-// with the lines layer's header. Both layers must be newer than their .tab
-// tables, or the run waits for a re-export; a missing table stops it. Read
-// errors end the run at once (see layer_walk.h).
+// with the lines layer's header. Both input layers must be newer than their
+// .tab tables, or the run waits for a re-export; a layer without a table (as
+// QGIS and GDAL write them) is warned about and converted. Both need their
+// .mid, which holds the elevations: a missing one stops the run. The points
+// are read and both layers checked before any output is created. Read errors
+// end the run at once (see layer_walk.h).
 #include <string_view>
 
 namespace velmorak::mif2d12 {

@@ -5,6 +5,7 @@
 
 #include "mif/header.h"
 #include "mif/layer.h"
+#include "mif/mid_reader.h"
 #include "mif2d12/d12_writer.h"
 #include "mif2d12/layer_walk.h"
 #include "services/runtime.h"
@@ -27,12 +28,15 @@ void convert_mif_to_12da(std::string_view layer) {
 
     con.end_line();
     con.line("Converting .mif to .12da format...");
+    // The input is checked whole before the .12da is created, so that a run
+    // stopped here leaves an earlier .12da as it was.
+    const mif::InputLayer input = mif::miOpen(name, {.save_date_error = false, .mid_optional = true});
     const D12Output out = open_12da(util::FILENAMEPATH(name));
-    const mif::InputLayer input = mif::miOpen(name, {.save_date_error = false});
     con.end_line();
     con.line("Searching for Lines and Polylines...");
     con.end_line();
-    if (!mif::miFindData(input.mif)) {
+    char delimiter = mif::kDefaultDelimiter;
+    if (!mif::miFindData(input.mif, &delimiter)) {
         out.close();
         return;
     }
@@ -41,10 +45,10 @@ void convert_mif_to_12da(std::string_view layer) {
     util::LazyVector<double> x(kMaxVertices);
     util::LazyVector<double> y(kMaxVertices);
     std::string string_name;
-    LayerWalk walk(input, LayerWalk::Progress::polylines);
+    LayerWalk walk(input, LayerWalk::Progress::polylines, delimiter);
     while (walk.next_polyline()) {
         // Every section of a Pline Multiple takes the name of its one row.
-        first_attribute_text(walk.row(), string_name, kRoutine);
+        walk.first_attribute_text(string_name, kRoutine);
         std::int32_t n = 0;
         while (walk.next_section(x, y, kMaxVertices, n)) write_string_2d(out.file, string_name, x, y, n);
     }

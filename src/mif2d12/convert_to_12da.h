@@ -4,8 +4,10 @@
 // (same path and base name), named by the first attribute of the object's
 // .mid row. Every other object is passed over together with its row.
 //
-// The layer's save date is checked against its .tab as a warning only.
-// Unreadable lines or rows, a .mid that runs out and an unreadable name end
+// The layer's save date is checked against its .tab as a warning only. A
+// layer without a .mid is warned about once and its strings have empty names,
+// as an empty first field gives. The .12da is created only once the layer is
+// open. Unreadable lines or rows, a .mid that runs out and an unreadable name end
 // the run at once (see layer_walk.h); the object reader's own errors stop it
 // as the reader does.
 #include <string_view>

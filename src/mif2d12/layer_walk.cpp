@@ -32,6 +32,18 @@ namespace {
     services::run_time_stop();
 }
 
+[[noreturn]] void stop_on_empty(std::string_view routine, std::int32_t object) {
+    services::Console& con = services::runtime().console;
+    con.end_line();
+    std::string message = "ERROR - Reading .mid file, ";
+    message.append(routine);
+    message.append(".  The row of object ");
+    message.append(util::int_text(object));
+    message.append(" holds no elevation.");
+    con.line(message);
+    services::run_time_stop();
+}
+
 bool next_mif_line(io::InputFile& mif, std::string& line) {
     std::string_view read;
     switch (mif.read_line(read)) {
@@ -60,8 +72,8 @@ void next_mid_row(io::InputFile& mid, std::string& row) {
 
 }  // namespace
 
-LayerWalk::LayerWalk(const mif::InputLayer& layer, Progress progress)
-    : mif_(layer.mif), mid_(layer.mid), progress_(progress) {
+LayerWalk::LayerWalk(const mif::InputLayer& layer, Progress progress, char delimiter)
+    : mif_(layer.mif), mid_(layer.mid), progress_(progress), delimiter_(delimiter) {
     mif::miClearObject(object_);
 }
 
@@ -70,6 +82,7 @@ bool LayerWalk::next() {
     while (next_mif_line(mif_, line_)) {
         if (!mif::miObjectType(line_, rest_, object_)) continue;
         row_read_ = false;
+        ++objects_;
         sections_left_ = object_.kind == mif::miKind::pline_multiple ? object_.section_count : 1;
         if (progress_ == Progress::objects) {
             ++shown_;
@@ -101,7 +114,10 @@ bool LayerWalk::next_polyline() {
 
 const std::string& LayerWalk::row() {
     if (!row_read_) {
-        next_mid_row(mid_, row_);
+        if (mid_ != nullptr)
+            next_mid_row(*mid_, row_);
+        else
+            row_.clear();
         row_read_ = true;
     }
     return row_;
@@ -122,32 +138,25 @@ bool LayerWalk::next_section(std::span<double> x, std::span<double> y, std::int3
     return false;
 }
 
-void first_attribute_text(std::string_view row, std::string& name, std::string_view routine) {
-    row = util::cut(row, kMidRowWidth);
-    util::FreeFormat ff(row);
-    switch (ff.read_text(name)) {
-        case util::ReadStatus::ok:
-            break;
-        case util::ReadStatus::null:
-            name.clear();
-            return;
-        case util::ReadStatus::end:
-        case util::ReadStatus::bad:
-            stop_on_row(row, routine);
-    }
+void LayerWalk::first_attribute_text(std::string& name, std::string_view routine) {
+    const std::string_view text = util::cut(row(), kMidRowWidth);
+    mif::first_field(text, delimiter_, name);
     if (name.size() > kNameWidth) name.resize(kNameWidth);
     // A NUL is no character of a name: the package would end the name there,
     // and the rest of the row shows what went wrong with the file.
-    if (name.find('\0') != std::string::npos) stop_on_row(row, routine);
+    if (name.find('\0') != std::string::npos) stop_on_row(text, routine);
     std::replace(name.begin(), name.end(), '\n', ' ');
     name.resize(util::text_length(name));
 }
 
-float first_attribute_real(std::string_view row, std::string_view routine) {
-    row = util::cut(row, kMidRowWidth);
-    util::FreeFormat ff(row);
+float LayerWalk::first_attribute_real(std::string_view routine) {
+    const std::string_view text = util::cut(row(), kMidRowWidth);
+    mif::first_field(text, delimiter_, field_);
+    // ogr2ogr writes a null number as an empty field.
+    if (field_.empty()) stop_on_empty(routine, objects_);
+    util::FreeFormat ff(field_);
     float value = 0.0f;
-    if (!util::read_ok(ff.read(value))) stop_on_row(row, routine);
+    if (!util::read_ok(ff.read(value))) stop_on_row(text, routine);
     return value;
 }
 

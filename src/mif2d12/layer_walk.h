@@ -7,15 +7,18 @@
 //
 // A .mid row may run over several lines while a double-quoted text is open
 // (multi-line text fields); it is read whole. Rows are seen up to 1000
-// characters, names up to 100.
+// characters, names up to 100. The first attribute of a row is its first field
+// (mif/mid_reader.h), up to the layer's delimiter. A layer without a .mid
+// gives every object an empty row.
 //
 // Every failure ends the run at once through the run-time stop, after its
 // console message (preceded by an empty line): "ERROR - Reading data" for a
 // line or row that cannot be read, "ERROR - End of File encountered" for a
 // .mid that ends while its object still needs a row, and for a first
 // attribute that cannot be read the routine's "Erroneous line is:" message
-// with the row between empty lines. The object reader's own errors stop the
-// run as mif/object_reader.h says.
+// with the row between empty lines; an elevation field that is empty names
+// the object whose row it is. The object reader's own errors stop the run as
+// mif/object_reader.h says.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -36,8 +39,9 @@ public:
     // line), or "Polyline <k> with <n> nodes..." for every polyline section read.
     enum class Progress { objects, polylines };
 
-    // Walks the layer from where its .mif stands (after miFindData: its objects).
-    LayerWalk(const mif::InputLayer& layer, Progress progress);
+    // Walks the layer from where its .mif stands (after miFindData: its
+    // objects); `delimiter` is the one miFindData found.
+    LayerWalk(const mif::InputLayer& layer, Progress progress, char delimiter);
 
     // The next object line of the .mif, of any kind; false at the .mif's end.
     bool next();
@@ -51,6 +55,15 @@ public:
     // The object's .mid row, read at the first ask.
     const std::string& row();
 
+    // The first attribute of the object's row as a name: a line end inside a
+    // quoted name becomes a blank, since a 12d ASCII name is one line; a name
+    // holding a NUL cannot be read. `routine` names the conversion in the message.
+    void first_attribute_text(std::string& name, std::string_view routine);
+
+    // The first attribute of the object's row as a single-precision elevation,
+    // read in free format; an empty one stops the run too.
+    float first_attribute_real(std::string_view routine);
+
     // Reads the next section of the object into x[0..n) and y: a Pline
     // Multiple has its section count, every other object one. False when none
     // is left; a section the object reader does not read is passed over.
@@ -58,8 +71,10 @@ public:
 
 private:
     io::InputFile& mif_;
-    io::InputFile& mid_;
+    io::InputFile* mid_;
     Progress progress_;
+    char delimiter_;
+    std::int32_t objects_ = 0;  // objects met so far: the number of the current one
     mif::miObject object_;
     std::string line_;
     std::string_view rest_;  // of line_, after the object keyword
@@ -68,17 +83,7 @@ private:
     std::int32_t sections_left_ = 0;
     std::int32_t shown_ = 0;  // objects or polylines shown so far
     std::string text_;
+    std::string field_;
 };
-
-// The first attribute of a row as a name: a quoted text keeps its blanks and
-// commas, an unquoted one ends at a blank or comma, an empty first field gives
-// an empty name. A line end inside a quoted name becomes a blank, since a
-// 12d ASCII name is one line; a name holding a NUL cannot be read. `routine`
-// names the conversion in the message.
-void first_attribute_text(std::string_view row, std::string& name, std::string_view routine);
-
-// The first attribute of a row as a single-precision elevation; an empty
-// first field is as unreadable as letters.
-float first_attribute_real(std::string_view row, std::string_view routine);
 
 }  // namespace velmorak::mif2d12
