@@ -222,11 +222,17 @@ TEST(D12Reader, LinesAcrossManyBufferRefillsAreReadIntact) {
 
 // ---------------------------------------------------------------- header
 
-TEST(D12ReadHeader, FileWithoutModelLineSucceedsWithNoObjects) {
-    const Walk w = walk_text("null -999\nstring 2d {\n  data {\n    1 2\n  }\n}\n");
+// Files written by hand or by other readers of the format often have no model
+// line: the first string outside a block ends the header, and is the first
+// object. A string header inside a block before it (a TIN's) does not.
+TEST(D12ReadHeader, WithoutAModelLineTheFirstStringEndsTheHeader) {
+    const Walk w = walk_text("null -999\ntin {\n  string_list {\n  }\n}\nstring 2d {\n  z 1\n  data {\n    1 2\n  }\n}\n"
+                             "string 2d {\n  data {\n    3 4\n  }\n}\n");
     EXPECT_TRUE(w.header_ok);
-    EXPECT_TRUE(w.objects.empty());
+    EXPECT_EQ(w.objects, (std::vector<std::string>{"2d||2|1 2 1", "2d||2|3 4 -99999"}));
+    EXPECT_EQ(w.places, (std::vector<std::string>{"|6|0|0", "|12|0|0"}));
     EXPECT_FLOAT_EQ(w.null_value, -999.0f);
+    EXPECT_TRUE(walk_text("null -999\n// no string\n").objects.empty());
 }
 
 TEST(D12ReadHeader, UnreadableNullValueWarnsPausesAndFails) {
@@ -313,12 +319,21 @@ TEST(D12ObjectType, OtherLinesAreUnknownAndKeepTheLastHeaderFlags) {
 }
 
 TEST(D12ObjectType, UnreadableNameOrZStops) {
-    for (const std::string bad : {"zone 3", "z", "name", "Name ,"}) {
+    for (const std::string bad : {"z", "Z\tx", "name", "Name ,"}) {
         const Walk w = walk_text("model\nstring 2d {\n  " + bad + "\n  data {\n    1 2\n  }\n}\n");
         EXPECT_TRUE(w.stopped) << bad;
         EXPECT_TRUE(w.objects.empty()) << bad;
         EXPECT_NE(w.out.find("\nERROR - Reading data (d12ObjectType)\n" + bad + "\n"), std::string::npos) << w.out;
     }
+}
+
+// An arc, a circle or a feature gives its centre as "zcentre": a keyword of
+// its own, passed over, not the string's z line.
+TEST(D12ObjectType, OnlyTheWordZIsTheZLine) {
+    const Walk w = walk_text("model\nstring circle {\n  zcentre 32.0 xcentre 1\n  zone 3\n}\n"
+                             "string 2d {\n  zstart 1\n  z\t4.5\n  data {\n    1 2\n  }\n}\n");
+    EXPECT_FALSE(w.stopped) << w.out;
+    EXPECT_EQ(w.objects, (std::vector<std::string>{"circle||", "2d||2|1 2 4.5"}));
 }
 
 // ---------------------------------------------------------------- vertices

@@ -57,21 +57,20 @@ TEST(Breaklines3d, SingleLayerHoldsItsOwnPointsAndLines) {
     EXPECT_EQ(r.out.find("WARNING - Found dangling polylines."), std::string::npos);
 }
 
-TEST(Breaklines3d, MissingTableOfTheLinesLayerStopsTheRun) {
+// Layers written by QGIS or GDAL come without a table: warned of, and converted.
+TEST(Breaklines3d, MissingTableOfTheLinesLayerIsWarnedOfAndTheLayerConverted) {
     TempDir dir;
     place_layer(dir, "points");
     place_layer(dir, "lines");
     std::filesystem::remove(dir.path() / "lines.tab");
     const ProgramRun r = run_program({"points.mif", "lines.mif", "-zln"}, "", dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Found 20 breakline points."), std::string::npos);
-    EXPECT_TRUE(r.out.ends_with(
-        "Checking save date is later than that of lines.tab...NOT OK\n\n"
-        "ERROR - Could not access save date of \"lines.mif\" to check with \"lines.tab\"\n\n"
-        "NOTE - If using KORVAN, use CHECK MI SAVE DATE == WARNING or OFF to suppress check\n\n\n"
-        "Press Enter to Close\n"))
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Checking save date is later than that of lines.tab...NOT OK\n\n"
+                         "WARNING - Could not access save date of \"lines.mif\" to check with \"lines.tab\"\n"),
+              std::string::npos)
         << r.out;
-    EXPECT_FALSE(dir.exists("_dangles.mif"));
+    EXPECT_EQ(r.out.find("NOTE - "), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("lines.12da"), expected("lines.12da"));
 }
 
 TEST(Breaklines3d, UnreadableElevationStopsTheRunShowingTheRow) {
@@ -84,6 +83,41 @@ TEST(Breaklines3d, UnreadableElevationStopsTheRunShowingTheRow) {
     EXPECT_TRUE(
         r.out.ends_with("       1       2\nERROR - Reading .mid file, tdrdmifblf.  Erroneous line is:\n\nhigh,\"up\"\n\n"))
         << r.out;
+}
+
+// The elevation is the first field up to the layer's delimiter; an empty one
+// (ogr2ogr's null) stops the run naming its object, and so does a layer
+// without the .mid that holds them, before any output is created.
+TEST(Breaklines3d, TheElevationIsTheFirstFieldAndAnEmptyOneOrAMissingMidStops) {
+    const struct {
+        const char* delimiter;
+        const char* mid;  // nullptr: no .mid
+        const char* ends;  // the end of the console output of a stop; nullptr: converted
+    } cases[] = {
+        {"Delimiter \";\"\n", "12.5;\"a\"\n7;b\n", nullptr},
+        {"", "12.5\t\"a\"\n7\n", nullptr},
+        {"Delimiter \",\"\n", "4.5\n,\"x\"\n", "ERROR - Reading .mid file, tdrdmifblf.  The row of object 2 holds no elevation.\n"},
+        {"Delimiter \",\"\n", "4.5\n\n", "ERROR - Reading .mid file, tdrdmifblf.  The row of object 2 holds no elevation.\n"},
+        {"Delimiter \",\"\n", nullptr, "ERROR - No .mid file \"pts.mid\" found: the elevations are read from it.\n\n"
+                                      "Press Enter to Close\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mid == nullptr ? "no .mid" : c.mid);
+        TempDir dir;
+        dir.write("pts.mif", std::string("Version 300\n") + c.delimiter +
+                                 "Columns 2\n  Z Float\n  B Char(2)\nData\nPoint 1 1\nPoint 2 2\n");
+        if (c.mid != nullptr) dir.write("pts.mid", c.mid);
+        add_table(dir, "pts");
+        const ProgramRun r = run_program({"pts.mif", "-zln"}, "", dir.path());
+        if (c.ends != nullptr) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.out.ends_with(c.ends)) << r.out;
+            EXPECT_FALSE(dir.exists("pts.12da"));
+            continue;
+        }
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(dir.read("_unsnapped_points.mid"), "     12.5000\n      7.0000\n");
+    }
 }
 
 // The points pass reads a row for every object, the Line's included.

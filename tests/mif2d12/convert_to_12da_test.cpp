@@ -90,26 +90,46 @@ TEST(MifTo12da, MidEndingBeforeTheLastObjectStopsTheRun) {
     EXPECT_TRUE(r.out.ends_with("Polyline 1 with 2 nodes...\nERROR - End of File encountered\n")) << r.out;
 }
 
-TEST(MifTo12da, UnreadableNameStopsTheRunShowingTheRow) {
-    TempDir dir;
-    dir.write("blank.mif", kHeader + "Line 0 0 1 1\n");
-    dir.write("blank.mid", "   \n");
-    add_table(dir, "blank");
-    const ProgramRun r = run_program({"blank.mif"}, "", dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.ends_with("Searching for Lines and Polylines...\n\n\nERROR - Reading .mid file, "
-                                "convert_mif_to_12da.  Erroneous line is:\n\n\n\n"))
-        << r.out;
-}
-
-TEST(MifTo12da, EmptyFirstFieldGivesAnEmptyName) {
-    TempDir dir;
-    dir.write("anon.mif", kHeader + "Line 0 0 1 1\n");
-    dir.write("anon.mid", ",\"second\"\n");
-    add_table(dir, "anon");
-    Capture cap;
-    mif2d12::convert_mif_to_12da(dir.file("anon.mif"));
-    EXPECT_NE(dir.read("anon.12da").find("string 2d {\n  name      \"\"\n"), std::string::npos);
+// The name is the first field, up to the layer's delimiter: the Delimiter
+// line's, or a tab without one. A blank or empty first field, an empty row
+// (ogr2ogr's null in a one-column layer) and a layer without a .mid (which
+// MapInfo allows) give empty names.
+TEST(MifTo12da, TheNameIsTheFirstFieldUpToTheLayersDelimiter) {
+    const std::string no_delimiter = "Version 300\nColumns 2\n  A Char(10)\n  B Char(10)\nData\n";
+    const std::string semicolon = "Version 300\nDELIMITER \";\"\nColumns 2\n  A Char(10)\n  B Char(10)\nData\n";
+    const struct {
+        std::string header;
+        const char* mid;  // nullptr: no .mid
+        const char* name;
+    } cases[] = {
+        {semicolon, "A-12;5.5\n", "A-12"},
+        {semicolon, "\"a;b\"\"c\";5.5\n", "a;b\\\"c"},
+        {no_delimiter, "Main St\tHigh St\n", "Main St"},
+        {no_delimiter, "\tfoo\n", ""},
+        {kHeader, "Main St,x\n", "Main St"},
+        {kHeader, "   \n", ""},
+        {kHeader, "\n", ""},
+        {kHeader, ",\"second\"\n", ""},
+        {kHeader, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mid == nullptr ? "no .mid" : c.mid);
+        TempDir dir;
+        dir.write("anon.mif", c.header + "Line 0 0 1 1\nPline 2\n1 2\n3 4\n");
+        if (c.mid != nullptr) dir.write("anon.mid", std::string(c.mid) + c.mid);
+        add_table(dir, "anon");
+        const ProgramRun r = run_program({"anon.mif"}, "", dir.path());
+        EXPECT_EQ(r.status, 0) << r.out;
+        const std::string out = dir.read("anon.12da");
+        const std::string line = "string 2d {\n  name      \"" + std::string(c.name) + "\"\n";
+        EXPECT_NE(out.find(line), std::string::npos) << out;
+        EXPECT_NE(out.find(line, out.find(line) + 1), std::string::npos) << out;
+        const std::string warning = "\nWARNING - No .mid file \"anon.mid\" found: every string gets an empty name.\n";
+        EXPECT_EQ(r.out.find(warning) != std::string::npos, c.mid == nullptr) << r.out;
+        if (c.mid == nullptr) {
+            EXPECT_EQ(r.out.find("anon.mid..."), std::string::npos) << "asked for";
+        }
+    }
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = VELMORAK_REALWORLD_DATA;
 
-enum class Run { mif, zln, breaklines, hip, xs };
+enum class Conversion { mif, zln, breaklines, hip, xs };
 
 struct Row {
     const char* input;  // below the corpus folder
-    Run run;
+    Conversion run;
     // The line the run must print: the ERROR it stops with, or for a 12d
     // ASCII file the summary of a run that converts.
     const char* expect = nullptr;
@@ -49,59 +49,59 @@ struct Row {
 constexpr const char* kNaN = "ERROR - Reading .mif file.  Erroneous line is:";
 
 const Row kTable[] = {
-    {"mif/depthmapx_barnsbury_segment_lines.mif", Run::mif},
-    {"mif/depthmapx_barnsbury_segment_pline.mif", Run::mif},
-    {"mif/depthmapx_simple_axlines.mif", Run::mif},
-    {"mif/depthmapx_simple_axlines_pline.mif", Run::mif},
-    {"mif/ednald_NaN.mif", Run::mif, kNaN},
-    {"mif/ednald_error.mif", Run::mif, kNaN},
-    {"mif/ednald_segfault.mif", Run::mif},
-    {"mif/ednald_test.mif", Run::mif},
-    {"mif/ga250k_g56151_r.mif", Run::mif},
-    {"mif/ga250k_g5615d_l.mif", Run::mif},
-    {"mif/ga250k_g5615dqt.mif", Run::mif},
-    {"mif/ga250k_g5615f_l.mif", Run::mif},
-    {"mif/ga250k_g5615h_l.mif", Run::mif},
-    {"mif/ga250k_g5615m_l.mif", Run::mif},
-    {"mif/ga250k_g5615n_p.mif", Run::mif},
-    {"mif/ga250k_g5615p_l.mif", Run::mif},
-    {"mif/ga250k_g5615r_l.mif", Run::mif},
-    {"mif/ga250k_g5615u_l.mif", Run::mif},
-    {"mif/ga250k_g5615v_l.mif", Run::mif},
-    {"mif/ga250k_g5615w_l.mif", Run::mif},
-    {"mif/ga250k_g5615n_p.mif", Run::zln, nullptr, "mif/ga250k_g5615v_l.mif"},
-    {"mif/gdal_empty_first_field_with_tab_delimiter.mif", Run::mif},
-    {"mif/gdal_mitab_all_geoms.mif", Run::mif,
+    {"mif/depthmapx_barnsbury_segment_lines.mif", Conversion::mif},
+    {"mif/depthmapx_barnsbury_segment_pline.mif", Conversion::mif},
+    {"mif/depthmapx_simple_axlines.mif", Conversion::mif},
+    {"mif/depthmapx_simple_axlines_pline.mif", Conversion::mif},
+    {"mif/ednald_NaN.mif", Conversion::mif, kNaN},
+    {"mif/ednald_error.mif", Conversion::mif, kNaN},
+    {"mif/ednald_segfault.mif", Conversion::mif},
+    {"mif/ednald_test.mif", Conversion::mif},
+    {"mif/ga250k_g56151_r.mif", Conversion::mif},
+    {"mif/ga250k_g5615d_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615dqt.mif", Conversion::mif},
+    {"mif/ga250k_g5615f_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615h_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615m_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615n_p.mif", Conversion::mif},
+    {"mif/ga250k_g5615p_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615r_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615u_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615v_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615w_l.mif", Conversion::mif},
+    {"mif/ga250k_g5615n_p.mif", Conversion::zln, nullptr, "mif/ga250k_g5615v_l.mif"},
+    {"mif/gdal_empty_first_field_with_tab_delimiter.mif", Conversion::mif},
+    {"mif/gdal_mitab_all_geoms.mif", Conversion::mif,
      "ERROR - MIF \"Collection\" objects not supported.  Delete or disaggregate object."},
-    {"mif/gdal_mitab_all_possible_fields.mif", Run::mif},
-    {"mif/gdal_mitab_multilinemid.mif", Run::mif},
-    {"mif/gdal_mitab_proj_35.mif", Run::mif},
-    {"mif/gdal_mitab_utf8.mif", Run::mif},
-    {"mif/gdal_mitab_win1251_text.mif", Run::mif},
-    {"mif/gdal_nomid.mif", Run::mif},
-    {"mif/gdal_small.mif", Run::mif},
-    {"mif/gdal_small_ntf.mif", Run::mif},
-    {"mif/gdal_win1251.mif", Run::mif},
-    {"mif/geotools_mixed.MIF", Run::mif},
-    {"mif/josm_bg.mif", Run::mif},
-    {"mif/mapyrus_streets.mif", Run::mif},
-    {"12da/katana_all_geometries.12da", Run::breaklines, "Converted 12 string objects and ignored 5"},
-    {"12da/katana_all_geometries.12da", Run::hip, "Converted 15 string objects and ignored 5"},
-    {"12da/katana_all_geometries.12da", Run::xs, "ERROR - XS ID \"Telstra Conduit 4-way HDPE\" exceeds 12 characters."},
-    {"12da/katana_all_geometries_2025.12da", Run::breaklines, "Converted 10 string objects and ignored 2"},
-    {"12da/katana_all_geometries_2025.12da", Run::hip, "Converted 12 string objects and ignored 2"},
-    {"12da/katana_all_geometries_2025.12da", Run::xs,
+    {"mif/gdal_mitab_all_possible_fields.mif", Conversion::mif},
+    {"mif/gdal_mitab_multilinemid.mif", Conversion::mif},
+    {"mif/gdal_mitab_proj_35.mif", Conversion::mif},
+    {"mif/gdal_mitab_utf8.mif", Conversion::mif},
+    {"mif/gdal_mitab_win1251_text.mif", Conversion::mif},
+    {"mif/gdal_nomid.mif", Conversion::mif},
+    {"mif/gdal_small.mif", Conversion::mif},
+    {"mif/gdal_small_ntf.mif", Conversion::mif},
+    {"mif/gdal_win1251.mif", Conversion::mif},
+    {"mif/geotools_mixed.MIF", Conversion::mif},
+    {"mif/josm_bg.mif", Conversion::mif},
+    {"mif/mapyrus_streets.mif", Conversion::mif},
+    {"12da/katana_all_geometries.12da", Conversion::breaklines, "Converted 12 string objects and ignored 5"},
+    {"12da/katana_all_geometries.12da", Conversion::hip, "Converted 15 string objects and ignored 5"},
+    {"12da/katana_all_geometries.12da", Conversion::xs, "ERROR - XS ID \"Telstra Conduit 4-way HDPE\" exceeds 12 characters."},
+    {"12da/katana_all_geometries_2025.12da", Conversion::breaklines, "Converted 10 string objects and ignored 2"},
+    {"12da/katana_all_geometries_2025.12da", Conversion::hip, "Converted 12 string objects and ignored 2"},
+    {"12da/katana_all_geometries_2025.12da", Conversion::xs,
      "ERROR - XS ID \"Telstra Conduit 4-way HDPE\" exceeds 12 characters."},
-    {"12da/katana_drainage_strings.12da", Run::breaklines, "Converted 2 string objects and ignored 0"},
-    {"12da/katana_drainage_strings.12da", Run::hip, "Converted 2 string objects and ignored 0"},
-    {"12da/katana_drainage_strings.12da", Run::xs,
+    {"12da/katana_drainage_strings.12da", Conversion::breaklines, "Converted 2 string objects and ignored 0"},
+    {"12da/katana_drainage_strings.12da", Conversion::hip, "Converted 2 string objects and ignored 0"},
+    {"12da/katana_drainage_strings.12da", Conversion::xs,
      "Converted 2 string objects to KORVAN cross-sections and ignored 0"},
-    {"12da/katana_multiple_tins.12da", Run::breaklines, "Converted 0 string objects and ignored 0"},
-    {"12da/katana_multiple_tins.12da", Run::hip, "Converted 0 string objects and ignored 0"},
-    {"12da/katana_multiple_tins.12da", Run::xs, "Converted 0 string objects to KORVAN cross-sections and ignored 0"},
-    {"12da/katana_symbols.12da", Run::breaklines, "Converted 6 string objects and ignored 0"},
-    {"12da/katana_symbols.12da", Run::hip, "Converted 6 string objects and ignored 0"},
-    {"12da/katana_symbols.12da", Run::xs, "Converted 1 string objects to KORVAN cross-sections and ignored 5"},
+    {"12da/katana_multiple_tins.12da", Conversion::breaklines, "Converted 0 string objects and ignored 0"},
+    {"12da/katana_multiple_tins.12da", Conversion::hip, "Converted 0 string objects and ignored 0"},
+    {"12da/katana_multiple_tins.12da", Conversion::xs, "Converted 0 string objects to KORVAN cross-sections and ignored 0"},
+    {"12da/katana_symbols.12da", Conversion::breaklines, "Converted 6 string objects and ignored 0"},
+    {"12da/katana_symbols.12da", Conversion::hip, "Converted 6 string objects and ignored 0"},
+    {"12da/katana_symbols.12da", Conversion::xs, "Converted 1 string objects to KORVAN cross-sections and ignored 5"},
 };
 
 std::string lower(std::string s) {
@@ -264,25 +264,27 @@ TEST_P(RealWorld, ConvertsAsGdalReadsItOrStopsWithItsError) {
     TempDir dir;
     std::vector<std::string> args;
     const std::string name = input.filename().string();
-    if (row.run == Run::mif || row.run == Run::zln) {
+    if (row.run == Conversion::mif || row.run == Conversion::zln) {
         place_layer(dir, input);
         args.push_back(name);
         if (row.lines != nullptr) {
             place_layer(dir, kCorpus / row.lines);
             args.push_back(fs::path(row.lines).filename().string());
         }
-        if (row.run == Run::zln) args.push_back("-zln");
+        if (row.run == Conversion::zln) args.push_back("-zln");
     } else {
         fs::copy_file(input, dir.path() / name);
         args.push_back(name);
-        if (row.run == Run::hip) args.push_back("-hip");
-        if (row.run == Run::xs) args.push_back("-xs");
+        if (row.run == Conversion::hip) args.push_back("-hip");
+        if (row.run == Conversion::xs) args.push_back("-xs");
     }
 
     const ProgramRun r = run_program(args, "", dir.path(), 120);
     ASSERT_FALSE(r.timed_out) << r.out;
     const bool stops = row.expect != nullptr && std::string_view(row.expect).starts_with("ERROR");
-    if (row.expect != nullptr) EXPECT_NE(r.out.find("\n" + std::string(row.expect) + "\n"), std::string::npos) << r.out;
+    if (row.expect != nullptr) {
+        EXPECT_NE(r.out.find("\n" + std::string(row.expect) + "\n"), std::string::npos) << r.out;
+    }
     if (stops) {
         EXPECT_EQ(r.status, 1) << r.out;
         return;
@@ -291,10 +293,10 @@ TEST_P(RealWorld, ConvertsAsGdalReadsItOrStopsWithItsError) {
 
     const std::string stem = fs::path(name).stem().string();
     switch (row.run) {
-        case Run::mif:
+        case Conversion::mif:
             expect_strings_as_gdal_reads(dir.path() / name, written_strings(dir.read(stem + ".12da")), true);
             break;
-        case Run::zln: {
+        case Conversion::zln: {
             const std::string lines = row.lines != nullptr ? fs::path(row.lines).filename().string() : name;
             const std::string lines_stem = fs::path(lines).stem().string();
             expect_strings_as_gdal_reads(dir.path() / lines, written_strings(dir.read(lines_stem + ".12da")), false);
@@ -302,11 +304,11 @@ TEST_P(RealWorld, ConvertsAsGdalReadsItOrStopsWithItsError) {
             expect_gdal_reads(dir.path() / "_unsnapped_points.mif");
             break;
         }
-        case Run::breaklines:
-        case Run::hip:
+        case Conversion::breaklines:
+        case Conversion::hip:
             expect_gdal_reads(dir.path() / (name + ".mif"));
             break;
-        case Run::xs:
+        case Conversion::xs:
             expect_gdal_reads(dir.path() / (name + ".Lines.mif"));
             expect_gdal_reads(dir.path() / (name + ".Points.mif"));
             break;
@@ -320,17 +322,20 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RealWorld, ::testing::ValuesIn(kTable),
 TEST(RealWorldCorpus, TheTableCoversEveryFile) {
     if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no real-world corpus at " << kCorpus.string();
     VELMORAK_REQUIRE_GDAL();
-    std::set<std::pair<std::string, Run>> listed;
+    std::set<std::pair<std::string, Conversion>> listed;
     for (const Row& row : kTable) listed.insert({row.input, row.run});
     for (const auto& e : fs::recursive_directory_iterator(kCorpus)) {
         const std::string ext = lower(e.path().extension().string());
         const std::string rel = fs::relative(e.path(), kCorpus).generic_string();
         if (ext == ".mif") {
-            EXPECT_TRUE(listed.contains({rel, Run::mif})) << rel;
-            if (zln_layer(e.path())) EXPECT_TRUE(listed.contains({rel, Run::zln})) << rel << " -zln";
+            EXPECT_TRUE(listed.contains({rel, Conversion::mif})) << rel;
+            if (zln_layer(e.path())) {
+                EXPECT_TRUE(listed.contains({rel, Conversion::zln})) << rel << " -zln";
+            }
         } else if (ext == ".12da") {
-            for (const Run run : {Run::breaklines, Run::hip, Run::xs})
+            for (const Conversion run : {Conversion::breaklines, Conversion::hip, Conversion::xs}) {
                 EXPECT_TRUE(listed.contains({rel, run})) << rel << " " << static_cast<int>(run);
+            }
         }
     }
 }
