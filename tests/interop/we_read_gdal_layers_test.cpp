@@ -204,7 +204,7 @@ TEST(WeReadGdalLayers, BreaklinesFromOgr2ogrPointsAndLinesLayers) {
 }
 
 // GDAL writes a null number as an empty field; a point without an elevation
-// stops the 3D breakline conversion (README, Compatibility).
+// stops the 3D breakline conversion, naming its object (README, Compatibility).
 TEST(WeReadGdalLayers, NullElevationFromOgr2ogrStopsTheBreaklineConversion) {
     VELMORAK_REQUIRE_GDAL();
     TempDir dir;
@@ -217,7 +217,7 @@ TEST(WeReadGdalLayers, NullElevationFromOgr2ogrStopsTheBreaklineConversion) {
     ASSERT_NE(dir.read("mixed.mid").find("\n,\"no z\"\n"), std::string::npos) << dir.read("mixed.mid");
     const ProgramRun r = run_program({"mixed.mif", "-zln"}, "", dir.path());
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("ERROR - Reading .mid file, tdrdmifblf.  Erroneous line is:\n\n,\"no z\"\n"),
+    EXPECT_NE(r.out.find("\nERROR - Reading .mid file, tdrdmifblf.  The row of object 2 holds no elevation.\n"),
               std::string::npos)
         << r.out;
 }
