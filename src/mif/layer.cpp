@@ -38,6 +38,17 @@ void missing_mid(const std::string& name, bool optional) {
     services::STOPRUN();
 }
 
+// A header .mif that is there but cannot be read (a folder, say) stops the
+// run when it is copied; found out before the layer is created, the stop
+// leaves an earlier layer of that name as it was.
+void check_header_readable(std::string_view header_mif) {
+    const std::string name(util::rtrim(util::TRIMF(header_mif)));
+    if (!io::file_exists(name)) return;
+    std::string why;
+    if (!io::InputFile::open(name, &why))
+        services::run_time_stop("ERROR - Cannot read file \"" + name + "\": " + why);
+}
+
 void write_table(OutputLayer& layer, std::initializer_list<std::string_view> columns) {
     io::OutputFile& mif = layer.mif;
     mif.line("Columns " + util::int_text(static_cast<std::int64_t>(columns.size())));
@@ -113,6 +124,7 @@ void copy_layer_header(const InputLayer& from, OutputLayer& layer, std::initiali
 
 OutputLayer create_layer(std::string_view layer, std::string_view header_mif,
                          std::initializer_list<std::string_view> columns) {
+    check_header_readable(header_mif);
     OutputLayer out = miOpenOutput(layer);
     write_layer_header(out, header_mif, columns);
     return out;

@@ -62,7 +62,8 @@ void write_layer_header(OutputLayer& layer, std::string_view header_mif,
 // The layer's header copied from an input layer's .mif, then its table.
 void copy_layer_header(const InputLayer& from, OutputLayer& layer, std::initializer_list<std::string_view> columns);
 
-// miOpenOutput, then write_layer_header.
+// miOpenOutput, then write_layer_header; a header .mif that is there but
+// cannot be read stops the run before the layer is created.
 OutputLayer create_layer(std::string_view layer, std::string_view header_mif,
                          std::initializer_list<std::string_view> columns);
 
