@@ -33,15 +33,12 @@ namespace {
 }
 
 [[noreturn]] void stop_on_empty(std::string_view routine, std::int32_t object) {
-    services::Console& con = services::runtime().console;
-    con.end_line();
     std::string message = "ERROR - Reading .mid file, ";
     message.append(routine);
     message.append(".  The row of object ");
     message.append(util::int_text(object));
     message.append(" holds no elevation.");
-    con.line(message);
-    services::run_time_stop();
+    stop_with(message);
 }
 
 bool next_mif_line(io::InputFile& mif, std::string& line) {
