@@ -1,0 +1,100 @@
+// The driver's registration with GDAL and its test of a file.
+#include <cpl_conv.h>
+#include <cpl_string.h>
+
+#include <string>
+#include <string_view>
+
+#include "ogr_12da.h"
+#include "vsi_source.h"
+
+namespace velmorak::gdal12 {
+namespace {
+
+bool has_extension(const char* path, std::string_view ext) { return EQUAL(CPLGetExtension(path), ext.data()); }
+
+// The first line of the file that is neither empty nor a comment, from the
+// bytes GDAL read ahead (UTF-16 text decoded).
+std::string first_significant_line(const GByte* bytes, int n) {
+    std::string text;
+    if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        std::uint32_t pending = 0;
+        utf16_to_utf8(bytes + 2, static_cast<std::size_t>(n - 2), bytes[0] == 0xFE, true, pending, text);
+    } else {
+        const std::size_t skip = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+        text.assign(reinterpret_cast<const char*>(bytes) + skip, static_cast<std::size_t>(n) - skip);
+    }
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        if (line.empty() || line.starts_with("//")) continue;
+        return std::string(line);
+    }
+    return {};
+}
+
+// A line a 12d ASCII file opens with: its null value, its first model or
+// string, or a TIN. Only as many words are asked for as tell these lines from
+// the first line of other text formats.
+bool is_12d_first_line(std::string_view line) {
+    std::size_t end = line.find_first_of(" \t{");
+    const std::string word = end == std::string_view::npos ? std::string(line) : std::string(line.substr(0, end));
+    const std::string_view rest = end == std::string_view::npos ? std::string_view() : line.substr(end);
+    const bool has_rest = rest.find_first_not_of(" \t") != std::string_view::npos;
+    if (EQUAL(word.c_str(), "null") || EQUAL(word.c_str(), "model")) return has_rest && rest.front() != '{';
+    if (EQUAL(word.c_str(), "string") || EQUAL(word.c_str(), "tin") || EQUAL(word.c_str(), "super_tin") ||
+        EQUAL(word.c_str(), "full_tin"))
+        return rest.find('{') != std::string_view::npos;
+    return false;
+}
+
+}  // namespace
+
+int identify(GDALOpenInfo* info) {
+    if (info->fpL == nullptr) return FALSE;
+    if (has_extension(info->pszFilename, "12daz"))
+        return info->nHeaderBytes >= 4 && info->pabyHeader[0] == 'P' && info->pabyHeader[1] == 'K';
+    if (has_extension(info->pszFilename, "12da") || has_extension(info->pszFilename, "4da")) return TRUE;
+    return info->nHeaderBytes > 0 && is_12d_first_line(first_significant_line(info->pabyHeader, info->nHeaderBytes));
+}
+
+}  // namespace velmorak::gdal12
+
+namespace {
+
+int identify_12da(GDALOpenInfo* info) { return velmorak::gdal12::identify(info); }
+GDALDataset* open_12da(GDALOpenInfo* info) { return velmorak::gdal12::D12Dataset::open(info); }
+
+}  // namespace
+
+// GDAL loads a plugin named ogr_<name> and calls its RegisterOGR<name>, or
+// else GDALRegisterMe; GDALRegister_12DA is the driver's own name for it, as
+// a program that links the driver in calls it.
+extern "C" {
+void CPL_DLL GDALRegister_12DA();
+void CPL_DLL RegisterOGR12DA();
+void CPL_DLL GDALRegisterMe();
+}
+
+void RegisterOGR12DA() { GDALRegister_12DA(); }
+void GDALRegisterMe() { GDALRegister_12DA(); }
+
+void GDALRegister_12DA() {
+    if (!GDAL_CHECK_VERSION("12DA driver")) return;
+    if (GDALGetDriverByName(velmorak::gdal12::kDriverName) != nullptr) return;
+    auto* driver = new GDALDriver();
+    driver->SetDescription(velmorak::gdal12::kDriverName);
+    driver->SetMetadataItem(GDAL_DCAP_VECTOR, "YES");
+    driver->SetMetadataItem(GDAL_DMD_LONGNAME, "12d ASCII");
+    driver->SetMetadataItem(GDAL_DMD_EXTENSIONS, "12da 4da 12daz");
+    driver->SetMetadataItem(GDAL_DMD_EXTENSION, "12da");
+    driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
+    driver->SetMetadataItem(GDAL_DCAP_Z_GEOMETRIES, "YES");
+    driver->pfnIdentify = identify_12da;
+    driver->pfnOpen = open_12da;
+    GetGDALDriverManager()->RegisterDriver(driver);
+}
