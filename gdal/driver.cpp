@@ -68,6 +68,23 @@ namespace {
 
 int identify_12da(GDALOpenInfo* info) { return velmorak::gdal12::identify(info); }
 GDALDataset* open_12da(GDALOpenInfo* info) { return velmorak::gdal12::D12Dataset::open(info); }
+GDALDataset* create_12da(const char* name, int, int, int, GDALDataType, char** options) {
+    return velmorak::gdal12::D12WriteDataset::create(name, options);
+}
+
+constexpr const char* kCreationOptions =
+    "<CreationOptionList>"
+    "<Option name='ENCODING' type='string-select' default='UTF-8' description='Text encoding of the file: "
+    "UTF-8, or UTF-16 (little-endian, with CRLF line ends, as the terrain package writes)'>"
+    "<Value>UTF-8</Value><Value>UTF-16</Value></Option>"
+    "</CreationOptionList>";
+constexpr const char* kLayerCreationOptions =
+    "<LayerCreationOptionList>"
+    "<Option name='NAME_FIELD' type='string' description='Field that names the strings (default: a field "
+    "called name, else the first text field)'/>"
+    "<Option name='COLOUR_FIELD' type='string' description='Field that gives the strings their colour "
+    "(default: a field called colour or color)'/>"
+    "</LayerCreationOptionList>";
 
 }  // namespace
 
@@ -94,7 +111,14 @@ void GDALRegister_12DA() {
     driver->SetMetadataItem(GDAL_DMD_EXTENSION, "12da");
     driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
     driver->SetMetadataItem(GDAL_DCAP_Z_GEOMETRIES, "YES");
+    driver->SetMetadataItem(GDAL_DCAP_CREATE, "YES");
+    driver->SetMetadataItem(GDAL_DCAP_CREATE_LAYER, "YES");
+    driver->SetMetadataItem(GDAL_DCAP_CREATE_FIELD, "YES");
+    driver->SetMetadataItem(GDAL_DMD_CREATIONFIELDDATATYPES, "Integer Integer64 Real String Date DateTime Time");
+    driver->SetMetadataItem(GDAL_DMD_CREATIONOPTIONLIST, kCreationOptions);
+    driver->SetMetadataItem(GDAL_DS_LAYER_CREATIONOPTIONLIST, kLayerCreationOptions);
     driver->pfnIdentify = identify_12da;
     driver->pfnOpen = open_12da;
+    driver->pfnCreate = create_12da;
     GetGDALDriverManager()->RegisterDriver(driver);
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "string_source.h"
+#include "text_output.h"
 
 namespace velmorak::gdal12 {
 
@@ -112,12 +113,85 @@ private:
     std::vector<std::unique_ptr<D12Layer>> layers_;
 };
 
+// ---------------------------------------------------------------- writing
+
+class TextOutput;
+class D12WriteDataset;
+
+class D12WriteLayer final : public OGRLayer {
+public:
+    D12WriteLayer(D12WriteDataset& ds, const char* name, const OGRSpatialReference* srs, OGRwkbGeometryType type,
+                  CSLConstList options);
+    ~D12WriteLayer() override;
+
+    void ResetReading() override {}
+    OGRFeature* GetNextFeature() override { return nullptr; }
+    OGRFeatureDefn* GetLayerDefn() override { return defn_; }
+    int TestCapability(const char* cap) override;
+    OGRErr CreateField(OGRFieldDefn* field, int approx_ok) override;
+
+protected:
+    OGRErr ICreateFeature(OGRFeature* feature) override;
+
+private:
+    // How the fields are written: found again whenever a field is added.
+    struct Group {
+        std::string name;
+        std::vector<std::pair<int, std::string>> values;  // field, name within the group
+        std::vector<Group> groups;
+    };
+    void plan_fields();
+    bool write_part(const OGRFeature& f, const OGRSimpleCurve* line, const OGRPoint* point, bool ring);
+    void write_attributes(const OGRFeature& f, const Group& g, int depth);
+    bool has_values(const OGRFeature& f, const Group& g) const;
+
+    D12WriteDataset& ds_;
+    OGRFeatureDefn* defn_;
+    std::string name_option_;
+    std::string colour_option_;
+    bool planned_ = false;
+    int name_field_ = -1;
+    int colour_field_ = -1;
+    int style_field_ = -1;
+    int breakline_field_ = -1;
+    int chainage_field_ = -1;
+    int type_field_ = -1;
+    int closed_field_ = -1;
+    Group attributes_;
+    std::string scratch_;
+    bool warned_empty_ = false;
+};
+
+class D12WriteDataset final : public GDALDataset {
+public:
+    static GDALDataset* create(const char* name, CSLConstList options);
+    ~D12WriteDataset() override;
+
+    int GetLayerCount() override { return static_cast<int>(layers_.size()); }
+    OGRLayer* GetLayer(int i) override;
+    int TestCapability(const char* cap) override;
+
+    // The text of the file; `model` is the layer a string now belongs to.
+    TextOutput& output(const std::string& model);
+    // Passes the buffer on when it is large; false (after a CPLError) when the file cannot be written.
+    bool commit();
+
+protected:
+    OGRLayer* ICreateLayer(const char* name, OGRSpatialReference* srs, OGRwkbGeometryType type,
+                           char** options) override;
+
+private:
+    std::string path_;
+    std::unique_ptr<TextOutput> out_;
+    std::string model_;
+    bool has_model_ = false;
+    bool failed_ = false;
+    std::vector<std::unique_ptr<D12WriteLayer>> layers_;
+};
+
 // ---------------------------------------------------------------- the driver
 
 int identify(GDALOpenInfo* info);
-
-// Creates a dataset writing a .12da (or a .12daz archive).
-GDALDataset* create(const char* name, int x_size, int y_size, int bands, GDALDataType type, char** options);
 
 // Reports `text` through CPLError, with the file and line when they are known.
 void report(CPLErr level, const std::string& path, std::uint64_t line, const std::string& text);
