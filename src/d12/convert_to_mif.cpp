@@ -5,7 +5,6 @@
 #include <string>
 
 #include "d12/object.h"
-#include "d12/reader.h"
 #include "d12/string_walk.h"
 #include "mif/header.h"
 #include "mif/object.h"
@@ -50,8 +49,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     con.end_line();
     con.line("Converting .12da breaklines to .mif format...");
 
-    int in_unit = 0;
-    services::OPENFILE(in_unit, "I ", util::rtrim(file1));
+    io::InputFile& in = open_12da_input(file1);
 
     int mif_unit = 0;
     int mid_unit = 0;
@@ -69,36 +67,28 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     mif.line("");
     io::OutputFile& mid = rt.units.output(mid_unit);
 
-    float null_value = kNoElevation;
-    d12Object object;
-    object.more = false;
     con.end_line();
     con.line("Searching for 12da objects...");
 
-    if (!d12ReadHeader(in_unit, null_value)) return;
-    object.nullValue = null_value;
+    StringWalk walk(in);
+    if (!walk.start()) return;
+    const float null_value = walk.null_value();
 
     VertexArrays v;
     const std::span<const double> xs(v.x);
     const std::span<const double> ys(v.y);
     std::string vertex_lines;
-    std::string line;
-    line.reserve(kLineWidth);
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
-    io::InputFile& in = rt.units.input(in_unit);
 
-    while (!in.at_eof()) {
-        if (!d12NextLine(line, in_unit)) continue;
-        if (!d12ObjectType(in_unit, line, object)) continue;
-        if (!object.data2d && !object.data3d && !object.hipData) {
+    while (walk.next()) {
+        const d12Object& object = walk.object();
+        if (!walk.has_data()) {
             ++ignored;
-            pass_over_block(in_unit, object, v);
             continue;
         }
-        const bool read = d12ReadVertices(in_unit, object, v.x, v.y, v.z, kVertexCapacity, v.count);
-        // A hipdata block without -hip has been read, and is dropped uncounted.
-        if (!read || (object.hipData && !hip)) continue;
+        // A hipdata block without -hip is read, and dropped uncounted.
+        if (!walk.read_vertices(v) || (object.hipData && !hip)) continue;
 
         const auto n = static_cast<std::int32_t>(v.count);
         // The vertices are laid out once: a 3D string writes them again as points.

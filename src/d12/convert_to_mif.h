@@ -9,7 +9,7 @@
 // Rows: the elevation (16 columns, 3 decimals) and the quoted string type.
 // A missing header .mif gives a warning, a pause and a NonEarth header; an
 // unreadable 12d ASCII header leaves a layer with its table structure only;
-// errors in the 12d ASCII text stop the run (see d12/reader.h).
+// errors in the 12d ASCII text stop the run (see d12/reader.h and d12/string_walk.h).
 #include <string_view>
 
 namespace velmorak::d12 {

@@ -8,7 +8,6 @@
 #include <unordered_set>
 
 #include "d12/object.h"
-#include "d12/reader.h"
 #include "d12/string_walk.h"
 #include "mif/header.h"
 #include "mif/object.h"
@@ -117,8 +116,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     con.end_line();
     con.line("Converting .12da breaklines to .mif format...");
 
-    int in_unit = 0;
-    services::OPENFILE(in_unit, "I ", util::rtrim(file1));
+    io::InputFile& in = open_12da_input(file1);
 
     const Layer lines = open_layer(file1, ".Lines", file2,
                                    {"Columns 3", "  CSV_File Char(20)", "  Z_Minimum Float", "  Z_Maximum Float",
@@ -129,23 +127,20 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     io::OutputFile& lines_mid = rt.units.output(lines.mid);
     io::OutputFile& points_mid = rt.units.output(points.mid);
 
-    float null_value = kNoElevation;
-    d12Object object;
-    object.more = false;
     con.end_line();
     con.line("Searching for 12da objects...");
     std::int32_t unnamed = 0;
 
-    if (!d12ReadHeader(in_unit, null_value)) return;
-    object.nullValue = null_value;
+    StringWalk walk(in);
+    if (!walk.start()) return;
+    const float null_value = walk.null_value();
 
     const std::string folder = util::FILEFOLDERPATH(file1);
     VertexArrays v;
     const std::span<const double> xs(v.x);
     const std::span<const double> ys(v.y);
     mif::miObject shape;
-    std::string line;
-    line.reserve(kLineWidth);
+    std::string name;
     std::string id_path;
     // The .csv files written so far, and the one of the current string: its
     // further blocks write it again, another string's ID that names it is warned of.
@@ -153,19 +148,19 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     std::string string_csv;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
-    io::InputFile& in = rt.units.input(in_unit);
 
-    while (!in.at_eof()) {
-        if (!d12NextLine(line, in_unit)) continue;
-        const bool next_block = object.more;
-        if (!d12ObjectType(in_unit, line, object)) continue;
-        if (!next_block) string_csv.clear();
-
-        if (util::BLANK(object.name)) {
-            ++unnamed;
-            object.name = "xs" + util::AINTEGERPREC0(unnamed, 6);
+    while (walk.next()) {
+        const d12Object& object = walk.object();
+        if (walk.block_index() == 0) {
+            string_csv.clear();
+            // An unnamed string is named for the whole string, at its first block.
+            name = object.name;
+            if (util::BLANK(name)) {
+                ++unnamed;
+                name = "xs" + util::AINTEGERPREC0(unnamed, 6);
+            }
         }
-        const std::string_view id = util::rtrim(object.name);
+        const std::string_view id = util::rtrim(name);
         con.put(id);
         con.put(", ");
         if (util::FILENAME(id).size() > kIdLimit) {
@@ -175,12 +170,11 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
 
         if (!object.data3d) {
             ++ignored;
-            con.line("WARNING - Ignored invalid or unsupported string object: " + std::string(util::rtrim(line)));
+            con.line("WARNING - Ignored invalid or unsupported string object: " + std::string(util::rtrim(walk.line())));
             services::PAUSEPROMPT();
-            pass_over_block(in_unit, object, v);
             continue;
         }
-        if (!d12ReadVertices(in_unit, object, v.x, v.y, v.z, kVertexCapacity, v.count)) continue;
+        if (!walk.read_vertices(v)) continue;
 
         if (id.find('\0') != std::string_view::npos) {
             // The system would take the name only up to the NUL and write some other file.

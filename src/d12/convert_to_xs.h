@@ -10,7 +10,7 @@
 // An ID whose file-name part is longer than 12 characters, or one that would
 // put its .csv outside File 1's folder (absolute, with a drive, or climbing
 // out with ".."), stops the run. Errors in the 12d ASCII text stop it too
-// (see d12/reader.h); a missing header .mif gives a NonEarth header.
+// (see d12/reader.h and d12/string_walk.h); a missing header .mif gives a NonEarth header.
 #include <string_view>
 
 namespace velmorak::d12 {

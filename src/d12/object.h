@@ -8,8 +8,8 @@
 // one line can set several of them ("pipeline" is both 2D and 3D).
 //
 // The record also carries the reader's place in the file between calls (the
-// brace level and what the current data block looked like): the reader keeps
-// no state of its own.
+// brace level and what the current data block looked like): the reader's
+// steps keep no state of their own. StringWalk (string_walk.h) owns one.
 #include <cstddef>
 #include <string>
 
@@ -37,8 +37,8 @@ struct d12Object {
     // The data_2d block inside a super alignment's horizontal_data: its plan
     // geometry, flagged hipData, read as x and y like any data_2d block.
     bool alignmentPlan = false;
-    // Another data block of the same super string follows. Callers set it
-    // false before the first object; the vertex reader maintains it.
+    // Another data block of the same super string follows: known once the
+    // current block has been read. False before the first object.
     bool more = false;
     bool closed = false;        // a polyline is closed unless its "closed" line says otherwise; a super string when it says so
     float z = kNoElevation;     // the constant elevation of a 2D string ("z" line)

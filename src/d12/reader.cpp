@@ -1,12 +1,8 @@
 #include "d12/reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
-#include "io/input_file.h"
-#include "io/names.h"
-#include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -17,13 +13,7 @@
 namespace velmorak::d12 {
 namespace {
 
-using io::InputFile;
-using io::LineStatus;
 using util::ReadStatus;
-
-constexpr std::size_t kNone = std::string_view::npos;
-
-InputFile& file_of(int unit) { return services::runtime().units.input(unit); }
 
 // Keywords are matched in any case, anywhere in the tested text.
 bool has(std::string_view text, std::string_view keyword) { return util::contains_nocase(text, keyword); }
@@ -41,98 +31,6 @@ bool same_word(std::string_view word, std::string_view keyword) {
 // it does not know (files exported with its null keyword switched on).
 bool is_null_word(std::string_view token) { return same_word(token, "null"); }
 
-// ---------------------------------------------------------------- quoted texts and braces
-//
-// The package writes a quote inside a quoted text as \" and a backslash as \\;
-// any other backslash is itself (a folder name such as sub\XS1). A quoted text
-// whose closing quote is missing runs to the end of its line. Braces and "//"
-// inside quoted texts (attribute values such as "GNSS {RTK}" or web
-// addresses) are text.
-
-// The position just after the quoted text that starts at line[pos] (a quote).
-std::size_t skip_quoted(std::string_view line, std::size_t pos) noexcept {
-    const std::size_t size = line.size();
-    for (++pos; pos < size; ++pos) {
-        const char c = line[pos];
-        if (c == '"') return pos + 1;
-        if (c == '\\' && pos + 1 < size && (line[pos + 1] == '"' || line[pos + 1] == '\\')) ++pos;
-    }
-    return size;
-}
-
-// True when the line holds a brace anywhere; only then do its quotes need a look.
-bool any_brace(std::string_view line) noexcept {
-    return !line.empty() && (std::memchr(line.data(), '}', line.size()) != nullptr ||
-                             std::memchr(line.data(), '{', line.size()) != nullptr);
-}
-
-// The next brace outside quoted text at or after `pos` (which stands outside quoted text), or kNone.
-std::size_t next_brace(std::string_view line, std::size_t pos) noexcept {
-    const std::size_t size = line.size();
-    while (pos < size) {
-        const char c = line[pos];
-        if (c == '{' || c == '}') return pos;
-        pos = c == '"' ? skip_quoted(line, pos) : pos + 1;
-    }
-    return kNone;
-}
-
-bool has_brace(std::string_view line) noexcept { return any_brace(line) && next_brace(line, 0) != kNone; }
-
-// Counts the line's braces into `level`. A closing brace with nothing open (one
-// too many, as after a "model ... {" header line) is passed over.
-void apply_braces(std::string_view line, int& level) noexcept {
-    if (!any_brace(line)) return;
-    for (std::size_t pos = next_brace(line, 0); pos != kNone; pos = next_brace(line, pos + 1)) {
-        if (line[pos] == '{')
-            ++level;
-        else if (level > 0)
-            --level;
-    }
-}
-
-// Where the line's comment begins: its first "//" outside quoted text, or kNone.
-std::size_t comment_start(std::string_view line) noexcept {
-    const std::size_t first = line.find("//");
-    if (first == kNone || line.substr(0, first).find('"') == kNone) return first;
-    for (std::size_t pos = 0; pos + 1 < line.size();) {
-        if (line[pos] == '"')
-            pos = skip_quoted(line, pos);
-        else if (line[pos] == '/' && line[pos + 1] == '/')
-            return pos;
-        else
-            ++pos;
-    }
-    return kNone;
-}
-
-// ---------------------------------------------------------------- lines
-
-// The next line that is neither empty nor a comment line, in two views. `text`
-// is what values are read from: the line cut to `width`, left-adjusted (blanks
-// only), without its comment and trailing blanks. `whole` is the same without
-// the cut, for counting braces: a side block on one line can run far past any
-// buffer width. Both views live in the file's buffer: they stay valid only
-// until the file is asked anything else (at_eof() may refill the buffer).
-bool next_significant(InputFile& file, std::size_t width, std::string_view& text, std::string_view& whole) {
-    for (;;) {
-        std::string_view raw;
-        if (file.read_line(raw) != LineStatus::ok) {
-            text = whole = {};
-            return false;
-        }
-        std::string_view line = util::ltrim_blanks(raw);
-        const std::size_t lead = raw.size() - line.size();
-        const std::string_view cut = line.substr(0, width - std::min(lead, width));
-        if (cut.empty() || cut.starts_with("//")) continue;
-        const std::size_t comment = comment_start(line);
-        if (comment != kNone) line = line.substr(0, comment);
-        whole = util::rtrim(line);
-        text = util::rtrim(cut.substr(0, std::min(cut.size(), line.size())));
-        return true;
-    }
-}
-
 void left_adjust(std::string& line) {
     const std::size_t first = line.find_first_not_of(' ');
     if (first == std::string::npos)
@@ -146,7 +44,7 @@ void left_adjust(std::string& line) {
 // A string's header line: "string" before its first brace, which opens.
 bool is_string_header(std::string_view line) {
     const std::size_t brace = next_brace(line, 0);
-    return brace != kNone && line[brace] == '{' && has(line.substr(0, brace), "string");
+    return brace != kNotFound && line[brace] == '{' && has(line.substr(0, brace), "string");
 }
 
 // The type word stands from column 8 (after "string ") to two columns before the first "{".
@@ -233,7 +131,7 @@ void open_data_block(std::string_view line, Word word, std::size_t brace, d12Obj
     o.blockLevel = o.level;
     o.inlineBlock = false;
     ++o.level;
-    for (std::size_t pos = next_brace(line, brace + 1); pos != kNone; pos = next_brace(line, pos + 1)) {
+    for (std::size_t pos = next_brace(line, brace + 1); pos != kNotFound; pos = next_brace(line, pos + 1)) {
         if (line[pos] == '{') {
             ++o.level;
         } else if (o.level > 0) {
@@ -247,10 +145,10 @@ void open_data_block(std::string_view line, Word word, std::size_t brace, d12Obj
 }
 
 // Reads on until the level is back at 0: the rest of a block passed over whole.
-void pass_over(InputFile& file, d12Object& o) {
+void pass_over(LineLexer& lines, d12Object& o) {
     std::string_view text;
     std::string_view whole;
-    while (o.level > 0 && next_significant(file, kLineWidth, text, whole)) apply_braces(whole, o.level);
+    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) apply_braces(whole, o.level);
     o.level = 0;
 }
 
@@ -262,24 +160,10 @@ void pass_over(InputFile& file, d12Object& o) {
     services::STOPRUN();
 }
 
-// The name after the keyword: a quoted text (with \" and \\ read as a quote and
-// a backslash), or an unquoted text that ends at a blank, a comma or a slash.
-ReadStatus read_name(std::string_view rest, std::string& name) {
-    std::size_t pos = 0;
-    while (pos < rest.size() && (rest[pos] == ' ' || rest[pos] == '\t')) ++pos;
-    if (pos >= rest.size() || rest[pos] != '"') return util::FreeFormat(rest, true).read_text(name);
-    name.clear();
-    for (++pos; pos < rest.size() && rest[pos] != '"'; ++pos) {
-        if (rest[pos] == '\\' && pos + 1 < rest.size() && (rest[pos + 1] == '"' || rest[pos + 1] == '\\')) ++pos;
-        name.push_back(rest[pos]);
-    }
-    return ReadStatus::ok;
-}
-
 // Reads the "name", "z" and "closed" lines of a string's own level; other lines are skipped.
 void read_own_level_line(std::string_view line, d12Object& o) {
     if (starts_with(line, "name")) {
-        if (read_name(util::columns(line, 5, line.size()), o.name) != ReadStatus::ok) header_value_error(line);
+        if (read_text_value(util::columns(line, 5, line.size()), o.name) != ReadStatus::ok) header_value_error(line);
         o.name.resize(util::text_length(util::cut(o.name, kNameWidth)));
     } else if (!line.empty() && (line.front() == 'z' || line.front() == 'Z')) {
         util::FreeFormat ff(util::columns(line, 2, line.size()));
@@ -293,16 +177,52 @@ void read_own_level_line(std::string_view line, d12Object& o) {
     }
 }
 
+// ---------------------------------------------------------------- vertices
+
+struct Vertex {
+    double x = 0.0;
+    double y = 0.0;
+    float z = 0.0f;
+};
+
 // A vertex line whose height is written as the word "null": the null elevation.
 // Tried only when the line did not read as three numbers.
-ReadStatus read_null_height(std::string_view line, float null_value, double& x, double& y, float& z) {
+ReadStatus read_null_height(std::string_view line, float null_value, Vertex& v, std::string_view& rest) {
     util::FreeFormat ff(line);
-    ReadStatus status = ff.read_all(x, y);
+    ReadStatus status = ff.read_all(v.x, v.y);
     if (status != ReadStatus::ok) return status;
-    status = ff.read(z);
+    status = ff.read(v.z);
     if (status != ReadStatus::bad || !is_null_word(ff.last_token())) return status;
-    z = null_value;
+    v.z = null_value;
+    rest = ff.rest();
     return ReadStatus::ok;
+}
+
+// What one vertex line of the current block holds: x, y and z in a 3D block
+// (and in a hipdata block other than a super alignment's plan, which is
+// data_2d), x and y in a 2D block, whose elevation is the string's "z".
+struct VertexLayout {
+    explicit VertexLayout(const d12Object& o)
+        : three_values(o.data3d || (o.hipData && !o.alignmentPlan)), two_values(o.data2d), z(o.z),
+          null_value(o.nullValue) {}
+    bool three_values;
+    bool two_values;
+    float z;
+    float null_value;
+};
+
+// Reads one vertex line; `rest` is what follows the numbers read. Inlined: it
+// runs once per vertex.
+[[gnu::always_inline]] inline ReadStatus read_vertex(std::string_view line, const VertexLayout& layout, Vertex& v,
+                                                     std::string_view& rest) {
+    v = {0.0, 0.0, layout.z};
+    rest = line;
+    if (!layout.three_values && !layout.two_values) return ReadStatus::ok;
+    util::FreeFormat ff(line);
+    const ReadStatus status = layout.three_values ? ff.read_all(v.x, v.y, v.z) : ff.read_all(v.x, v.y);
+    rest = ff.rest();
+    if (status != ReadStatus::bad || !layout.three_values) return status;
+    return read_null_height(line, layout.null_value, v, rest);
 }
 
 [[noreturn]] void node_limit(std::size_t requested, std::size_t capacity) {
@@ -322,19 +242,101 @@ ReadStatus read_null_height(std::string_view line, float null_value, double& x, 
     services::STOPRUN();
 }
 
+// Where the vertices of a block go: the caller's arrays, or nowhere for a
+// block that is passed over (its vertices still count against the capacity).
+struct VertexTarget {
+    VertexTarget(std::span<double> x_, std::span<double> y_, std::span<float> z_, std::size_t capacity_, bool store_)
+        : x(x_), y(y_), z(z_), capacity(capacity_), store(store_),
+          room(store_ ? std::min({x_.size(), y_.size(), z_.size()}) : capacity_ + 1) {}
+    std::span<double> x;
+    std::span<double> y;
+    std::span<float> z;
+    std::size_t capacity;
+    bool store;
+    std::size_t room;  // entries the arrays hold
+
+    // Vertex n + 1; the node limit is checked before the line's own fault.
+    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line) {
+        ++n;
+        if (n > capacity || n > room) node_limit(n, capacity);
+        if (status != ReadStatus::ok) vertex_error(status, line);
+        if (!store) return;
+        x[n - 1] = v.x;
+        y[n - 1] = v.y;
+        z[n - 1] = v.z;
+    }
+};
+
+// A block opened and closed on one line: the text between its braces is one vertex line.
+std::size_t read_inline_block(d12Object& o, VertexTarget& target) {
+    const std::string_view text = util::rtrim(util::ltrim_blanks(util::cut(o.inlineText, kVertexLineWidth)));
+    if (text.empty()) return 0;
+    Vertex v;
+    std::string_view rest;
+    const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest);
+    std::size_t n = 0;
+    target.put(n, v, status, text);
+    return n;
+}
+
+// The vertex lines of a block, from `line` (the first line after its
+// data-block line) to the brace that closes it or the end of the file.
+std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& target, std::string_view line,
+                             std::string_view whole) {
+    const int inside = o.blockLevel + 1;  // the level of the block's vertex lines
+    const VertexLayout layout(o);
+    std::size_t n = 0;
+    do {
+        // Parse before asking for the end of the file, which may refill the buffer under `line`;
+        // the verdict on the line waits until we know it is not the last line of the file.
+        Vertex v;
+        std::string_view rest;
+        const ReadStatus status = read_vertex(line, layout, v, rest);
+        // Numbers hold no brace: of a line that read, only what follows them needs a look.
+        const bool read = status == ReadStatus::ok && whole.size() == line.size();
+        if (any_brace(read ? rest : whole) && has_brace(whole)) {
+            // A line with braces is no vertex line. The brace that closes the block ends it.
+            apply_braces(whole, o.level);
+            if (o.level <= o.blockLevel || lines.at_eof()) break;
+        } else if (o.level != inside) {
+            // A line of a block nested in the data block.
+            if (lines.at_eof()) break;
+        } else {
+            std::string bad_line;  // only filled on the way to a stop
+            if (status != ReadStatus::ok) bad_line.assign(line);
+            if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
+            target.put(n, v, status, bad_line);
+        }
+    } while (lines.next_significant(kVertexLineWidth, line, whole));
+    return n;
+}
+
+// A closed polyline, or a super string whose "closed" line says so, ends
+// where it starts; the caller's arrays hold one more than the capacity for this.
+std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) {
+    if (!(o.isPolyline || o.isSuper) || !o.closed || n == 0) return n;
+    if (n >= target.room) node_limit(n + 1, target.capacity);
+    if (target.store) {
+        target.x[n] = target.x[0];
+        target.y[n] = target.y[0];
+        target.z[n] = target.z[0];
+    }
+    return n + 1;
+}
+
 // Reads on through the rest of a super string to its next data block or its
 // closing brace. The next block's line is stepped back over, so that the
-// caller's next d12NextLine returns it and d12ObjectType, with `more` set,
-// takes it as the next object of the same string.
-void find_next_block(InputFile& file, d12Object& o) {
+// next d12NextLine returns it and d12ObjectType, with `more` set, takes it as
+// the next object of the same string.
+void find_next_block(LineLexer& lines, d12Object& o) {
     o.more = false;
     std::string_view text;
     std::string_view whole;
-    while (o.level > 0 && next_significant(file, kVertexLineWidth, text, whole)) {
+    while (o.level > 0 && lines.next_significant(kVertexLineWidth, text, whole)) {
         std::size_t brace = 0;
         if (data_block(whole, o, brace) != Word::other) {
             o.more = true;
-            file.back();
+            lines.back();
             return;
         }
         step_over(whole, o);
@@ -342,33 +344,67 @@ void find_next_block(InputFile& file, d12Object& o) {
     o.level = 0;
 }
 
+bool read_vertices(LineLexer& lines, d12Object& o, VertexTarget& target, std::size_t& count) {
+    std::size_t n = 0;
+    if (o.inlineBlock) {
+        o.inlineBlock = false;
+        if (!o.isString) return false;
+        n = read_inline_block(o, target);
+    } else {
+        std::string_view line;
+        std::string_view whole;
+        // Nothing to read once the string is over (it had no data block, or the file ended before one).
+        if (o.level == 0 || !lines.next_significant(kVertexLineWidth, line, whole) || !o.isString) {
+            o.more = false;
+            return false;
+        }
+        n = read_block_lines(lines, o, target, line, whole);
+    }
+    count = close_ring(o, target, n);
+    if (o.isSuper) {
+        find_next_block(lines, o);
+    } else {
+        // The rest of the string (a drainage string's pits and pipes ...) is passed over.
+        o.more = false;
+        pass_over(lines, o);
+    }
+    return true;
+}
+
+// The null value of a header "null" line into nullValue. False when it cannot
+// be read; "null null" (the file spells its nulls as the word) keeps the null
+// elevation as it is.
+bool read_null_line(std::string_view line, float& nullValue) {
+    float value = nullValue;
+    util::FreeFormat ff(util::columns(line, 6, kHeaderLineWidth));
+    const ReadStatus status = ff.read(value);
+    if (status != ReadStatus::ok) return status == ReadStatus::bad && is_null_word(ff.last_token());
+    nullValue = value;
+    std::string text = "12D null value set to:";
+    util::put_fixed(text, value, 12, 3);
+    services::Console& con = services::runtime().console;
+    con.end_line();
+    con.line(text);
+    return true;
+}
+
 }  // namespace
 
-bool d12ReadHeader(int unit, float& nullValue) {
-    InputFile& file = file_of(unit);
-    file.rewind();
+bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) {
+    lines.rewind();
     // A copy, because asking for the end of the file may move the file's buffer.
     std::string line = "XXX";
     for (;;) {
-        if (starts_with(line, "model") || file.at_eof()) return true;
-        if (starts_with(line, "null")) {
-            float value = nullValue;
-            util::FreeFormat ff(util::columns(line, 6, kHeaderLineWidth));
-            const ReadStatus status = ff.read(value);
-            if (status == ReadStatus::ok) {
-                nullValue = value;
-                std::string text = "12D null value set to:";
-                util::put_fixed(text, value, 12, 3);
-                services::Console& con = services::runtime().console;
-                con.end_line();
-                con.line(text);
-            } else if (status != ReadStatus::bad || !is_null_word(ff.last_token())) {
-                break;
+        if (starts_with(line, "model") || lines.at_eof()) {
+            if (model_line != nullptr) {
+                model_line->clear();
+                if (starts_with(line, "model")) model_line->assign(line);
             }
-            // "null null": the file spells its nulls as the word, and the null elevation stays as it is.
+            return true;
         }
+        if (starts_with(line, "null") && !read_null_line(line, nullValue)) break;
         std::string_view raw;
-        if (file.read_line(raw) != LineStatus::ok) break;
+        if (lines.read_line(raw) != io::LineStatus::ok) break;
         line.assign(util::ltrim_blanks(util::cut(raw, kHeaderLineWidth)));
     }
     services::show_message(1, "WARNING - Problems finding start of data in .12da file");
@@ -376,10 +412,10 @@ bool d12ReadHeader(int unit, float& nullValue) {
     return false;
 }
 
-bool d12NextLine(std::string& line, int unit, std::size_t width) {
+bool d12NextLine(std::string& line, LineLexer& lines, std::size_t width) {
     std::string_view text;
     std::string_view whole;
-    if (!next_significant(file_of(unit), width, text, whole)) {
+    if (!lines.next_significant(width, text, whole)) {
         line.clear();
         return false;
     }
@@ -387,7 +423,7 @@ bool d12NextLine(std::string& line, int unit, std::size_t width) {
     return true;
 }
 
-bool d12ObjectType(int unit, std::string& line, d12Object& o) {
+bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
     if (o.more) {
         // The next data block of the current super string, stepped back onto by
         // d12ReadVertices. The string keeps its name, type, header flags and
@@ -404,7 +440,6 @@ bool d12ObjectType(int unit, std::string& line, d12Object& o) {
         return true;
     }
     left_adjust(line);
-    InputFile& file = file_of(unit);
     o.isString = o.level == 0 && is_string_header(line);
     if (!o.isString) {
         o.type.assign("unknown");
@@ -412,7 +447,7 @@ bool d12ObjectType(int unit, std::string& line, d12Object& o) {
         // A line inside a block, or one opening a block other than a string
         // (a TIN, the project's attributes ...): the block is passed over whole.
         apply_braces(line, o.level);
-        pass_over(file, o);
+        pass_over(lines, o);
         return false;
     }
     o.name.clear();
@@ -430,7 +465,7 @@ bool d12ObjectType(int unit, std::string& line, d12Object& o) {
     std::string_view text;
     std::string_view whole;
     while (o.level > 0) {
-        if (!next_significant(file, kLineWidth, text, whole)) {
+        if (!lines.next_significant(kLineWidth, text, whole)) {
             // The file ends before a data block: the flags are the header's.
             set_data_flags(line, o);
             o.level = 0;
@@ -452,106 +487,22 @@ bool d12ObjectType(int unit, std::string& line, d12Object& o) {
     return true;
 }
 
-bool d12ReadVertices(int unit, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
+bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
                      std::size_t capacity, std::size_t& count) {
-    InputFile& file = file_of(unit);
-    const std::size_t room = std::min({x.size(), y.size(), z.size()});
-    // A super alignment's plan block is data_2d: x and y only.
-    const bool three_values = o.data3d || (o.hipData && !o.alignmentPlan);
-    std::size_t n = 0;
-    if (o.inlineBlock) {
-        // A block opened and closed on one line: the text between its braces is one vertex line.
-        o.inlineBlock = false;
-        if (!o.isString) return false;
-        const std::string_view text = util::rtrim(util::ltrim_blanks(util::cut(o.inlineText, kVertexLineWidth)));
-        if (!text.empty()) {
-            double vx = 0.0;
-            double vy = 0.0;
-            float vz = o.z;
-            if (capacity < 1 || room < 1) node_limit(1, capacity);
-            ReadStatus status = ReadStatus::ok;
-            if (three_values) {
-                status = util::FreeFormat(text).read_all(vx, vy, vz);
-                if (status == ReadStatus::bad) status = read_null_height(text, o.nullValue, vx, vy, vz);
-            } else if (o.data2d) {
-                status = util::FreeFormat(text).read_all(vx, vy);
-            }
-            if (status != ReadStatus::ok) vertex_error(status, text);
-            x[0] = vx;
-            y[0] = vy;
-            z[0] = vz;
-            n = 1;
-        }
-    } else {
-        std::string_view line;
-        std::string_view whole;
-        // Nothing to read once the string is over (it had no data block, or the file ended before one).
-        if (o.level == 0 || !next_significant(file, kVertexLineWidth, line, whole) || !o.isString) {
-            o.more = false;
-            return false;
-        }
-        const int inside = o.blockLevel + 1;  // the level of the block's vertex lines
-        for (;;) {
-            // Parse before asking for the end of the file, which may refill the buffer under `line`;
-            // the verdict on the line waits until we know it is not the last line of the file.
-            double vx = 0.0;
-            double vy = 0.0;
-            float vz = o.z;
-            ReadStatus status = ReadStatus::ok;
-            std::string_view rest = line;
-            if (three_values) {
-                util::FreeFormat ff(line);
-                status = ff.read_all(vx, vy, vz);
-                rest = ff.rest();
-            } else if (o.data2d) {
-                util::FreeFormat ff(line);
-                status = ff.read_all(vx, vy);
-                rest = ff.rest();
-            }
-            // Numbers hold no brace: of a line that read, only what follows them needs a look.
-            const bool read = status == ReadStatus::ok && whole.size() == line.size();
-            if (any_brace(read ? rest : whole) && has_brace(whole)) {
-                // A line with braces is no vertex line. The brace that closes the block ends it.
-                apply_braces(whole, o.level);
-                if (o.level <= o.blockLevel || file.at_eof()) break;
-            } else if (o.level != inside) {
-                // A line of a block nested in the data block.
-                if (file.at_eof()) break;
-            } else {
-                if (status == ReadStatus::bad && three_values)
-                    status = read_null_height(line, o.nullValue, vx, vy, vz);
-                std::string bad_line;  // only filled on the way to a stop
-                if (status != ReadStatus::ok) bad_line.assign(line);
-                if (file.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
+    VertexTarget target(x, y, z, capacity, true);
+    return read_vertices(lines, o, target, count);
+}
 
-                ++n;
-                if (n > capacity || n > room) node_limit(n, capacity);
-                if (status != ReadStatus::ok) vertex_error(status, bad_line);
-                x[n - 1] = vx;
-                y[n - 1] = vy;
-                z[n - 1] = vz;
-            }
-            if (!next_significant(file, kVertexLineWidth, line, whole)) break;
-        }
-    }
-    if ((o.isPolyline || o.isSuper) && o.closed && n > 0) {
-        // The ring ends where it starts; the caller's arrays hold one more than the capacity for this.
-        if (n >= room) node_limit(n + 1, capacity);
-        x[n] = x[0];
-        y[n] = y[0];
-        z[n] = z[0];
-        ++n;
-    }
-    count = n;
-
+void pass_over_block(LineLexer& lines, d12Object& o, std::size_t capacity) {
     if (o.isSuper) {
-        find_next_block(file, o);
-    } else {
-        // The rest of the string (a drainage string's pits and pipes ...) is passed over.
-        o.more = false;
-        pass_over(file, o);
+        VertexTarget nowhere({}, {}, {}, capacity, false);
+        std::size_t dropped = 0;
+        read_vertices(lines, o, nowhere, dropped);
+        return;
     }
-    return true;
+    o.more = false;
+    o.inlineBlock = false;
+    pass_over(lines, o);
 }
 
 }  // namespace velmorak::d12

@@ -1,19 +1,10 @@
 #pragma once
-// The 12d ASCII reader: walks a .12da/.4da file string by string for the
-// conversions that start from it. It keeps no model of the file: the caller
-// owns one d12Object and one set of vertex arrays and consumes each object
-// before asking for the next. The calling pattern per file is
-//
-//     d12ReadHeader(unit, nullValue);
-//     object.nullValue = nullValue;
-//     while (!runtime().units.input(unit).at_eof()) {
-//         if (!d12NextLine(line, unit)) continue;
-//         if (!d12ObjectType(unit, line, object)) continue;
-//         if (wanted) d12ReadVertices(unit, object, x, y, z, capacity, count);
-//     }
-//
-// and an object the caller does not want is skipped by simply going on: its
-// remaining lines pass through d12ObjectType, which rejects them.
+// The object logic of the 12d ASCII reader: the four steps a walk over a
+// .12da/.4da file is made of. They keep no model of the file: the caller owns
+// one d12Object and one set of vertex arrays and consumes each object before
+// asking for the next. Callers do not put these steps together themselves:
+// StringWalk (string_walk.h) is the one walk, and it passes over whatever its
+// caller does not read.
 //
 // Objects are read by their braces, counted outside double-quoted text. A
 // string runs from its "string <type> {" line to its own closing brace. Only
@@ -29,9 +20,9 @@
 // Keywords are found by case-insensitive tests; a line "starts with" a
 // keyword when the keyword lies within its first characters. Only blanks are
 // removed before those tests, so a keyword indented with a tab is not seen
-// (a data block's keyword is, as it stands before its brace). "//" outside
-// quoted text starts a comment. Quoted texts read \" as a quote and \\ as a
-// backslash. A height written as the word "null" is the null elevation.
+// (a data block's keyword is, as it stands before its brace). Comments and
+// quoted texts are as line_lexer.h reads them. A height written as the word
+// "null" is the null elevation.
 //
 // Bad input: a header without a readable start of data gives a warning and a
 // pause (false); an unreadable "name" or "z" value, a vertex line that is not
@@ -41,25 +32,27 @@
 #include <span>
 #include <string>
 
+#include "d12/line_lexer.h"
 #include "d12/object.h"
 
 namespace velmorak::d12 {
 
 inline constexpr std::size_t kHeaderLineWidth = 100;    // lines of the header scan
-inline constexpr std::size_t kLineWidth = 1000;         // the conversions' line buffer
+inline constexpr std::size_t kLineWidth = 1000;         // the object scan's line buffer
 inline constexpr std::size_t kVertexLineWidth = 10000;  // lines of a data block
 
-// Rewinds the file and reads its header up to and including the "model" line.
-// A "null" line before it replaces nullValue (and is reported on the console);
-// "null null" leaves it as it is.
+// Rewinds the file and reads its header up to and including the "model" line,
+// which is handed back in model_line when one is asked for (empty when the file
+// ended first). A "null" line before it replaces nullValue (and is reported on
+// the console); "null null" leaves it as it is.
 // True when the objects were reached or the file ended; false, after a warning
 // and a pause, when the null value or a line could not be read.
-bool d12ReadHeader(int unit, float& nullValue);
+bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line = nullptr);
 
 // The next significant line: left-adjusted (blanks only), cut to `width`,
 // without its comment; empty lines and comment lines are skipped. False, with
 // `line` cleared, at the end of the file or on a read error.
-bool d12NextLine(std::string& line, int unit, std::size_t width = kLineWidth);
+bool d12NextLine(std::string& line, LineLexer& lines, std::size_t width = kLineWidth);
 
 // Classifies the line just read by d12NextLine (left-adjusted in place). For a
 // string header, or for the next block of a super string when object.more is
@@ -69,7 +62,7 @@ bool d12NextLine(std::string& line, int unit, std::size_t width = kLineWidth);
 // string that closes without a data block gives true with no data flag set,
 // `line` still its header line. Any other line: type "unknown", the data flags
 // from that line, false; a block the line opens or stands in is passed over.
-bool d12ObjectType(int unit, std::string& line, d12Object& object);
+bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& object);
 
 // Reads the vertices of the data block d12ObjectType has just found into
 // x[0..count), y, z (the file's vertex k is index k-1). A 2D block takes its
@@ -79,11 +72,17 @@ bool d12ObjectType(int unit, std::string& line, d12Object& object);
 // says so. A block opened and closed on its data-block line holds the text
 // between its braces as one vertex line. For a super string the rest of the
 // string is scanned: object.more tells whether another data block follows, and
-// the file is then stepped back onto that block's line for the caller's next
+// the file is then stepped back onto that block's line for the next
 // d12NextLine; the rest of any other string is passed over. False, with count
 // unchanged, when there is no data block to read, no line could be read after
 // the data-block line or the object is not a string.
-bool d12ReadVertices(int unit, d12Object& object, std::span<double> x, std::span<double> y, std::span<float> z,
-                     std::size_t capacity, std::size_t& count);
+bool d12ReadVertices(LineLexer& lines, d12Object& object, std::span<double> x, std::span<double> y,
+                     std::span<float> z, std::size_t capacity, std::size_t& count);
+
+// d12ReadVertices for a block nobody wants: read all the same, up to `capacity`
+// vertices, but stored nowhere, because only reading a super string's block
+// finds out whether the string has another one. Any other string is passed
+// over to its end unread.
+void pass_over_block(LineLexer& lines, d12Object& object, std::size_t capacity);
 
 }  // namespace velmorak::d12

@@ -1,13 +1,77 @@
 #include "d12/string_walk.h"
 
 #include "d12/reader.h"
+#include "services/runtime.h"
+#include "services/units.h"
+#include "util/fixed_text.h"
+#include "util/text.h"
 
 namespace velmorak::d12 {
 
-void pass_over_block(int unit, d12Object& object, VertexArrays& v) {
-    if (!object.isSuper) return;
-    std::size_t dropped = 0;
-    if (!d12ReadVertices(unit, object, v.x, v.y, v.z, kVertexCapacity, dropped)) object.more = false;
+io::InputFile& open_12da_input(std::string_view file1) {
+    int unit = 0;
+    services::OPENFILE(unit, "I ", util::rtrim(file1));
+    return services::runtime().units.input(unit);
+}
+
+StringWalk::StringWalk(io::InputFile& file, std::size_t capacity) : lines_(file), capacity_(capacity) {
+    line_.reserve(kLineWidth);
+}
+
+bool StringWalk::start() {
+    object_ = d12Object{};
+    unread_ = false;
+    float null_value = kNoElevation;
+    std::string model_line;
+    const bool ok = d12ReadHeader(lines_, null_value, &model_line);
+    object_.nullValue = null_value;
+    note_model_line(model_line);
+    return ok;
+}
+
+// The package writes one "model" line ahead of the strings of each model it
+// exports into the file.
+void StringWalk::note_model_line(std::string_view line) {
+    model_.clear();
+    if (line.size() > 5 && read_text_value(line.substr(5), model_) != util::ReadStatus::ok) model_.clear();
+}
+
+void StringWalk::pass_over_unread() {
+    if (!unread_) return;
+    unread_ = false;
+    pass_over_block(lines_, object_, capacity_);
+}
+
+bool StringWalk::next() {
+    pass_over_unread();
+    while (!lines_.at_eof()) {
+        if (!d12NextLine(line_, lines_)) continue;
+        const bool same_string = object_.more;
+        if (!same_string && object_.level == 0 && util::contains_nocase(util::cut(line_, 5), "model"))
+            note_model_line(line_);
+        const std::size_t line_number = lines_.line_number();
+        if (!d12ObjectType(lines_, line_, object_)) continue;
+        if (same_string) {
+            ++block_index_;
+        } else {
+            block_index_ = 0;
+            string_line_ = line_number;
+        }
+        unread_ = true;
+        return true;
+    }
+    return false;
+}
+
+bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count) {
+    if (!unread_) return false;
+    unread_ = false;
+    return d12ReadVertices(lines_, object_, x, y, z, capacity_, count);
+}
+
+bool StringWalk::more_blocks() {
+    pass_over_unread();
+    return object_.more;
 }
 
 }  // namespace velmorak::d12

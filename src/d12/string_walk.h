@@ -1,16 +1,34 @@
 #pragma once
-// What the two conversions from 12d ASCII share while they walk a file string
-// by string: the vertex arrays they own for the whole conversion, the test for
-// a real elevation, and the way an unwanted data block is passed over.
+// The one walk over a 12d ASCII file (.12da/.4da): every conversion, test and
+// reader of such files goes through StringWalk, which puts the reader's steps
+// (reader.h) together in their one order. The calling pattern is
 //
-// The arrays are sized once per conversion (1,000,000 vertices, plus one slot
-// for the closing copy of a closed polyline's first vertex) and overwritten
-// object by object; nothing is allocated per string or per vertex.
+//     StringWalk walk(file);
+//     if (!walk.start()) return;          // the header; false after its warning and pause
+//     while (walk.next()) {               // the next data block of a string
+//         const d12Object& o = walk.object();
+//         if (wanted(o)) walk.read_vertices(x, y, z, count);
+//     }
+//
+// A string comes out once per data block: a super string's data_2d, data_3d
+// and hipdata blocks come out one after the other, each with the string's name
+// and type and the flags of that block (block_index() 0, 1, 2 ...). A block
+// the caller does not read is passed over by the next call of next(), so going
+// on never loses a block of the same string or the strings after it.
+//
+// Besides the object, the walk tells which model the string lies in (the last
+// top-level "model" line before it), the line its header stands on, and, once
+// its block is read, whether another block of the same string follows. Nothing
+// is allocated per string: the object's texts keep their capacity.
 #include <cmath>
 #include <cstddef>
-#include <vector>
+#include <span>
+#include <string>
+#include <string_view>
 
+#include "d12/line_lexer.h"
 #include "d12/object.h"
+#include "io/input_file.h"
 #include "util/big_array.h"
 
 namespace velmorak::d12 {
@@ -18,6 +36,10 @@ namespace velmorak::d12 {
 // Most vertices one string may hold in either conversion.
 inline constexpr std::size_t kVertexCapacity = 1000000;
 
+// The vertex arrays a conversion owns for the whole run, sized once (one slot
+// more than the capacity, for the closing copy of a closed polyline's first
+// vertex) and overwritten block by block. Memory is touched only as far as
+// the longest string fills it.
 struct VertexArrays {
     VertexArrays() : x(kVertexCapacity + 1), y(kVertexCapacity + 1), z(kVertexCapacity + 1) {}
     util::LazyVector<double> x;
@@ -30,12 +52,66 @@ struct VertexArrays {
 // (absolute difference in single precision).
 inline bool has_elevation(float z, float null_value) { return std::fabs(z - null_value) > 0.001f; }
 
-// Passes over a data block the conversion does not convert. A block of a super
-// string is still read (and dropped), because only reading a block tells the
-// reader whether the string has another block: left unread, the reader would
-// take the block's vertex lines, and the strings after it, for the next block
-// of the same string. Any other block is left to the scan, which rejects its
-// next line and passes over the rest of the string.
-void pass_over_block(int unit, d12Object& object, VertexArrays& v);
+// Opens File 1 of a conversion from 12d ASCII for reading, through the unit
+// pool (with its console report and its prompt when the file is missing).
+io::InputFile& open_12da_input(std::string_view file1);
+
+class StringWalk {
+public:
+    // `capacity`: the most vertices one block may hold; more stop the run with
+    // the node-limit error, also in a block that is passed over.
+    explicit StringWalk(io::InputFile& file, std::size_t capacity = kVertexCapacity);
+
+    // Reads the header. False, after the reader's warning and pause, when it
+    // cannot be read: there is nothing to walk.
+    bool start();
+
+    // The null elevation: -99999 unless the header's "null" line sets another.
+    float null_value() const noexcept { return object_.nullValue; }
+
+    // Steps to the next data block of a string (or to a string without one,
+    // which comes out without data flags). False at the end of the file.
+    bool next();
+
+    const d12Object& object() const noexcept { return object_; }
+    bool has_data() const noexcept { return object_.data2d || object_.data3d || object_.hipData; }
+
+    // The line the object was found on: its data-block line, or its header
+    // line when it has no data block. Cut to the reader's line width.
+    std::string_view line() const noexcept { return line_; }
+
+    // The name in the last top-level "model" line before the string (the
+    // header's included); empty before any.
+    std::string_view model() const noexcept { return model_; }
+
+    // The 1-based number of the line holding the string's header.
+    std::size_t string_line() const noexcept { return string_line_; }
+
+    // 0 for a string's first data block, 1 for its second ...
+    std::size_t block_index() const noexcept { return block_index_; }
+
+    // Reads the vertices of the current block into x[0..count), y, z, which
+    // must hold capacity + 1 entries (see d12ReadVertices). False, count
+    // unchanged, when the block has none to read, or was read already.
+    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count);
+    bool read_vertices(VertexArrays& v) { return read_vertices(v.x, v.y, v.z, v.count); }
+
+    // Whether another data block of the same string follows this one. Known
+    // once the block is read; asked before, it passes over the block first.
+    bool more_blocks();
+
+private:
+    void pass_over_unread();
+    void note_model_line(std::string_view line);
+
+    LineLexer lines_;
+    std::size_t capacity_;
+    d12Object object_;
+    std::string line_;
+    std::string model_;
+    std::size_t string_line_ = 0;
+    std::size_t block_index_ = 0;
+    bool unread_ = false;  // the current block's vertices are still in the file
+};
 
 }  // namespace velmorak::d12

@@ -1,7 +1,9 @@
 #include "d12/reader.h"
+#include "d12/string_walk.h"
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,11 +19,13 @@ using testing::Capture;
 using testing::TempDir;
 
 // What one walk over a file delivered, one text per object:
-// type|name|data flags (2, 3, h)|vertices "x y z" or "-" when none were read.
+// type|name|data flags (2, 3, h)|vertices "x y z" or "-" when none were read,
+// and where the walk found it: model|header line|block index|more blocks.
 struct Walk {
     bool header_ok = false;
     float null_value = kNoElevation;
     std::vector<std::string> objects;
+    std::vector<std::string> places;
     bool stopped = false;
     std::string out;
 };
@@ -32,41 +36,41 @@ std::string describe(const d12Object& o) {
     return s.str();
 }
 
-// Runs the calling pattern of the conversions: every object with data flags gets its vertices read.
-Walk walk(const std::string& path, std::size_t capacity = 1000) {
+std::string vertices(std::span<const double> x, std::span<const double> y, std::span<const float> z,
+                     std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::ostringstream v;
+        v.precision(12);
+        v << (i ? ", " : "") << x[i] << ' ' << y[i] << ' ' << z[i];
+        text += v.str();
+    }
+    return text;
+}
+
+// Runs the walk of the conversions: every object with data flags gets its
+// vertices read, or, with read_blocks false, none does and the walk passes over them.
+Walk walk(const std::string& path, std::size_t capacity = 1000, bool read_blocks = true) {
     Capture cap;
     Walk w;
     std::vector<double> x(capacity + 1);
     std::vector<double> y(capacity + 1);
     std::vector<float> z(capacity + 1);
-    d12Object object;
-    std::string line;
     try {
         int unit = 0;
         services::OPENFILE(unit, "I ", path);
-        w.header_ok = d12ReadHeader(unit, w.null_value);
-        object.nullValue = w.null_value;
-        if (w.header_ok) {
-            io::InputFile& file = services::runtime().units.input(unit);
-            while (!file.at_eof()) {
-                if (!d12NextLine(line, unit) || !d12ObjectType(unit, line, object)) continue;
-                std::string text = describe(object);
-                if (object.data2d || object.data3d || object.hipData) {
-                    std::size_t count = 99;
-                    if (d12ReadVertices(unit, object, x, y, z, capacity, count)) {
-                        text += '|';
-                        for (std::size_t i = 0; i < count; ++i) {
-                            std::ostringstream v;
-                            v.precision(12);
-                            v << (i ? ", " : "") << x[i] << ' ' << y[i] << ' ' << z[i];
-                            text += v.str();
-                        }
-                    } else {
-                        text += "|-";
-                    }
-                }
-                w.objects.push_back(text);
-            }
+        StringWalk sw(services::runtime().units.input(unit), capacity);
+        w.header_ok = sw.start();
+        w.null_value = sw.null_value();
+        while (w.header_ok && sw.next()) {
+            std::string text = describe(sw.object());
+            std::size_t count = 99;
+            if (read_blocks && sw.has_data())
+                text += '|' + (sw.read_vertices(x, y, z, count) ? vertices(x, y, z, count) : "-");
+            w.objects.push_back(text);
+            std::ostringstream place;
+            place << sw.model() << '|' << sw.string_line() << '|' << sw.block_index() << '|' << sw.more_blocks();
+            w.places.push_back(place.str());
         }
     } catch (const services::RunStop&) {
         w.stopped = true;
@@ -111,6 +115,34 @@ TEST(D12Reader, WalksEveryStringKindOfAHandWrittenFile) {
         "text|T1|",  // no data flags: skipped line by line
     };
     EXPECT_EQ(w.objects, want);
+}
+
+// A caller that reads no block loses none: the walk passes over each, a super
+// string's later blocks and the strings after it included.
+TEST(D12Reader, BlocksLeftUnreadArePassedOverWithoutLosingAny) {
+    const Walk read = walk(kWalkFixture);
+    const Walk unread = walk(kWalkFixture, 1000, false);
+    EXPECT_FALSE(unread.stopped) << unread.out;
+    ASSERT_EQ(unread.objects.size(), read.objects.size());
+    for (std::size_t i = 0; i < read.objects.size(); ++i) {
+        const std::string& full = read.objects[i];
+        const std::size_t flags = full.find('|', full.find('|') + 1);
+        EXPECT_EQ(unread.objects[i], full.substr(0, full.find('|', flags + 1))) << i;
+    }
+    EXPECT_EQ(unread.places, read.places);
+}
+
+TEST(D12Reader, TellsTheModelTheHeaderLineAndTheBlocksOfEachString) {
+    const Walk w = walk_text("null -999\nmodel \"first\"\nstring 3d {\n data {\n  1 2 3\n }\n}\n"
+                             "model \"DESIGN/Road 2\" // comment\n\nstring super {\n data_2d {\n  1 2\n }\n"
+                             " data_3d {\n  1 2 3\n }\n}\n  model plain\nstring 2d {\n data {\n 1 2\n }\n}\n");
+    EXPECT_FALSE(w.stopped) << w.out;
+    EXPECT_EQ(w.places, (std::vector<std::string>{"first|3|0|0", "DESIGN/Road 2|10|0|1", "DESIGN/Road 2|10|1|0",
+                                                  "plain|19|0|0"}));
+    const Walk header_only = walk(kWalkFixture);
+    ASSERT_FALSE(header_only.places.empty());
+    EXPECT_EQ(header_only.places.front(), "walk|6|0|0");
+    EXPECT_EQ(header_only.places[3], "walk|28|1|1");  // the super string's data_3d block
 }
 
 TEST(D12Reader, ReportsTheNullValueOnceOnTheConsole) {
@@ -242,14 +274,16 @@ TEST(D12NextLine, SkipsEmptyAndCommentLinesCutsCommentsAndKeepsTabs) {
     Capture cap;
     int unit = 0;
     services::OPENFILE(unit, "I ", path);
+    LineLexer lines(services::runtime().units.input(unit));
     std::string line = "old";
-    ASSERT_TRUE(d12NextLine(line, unit));
+    ASSERT_TRUE(d12NextLine(line, lines));
     EXPECT_EQ(line, "100 200");
-    ASSERT_TRUE(d12NextLine(line, unit));
+    EXPECT_EQ(lines.line_number(), 5u);
+    ASSERT_TRUE(d12NextLine(line, lines));
     EXPECT_EQ(line, "\tname A1");
-    ASSERT_TRUE(d12NextLine(line, unit, 3));
+    ASSERT_TRUE(d12NextLine(line, lines, 3));
     EXPECT_EQ(line, "las");
-    EXPECT_FALSE(d12NextLine(line, unit));
+    EXPECT_FALSE(d12NextLine(line, lines));
     EXPECT_EQ(line, "");
 }
 
@@ -259,16 +293,17 @@ TEST(D12ObjectType, OtherLinesAreUnknownAndKeepTheLastHeaderFlags) {
     Capture cap;
     int unit = 0;
     services::OPENFILE(unit, "I ", path);
+    LineLexer lines(services::runtime().units.input(unit));
     d12Object o;
     std::string line;
-    ASSERT_TRUE(d12NextLine(line, unit));
-    ASSERT_TRUE(d12ObjectType(unit, line, o));
+    ASSERT_TRUE(d12NextLine(line, lines));
+    ASSERT_TRUE(d12ObjectType(lines, line, o));
     EXPECT_EQ(o.type, " 2d");
     EXPECT_EQ(line, "data {");  // the data-block line is left for the caller
     EXPECT_TRUE(o.data2d);
 
     line = "   data_3d hipdata {";
-    EXPECT_FALSE(d12ObjectType(unit, line, o));
+    EXPECT_FALSE(d12ObjectType(lines, line, o));
     EXPECT_EQ(line, "data_3d hipdata {");
     EXPECT_EQ(o.type, "unknown");
     EXPECT_FALSE(o.isString);

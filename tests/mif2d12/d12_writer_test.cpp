@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "d12/reader.h"
+#include "d12/string_walk.h"
 #include "services/units.h"
 #include "support/support.h"
 
@@ -31,13 +31,10 @@ TEST(D12Writer, NamesWithQuotesAndBackslashesReadBackUnchanged) {
 
     int unit = 0;
     services::OPENFILE(unit, "I ", path);
-    float null_value = -99999.0f;
-    ASSERT_TRUE(d12::d12ReadHeader(unit, null_value));
-    d12::d12Object object;
-    std::string line;
-    bool found = false;
-    while (!found && d12::d12NextLine(line, unit)) found = d12::d12ObjectType(unit, line, object);
-    ASSERT_TRUE(found);
+    d12::StringWalk walk(cap.rt().units.input(unit));
+    ASSERT_TRUE(walk.start());
+    ASSERT_TRUE(walk.next());
+    const d12::d12Object& object = walk.object();
     EXPECT_EQ(object.name, "Road \"A\", north\\ \\\"");
 }
 
