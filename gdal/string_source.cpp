@@ -1,40 +1,85 @@
 #include "string_source.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "d12/object.h"
-#include "d12/reader.h"
+#include "d12/string_details.h"
 #include "d12/string_walk.h"
 #include "io/archive.h"
 #include "io/input_file.h"
-#include "services/units.h"
+#include "services/runtime.h"
+#include "util/text.h"
 #include "vsi_source.h"
 
 namespace velmorak::gdal12 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr int kUnit = services::UnitPool::kFirstUnit;
+
+// The string types whose data blocks are lines of the terrain model: the
+// superseded alignment and pipeline strings give their plan. The other kinds
+// (point clouds, text and plot frames ...) hold data blocks that are not a
+// line, and arcs and circles none.
+bool is_line_type(std::string_view type) {
+    for (const std::string_view t : {"super", "3d", "2d", "4d", "interface", "polyline", "drainage",
+                                     "super_alignment", "alignment", "pipeline"})
+        if (type.size() == t.size() && util::contains_nocase(type, t)) return true;
+    return false;
+}
+
+// Heights are read in single precision, as the converter reads them. GDAL
+// gets the shortest decimal that reads back as the same value: the file's
+// 212.406, not 212.406005859375.
+double as_written(float z) {
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, z);
+    double d = static_cast<double>(z);
+    std::from_chars(text, written.ptr, d);
+    return d;
+}
+
+AttributeKind kind_of(d12::AttributeType t) {
+    switch (t) {
+        case d12::AttributeType::integer:
+            return AttributeKind::integer;
+        case d12::AttributeType::real:
+            return AttributeKind::real;
+        case d12::AttributeType::text:
+            break;
+    }
+    return AttributeKind::text;
+}
 
 class WalkSource final : public StringSource {
 public:
     bool open(const std::string& path, std::string& why) {
-        std::unique_ptr<io::InputFile> file;
+        // The first bytes are read here already: damage found in them stops the reader's run.
+        if (!core_.run([&] { open_file(path, why); })) why = core_.stop_text();
+        if (!file_) return false;
+        walk_ = std::make_unique<d12::StringWalk>(*file_);
+        walk_->read_other_writers();
+        walk_->collect_details(&details_);
+        return true;
+    }
+
+    void open_file(const std::string& path, std::string& why) {
+        std::unique_ptr<io::ByteSource> bytes;
         if (io::is_12da_archive_name(path)) {
             std::string member;
-            file = io::open_12da_archive(path, member, why, [](const std::string& damage) {
-                services::Console& con = services::runtime().console;
-                con.line(damage);
+            bytes = io::open_12da_member(path, member, why, [](const std::string& damage) {
+                services::runtime().console.line(damage);
                 services::STOPRUN();
             });
-        } else if (auto source = open_vsi_source(path, why)) {
-            file = io::InputFile::from_source(std::move(source));
+        } else {
+            bytes = open_vsi_source(path, why);
         }
-        if (!file) return false;
-        core_.runtime().units.set_in_use(kUnit, true);
-        core_.runtime().units.connect(kUnit, path, std::move(file));
-        return true;
+        if (!bytes) return;
+        if (auto text = utf8_text(std::move(bytes)))
+            file_ = io::InputFile::from_source(std::move(text));
+        else
+            why = "the file cannot be read";
     }
 
     Step next(StringRecord& s) override {
@@ -42,92 +87,108 @@ public:
         bool found = false;
         if (!core_.run([&] { found = read_next(s); })) {
             stopped_ = true;
+            stop_line_ = walk_->line_number();
             return Step::stopped;
         }
         return found ? Step::string : Step::end;
     }
 
     void rewind() override {
-        core_.run([&] { core_.runtime().units.input(kUnit).rewind(); });
-        header_read_ = false;
+        started_ = false;
         stopped_ = false;
         number_ = 0;
-        object_ = d12::d12Object{};
     }
 
     const std::string& stop_text() const override { return core_.stop_text(); }
-    std::uint64_t stop_line() const override { return 0; }
+    std::uint64_t stop_line() const override { return stop_line_; }
 
 private:
     bool read_next(StringRecord& s) {
-        io::InputFile& in = core_.runtime().units.input(kUnit);
-        if (!header_read_) {
-            null_value_ = d12::kNoElevation;
-            d12::d12ReadHeader(kUnit, null_value_);
-            object_.nullValue = null_value_;
-            object_.more = false;
-            header_read_ = true;
+        if (!started_) {
+            started_ = true;
+            // A header the reader cannot get through (an unreadable null value):
+            // its warning, which the console holds, ends the reading.
+            if (!walk_->start()) services::run_time_stop();
+            has_next_ = walk_->next();
         }
-        while (!in.at_eof()) {
-            if (!d12::d12NextLine(line_, kUnit)) continue;
-            if (!d12::d12ObjectType(kUnit, line_, object_)) continue;
-            start_record(s);
-            for (;;) {
-                if (object_.data2d || object_.data3d || object_.hipData) {
-                    std::size_t count = 0;
-                    if (d12::d12ReadVertices(kUnit, object_, v_.x, v_.y, v_.z, d12::kVertexCapacity, count))
-                        take_block(s, count);
-                } else {
-                    d12::pass_over_block(kUnit, object_, v_);
-                }
-                if (!object_.more || !d12::d12NextLine(line_, kUnit)) break;
-                d12::d12ObjectType(kUnit, line_, object_);
-            }
-            object_.more = false;
-            return true;
-        }
-        return false;
-    }
-
-    void start_record(StringRecord& s) {
+        if (!has_next_) return false;
+        // The walk stands on the first block of a string.
+        const d12::d12Object& o = walk_->object();
+        const bool lines = is_line_type(o.type);
         s.number = ++number_;
-        s.line = 0;
-        s.model.clear();
-        s.type.assign(object_.type);
-        s.name.assign(object_.name);
-        s.colour.clear();
-        s.style.clear();
-        s.breakline.clear();
-        s.has_chainage = false;
-        s.closed = false;
-        s.attributes.clear();
+        s.line = walk_->string_line();
+        s.model.assign(walk_->model());
+        s.type.assign(o.type);
+        s.name.assign(o.name);
         s.x.clear();
         s.y.clear();
         s.z.clear();
         s.has_heights = false;
+        s.closed = false;
+        bool plan_only = true;  // only alignment plans so far
+        for (;;) {
+            if (lines && walk_->has_data() && walk_->read_vertices(v_)) take_block(s, plan_only);
+            const bool more = walk_->more_blocks();
+            // The string's details are complete once its last block is read.
+            if (!more) take_details(s);
+            has_next_ = walk_->next();
+            if (!more || !has_next_) break;
+        }
+        return true;
     }
 
-    // A super string's hipdata is its alignment's geometry only when it has no other data block.
-    void take_block(StringRecord& s, std::size_t count) {
-        if (object_.hipData && !s.x.empty()) return;
-        s.closed = s.closed || ((object_.isPolyline || object_.isSuper) && object_.closed && count > 1);
-        for (std::size_t i = 0; i < count; ++i) {
+    // A string's line is its data, data_2d and data_3d blocks in order. An
+    // alignment's hipdata block and a super alignment's horizontal data_2d
+    // are its plan: x and y of its intersection points, whose third value is a
+    // radius, not a height. They count only where no other block does.
+    void take_block(StringRecord& s, bool& plan_only) {
+        const d12::d12Object& o = walk_->object();
+        if (o.hipData) {
+            if (!plan_only || !s.x.empty()) return;
+        } else if (plan_only) {
+            plan_only = false;
+            s.x.clear();
+            s.y.clear();
+            s.z.clear();
+            s.has_heights = false;
+        }
+        const float null_value = walk_->null_value();
+        s.closed = s.closed || ((o.isPolyline || o.isSuper) && o.closed && v_.count > 1);
+        for (std::size_t i = 0; i < v_.count; ++i) {
             s.x.push_back(v_.x[i]);
             s.y.push_back(v_.y[i]);
             const float z = v_.z[i];
-            const bool real = z != d12::kNoElevation && d12::has_elevation(z, null_value_);
-            s.z.push_back(real ? static_cast<double>(z) : kNaN);
+            const bool real = !o.hipData && z != d12::kNoElevation && d12::has_elevation(z, null_value);
+            s.z.push_back(real ? as_written(z) : kNaN);
             s.has_heights = s.has_heights || real;
         }
     }
 
+    void take_details(StringRecord& s) {
+        s.colour.assign(details_.colour);
+        s.style.assign(details_.style);
+        s.breakline.assign(details_.breakline);
+        s.has_chainage = details_.has_chainage;
+        s.chainage = details_.chainage;
+        if (s.attributes.size() < details_.count) s.attributes.resize(details_.count);
+        s.attributes.resize(details_.count);
+        for (std::size_t i = 0; i < details_.count; ++i) {
+            const d12::StringAttribute& a = details_.attributes[i];
+            s.attributes[i].name.assign(a.name);
+            s.attributes[i].kind = kind_of(a.type);
+            s.attributes[i].value.assign(a.value);
+        }
+    }
+
     CoreRun core_;
-    d12::d12Object object_;
+    std::unique_ptr<io::InputFile> file_;
+    std::unique_ptr<d12::StringWalk> walk_;
+    d12::StringDetails details_;
     d12::VertexArrays v_;
-    std::string line_;
-    float null_value_ = d12::kNoElevation;
     std::uint64_t number_ = 0;
-    bool header_read_ = false;
+    std::uint64_t stop_line_ = 0;
+    bool started_ = false;
+    bool has_next_ = false;
     bool stopped_ = false;
 };
 

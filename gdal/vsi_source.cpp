@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "services/runtime.h"
 #include "text.h"
 
 namespace velmorak::gdal12 {
@@ -17,40 +18,72 @@ constexpr std::uint32_t kHalfUnit = 0x100;
 
 enum class Text { bytes, utf8, utf16le, utf16be };
 
-class VsiSource final : public io::ByteSource {
+// A plain file through GDAL's virtual file layer.
+class VsiFile final : public io::ByteSource {
 public:
-    VsiSource(VSILFILE* f, std::uint64_t size) : f_(f), size_(size) {}
-    ~VsiSource() override { VSIFCloseL(f_); }
-    VsiSource(const VsiSource&) = delete;
-    VsiSource& operator=(const VsiSource&) = delete;
+    VsiFile(VSILFILE* f, std::uint64_t size) : f_(f), size_(size) {}
+    ~VsiFile() override { VSIFCloseL(f_); }
+    VsiFile(const VsiFile&) = delete;
+    VsiFile& operator=(const VsiFile&) = delete;
 
+    // A read that fails ends the reading, as a damaged archive does: the line
+    // reader would otherwise take the failure for the end of the file.
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        const std::size_t got = VSIFReadL(dst, 1, n, f_);
+        if (got < n && VSIFEofL(f_) == 0) {
+            why_ = "the file could not be read";
+            services::runtime().console.line(why_);
+            services::STOPRUN();
+        }
+        return static_cast<std::ptrdiff_t>(got);
+    }
+    bool rewind() override { return VSIFSeekL(f_, 0, SEEK_SET) == 0; }
+    std::optional<std::uint64_t> size() const override { return size_; }
+    const std::string& error() const override { return why_; }
+
+private:
+    VSILFILE* f_;
+    std::uint64_t size_;
+    std::string why_;
+};
+
+// Any source's text as UTF-8 without a byte order mark.
+class Utf8Text final : public io::ByteSource {
+public:
+    explicit Utf8Text(std::unique_ptr<io::ByteSource> inner) : inner_(std::move(inner)) {}
+
+    // Looks at the first bytes for a byte order mark.
     bool start() {
         unsigned char head[3] = {};
-        const std::size_t got = VSIFReadL(head, 1, sizeof head, f_);
-        std::size_t skip = 0;
+        std::size_t got = 0;
+        while (got < sizeof head) {
+            const std::ptrdiff_t n = inner_->read(head + got, sizeof head - got);
+            if (n < 0) return false;
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
         if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
             text_ = Text::utf8;
-            skip = 3;
+            mark_ = 3;
         } else if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
             text_ = Text::utf16le;
-            skip = 2;
+            mark_ = 2;
         } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
             text_ = Text::utf16be;
-            skip = 2;
+            mark_ = 2;
         }
-        start_ = skip;
         return rewind();
     }
 
     std::ptrdiff_t read(void* dst, std::size_t n) override {
-        if (text_ != Text::utf16le && text_ != Text::utf16be) return raw_read(dst, n);
+        if (text_ != Text::utf16le && text_ != Text::utf16be) return inner_->read(dst, n);
         // UTF-16: decoded a piece at a time into `decoded_`, handed out from there.
         while (taken_ == decoded_.size()) {
             if (ended_) return 0;
             decoded_.clear();
             taken_ = 0;
             raw_.resize(kPiece);
-            const std::ptrdiff_t got = raw_read(raw_.data(), raw_.size());
+            const std::ptrdiff_t got = inner_->read(raw_.data(), raw_.size());
             if (got < 0) return -1;
             ended_ = got == 0;
             utf16_to_utf8(raw_.data(), static_cast<std::size_t>(got), text_ == Text::utf16be, ended_, pending_,
@@ -62,43 +95,42 @@ public:
         return static_cast<std::ptrdiff_t>(k);
     }
 
+    // Back to the first character after the byte order mark.
     bool rewind() override {
         decoded_.clear();
         taken_ = 0;
         pending_ = 0;
         ended_ = false;
-        return VSIFSeekL(f_, start_, SEEK_SET) == 0;
+        if (!inner_->rewind()) return false;
+        unsigned char mark[3];
+        std::size_t skipped = 0;
+        while (skipped < mark_) {
+            const std::ptrdiff_t n = inner_->read(mark, mark_ - skipped);
+            if (n <= 0) return false;
+            skipped += static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     // Known only while the bytes pass unchanged.
     std::optional<std::uint64_t> size() const override {
-        if (text_ == Text::utf16le || text_ == Text::utf16be) return std::nullopt;
-        return size_ - std::min<std::uint64_t>(size_, start_);
+        const std::optional<std::uint64_t> raw = inner_->size();
+        if (!raw || text_ == Text::utf16le || text_ == Text::utf16be) return std::nullopt;
+        return *raw - std::min<std::uint64_t>(*raw, mark_);
     }
-    const std::string& error() const override { return why_; }
+    const std::string& error() const override { return inner_->error(); }
 
 private:
     static constexpr std::size_t kPiece = 1 << 19;
 
-    std::ptrdiff_t raw_read(void* dst, std::size_t n) {
-        const std::size_t got = VSIFReadL(dst, 1, n, f_);
-        if (got < n && VSIFEofL(f_) == 0) {
-            why_ = "the file could not be read";
-            return -1;
-        }
-        return static_cast<std::ptrdiff_t>(got);
-    }
-
-    VSILFILE* f_;
-    std::uint64_t size_;
-    std::uint64_t start_ = 0;
+    std::unique_ptr<io::ByteSource> inner_;
     Text text_ = Text::bytes;
+    std::size_t mark_ = 0;
     std::vector<unsigned char> raw_;
     std::string decoded_;
     std::size_t taken_ = 0;
     std::uint32_t pending_ = 0;
     bool ended_ = false;
-    std::string why_;
 };
 
 }  // namespace
@@ -178,12 +210,13 @@ std::unique_ptr<io::ByteSource> open_vsi_source(const std::string& path, std::st
         why = "the file cannot be opened";
         return nullptr;
     }
-    auto source = std::make_unique<VsiSource>(f, static_cast<std::uint64_t>(st.st_size));
-    if (!source->start()) {
-        why = "the file cannot be read";
-        return nullptr;
-    }
-    return source;
+    return std::make_unique<VsiFile>(f, static_cast<std::uint64_t>(st.st_size));
+}
+
+std::unique_ptr<io::ByteSource> utf8_text(std::unique_ptr<io::ByteSource> inner) {
+    auto text = std::make_unique<Utf8Text>(std::move(inner));
+    if (!text->start()) return nullptr;
+    return text;
 }
 
 }  // namespace velmorak::gdal12

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "d12/string_details.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -144,11 +145,15 @@ void open_data_block(std::string_view line, Word word, std::size_t brace, d12Obj
     }
 }
 
-// Reads on until the level is back at 0: the rest of a block passed over whole.
-void pass_over(LineLexer& lines, d12Object& o) {
+// Reads on until the level is back at 0: the rest of a block passed over
+// whole, shown to `details` when it is the rest of a string.
+void pass_over(LineLexer& lines, d12Object& o, StringDetails* details = nullptr) {
     std::string_view text;
     std::string_view whole;
-    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) apply_braces(whole, o.level);
+    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) {
+        if (details != nullptr) details->line(whole, o.level);
+        apply_braces(whole, o.level);
+    }
     o.level = 0;
 }
 
@@ -165,7 +170,8 @@ void read_own_level_line(std::string_view line, d12Object& o) {
     if (starts_with(line, "name")) {
         if (read_text_value(util::columns(line, 5, line.size()), o.name) != ReadStatus::ok) header_value_error(line);
         o.name.resize(util::text_length(util::cut(o.name, kNameWidth)));
-    } else if (!line.empty() && (line.front() == 'z' || line.front() == 'Z')) {
+    } else if (!line.empty() && (line.front() == 'z' || line.front() == 'Z') &&
+               (!o.zWordOnly || line.size() == 1 || line[1] == ' ' || line[1] == '\t')) {
         util::FreeFormat ff(util::columns(line, 2, line.size()));
         const ReadStatus status = ff.read(o.z);
         if (status == ReadStatus::bad && is_null_word(ff.last_token()))
@@ -339,6 +345,7 @@ void find_next_block(LineLexer& lines, d12Object& o) {
             lines.back();
             return;
         }
+        if (o.details != nullptr) o.details->line(whole, o.level);
         step_over(whole, o);
     }
     o.level = 0;
@@ -366,7 +373,7 @@ bool read_vertices(LineLexer& lines, d12Object& o, VertexTarget& target, std::si
     } else {
         // The rest of the string (a drainage string's pits and pipes ...) is passed over.
         o.more = false;
-        pass_over(lines, o);
+        pass_over(lines, o, o.details);
     }
     return true;
 }
@@ -390,7 +397,7 @@ bool read_null_line(std::string_view line, float& nullValue) {
 
 }  // namespace
 
-bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) {
+bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line, bool strings_before_model) {
     lines.rewind();
     // A copy, because asking for the end of the file may move the file's buffer.
     std::string line = "XXX";
@@ -406,6 +413,12 @@ bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) 
         std::string_view raw;
         if (lines.read_line(raw) != io::LineStatus::ok) break;
         line.assign(util::ltrim_blanks(util::cut(raw, kHeaderLineWidth)));
+        // Files that other programs write may start with strings and name no model:
+        // the scan ends on the first string header, which is left to be read again.
+        if (strings_before_model && !line.starts_with("//") && is_string_header(line) && lines.back()) {
+            if (model_line != nullptr) model_line->clear();
+            return true;
+        }
     }
     services::show_message(1, "WARNING - Problems finding start of data in .12da file");
     services::PAUSEPROMPT();
@@ -458,6 +471,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
     o.data2d = o.data3d = o.hipData = o.alignmentPlan = false;
     o.inlineBlock = false;
     o.planLevel = 0;
+    if (o.details != nullptr) o.details->clear();
     apply_braces(line, o.level);
 
     // The string's own level up to its first data block. Blocks nested in it
@@ -479,6 +493,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
             return true;
         }
         if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
+        if (o.details != nullptr) o.details->line(whole, o.level);
         step_over(whole, o);
     }
     // The string closed without a data block (an arc or a circle is given by

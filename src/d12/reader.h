@@ -44,10 +44,13 @@ inline constexpr std::size_t kVertexLineWidth = 10000;  // lines of a data block
 // Rewinds the file and reads its header up to and including the "model" line,
 // which is handed back in model_line when one is asked for (empty when the file
 // ended first). A "null" line before it replaces nullValue (and is reported on
-// the console); "null null" leaves it as it is.
+// the console); "null null" leaves it as it is. With strings_before_model the
+// scan also ends before a line that opens a string, which is then the first
+// object line (model_line empty).
 // True when the objects were reached or the file ended; false, after a warning
 // and a pause, when the null value or a line could not be read.
-bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line = nullptr);
+bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line = nullptr,
+                   bool strings_before_model = false);
 
 // The next significant line: left-adjusted (blanks only), cut to `width`,
 // without its comment; empty lines and comment lines are skipped. False, with

@@ -20,10 +20,12 @@ StringWalk::StringWalk(io::InputFile& file, std::size_t capacity) : lines_(file)
 
 bool StringWalk::start() {
     object_ = d12Object{};
+    object_.details = details_;
+    object_.zWordOnly = other_writers_;
     unread_ = false;
     float null_value = kNoElevation;
     std::string model_line;
-    const bool ok = d12ReadHeader(lines_, null_value, &model_line);
+    const bool ok = d12ReadHeader(lines_, null_value, &model_line, other_writers_);
     object_.nullValue = null_value;
     note_model_line(model_line);
     return ok;

@@ -66,6 +66,19 @@ public:
     // cannot be read: there is nothing to walk.
     bool start();
 
+    // Asked before start(): files as programs other than the package write
+    // them (the GDAL driver reads files of any origin). Strings that stand
+    // before any "model" line are walked too, outside any model, and only a
+    // line whose first word is "z" is a string's elevation line: "zcentre" or
+    // "zone" are keywords of their own.
+    void read_other_writers() noexcept { other_writers_ = true; }
+    // Asked before start(): each string's colour, style, breakline, chainage
+    // and attributes are collected into `details` as it is walked.
+    void collect_details(StringDetails* details) noexcept { details_ = details; }
+
+    // The 1-based number of the line read last (for messages).
+    std::size_t line_number() const noexcept { return lines_.line_number(); }
+
     // The null elevation: -99999 unless the header's "null" line sets another.
     float null_value() const noexcept { return object_.nullValue; }
 
@@ -112,6 +125,8 @@ private:
     std::size_t string_line_ = 0;
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
+    bool other_writers_ = false;
+    StringDetails* details_ = nullptr;
 };
 
 }  // namespace velmorak::d12

@@ -81,7 +81,7 @@ string interface {
 }
 """,
         [
-            ("Survey", 6, ogr.wkbUnknown | 0x80000000, [
+            ("Survey", 6, ogr.GT_SetZ(ogr.wkbUnknown), [
                 (1, "LINESTRING", [(10, 20, 1.5), (11, 21, NAN), (12, 22, 2.5)], {"name": "A1", "type": "3d", "closed": 0}),
                 (2, "LINESTRING", [(30, 40, 12.5), (31, 41, 12.5)], {"name": "Kerb", "type": "2d", "closed": 0}),
                 (3, "LINESTRING", [(50, 60), (51, 61)], {"name": "Flat", "type": "2d", "closed": 0}),

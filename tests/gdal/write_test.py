@@ -62,7 +62,13 @@ def close(a, b, tolerance):
 
 
 def run(*args, **kw):
-    return subprocess.run(list(args), capture_output=True, text=True, **kw)
+    # The converter's console shows names in Windows-1252.
+    return subprocess.run(list(args), capture_output=True, text=True, errors="replace", **kw)
+
+
+def family(field_type):
+    """12d integers are read as 64-bit: an Integer field comes back Integer64."""
+    return ogr.OFTInteger64 if field_type == ogr.OFTInteger else field_type
 
 
 class WriteTest(unittest.TestCase):
@@ -104,28 +110,31 @@ class WriteTest(unittest.TestCase):
         self.assertEqual(r.stderr, "")
         return target
 
-    def check_read_back(self, path, layers, shapefile=False):
-        """The features of a written file, through the driver and then through a GeoPackage."""
+    def check_read_back(self, path, source):
+        """The features of a written file, through the driver and then through a GeoPackage,
+        against those of its source, as the source's driver gives them back."""
         gpkg = os.path.join(self.tmp, os.path.basename(path) + ".gpkg")
         if os.path.exists(gpkg):
             os.remove(gpkg)
         r = run("ogr2ogr", "-f", "GPKG", gpkg, path)
         self.assertEqual(r.returncode, 0, r.stderr)
+        src = gdal.OpenEx(source, gdal.OF_VECTOR)
+        layers = [src.GetLayer(i).GetName() for i in range(src.GetLayerCount())]
         for reread in (path, gpkg):
             ds = gdal.OpenEx(reread, gdal.OF_VECTOR)
             self.assertEqual(sorted(ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())), sorted(layers))
-            for layer_name, features in layers.items():
-                self.check_layer(ds.GetLayerByName(layer_name), features, reread, shapefile)
+            for name in layers:
+                self.check_layer(ds.GetLayerByName(name), src.GetLayerByName(name), reread)
 
-    def check_layer(self, layer, features, reread, shapefile):
+    def check_layer(self, layer, source, reread):
         got = [f for f in layer]
-        expected = [(name, fields, part) for name, wkt, fields in features
-                    for part in parts(ogr.CreateGeometryFromWkt(wkt))]
+        expected = [(f, part) for f in source for part in parts(f.GetGeometryRef())]
         self.assertEqual(len(got), len(expected), reread)
         defn = layer.GetLayerDefn()
-        for f, (name, fields, (vertices, ring)) in zip(got, expected):
-            where = f"{os.path.basename(reread)}: {name}"
-            self.assertEqual(f.GetField("name"), name, where)
+        source_defn = source.GetLayerDefn()
+        for f, (s, (vertices, ring)) in zip(got, expected):
+            where = f"{os.path.basename(reread)}: {s.GetField('name')}"
+            self.assertEqual(f.GetField("name"), s.GetField("name"), where)
             self.assertEqual(f.GetField("closed"), 1 if ring else 0, where)
             g = f.GetGeometryRef()
             back = parts(g)[0][0]
@@ -135,16 +144,16 @@ class WriteTest(unittest.TestCase):
                 self.assertTrue(close(b[0], v[0], 5e-6) and close(b[1], v[1], 5e-6), f"{where}: {back}")
                 if len(v) == 3:
                     self.assertTrue(close(b[2], v[2], 5e-5), f"{where}: {back}")
-            for field, kind in FIELDS[1:]:
-                if shapefile and "/" in field:
+            for j in range(source_defn.GetFieldCount()):
+                field = source_defn.GetFieldDefn(j)
+                if field.GetName() == "name":
                     continue
-                value = fields.get(field)
-                i = defn.GetFieldIndex(field)
-                if value in (None, ""):
-                    self.assertFalse(i >= 0 and f.IsFieldSetAndNotNull(i), f"{where}: {field}")
+                i = defn.GetFieldIndex(field.GetName())
+                if not s.IsFieldSetAndNotNull(j) or s.GetField(j) == "":
+                    self.assertFalse(i >= 0 and f.IsFieldSetAndNotNull(i), f"{where}: {field.GetName()}")
                 else:
-                    self.assertEqual(defn.GetFieldDefn(i).GetType(), kind, f"{where}: {field}")
-                    self.assertEqual(f.GetField(i), value, f"{where}: {field}")
+                    self.assertEqual(defn.GetFieldDefn(i).GetType(), family(field.GetType()), f"{where}: {field.GetName()}")
+                    self.assertEqual(f.GetField(i), s.GetField(j), f"{where}: {field.GetName()}")
 
     def test_round_trips(self):
         mixed = {"breaklines": FEATURES}
@@ -155,16 +164,15 @@ class WriteTest(unittest.TestCase):
                    "points": [f for f in FEATURES if f[1].startswith("POINT (")]}
         gpkg = self.source("GPKG", "in.gpkg", mixed)
         cases = [
-            (gpkg, mixed, "out.12da", ()),
-            (gpkg, mixed, "out.12daz", ()),
-            (gpkg, mixed, "out-utf16.12daz", ("-dsco", "ENCODING=UTF-16")),
-            (self.source("GeoJSON", "in.geojson", mixed), mixed, "from-geojson.12da", ()),
-            (self.source("ESRI Shapefile", "shapes", by_kind, ["ENCODING=UTF-8"]), by_kind, "from-shapefile.12da", ()),
+            (gpkg, "out.12da", ()),
+            (gpkg, "out.12daz", ()),
+            (gpkg, "out-utf16.12daz", ("-dsco", "ENCODING=UTF-16")),
+            (self.source("GeoJSON", "in.geojson", mixed), "from-geojson.12da", ()),
+            (self.source("ESRI Shapefile", "shapes", by_kind, ["ENCODING=UTF-8"]), "from-shapefile.12da", ()),
         ]
-        for source, layers, out, options in cases:
+        for source, out, options in cases:
             with self.subTest(out=out):
-                path = self.write(source, out, *options)
-                self.check_read_back(path, layers, shapefile=source.endswith("shapes"))
+                self.check_read_back(self.write(source, out, *options), source)
 
     def test_text_and_archive_layout(self):
         gpkg = self.source("GPKG", "layout.gpkg", {"breaklines": FEATURES})
@@ -173,7 +181,7 @@ class WriteTest(unittest.TestCase):
             data = f.read()
         self.assertTrue(data.startswith(b"\xef\xbb\xbfnull -999\n"), data[:40])
         self.assertNotIn(b"\r", data)
-        text = data.decode("utf-8")
+        text = data.decode("utf-8-sig")
         self.assertIn('name      "Kerb Łódź"', text)
         self.assertIn('text    "kind" "kerb \\"lip\\""', text)
         self.assertIn('group {\n      name "Asset"', text)
@@ -223,7 +231,8 @@ class WriteTest(unittest.TestCase):
         self.assertIn('colour    "red"', text)
         self.assertIn('text    "name" "other"', text)
         self.assertRegex(text, r"1\.00000 +1\.00000 +null\n")
-        back = gdal.OpenEx(out, gdal.OF_VECTOR).GetLayer(0)
+        back_ds = gdal.OpenEx(out, gdal.OF_VECTOR)
+        back = back_ds.GetLayer(0)
         self.assertEqual(back.GetFeatureCount(), 1)
         f = back.GetNextFeature()
         self.assertEqual(f.GetField("attributes/name"), "other")
@@ -234,13 +243,14 @@ class WriteTest(unittest.TestCase):
     def test_converter_reads_what_the_driver_writes(self):
         if not VELMORAK:
             self.skipTest("no converter given")
-        gpkg = self.source("GPKG", "for-converter.gpkg", {"breaklines": FEATURES})
+        # Lines and rings: how the converter takes a one-vertex string is its own business.
+        lines = [f for f in FEATURES if not f[1].startswith("POINT")]
+        gpkg = self.source("GPKG", "for-converter.gpkg", {"breaklines": lines})
         folder = os.path.join(self.tmp, "converter")
         os.makedirs(folder, exist_ok=True)
         target = self.write(gpkg, os.path.join("converter", "site.12da"))
-        strings = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in FEATURES)
-        three_d = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in FEATURES
-                      if " Z " in wkt and not wkt.startswith("POINT"))
+        strings = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in lines)
+        three_d = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in lines if " Z " in wkt)
         r = run(VELMORAK, "site.12da", cwd=folder, input="\n" * 10)
         self.assertEqual(r.returncode, 0, r.stdout)
         self.assertIn(f"Converted {strings} string objects and ignored 0", r.stdout)
