@@ -1,7 +1,9 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ogr_12da.h"
 #include "text.h"
@@ -48,8 +50,16 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
     }
     auto ds = std::make_unique<D12Dataset>();
     ds->path_ = info->pszFilename;
+    // The converter's limit, unless the caller sets another.
+    const char* limit = CSLFetchNameValueDef(info->papszOpenOptions, "MAX_VERTICES", "1000000");
+    const long long capacity = std::atoll(limit);
+    if (capacity < 1 || capacity > (1LL << 31)) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "MAX_VERTICES=%s: a number of vertices from 1 to 2147483648 is needed.",
+                 limit);
+        return nullptr;
+    }
     std::string why;
-    ds->source_ = StringSource::open(ds->path_, why);
+    ds->source_ = StringSource::open(ds->path_, static_cast<std::size_t>(capacity), why);
     if (!ds->source_) {
         report(CE_Failure, ds->path_, 0, why);
         return nullptr;

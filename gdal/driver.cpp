@@ -72,6 +72,11 @@ GDALDataset* create_12da(const char* name, int, int, int, GDALDataType, char** o
     return velmorak::gdal12::D12WriteDataset::create(name, options);
 }
 
+constexpr const char* kOpenOptions =
+    "<OpenOptionList>"
+    "<Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; "
+    "a string with more ends the reading with an error'/>"
+    "</OpenOptionList>";
 constexpr const char* kCreationOptions =
     "<CreationOptionList>"
     "<Option name='ENCODING' type='string-select' default='UTF-8' description='Text encoding of the file: "
@@ -115,6 +120,7 @@ void GDALRegister_12DA() {
     driver->SetMetadataItem(GDAL_DCAP_CREATE_LAYER, "YES");
     driver->SetMetadataItem(GDAL_DCAP_CREATE_FIELD, "YES");
     driver->SetMetadataItem(GDAL_DMD_CREATIONFIELDDATATYPES, "Integer Integer64 Real String Date DateTime Time");
+    driver->SetMetadataItem(GDAL_DMD_OPENOPTIONLIST, kOpenOptions);
     driver->SetMetadataItem(GDAL_DMD_CREATIONOPTIONLIST, kCreationOptions);
     driver->SetMetadataItem(GDAL_DS_LAYER_CREATIONOPTIONLIST, kLayerCreationOptions);
     driver->pfnIdentify = identify_12da;

@@ -10,6 +10,7 @@
 #include "io/archive.h"
 #include "io/input_file.h"
 #include "services/runtime.h"
+#include "util/big_array.h"
 #include "util/text.h"
 #include "vsi_source.h"
 
@@ -54,11 +55,13 @@ AttributeKind kind_of(d12::AttributeType t) {
 
 class WalkSource final : public StringSource {
 public:
+    explicit WalkSource(std::size_t capacity) : capacity_(capacity), x_(capacity + 1), y_(capacity + 1), z_(capacity + 1) {}
+
     bool open(const std::string& path, std::string& why) {
         // The first bytes are read here already: damage found in them stops the reader's run.
         if (!core_.run([&] { open_file(path, why); })) why = core_.stop_text();
         if (!file_) return false;
-        walk_ = std::make_unique<d12::StringWalk>(*file_);
+        walk_ = std::make_unique<d12::StringWalk>(*file_, capacity_);
         walk_->read_other_writers();
         walk_->collect_details(&details_);
         return true;
@@ -127,7 +130,8 @@ private:
         s.closed = false;
         bool plan_only = true;  // only alignment plans so far
         for (;;) {
-            if (lines && walk_->has_data() && walk_->read_vertices(v_)) take_block(s, plan_only);
+            std::size_t count = 0;
+            if (lines && walk_->has_data() && walk_->read_vertices(x_, y_, z_, count)) take_block(s, plan_only, count);
             const bool more = walk_->more_blocks();
             // The string's details are complete once its last block is read.
             if (!more) take_details(s);
@@ -141,7 +145,7 @@ private:
     // alignment's hipdata block and a super alignment's horizontal data_2d
     // are its plan: x and y of its intersection points, whose third value is a
     // radius, not a height. They count only where no other block does.
-    void take_block(StringRecord& s, bool& plan_only) {
+    void take_block(StringRecord& s, bool& plan_only, std::size_t count) {
         const d12::d12Object& o = walk_->object();
         if (o.hipData) {
             if (!plan_only || !s.x.empty()) return;
@@ -153,11 +157,11 @@ private:
             s.has_heights = false;
         }
         const float null_value = walk_->null_value();
-        s.closed = s.closed || ((o.isPolyline || o.isSuper) && o.closed && v_.count > 1);
-        for (std::size_t i = 0; i < v_.count; ++i) {
-            s.x.push_back(v_.x[i]);
-            s.y.push_back(v_.y[i]);
-            const float z = v_.z[i];
+        s.closed = s.closed || ((o.isPolyline || o.isSuper) && o.closed && count > 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            s.x.push_back(x_[i]);
+            s.y.push_back(y_[i]);
+            const float z = z_[i];
             const bool real = !o.hipData && z != d12::kNoElevation && d12::has_elevation(z, null_value);
             s.z.push_back(real ? as_written(z) : kNaN);
             s.has_heights = s.has_heights || real;
@@ -184,7 +188,11 @@ private:
     std::unique_ptr<io::InputFile> file_;
     std::unique_ptr<d12::StringWalk> walk_;
     d12::StringDetails details_;
-    d12::VertexArrays v_;
+    // Sized once for the longest string allowed, touched only as far as the longest string read.
+    std::size_t capacity_;
+    util::LazyVector<double> x_;
+    util::LazyVector<double> y_;
+    util::LazyVector<float> z_;
     std::uint64_t number_ = 0;
     std::uint64_t stop_line_ = 0;
     bool started_ = false;
@@ -194,8 +202,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<StringSource> StringSource::open(const std::string& path, std::string& why) {
-    auto source = std::make_unique<WalkSource>();
+std::unique_ptr<StringSource> StringSource::open(const std::string& path, std::size_t capacity, std::string& why) {
+    auto source = std::make_unique<WalkSource>(capacity);
     if (!source->open(path, why)) return nullptr;
     return source;
 }

@@ -52,8 +52,9 @@ struct StringRecord {
 class StringSource {
 public:
     // Opens a .12da or .4da through GDAL's file layer, or a .12daz through the
-    // converter's archive reader; nullptr and the reason when it cannot.
-    static std::unique_ptr<StringSource> open(const std::string& path, std::string& why);
+    // converter's archive reader; nullptr and the reason when it cannot. A
+    // string of more than `capacity` vertices stops the reading.
+    static std::unique_ptr<StringSource> open(const std::string& path, std::size_t capacity, std::string& why);
     virtual ~StringSource() = default;
 
     enum class Step { string, end, stopped };
