@@ -78,7 +78,8 @@ private:
     LayerScan scan_;
     OGRFeatureDefn* defn_;
     std::uint64_t after_ = 0;  // the number of the string read last by GetNextFeature
-    std::vector<int> attribute_field_;  // field of each attribute of the string being translated
+    // The field of the string's attribute at each position, with the name it was found for.
+    std::vector<std::pair<std::string, int>> attribute_field_;
 };
 
 class D12Dataset final : public GDALDataset {

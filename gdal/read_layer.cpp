@@ -148,11 +148,19 @@ void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
     text(kBreakline, s.breakline);
     if (s.has_chainage) f.SetField(kChainage, s.chainage);
     f.SetField(kClosed, s.closed ? 1 : 0);
-    for (const Attribute& a : s.attributes) {
-        const auto it = scan_.field_index.find(lower_ascii(a.name));
-        if (it == scan_.field_index.end()) continue;
-        const int field = kFixedFields + it->second;
-        switch (scan_.fields[static_cast<std::size_t>(it->second)].kind) {
+    for (std::size_t i = 0; i < s.attributes.size(); ++i) {
+        const Attribute& a = s.attributes[i];
+        // The strings of a layer mostly name their attributes alike, in the same order.
+        if (i >= attribute_field_.size()) attribute_field_.resize(i + 1);
+        auto& [name, index] = attribute_field_[i];
+        if (name != a.name) {
+            const auto it = scan_.field_index.find(lower_ascii(a.name));
+            name = a.name;
+            index = it == scan_.field_index.end() ? -1 : it->second;
+        }
+        if (index < 0) continue;
+        const int field = kFixedFields + index;
+        switch (scan_.fields[static_cast<std::size_t>(index)].kind) {
             case AttributeKind::integer: {
                 std::int64_t v = 0;
                 if (parse_integer(a.value, v)) f.SetField(field, static_cast<GIntBig>(v));
