@@ -45,7 +45,9 @@ bool is_point(const StringRecord& s) {
 GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
     if (!identify(info)) return nullptr;
     if (info->eAccess == GA_Update) {
-        CPLError(CE_Failure, CPLE_NotSupported, "The 12DA driver opens 12d ASCII files for reading only.");
+        CPLError(CE_Failure, CPLE_NotSupported,
+                 "The 12DA driver does not update 12d ASCII files: it reads them, and writes new ones "
+                 "(ogr2ogr without -update, -append or -overwrite replaces the file).");
         return nullptr;
     }
     auto ds = std::make_unique<D12Dataset>();
@@ -158,6 +160,8 @@ bool D12Dataset::read_after(std::uint64_t after, StringRecord& s) {
 
 bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     if (number == 0) return false;
+    // The string read last is still in the record (a host that asks for one feature twice over).
+    if (&s == &record_ && position_ == number && record_.number == number) return true;
     return read_after(number - 1, s) && s.number == number;
 }
 
