@@ -1,9 +1,10 @@
 // Walks a fuzz input as a MIF/MID layer the way the conversions from MIF do:
-// the header searches, then every .mif line through miObjectType, one .mid
-// row per object, and every object read with miReadObject (a Pline Multiple
-// section by section).
+// the header searches, then the layer's objects through LayerWalk, the .mid
+// row of every other object read as a name, every object read section by
+// section.
 //
 // The input is the .mif text, then optionally a NUL byte and the .mid text.
+// Every other row is left for the walk to pass over.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -14,9 +15,10 @@
 
 #include "fuzz_support.h"
 #include "mif/header.h"
-#include "mif/mid_reader.h"
+#include "mif/layer.h"
 #include "mif/object.h"
 #include "mif/object_reader.h"
+#include "mif2d12/layer_walk.h"
 #include "services/runtime.h"
 #include "services/units.h"
 #include "util/freeformat.h"
@@ -30,7 +32,7 @@ constexpr std::int32_t kMaxVertices = 1000;
 // Column definitions read at most (the count comes from the input).
 constexpr std::int32_t kMaxColumns = 64;
 
-void read_header(int mif) {
+void read_header(io::InputFile& mif) {
     (void)mif::miFindCoordSys(mif);
     std::int32_t columns = 0;
     if (!mif::miReadColumnCount(mif, columns)) return;
@@ -40,41 +42,24 @@ void read_header(int mif) {
         if (!mif::miReadColumnDef(mif, name, type)) break;
 }
 
-void walk(int mif, int mid) {
+void walk(const mif::InputLayer& layer) {
     static std::vector<double> x(kMaxVertices);
     static std::vector<double> y(kMaxVertices);
 
-    read_header(mif);
-    if (!mif::miFindData(mif)) return;
-    io::InputFile& file = services::runtime().units.input(mif);
-    mif::miObject object;
-    mif::miClearObject(object);
-    std::string line;
-    std::string row;
+    read_header(layer.mif);
+    if (!mif::miFindData(layer.mif)) return;
+    mif2d12::LayerWalk walk(layer, mif2d12::LayerWalk::Progress::polylines);
     std::string name;
-    std::string_view view;
-    while (file.read_line(view) == io::LineStatus::ok) {
-        line.assign(view);  // the object reader reads on from the same file
-        std::string_view rest;
-        if (!mif::miObjectType(line, rest, object)) continue;
-        if (mif::read_mid_row(mid, row) == io::LineStatus::ok) {
-            util::FreeFormat ff(row);
+    bool ask = false;
+    while (walk.next()) {
+        ask = !ask;
+        if (ask) {
+            util::FreeFormat ff(walk.row());
             (void)ff.read_text(name);
         }
-        const std::int32_t sections = object.pline_multiple ? object.section_count : 1;
-        for (std::int32_t s = 0; s < sections; ++s) {
-            std::int32_t n = -1;
-            double label_x = 0.0;
-            double label_y = 0.0;
-            float direction = 0.0f;
-            float length = 0.0f;
-            if (!mif::miReadObject(rest, mif, object, x, y, kMaxVertices, n, label_x, label_y, direction, length))
-                continue;
-            VELMORAK_FUZZ_CHECK(n >= 0 && n <= kMaxVertices);
-        }
+        std::int32_t n = -1;
+        while (walk.next_section(x, y, kMaxVertices, n)) VELMORAK_FUZZ_CHECK(n >= 0 && n <= kMaxVertices);
     }
-    services::CLOSER(mid);
-    services::CLOSER(mif);
 }
 
 }  // namespace
@@ -85,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input = fuzz::as_text(data, size);
     const std::size_t split = input.find('\0');
     const std::string_view mif_text = input.substr(0, split);
-    const std::string_view mid_text = split == std::string_view::npos ? std::string_view{} : input.substr(split + 1);
+    // Without a .mid part every object still gets a row, so that the walk
+    // reaches the objects' coordinates instead of stopping at the first row.
+    const std::string rows(static_cast<std::size_t>(std::count(mif_text.begin(), mif_text.end(), '\n')) + 1, '\n');
+    const std::string_view mid_text = split == std::string_view::npos ? std::string_view(rows) : input.substr(split + 1);
     const std::string& mif_path = mif_file.write(mif_text);
     const std::string& mid_path = mid_file.write(mid_text);
     fuzz::QuietRun run;
@@ -94,7 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int mid = 0;
         services::OPENFILE(mif, "I ", mif_path);
         services::OPENFILE(mid, "I ", mid_path);
-        walk(mif, mid);
+        services::UnitPool& units = services::runtime().units;
+        const mif::InputLayer layer{units.input(mif), units.input(mid), mif, mid};
+        walk(layer);
+        layer.close();
     } catch (const services::RunStop&) {
         // The reader's answer to a fatal problem in the layer.
     }

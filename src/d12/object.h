@@ -56,6 +56,8 @@ struct d12Object {
     int level = 0;       // before the next line of the file
     int blockLevel = 0;  // of the line that opened the current data block
     int planLevel = 0;   // of the lines inside a super alignment's horizontal_data; 0 outside it
+    // The file ended inside a block, which the end of the file closed.
+    bool cutOff = false;
     // A data block opened and closed on its own line holds one vertex line:
     // the text between its braces.
     bool inlineBlock = false;

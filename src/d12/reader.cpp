@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "d12/string_blocks.h"
 #include "d12/string_details.h"
 #include "services/messages.h"
 #include "services/runtime.h"
@@ -16,18 +17,6 @@ namespace {
 
 using util::ReadStatus;
 
-// Keywords are matched in any case, anywhere in the tested text.
-bool has(std::string_view text, std::string_view keyword) { return util::contains_nocase(text, keyword); }
-
-// A line starts with a keyword when the keyword lies within as many leading characters as it is long.
-bool starts_with(std::string_view line, std::string_view keyword) {
-    return util::contains_nocase(util::cut(line, keyword.size()), keyword);
-}
-
-bool same_word(std::string_view word, std::string_view keyword) {
-    return word.size() == keyword.size() && util::contains_nocase(word, keyword);
-}
-
 // The word "null" stands for the null elevation where the package writes a height
 // it does not know (files exported with its null keyword switched on).
 bool is_null_word(std::string_view token) { return same_word(token, "null"); }
@@ -40,123 +29,6 @@ void left_adjust(std::string& line) {
         line.erase(0, first);
 }
 
-// ---------------------------------------------------------------- strings and blocks
-
-// A string's header line: "string" before its first brace, which opens.
-bool is_string_header(std::string_view line) {
-    const std::size_t brace = next_brace(line, 0);
-    return brace != kNotFound && line[brace] == '{' && has(line.substr(0, brace), "string");
-}
-
-// The type word stands from column 8 (after "string ") to two columns before the first "{".
-std::string_view type_word(std::string_view line) {
-    const std::size_t brace = line.find('{');  // 0-based: the brace is in column brace + 1
-    if (brace == std::string_view::npos || brace < 8) return {};
-    return util::rtrim(util::cut(util::columns(line, 8, brace - 1), kTypeWidth));
-}
-
-void set_header_flags(std::string_view line, d12Object& o) {
-    o.is2d = has(line, "2d") || has(line, "alignment") || has(line, "pipeline");
-    o.is3d = has(line, "3d") || has(line, "4d") || has(line, "drainage") || has(line, "face") ||
-             has(line, "interface") || has(line, "pipe");
-    o.isSuper = has(line, "super");
-    o.isPolyline = has(line, "polyline");
-    o.isSuperAlignment = o.isSuper && has(line, "alignment");
-}
-
-void set_data_flags(std::string_view line, d12Object& o) {
-    o.data2d = o.is2d || has(line, "data_2d");
-    o.data3d = o.is3d || o.isPolyline || has(line, "data_3d");
-    o.hipData = has(line, "hipdata");
-    o.alignmentPlan = false;
-}
-
-enum class Word { other, data, data_2d, data_3d, hipdata, horizontal_data };
-
-// The word a line opens a block with: the line's first word (after blanks and
-// tabs) when a "{" follows it; `brace` is that brace's position.
-Word block_word(std::string_view line, std::size_t& brace) {
-    std::size_t pos = 0;
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
-    const std::size_t start = pos;
-    while (pos < line.size() && line[pos] != ' ' && line[pos] != '\t' && line[pos] != '{') ++pos;
-    const std::string_view word = line.substr(start, pos - start);
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
-    if (word.empty() || pos >= line.size() || line[pos] != '{') return Word::other;
-    brace = pos;
-    if (same_word(word, "data")) return Word::data;
-    if (same_word(word, "data_2d")) return Word::data_2d;
-    if (same_word(word, "data_3d")) return Word::data_3d;
-    if (same_word(word, "hipdata")) return Word::hipdata;
-    if (same_word(word, "horizontal_data")) return Word::horizontal_data;
-    return Word::other;
-}
-
-// The data-block word of a line that opens a block holding vertices of the
-// current string: one of the four data words at the string's own level, or
-// data_2d inside a super alignment's horizontal_data. Word::other otherwise.
-Word data_block(std::string_view line, const d12Object& o, std::size_t& brace) {
-    if (o.level != 1 && o.level != o.planLevel) return Word::other;
-    const Word word = block_word(line, brace);
-    if (o.level != 1) return word == Word::data_2d ? word : Word::other;
-    return word == Word::horizontal_data ? Word::other : word;
-}
-
-// Counts a line of a string that opens no data block. At a super alignment's
-// own level, its horizontal_data block is entered rather than passed over, so
-// that the plan's data_2d block inside it is found.
-void step_over(std::string_view line, d12Object& o) {
-    const int before = o.level;
-    apply_braces(line, o.level);
-    std::size_t brace = 0;
-    if (before == 1 && o.level == 2 && o.isSuperAlignment && block_word(line, brace) == Word::horizontal_data)
-        o.planLevel = 2;
-    else if (o.level < o.planLevel)
-        o.planLevel = 0;
-}
-
-// Takes `line` (standing at o.level) as the start of the current data block:
-// its data flags, its braces, and the text of a block that closes on this line.
-void open_data_block(std::string_view line, Word word, std::size_t brace, d12Object& o) {
-    o.alignmentPlan = o.level != 1;
-    if (o.alignmentPlan) {
-        // The plan of a super alignment is its horizontal geometry: converted as hipdata is.
-        o.data2d = true;
-        o.data3d = false;
-        o.hipData = true;
-    } else {
-        o.data2d = o.is2d || word == Word::data_2d;
-        o.data3d = o.is3d || o.isPolyline || word == Word::data_3d;
-        o.hipData = word == Word::hipdata;
-    }
-    o.blockLevel = o.level;
-    o.inlineBlock = false;
-    ++o.level;
-    for (std::size_t pos = next_brace(line, brace + 1); pos != kNotFound; pos = next_brace(line, pos + 1)) {
-        if (line[pos] == '{') {
-            ++o.level;
-        } else if (o.level > 0) {
-            --o.level;
-            if (o.level == o.blockLevel && !o.inlineBlock) {
-                o.inlineBlock = true;
-                o.inlineText.assign(line.substr(brace + 1, pos - brace - 1));
-            }
-        }
-    }
-}
-
-// Reads on until the level is back at 0: the rest of a block passed over
-// whole, shown to `details` when it is the rest of a string.
-void pass_over(LineLexer& lines, d12Object& o, StringDetails* details = nullptr) {
-    std::string_view text;
-    std::string_view whole;
-    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) {
-        if (details != nullptr) details->line(whole, o.level);
-        apply_braces(whole, o.level);
-    }
-    o.level = 0;
-}
-
 [[noreturn]] void header_value_error(std::string_view line) {
     services::Console& con = services::runtime().console;
     con.end_line();
@@ -167,7 +39,7 @@ void pass_over(LineLexer& lines, d12Object& o, StringDetails* details = nullptr)
 
 // Reads the "name", "z" and "closed" lines of a string's own level; other lines are skipped.
 void read_own_level_line(std::string_view line, d12Object& o) {
-    if (starts_with(line, "name")) {
+    if (starts_with_keyword(line, "name")) {
         if (read_text_value(util::columns(line, 5, line.size()), o.name) != ReadStatus::ok) header_value_error(line);
         o.name.resize(util::text_length(util::cut(o.name, kNameWidth)));
     } else if (!line.empty() && (line.front() == 'z' || line.front() == 'Z') &&
@@ -178,7 +50,7 @@ void read_own_level_line(std::string_view line, d12Object& o) {
             o.z = o.nullValue;
         else if (status != ReadStatus::ok)
             header_value_error(line);
-    } else if ((o.isPolyline || o.isSuper) && starts_with(line, "closed")) {
+    } else if ((o.isPolyline || o.isSuper) && starts_with_keyword(line, "closed")) {
         o.closed = util::columns(line, 7, line.size()).find_first_of("1YyTt") != std::string_view::npos;
     }
 }
@@ -330,27 +202,6 @@ std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) 
     return n + 1;
 }
 
-// Reads on through the rest of a super string to its next data block or its
-// closing brace. The next block's line is stepped back over, so that the
-// next d12NextLine returns it and d12ObjectType, with `more` set, takes it as
-// the next object of the same string.
-void find_next_block(LineLexer& lines, d12Object& o) {
-    o.more = false;
-    std::string_view text;
-    std::string_view whole;
-    while (o.level > 0 && lines.next_significant(kVertexLineWidth, text, whole)) {
-        std::size_t brace = 0;
-        if (data_block(whole, o, brace) != Word::other) {
-            o.more = true;
-            lines.back();
-            return;
-        }
-        if (o.details != nullptr) o.details->line(whole, o.level);
-        step_over(whole, o);
-    }
-    o.level = 0;
-}
-
 bool read_vertices(LineLexer& lines, d12Object& o, VertexTarget& target, std::size_t& count) {
     std::size_t n = 0;
     if (o.inlineBlock) {
@@ -361,7 +212,9 @@ bool read_vertices(LineLexer& lines, d12Object& o, VertexTarget& target, std::si
         std::string_view line;
         std::string_view whole;
         // Nothing to read once the string is over (it had no data block, or the file ended before one).
-        if (o.level == 0 || !lines.next_significant(kVertexLineWidth, line, whole) || !o.isString) {
+        const bool any_line = o.level > 0 && lines.next_significant(kVertexLineWidth, line, whole);
+        if (!any_line) end_of_file(o);
+        if (!any_line || !o.isString) {
             o.more = false;
             return false;
         }
@@ -395,6 +248,34 @@ bool read_null_line(std::string_view line, float& nullValue) {
     return true;
 }
 
+// The string's own level up to its first data block, whose line is left in
+// `line`. Blocks nested in it (attributes, groups, side blocks) are passed
+// over with their name lines. A string that closes without a data block (an
+// arc or a circle is given by its keywords alone) is an object without data
+// flags, which the caller ignores; `line` is then still its header line.
+void read_to_first_block(LineLexer& lines, std::string& line, d12Object& o) {
+    std::string_view text;
+    std::string_view whole;
+    while (o.level > 0) {
+        if (!lines.next_significant(kLineWidth, text, whole)) {
+            // The file ends before a data block: the flags are the header's.
+            set_data_flags(line, o);
+            end_of_file(o);
+            return;
+        }
+        std::size_t brace = 0;
+        const BlockWord word = data_block(whole, o, brace);
+        if (word != BlockWord::other) {
+            line.assign(text);
+            open_data_block(whole, word, brace, o);
+            return;
+        }
+        if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
+        if (o.details != nullptr) o.details->line(whole, o.level);
+        step_over(whole, o);
+    }
+}
+
 }  // namespace
 
 bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line, bool strings_before_model) {
@@ -402,14 +283,14 @@ bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line, 
     // A copy, because asking for the end of the file may move the file's buffer.
     std::string line = "XXX";
     for (;;) {
-        if (starts_with(line, "model") || lines.at_eof()) {
+        if (starts_with_keyword(line, "model") || lines.at_eof()) {
             if (model_line != nullptr) {
                 model_line->clear();
-                if (starts_with(line, "model")) model_line->assign(line);
+                if (starts_with_keyword(line, "model")) model_line->assign(line);
             }
             return true;
         }
-        if (starts_with(line, "null") && !read_null_line(line, nullValue)) break;
+        if (starts_with_keyword(line, "null") && !read_null_line(line, nullValue)) break;
         std::string_view raw;
         if (lines.read_line(raw) != io::LineStatus::ok) break;
         line.assign(util::ltrim_blanks(util::cut(raw, kHeaderLineWidth)));
@@ -443,8 +324,8 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
         // "closed"; its elevation goes back to none.
         o.z = kNoElevation;
         std::size_t brace = 0;
-        const Word word = data_block(line, o, brace);
-        if (word != Word::other) {
+        const BlockWord word = data_block(line, o, brace);
+        if (word != BlockWord::other) {
             open_data_block(line, word, brace, o);
         } else {
             set_data_flags(line, o);
@@ -473,32 +354,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
     o.planLevel = 0;
     if (o.details != nullptr) o.details->clear();
     apply_braces(line, o.level);
-
-    // The string's own level up to its first data block. Blocks nested in it
-    // (attributes, groups, side blocks) are passed over with their name lines.
-    std::string_view text;
-    std::string_view whole;
-    while (o.level > 0) {
-        if (!lines.next_significant(kLineWidth, text, whole)) {
-            // The file ends before a data block: the flags are the header's.
-            set_data_flags(line, o);
-            o.level = 0;
-            return true;
-        }
-        std::size_t brace = 0;
-        const Word word = data_block(whole, o, brace);
-        if (word != Word::other) {
-            line.assign(text);
-            open_data_block(whole, word, brace, o);
-            return true;
-        }
-        if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
-        if (o.details != nullptr) o.details->line(whole, o.level);
-        step_over(whole, o);
-    }
-    // The string closed without a data block (an arc or a circle is given by
-    // its keywords alone): an object without data flags, which the caller
-    // ignores. `line` is still the string's header line.
+    read_to_first_block(lines, line, o);
     return true;
 }
 

@@ -3,14 +3,10 @@
 #include <charconv>
 
 #include "d12/line_lexer.h"
-#include "util/text.h"
+#include "d12/string_blocks.h"
 
 namespace velmorak::d12 {
 namespace {
-
-bool same_word(std::string_view word, std::string_view keyword) {
-    return word.size() == keyword.size() && util::contains_nocase(word, keyword);
-}
 
 std::string_view first_word(std::string_view line, std::string_view& rest) {
     std::size_t pos = 0;

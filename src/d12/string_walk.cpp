@@ -1,10 +1,12 @@
 #include "d12/string_walk.h"
 
 #include "d12/reader.h"
+#include "d12/string_blocks.h"
+#include "services/messages.h"
 #include "services/runtime.h"
 #include "services/units.h"
+#include "util/fixed.h"
 #include "util/fixed_text.h"
-#include "util/text.h"
 
 namespace velmorak::d12 {
 
@@ -49,20 +51,34 @@ bool StringWalk::next() {
     while (!lines_.at_eof()) {
         if (!d12NextLine(line_, lines_)) continue;
         const bool same_string = object_.more;
-        if (!same_string && object_.level == 0 && util::contains_nocase(util::cut(line_, 5), "model"))
-            note_model_line(line_);
-        const std::size_t line_number = lines_.line_number();
+        if (!same_string) {
+            // Between objects: the line starts whatever comes next, a block or a string.
+            top_line_ = lines_.line_number();
+            if (starts_with_keyword(line_, "model")) note_model_line(line_);
+        }
         if (!d12ObjectType(lines_, line_, object_)) continue;
         if (same_string) {
             ++block_index_;
         } else {
             block_index_ = 0;
-            string_line_ = line_number;
+            string_line_ = top_line_;
         }
         unread_ = true;
         return true;
     }
+    report_cut_off();
     return false;
+}
+
+// A block left open at the end of the file took every line after its start,
+// the strings among them: a stray brace, or a file cut off in a copy.
+void StringWalk::report_cut_off() {
+    if (!object_.cutOff) return;
+    object_.cutOff = false;
+    services::show_message(1, "WARNING - The .12da file ends inside the block that begins on line " +
+                                  util::int_text(static_cast<std::int64_t>(top_line_)) +
+                                  ": no string after that line was read.");
+    services::PAUSEPROMPT();
 }
 
 bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count) {

@@ -83,7 +83,9 @@ public:
     float null_value() const noexcept { return object_.nullValue; }
 
     // Steps to the next data block of a string (or to a string without one,
-    // which comes out without data flags). False at the end of the file.
+    // which comes out without data flags). False at the end of the file; a
+    // file that ends inside a block then gives one warning (and a pause)
+    // naming the line that block began on: nothing after it was read as strings.
     bool next();
 
     const d12Object& object() const noexcept { return object_; }
@@ -116,12 +118,14 @@ public:
 private:
     void pass_over_unread();
     void note_model_line(std::string_view line);
+    void report_cut_off();
 
     LineLexer lines_;
     std::size_t capacity_;
     d12Object object_;
     std::string line_;
     std::string model_;
+    std::size_t top_line_ = 0;  // the line the last top-level object began on
     std::size_t string_line_ = 0;
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file

@@ -6,12 +6,10 @@
 #include "io/output_file.h"
 #include "services/messages.h"
 #include "services/runtime.h"
-#include "services/savedate.h"
 #include "services/units.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/freeformat.h"
-#include "util/path.h"
 #include "util/text.h"
 
 namespace velmorak::mif {
@@ -47,81 +45,11 @@ void warn_missing_header(std::string_view name) {
     services::PAUSEPROMPT();
 }
 
-void to_log(int log_unit, std::string_view text) {
-    if (log_unit <= 0) return;
-    if (io::OutputFile* log = services::runtime().units.output_or_null(log_unit)) log->line(text);
-}
-
-void enter_into_workspace(std::string_view base, int log_unit, int workspace_unit, WorkspaceList& list) {
-    for (int i = 0; i < list.count && i < static_cast<int>(list.names.size()); ++i)
-        if (list.names[static_cast<std::size_t>(i)] == base) return;
-    ++list.count;
-    if (list.count >= list.limit) {
-        const std::string_view text =
-            "WARNING - Exceeded limit of input layers for MI workspace (.wor may not be complete)";
-        services::runtime().console.line(text);
-        to_log(log_unit, text);
-        list.count = list.limit;
-    }
-    if (list.count <= 0) return;  // a limit of 0 leaves no room at all
-    if (list.names.size() < static_cast<std::size_t>(list.count))
-        list.names.resize(static_cast<std::size_t>(list.count));
-    list.names[static_cast<std::size_t>(list.count - 1)] = base;
-    services::runtime().units.output(workspace_unit).line("Open Table \"" + std::string(base) + "\"");
-}
-
-void check_projection(int mif_unit, std::string_view projection, bool projection_error) {
-    io::InputFile& file = services::runtime().units.input(mif_unit);
-    const std::string own = miNormaliseProjection(miFindCoordSys(mif_unit));
-    file.rewind();
-    if (util::rtrim(own) == util::rtrim(projection)) return;
-    if (!projection_error) {
-        services::show_message(1,
-                               "WARNING - Projection of .mif file is different to that specified by the MI "
-                               "Projection == command.");
-        return;
-    }
-    services::show_message(
-        1, "ERROR - Projection of .mif file is different to that specified by the MI Projection == command.",
-        "Use \"MI Projection Check == WARNING\" to change message to a WARNING.");
-    services::STOPRUN();
-}
-
 }  // namespace
 
-void miOpen(std::string_view layer, int& mif_unit, int& mid_unit, std::string_view type, int log_unit,
-            bool check_save_date, std::string_view table_ext, bool save_date_error, int workspace_unit,
-            WorkspaceList* workspace, std::string_view projection, bool projection_error) {
-    const bool single = mif_unit == -1;
-    const bool input = type == "I ";
-    const std::string name(util::rtrim(util::TRIMF(util::cut(layer, kMifLineWidth))));
-    std::string base = name;
-    const std::string ext = util::FILEEXT(name);
-    if (ext == ".mif" || ext == ".mid") base = util::FILENAMEPATH(name);
-    // A layer re-exported by the user is opened and checked again.
-    for (;;) {
-        bool layer_steps = true;
-        if (single) {
-            services::OPENFILE(mid_unit, type, name);
-            layer_steps = ext == ".mid";
-        } else {
-            services::OPENFILE(mif_unit, type, base + ".mif");
-            if (input && !util::all_blank(projection)) check_projection(mif_unit, projection, projection_error);
-            services::OPENFILE(mid_unit, type, base + ".mid");
-        }
-        if (!layer_steps || !input) return;
-        if (workspace_unit > 0 && workspace != nullptr)
-            enter_into_workspace(base, log_unit, workspace_unit, *workspace);
-        if (!check_save_date) return;
-        if (services::CHECKSAVEDATE(base + ".mif", base + std::string(table_ext), single ? -1 : mif_unit, mid_unit,
-                                    save_date_error, log_unit))
-            return;
-    }
-}
-
-std::string miFindCoordSys(int unit) {
+std::string miFindCoordSys(io::InputFile& mif) {
     std::string found;
-    if (!search_coordsys(services::runtime().units.input(unit), found))
+    if (!search_coordsys(mif, found))
         services::show_message(1, "WARNING - Problems finding CoordSys line in .mif file");
     return found;
 }
@@ -148,8 +76,7 @@ std::string miNormaliseProjection(std::string_view line) {
     return util::TRIMF(util::REMOVEQUOTES(util::REMOVETABS(util::REMOVESPACES(util::UPPERCASE(line)))));
 }
 
-bool miFindData(int unit) {
-    io::InputFile& file = services::runtime().units.input(unit);
+bool miFindData(io::InputFile& file) {
     file.rewind();
     std::string_view line = "XXX";
     for (;;) {
@@ -164,8 +91,7 @@ bool miFindData(int unit) {
     }
 }
 
-bool miReadColumnCount(int unit, std::int32_t& count) {
-    io::InputFile& file = services::runtime().units.input(unit);
+bool miReadColumnCount(io::InputFile& file, std::int32_t& count) {
     file.rewind();
     // A copy: the count is read after asking for the end of the file, which
     // may move the file's buffer under the line read last.
@@ -192,9 +118,9 @@ bool miReadColumnCount(int unit, std::int32_t& count) {
     return true;
 }
 
-bool miReadColumnDef(int unit, std::string& name, std::string& type) {
+bool miReadColumnDef(io::InputFile& mif, std::string& name, std::string& type) {
     std::string_view line;
-    if (services::runtime().units.input(unit).read_line(line) != io::LineStatus::ok) {
+    if (mif.read_line(line) != io::LineStatus::ok) {
         services::show_message(1, "WARNING - Problems reading attribute definition in .mif file");
         services::PAUSEPROMPT();
         return false;
@@ -208,12 +134,12 @@ bool miReadColumnDef(int unit, std::string& name, std::string& type) {
     return true;
 }
 
-void miCopyHeader(int in_unit, int out_unit) {
+void miCopyHeader(const InputLayer& from, OutputLayer& to) {
     services::Runtime& rt = services::runtime();
-    rt.console.line("Copying header info from file unit " + util::int_text(in_unit) + " to " +
-                    util::int_text(out_unit) + "...");
-    io::InputFile& in = rt.units.input(in_unit);
-    io::OutputFile& out = rt.units.output(out_unit);
+    rt.console.line("Copying header info from file unit " + util::int_text(from.mif_unit) + " to " +
+                    util::int_text(to.mif_unit) + "...");
+    io::InputFile& in = from.mif;
+    io::OutputFile& out = to.mif;
     in.rewind();
     while (!in.at_eof()) {
         std::string_view line;

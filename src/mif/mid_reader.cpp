@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "services/runtime.h"
-#include "services/units.h"
-
 namespace velmorak::mif {
 namespace {
 
@@ -41,10 +38,6 @@ io::LineStatus read_mid_row(io::InputFile& file, std::string& row) {
         open = quote_open_after(line, open);
     }
     return io::LineStatus::ok;
-}
-
-io::LineStatus read_mid_row(int unit, std::string& row) {
-    return read_mid_row(services::runtime().units.input(unit), row);
 }
 
 }  // namespace velmorak::mif

@@ -9,14 +9,11 @@
 #include <string>
 
 #include "io/input_file.h"
-#include "io/names.h"
-#include "io/output_file.h"
 
 namespace velmorak::mif {
 
-// The next row of the .mid on `unit` into `row` (its capacity is reused).
+// The next row of the .mid into `row` (its capacity is reused).
 // ok: a row was read; eof: the file was at its end; error: a read failed.
-io::LineStatus read_mid_row(int unit, std::string& row);
-io::LineStatus read_mid_row(io::InputFile& file, std::string& row);
+io::LineStatus read_mid_row(io::InputFile& mid, std::string& row);
 
 }  // namespace velmorak::mif

@@ -2,10 +2,10 @@
 // The classification record of one MIF object line (`miObject`): which object
 // keyword a .mif line starts with, the counts that follow some keywords, and
 // the polygon end table a region fills. The object reader sets it line by
-// line; the 12d-side conversions set its kind fields before writing an object.
+// line; the writers take the kind of object to write.
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace velmorak::mif {
 
@@ -16,21 +16,30 @@ constexpr int kMaxPolygons = 1000;
 constexpr std::size_t kMifLineWidth = 1000;
 constexpr std::size_t kMifShortLineWidth = 100;
 
+// What a .mif line starts with. Every kind from none to multipoint is an
+// object, which owns one .mid row; `other` (style, vertex and blank lines) and
+// a region's `center` clause are not.
+enum class miKind : std::uint8_t {
+    other,
+    none,            // "NONE"
+    point,           // "POINT"
+    line,            // "LINE"
+    pline,           // "PLINE", a single section
+    pline_multiple,  // "PLINE MULTIPLE"
+    region,          // "REGION"
+    ellipse,         // "ELLIPSE"
+    rect,            // "RECT"
+    roundrect,       // "ROUNDRECT"
+    arc,             // "ARC"
+    text,            // "TEXT"
+    multipoint,      // "MULTIPOINT"
+    center,          // a "CENTER" clause
+};
+
+constexpr bool is_object(miKind kind) noexcept { return kind != miKind::other && kind != miKind::center; }
+
 struct miObject {
-    bool none = false;            // "NONE"
-    bool point = false;           // "POINT"
-    bool line = false;            // "LINE"
-    bool pline = false;           // "PLINE", single section (false whenever pline_multiple is true)
-    bool pline_multiple = false;  // "PLINE MULTIPLE"
-    bool region = false;          // "REGION"
-    bool ellipse = false;         // "ELLIPSE"
-    bool rect = false;            // "RECT"
-    bool roundrect = false;       // "ROUNDRECT"
-    bool reserved = false;        // never set by the reader
-    bool arc = false;             // "ARC"
-    bool center = false;          // a "CENTER" clause (not an object)
-    bool text = false;            // "TEXT"
-    bool multipoint = false;      // "MULTIPOINT"
+    miKind kind = miKind::other;
     // Sections after "PLINE MULTIPLE", points after "MULTIPOINT"; the classifier
     // sets 1 for every other line. 0 after clearing.
     std::int32_t section_count = 0;
@@ -40,8 +49,6 @@ struct miObject {
     // and including its last vertex, which is the 0-based index of the polygon's
     // spare slot (and the 1-based index of its last vertex). Not cleared.
     std::array<std::int32_t, kMaxPolygons> polygon_ends{};
-    // A 20-character text; blank after clearing, unused by reader and writer.
-    std::string text_value;
 };
 
 }  // namespace velmorak::mif

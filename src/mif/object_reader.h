@@ -2,7 +2,7 @@
 // The object section of a .mif: classifies each line by its object keyword
 // (miObjectType) and reads the coordinates of points, lines, rectangles,
 // polylines (one section per call) and regions into caller-owned vertex
-// arrays (miReadObject), with a label point, a direction and a length.
+// arrays (miReadObject).
 //
 // Vertex arrays are 0-based: vertex k of an object is x[k-1], y[k-1]. They
 // hold at least max_vertices entries and never fewer than 2. A region fills
@@ -16,29 +16,29 @@
 #include <span>
 #include <string_view>
 
+#include "io/input_file.h"
 #include "mif/object.h"
 
 namespace velmorak::mif {
 
-// Fields 1 to 16 to zero, the text to blank; the polygon end table stays.
+// The kind to `other` and the counts to zero; the polygon end table stays.
 void miClearObject(miObject& object);
 
 // Classifies one .mif line. True when it starts (after blanks and tabs, any
 // case) with an object keyword from "NONE" to "MULTIPOINT"; such a line owns
-// one .mid row. A "CENTER" clause sets object.center and gives false. `rest`
+// one .mid row. A "CENTER" clause gives the kind center and false. `rest`
 // receives the line after the keyword (after the leading blanks when none
 // matched) as a view into `line`, valid as long as `line` is. Reads the counts
 // after "PLINE MULTIPLE", "MULTIPOINT" and "REGION".
 bool miObjectType(std::string_view line, std::string_view& rest, miObject& object);
 
 // Reads the object classified last from `rest` and the following lines of the
-// .mif on `unit`, leaving the unit at the first line after the object (a
-// region without Center steps back so the line that ended it is read again).
-// A Pline Multiple is read one section per call. False for kinds not read
-// (arc, ellipse, text, none) and for regions of fewer than 5 slots.
-bool miReadObject(std::string_view rest, int unit, miObject& object, std::span<double> x, std::span<double> y,
-                  std::int32_t max_vertices, std::int32_t& n, double& label_x, double& label_y, float& direction,
-                  float& length);
+// .mif, into x[0..n) and y, leaving the file at the first line after the
+// object (a region without a Center clause steps back so the line that ended
+// it is read again). A Pline Multiple is read one section per call. False for
+// kinds not read (arc, ellipse, text, none) and for regions of fewer than 5 slots.
+bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, std::span<double> x,
+                  std::span<double> y, std::int32_t max_vertices, std::int32_t& n);
 
 // Returns when requested <= maximum; otherwise the node-limit error and STOPRUN.
 void miCheckNodeLimit(std::int64_t requested, std::int64_t maximum);

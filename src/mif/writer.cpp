@@ -84,6 +84,17 @@ void put_style(std::string& buf, std::string_view style) {
 
 }  // namespace
 
+void put_mid_text(std::string& row, std::string_view text) {
+    row.push_back('"');
+    for (std::size_t quote = text.find('"'); quote != std::string_view::npos; quote = text.find('"')) {
+        row.append(text.substr(0, quote + 1));
+        row.push_back('"');
+        text.remove_prefix(quote + 1);
+    }
+    row.append(text);
+    row.push_back('"');
+}
+
 std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax) {
     std::string line = "CoordSys NonEarth Units \"m\" Bounds (";
     util::put_fixed(line, xmin, kBoundWidth, kBoundDecimals);
@@ -97,11 +108,10 @@ std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax
     return line;
 }
 
-void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
-                   double& ymin, double& xmax, double& ymax) {
+void miWriteHeader(io::OutputFile& out, std::string_view projection, std::string_view header_name, int log_unit,
+                   double& xmin, double& ymin, double& xmax, double& ymax) {
     LogUnitScope log_scope(log_unit);
     services::Runtime& rt = services::runtime();
-    io::OutputFile& out = rt.units.output(out_unit);
 
     if (!util::all_blank(projection)) {
         write_fixed_lines(out, projection);
@@ -141,36 +151,40 @@ void miWriteHeader(int out_unit, std::string_view projection, std::string_view h
     services::CLOSER(in_unit);
 }
 
-void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
+void miWriteObject(io::OutputFile& out, miKind kind, std::span<const double> x, std::span<const double> y,
                    std::int32_t n, std::string_view style) {
-    io::OutputFile& out = services::runtime().units.output(out_unit);
     std::string& buf = out.buffer();
     const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
-
-    if (object.point) {
-        buf += "Point ";
-        put_vertex_line(buf, x[0], y[0]);
-    } else if (object.line) {
-        buf += "Line ";
-        put_point(buf, x[0], y[0]);
-        put_vertex_line(buf, x[1], y[1]);
-    } else if (object.pline) {
-        buf += "Pline ";
-        buf += util::int_text(n);
-        buf.push_back('\n');
-        for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
-    } else if (object.region) {
-        // Always one closed polygon: the first vertex is repeated at the end.
-        buf += "Region 1\n ";
-        buf += util::int_text(static_cast<std::int64_t>(n) + 1);
-        buf.push_back('\n');
-        for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
-        put_vertex_line(buf, x[0], y[0]);
-    } else {
-        services::Console& con = services::runtime().console;
-        con.end_open_line();
-        con.line("ERROR - Trying to write a MIF object that is not yet supported!");
-        services::STOPRUN();
+    switch (kind) {
+        case miKind::point:
+            buf += "Point ";
+            put_vertex_line(buf, x[0], y[0]);
+            break;
+        case miKind::line:
+            buf += "Line ";
+            put_point(buf, x[0], y[0]);
+            put_vertex_line(buf, x[1], y[1]);
+            break;
+        case miKind::pline:
+            buf += "Pline ";
+            buf += util::int_text(n);
+            buf.push_back('\n');
+            for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
+            break;
+        case miKind::region:
+            // Always one closed polygon: the first vertex is repeated at the end.
+            buf += "Region 1\n ";
+            buf += util::int_text(static_cast<std::int64_t>(n) + 1);
+            buf.push_back('\n');
+            for (std::size_t k = 0; k < count; ++k) put_vertex_line(buf, x[k], y[k]);
+            put_vertex_line(buf, x[0], y[0]);
+            break;
+        default: {
+            services::Console& con = services::runtime().console;
+            con.end_open_line();
+            con.line("ERROR - Trying to write a MIF object that is not yet supported!");
+            services::STOPRUN();
+        }
     }
     put_style(buf, style);
     out.commit();
@@ -182,8 +196,7 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
     for (std::size_t k = 0; k < count; ++k) put_vertex_line(lines, x[k], y[k]);
 }
 
-void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
-    io::OutputFile& out = services::runtime().units.output(out_unit);
+void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
     std::string& buf = out.buffer();
     buf += "Pline ";
     buf += util::int_text(n);
@@ -193,8 +206,7 @@ void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, s
     out.commit();
 }
 
-void miWritePoint(int out_unit, std::string_view vertex_line, std::string_view style) {
-    io::OutputFile& out = services::runtime().units.output(out_unit);
+void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style) {
     std::string& buf = out.buffer();
     buf += "Point ";
     buf.append(vertex_line);

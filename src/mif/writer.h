@@ -10,25 +10,26 @@
 #include <string>
 #include <string_view>
 
+#include "io/output_file.h"
 #include "mif/object.h"
 
 namespace velmorak::mif {
 
-// Writes the header lines to the .mif on out_unit. A non-blank projection line
+// Writes the header lines to the .mif. A non-blank projection line
 // gives the fixed header with that CoordSys line, and its "Bounds (" numbers
 // are read back into the bounds (unreadable ones stop the run). Otherwise the
 // header .mif is copied up to its Columns line, the bounds of its "Bounds ("
 // line handed back; when it does not exist, a warning and a pause, then the
 // fixed header with a NonEarth CoordSys line built from the bounds passed in.
 // The message log writes to log_unit for the duration of the call.
-void miWriteHeader(int out_unit, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
+void miWriteHeader(io::OutputFile& out, std::string_view projection, std::string_view header_name, int log_unit, double& xmin,
                    double& ymin, double& xmax, double& ymax);
 
-// Writes one object: the first of point, line, pline, region set in `object`
-// decides the layout (x, y 0-based, n vertices; a point uses vertex 1, a line
-// vertices 1 and 2, a region is closed by repeating vertex 1). A non-blank
-// style clause follows as one line. Any other kind stops the run.
-void miWriteObject(int out_unit, const miObject& object, std::span<const double> x, std::span<const double> y,
+// Writes one object of kind point, line, pline or region (x, y 0-based, n
+// vertices; a point uses vertex 1, a line vertices 1 and 2, a region is closed
+// by repeating vertex 1). A non-blank style clause follows as one line. Any
+// other kind stops the run.
+void miWriteObject(io::OutputFile& out, miKind kind, std::span<const double> x, std::span<const double> y,
                    std::int32_t n, std::string_view style);
 
 // The vertex lines of n vertices as a Pline writes them, each exactly
@@ -40,11 +41,15 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
 
 // A Pline of the n vertex lines laid out by miFormatVertices, then the style
 // clause when it is not blank: the same text as miWriteObject writes.
-void miWritePline(int out_unit, std::int32_t n, std::string_view vertex_lines, std::string_view style);
+void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_lines, std::string_view style);
 
 // A Point at one vertex line laid out by miFormatVertices, then the style clause
 // when it is not blank.
-void miWritePoint(int out_unit, std::string_view vertex_line, std::string_view style);
+void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style);
+
+// A text column of a .mid row: the text in double quotes, a quote inside it
+// doubled, as MapInfo writes it and GDAL reads it.
+void put_mid_text(std::string& row, std::string_view text);
 
 // The NonEarth CoordSys line for the given bounds.
 std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax);

@@ -13,7 +13,7 @@
 // its elevation) and "_unsnapped_points" (each point no vertex took), both
 // with the lines layer's header. Both layers must be newer than their .tab
 // tables, or the run waits for a re-export; a missing table stops it. Read
-// errors end the run at once (see layer_input.h).
+// errors end the run at once (see layer_walk.h).
 #include <string_view>
 
 namespace velmorak::mif2d12 {

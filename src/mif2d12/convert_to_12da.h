@@ -6,7 +6,7 @@
 //
 // The layer's save date is checked against its .tab as a warning only.
 // Unreadable lines or rows, a .mid that runs out and an unreadable name end
-// the run at once (see layer_input.h); the object reader's own errors stop it
+// the run at once (see layer_walk.h); the object reader's own errors stop it
 // as the reader does.
 #include <string_view>
 

@@ -13,10 +13,13 @@
 namespace velmorak::mif2d12 {
 namespace {
 
-constexpr int kXYWidth = 16;
-constexpr int kXYDecimals = 5;
-constexpr int kZWidth = 12;
-constexpr int kZDecimals = 4;
+// The fields of a data line: X and Y with 5 decimals in 16 columns, Z with 4 in 12.
+struct Field {
+    int width;
+    int decimals;
+};
+constexpr Field kXY{16, 5};
+constexpr Field kZ{12, 4};
 
 // A text in double quotes. The package reads \" as a quote and \\ as a
 // backslash inside a quoted text; a quote written alone would end the text
@@ -51,13 +54,13 @@ void close_block(io::OutputFile& out) { out.write("  }\n}\n\n"); }
 // A data line is laid out blank in the file's buffer and its fields written
 // into it, so a long string costs no allocation per vertex.
 constexpr std::size_t kIndent = 4;
-constexpr std::size_t kLine2d = kIndent + 2 * kXYWidth + 1;
-constexpr std::size_t kLine3d = kLine2d + kZWidth;
+constexpr std::size_t kLine2d = kIndent + 2 * kXY.width + 1;
+constexpr std::size_t kLine3d = kLine2d + kZ.width;
 
 char* put_xy(std::string& b, std::size_t length, double x, double y) {
     char* line = util::append_blanks(b, length);
-    util::put_fixed_field(line + kIndent, x, kXYWidth, kXYDecimals);
-    util::put_fixed_field(line + kIndent + kXYWidth, y, kXYWidth, kXYDecimals);
+    util::put_fixed_field(line + kIndent, x, kXY.width, kXY.decimals);
+    util::put_fixed_field(line + kIndent + kXY.width, y, kXY.width, kXY.decimals);
     line[length - 1] = '\n';
     return line;
 }
@@ -65,12 +68,12 @@ char* put_xy(std::string& b, std::size_t length, double x, double y) {
 // A field of the super-string layout: the converter's column when the value
 // fits it (its digits, sign and point, and room for a digit that rounding
 // carries), else as wide as the value needs after one blank.
-void put_wide(std::string& b, double v, int width, int decimals) {
+void put_wide(std::string& b, double v, Field f) {
     const double a = std::fabs(v);
     int digits = 2;
     for (double p = 10.0; a >= p && digits < 400; p *= 10.0) ++digits;
-    const int needed = digits + 1 + decimals + (v < 0.0 ? 1 : 0);
-    util::put_fixed(b, v, std::isfinite(v) && needed + 1 > width ? needed + 1 : width, decimals);
+    const int needed = digits + 1 + f.decimals + (v < 0.0 ? 1 : 0);
+    util::put_fixed(b, v, std::isfinite(v) && needed + 1 > f.width ? needed + 1 : f.width, f.decimals);
 }
 
 void indent(std::string& b, int depth) { b.append(static_cast<std::size_t>(2 * depth), ' '); }
@@ -85,11 +88,14 @@ void write_12da_header(io::OutputFile& out, std::string_view source) {
     out.commit();
 }
 
-int open_12da(std::string_view base) {
+void D12Output::close() const { services::CLOSER(unit); }
+
+D12Output open_12da(std::string_view base) {
     int unit = 0;
     services::OPENFILE(unit, "O ", std::string(base) + ".12da");
-    write_12da_header(services::runtime().units.output(unit), base);
-    return unit;
+    D12Output out{services::runtime().units.output(unit), unit};
+    write_12da_header(out.file, base);
+    return out;
 }
 
 void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
@@ -107,7 +113,7 @@ void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const
     open_block(out, "string 3d {", name);
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
         char* line = put_xy(out.buffer(), kLine3d, x[k], y[k]);
-        util::put_fixed_field(line + kIndent + 2 * kXYWidth, z[k], kZWidth, kZDecimals);
+        util::put_fixed_field(line + kIndent + 2 * kXY.width, z[k], kZ.width, kZ.decimals);
         out.commit();
     }
     close_block(out);
@@ -179,19 +185,19 @@ void append_data_start(std::string& b, bool heights) { b.append(heights ? "  dat
 
 void append_vertex(std::string& b, double x, double y) {
     b.append(kIndent, ' ');
-    put_wide(b, x, kXYWidth, kXYDecimals);
-    put_wide(b, y, kXYWidth, kXYDecimals);
+    put_wide(b, x, kXY);
+    put_wide(b, y, kXY);
     b.push_back('\n');
 }
 
 void append_vertex(std::string& b, double x, double y, double z) {
     b.append(kIndent, ' ');
-    put_wide(b, x, kXYWidth, kXYDecimals);
-    put_wide(b, y, kXYWidth, kXYDecimals);
+    put_wide(b, x, kXY);
+    put_wide(b, y, kXY);
     if (std::isnan(z))
-        b.append(static_cast<std::size_t>(kZWidth) - 4, ' ').append("null");
+        b.append(static_cast<std::size_t>(kZ.width) - 4, ' ').append("null");
     else
-        put_wide(b, z, kZWidth, kZDecimals);
+        put_wide(b, z, kZ);
     b.push_back('\n');
 }
 

@@ -13,8 +13,6 @@
 #include <span>
 #include <string_view>
 
-#include "io/input_file.h"
-#include "io/names.h"
 #include "io/output_file.h"
 
 namespace velmorak::mif2d12 {
@@ -23,9 +21,16 @@ namespace velmorak::mif2d12 {
 // `source` is the layer's path and base name without extension.
 void write_12da_header(io::OutputFile& out, std::string_view source);
 
+// The .12da a conversion writes, as the unit pool holds it.
+struct D12Output {
+    io::OutputFile& file;
+    int unit;
+    void close() const;
+};
+
 // Opens <base>.12da for writing (with the unit pool's prompts and retries when
-// it cannot be) and writes its header; the unit.
-int open_12da(std::string_view base);
+// it cannot be) and writes its header.
+D12Output open_12da(std::string_view base);
 
 // One 2D string of vertices 1..n (x[0..n-1], y[0..n-1]).
 void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,

@@ -84,13 +84,21 @@ std::int32_t SnapIndex::first_snapping(const Slot& slot, double vertex_x, double
     return -1;
 }
 
-void SnapIndex::build(std::span<const double> x, std::span<const double> y, std::int32_t count) {
-    slots_ = {};
-    members_ = {};
-    mask_ = 0;
-    const auto n = static_cast<std::size_t>(count > 0 ? count : 0);
+// Calls visit(cell key) for every cell the tolerance box of a point at (px, py) reaches.
+template <typename Visit>
+void SnapIndex::for_each_cell(double px, double py, Visit&& visit) const {
+    const std::int64_t x0 = cell(px - kTolerance, origin_x_);
+    const std::int64_t x1 = cell(px + kTolerance, origin_x_);
+    const std::int64_t y0 = cell(py - kTolerance, origin_y_);
+    const std::int64_t y1 = cell(py + kTolerance, origin_y_);
+    for (std::int64_t cx = x0; cx <= x1; ++cx)
+        for (std::int64_t cy = y0; cy <= y1; ++cy)
+            visit(static_cast<std::uint64_t>(cx) << 32 | static_cast<std::uint64_t>(cy));
+}
 
-    // The extent of the points' tolerance boxes, as rounded where they are used.
+// The grid's origin and cell size from the extent of the points' tolerance
+// boxes, as rounded where they are used; false when no point is finite.
+bool SnapIndex::place_grid(std::span<const double> x, std::span<const double> y, std::size_t n) {
     double lo_x = std::numeric_limits<double>::infinity();
     double lo_y = lo_x;
     double hi_x = -lo_x;
@@ -104,45 +112,46 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
         hi_y = std::max(hi_y, y[i] + kTolerance);
         any = true;
     }
-    if (!any) return;
+    if (!any) return false;
     origin_x_ = lo_x;
     origin_y_ = lo_y;
     double size = std::max({kMinCellSize, (hi_x - lo_x) / kSpanCells, (hi_y - lo_y) / kSpanCells});
     if (!std::isfinite(size)) size = std::numeric_limits<double>::max();
     cells_per_unit_ = 1.0 / size;
+    return true;
+}
 
-    // Calls visit(cell key) for every cell point i's box reaches.
-    auto for_each_cell = [&](std::size_t i, auto&& visit) {
-        const std::int64_t x0 = cell(x[i] - kTolerance, origin_x_);
-        const std::int64_t x1 = cell(x[i] + kTolerance, origin_x_);
-        const std::int64_t y0 = cell(y[i] - kTolerance, origin_y_);
-        const std::int64_t y1 = cell(y[i] + kTolerance, origin_y_);
-        for (std::int64_t cx = x0; cx <= x1; ++cx)
-            for (std::int64_t cy = y0; cy <= y1; ++cy)
-                visit(static_cast<std::uint64_t>(cx) << 32 | static_cast<std::uint64_t>(cy));
-    };
+void SnapIndex::build(std::span<const double> x, std::span<const double> y, std::int32_t count) {
+    slots_ = {};
+    members_ = {};
+    mask_ = 0;
+    const auto n = static_cast<std::size_t>(count > 0 ? count : 0);
+    if (!place_grid(x, y, n)) return;
 
     std::size_t entries = 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (finite_point(x[i], y[i])) for_each_cell(i, [&](std::uint64_t) { ++entries; });
+        if (finite_point(x[i], y[i])) for_each_cell(x[i], y[i], [&](std::uint64_t) { ++entries; });
     // At most three quarters of the slots are taken, which keeps the probe runs short.
     std::size_t slots = 16;
     while (slots / 4 * 3 < entries) slots *= 2;
     slots_ = util::BigArray<Slot>(slots);
     for (Slot& slot : slots_.span()) slot = Slot{};
     mask_ = slots - 1;
+    fill(x, y, n, entries);
+}
 
-    // Every (cell, point) entry, grouped by the region of the table where its
-    // cell's probe starts and in table order within a region. Filling the table
-    // region after region keeps its slots and lists in the caches, where points
-    // in table order would touch them at random.
+// Every (cell, point) entry, grouped by the region of the table where its
+// cell's probe starts and in table order within a region. Filling the table
+// region after region keeps its slots and lists in the caches, where points
+// in table order would touch them at random.
+void SnapIndex::fill(std::span<const double> x, std::span<const double> y, std::size_t n, std::size_t entries) {
     constexpr int kRegionBits = 12;
     const int slot_bits = std::bit_width(mask_);
     const int shift = slot_bits > kRegionBits ? slot_bits - kRegionBits : 0;
     std::vector<std::size_t> region_next((mask_ >> shift) + 2, 0);
     for (std::size_t i = 0; i < n; ++i)
         if (finite_point(x[i], y[i]))
-            for_each_cell(i, [&](std::uint64_t key) { ++region_next[(home(key) >> shift) + 1]; });
+            for_each_cell(x[i], y[i], [&](std::uint64_t key) { ++region_next[(home(key) >> shift) + 1]; });
     for (std::size_t r = 1; r < region_next.size(); ++r) region_next[r] += region_next[r - 1];
     struct Entry {
         Member member;
@@ -154,7 +163,8 @@ void SnapIndex::build(std::span<const double> x, std::span<const double> y, std:
     for (std::size_t i = 0; i < n; ++i) {
         if (!finite_point(x[i], y[i])) continue;
         const Member member{x[i], y[i], static_cast<std::int32_t>(i)};
-        for_each_cell(i, [&](std::uint64_t key) { grouped[region_next[home(key) >> shift]++] = {member, key}; });
+        for_each_cell(x[i], y[i],
+                      [&](std::uint64_t key) { grouped[region_next[home(key) >> shift]++] = {member, key}; });
     }
 
     // The size of every cell; where its list starts; then the lists, each

@@ -54,6 +54,10 @@ private:
         std::int32_t point;
     };
 
+    bool place_grid(std::span<const double> x, std::span<const double> y, std::size_t n);
+    void fill(std::span<const double> x, std::span<const double> y, std::size_t n, std::size_t entries);
+    template <typename Visit>
+    void for_each_cell(double px, double py, Visit&& visit) const;
     std::int64_t cell(double v, double origin) const;
     std::uint64_t vertex_key(double vertex_x, double vertex_y) const;  // kNoKey when no point can snap
     std::size_t home(std::uint64_t key) const;

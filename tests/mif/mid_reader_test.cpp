@@ -21,7 +21,8 @@ std::vector<std::string> rows_of(const std::string& name) {
     std::vector<std::string> rows;
     std::string row;
     io::LineStatus status;
-    while ((status = read_mid_row(unit, row)) == io::LineStatus::ok) rows.push_back(row);
+    while ((status = read_mid_row(services::runtime().units.input(unit), row)) == io::LineStatus::ok)
+        rows.push_back(row);
     EXPECT_EQ(status, io::LineStatus::eof);
     services::CLOSER(unit);
     return rows;

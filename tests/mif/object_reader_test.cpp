@@ -21,14 +21,11 @@ struct Read {
     bool ok = false;
     std::int32_t n = 0;
     std::vector<double> xy;  // x1, y1, x2, y2, ...
-    double label_x = 0, label_y = 0;
-    float direction = 0, length = 0;
 };
 
 // Walks the object section of a .mif the way the conversions do: every line
 // classified, every object read (a Pline Multiple section by section).
-std::vector<Read> walk(int unit, std::int32_t max_vertices = 1000) {
-    io::InputFile& file = services::runtime().units.input(unit);
+std::vector<Read> walk(io::InputFile& file, std::int32_t max_vertices = 1000) {
     std::vector<double> x(static_cast<std::size_t>(std::max(max_vertices, 2))), y(x.size());
     miObject object;
     miClearObject(object);
@@ -39,12 +36,11 @@ std::vector<Read> walk(int unit, std::int32_t max_vertices = 1000) {
         line.assign(view);
         std::string_view rest;
         if (!miObjectType(line, rest, object)) continue;
-        const int sections = object.pline_multiple ? object.section_count : 1;
+        const int sections = object.kind == miKind::pline_multiple ? object.section_count : 1;
         for (int s = 0; s < sections; ++s) {
             Read r;
             r.keyword = std::string(line.substr(line.find_first_not_of(" \t")));
-            r.ok =
-                miReadObject(rest, unit, object, x, y, max_vertices, r.n, r.label_x, r.label_y, r.direction, r.length);
+            r.ok = miReadObject(rest, file, object, x, y, max_vertices, r.n);
             for (std::int32_t k = 0; k < r.n; ++k) {
                 r.xy.push_back(x[static_cast<std::size_t>(k)]);
                 r.xy.push_back(y[static_cast<std::size_t>(k)]);
@@ -55,19 +51,16 @@ std::vector<Read> walk(int unit, std::int32_t max_vertices = 1000) {
     return out;
 }
 
-int open_input(const std::string& name) {
+io::InputFile& open_input(const std::string& name) {
     int unit = 0;
     services::OPENFILE(unit, "I ", name);
-    return unit;
+    return services::runtime().units.input(unit);
 }
 
-// Reads the single object of a small .mif text (no header).
+// Reads the objects of a small .mif text (no header).
 std::vector<Read> walk_text(const std::string& text, std::int32_t max_vertices = 1000) {
     TempDir dir;
-    const int unit = open_input(dir.write("t.mif", text));
-    auto r = walk(unit, max_vertices);
-    services::CLOSER(unit);
-    return r;
+    return walk(open_input(dir.write("t.mif", text)), max_vertices);
 }
 
 TEST(MifObjectType, KeywordsAfterBlanksAndTabsInAnyCase) {
@@ -76,19 +69,15 @@ TEST(MifObjectType, KeywordsAfterBlanksAndTabsInAnyCase) {
     miClearObject(o);
     std::string_view rest;
     EXPECT_TRUE(miObjectType("  Pline 3", rest, o));
-    EXPECT_TRUE(o.pline);
-    EXPECT_FALSE(o.pline_multiple);
+    EXPECT_EQ(o.kind, miKind::pline);
     EXPECT_EQ(rest, " 3");
     EXPECT_TRUE(miObjectType("\t \tpoint 1 2", rest, o));
-    EXPECT_TRUE(o.point);
-    EXPECT_FALSE(o.pline);  // every keyword field is rewritten
+    EXPECT_EQ(o.kind, miKind::point);
     EXPECT_EQ(rest, " 1 2");
     EXPECT_TRUE(miObjectType("RoundRect 0 0 1 1", rest, o));
-    EXPECT_TRUE(o.roundrect);
-    EXPECT_FALSE(o.rect);
+    EXPECT_EQ(o.kind, miKind::roundrect);
     EXPECT_TRUE(miObjectType("MULTIPOINT 4", rest, o));
-    EXPECT_TRUE(o.multipoint);
-    EXPECT_FALSE(o.point);
+    EXPECT_EQ(o.kind, miKind::multipoint);
     EXPECT_EQ(o.section_count, 4);
 }
 
@@ -98,7 +87,7 @@ TEST(MifObjectType, StyleLinesBlankLinesAndVertexLinesAreNoObjects) {
     std::string_view rest;
     for (const char* line : {"    Pen (1,2,0)", "", "   ", "12.5 3", "    Brush (2,16777215,16777215)", "Smooth"}) {
         EXPECT_FALSE(miObjectType(line, rest, o)) << line;
-        EXPECT_FALSE(o.center) << line;
+        EXPECT_EQ(o.kind, miKind::other) << line;
     }
     EXPECT_FALSE(miObjectType("    Symbol (35,0,4)", rest, o));
     EXPECT_EQ(rest, "Symbol (35,0,4)");  // after the leading blanks when no keyword matched
@@ -109,8 +98,7 @@ TEST(MifObjectType, CountsAfterPlineMultipleAndRegion) {
     miObject o;
     std::string_view rest;
     EXPECT_TRUE(miObjectType("Pline Multiple 2", rest, o));
-    EXPECT_TRUE(o.pline_multiple);
-    EXPECT_FALSE(o.pline);
+    EXPECT_EQ(o.kind, miKind::pline_multiple);
     EXPECT_EQ(o.section_count, 2);
     EXPECT_TRUE(miObjectType("Region 3", rest, o));
     EXPECT_EQ(o.polygon_count, 3);
@@ -124,7 +112,7 @@ TEST(MifObjectType, CenterClauseIsNoObject) {
     miObject o;
     std::string_view rest;
     EXPECT_FALSE(miObjectType("    Center 5 6", rest, o));
-    EXPECT_TRUE(o.center);
+    EXPECT_EQ(o.kind, miKind::center);
     EXPECT_EQ(rest, " 5 6");
 }
 
@@ -162,8 +150,7 @@ protected:
     std::vector<Read> objects;
     void SetUp() override {
         services::INITSERVICES();
-        const int unit = open_input(testing::fixture("mif/objects.mif").string());
-        objects = walk(unit);
+        objects = walk(open_input(testing::fixture("mif/objects.mif").string()));
     }
 };
 
@@ -175,89 +162,43 @@ TEST_F(MifObjectFile, EveryObjectLineIsFoundInOrder) {
     EXPECT_EQ(keywords, expected);
 }
 
-TEST_F(MifObjectFile, PlineWithLeadingBlanksAndMixedCase) {
-    const Read& r = objects[0];
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.n, 3);
-    EXPECT_EQ(r.xy, (std::vector<double>{0, 0, 10, 0, 10, 10}));
-    EXPECT_FLOAT_EQ(r.length, 20.0f);
-    // Half the length is reached exactly at the end of the first segment.
-    EXPECT_DOUBLE_EQ(r.label_x, 10.0);
-    EXPECT_DOUBLE_EQ(r.label_y, 0.0);
-    EXPECT_FLOAT_EQ(r.direction, 0.0f);
+// Each object of the fixture with the vertices it gave: a Pline with leading
+// blanks in mixed case, a Pline with its count on the next line, the two
+// sections of a Pline Multiple, a Point, a Line, a region closed by a Center
+// clause (five vertices and the spare slot), a Multipoint (its first point)
+// and a Rect (its corners).
+TEST_F(MifObjectFile, ObjectsGiveTheirVertices) {
+    const struct {
+        std::size_t index;
+        std::int32_t n;
+        std::vector<double> xy;
+    } cases[] = {
+        {0, 3, {0, 0, 10, 0, 10, 10}},
+        {1, 2, {1, 1, 2.5, 1}},
+        {2, 2, {0, 0, 3, 4}},
+        {3, 3, {5, 5, 6, 5, 6, 6}},
+        {4, 1, {10, 20}},
+        {5, 2, {0, 0, 3, 4}},
+        {6, 6, {0, 0, 4, 0, 4, 4, 0, 4, 0, 0, 4, 0}},
+        {12, 1, {7, 8}},
+        {13, 2, {0, 0, 2, 2}},
+    };
+    for (const auto& c : cases) {
+        const Read& r = objects[c.index];
+        EXPECT_TRUE(r.ok) << r.keyword;
+        EXPECT_EQ(r.n, c.n) << r.keyword;
+        EXPECT_EQ(r.xy, c.xy) << r.keyword;
+    }
 }
 
-TEST_F(MifObjectFile, PlineWithItsCountOnTheNextLine) {
-    const Read& r = objects[1];
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.n, 2);
-    EXPECT_EQ(r.xy, (std::vector<double>{1, 1, 2.5, 1}));
-    EXPECT_FLOAT_EQ(r.length, 1.5f);
-    EXPECT_DOUBLE_EQ(r.label_x, 1.75);
-}
-
-TEST_F(MifObjectFile, PlineMultipleIsReadSectionBySection) {
-    const Read& first = objects[2];
-    const Read& second = objects[3];
-    ASSERT_TRUE(first.ok && second.ok);
-    EXPECT_EQ(first.xy, (std::vector<double>{0, 0, 3, 4}));
-    EXPECT_FLOAT_EQ(first.length, 5.0f);
-    EXPECT_EQ(second.xy, (std::vector<double>{5, 5, 6, 5, 6, 6}));
-    EXPECT_FLOAT_EQ(second.length, 2.0f);
-    EXPECT_DOUBLE_EQ(second.label_x, 6.0);
-    EXPECT_DOUBLE_EQ(second.label_y, 5.0);
-}
-
-TEST_F(MifObjectFile, PointAndLineValues) {
-    const Read& point = objects[4];
-    ASSERT_TRUE(point.ok);
-    EXPECT_EQ(point.n, 1);
-    EXPECT_EQ(point.xy, (std::vector<double>{10, 20}));
-    EXPECT_DOUBLE_EQ(point.label_x, 10.0);
-    EXPECT_DOUBLE_EQ(point.label_y, 20.0);
-    EXPECT_EQ(point.direction, 0.0f);
-    EXPECT_EQ(point.length, 0.0f);
-
-    const Read& line = objects[5];
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ(line.xy, (std::vector<double>{0, 0, 3, 4}));
-    EXPECT_FLOAT_EQ(line.length, 5.0f);
-    EXPECT_DOUBLE_EQ(line.label_x, 1.5);
-    EXPECT_DOUBLE_EQ(line.label_y, 2.0);
-    EXPECT_NEAR(line.direction, 53.1301f, 1e-3f);
-}
-
-TEST_F(MifObjectFile, RegionWithCenterTakesItsLabel) {
-    const Read& r = objects[6];
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.n, 6);  // five vertices and the spare slot
-    EXPECT_DOUBLE_EQ(r.label_x, 5.0);
-    EXPECT_DOUBLE_EQ(r.label_y, 5.0);
-}
-
-TEST_F(MifObjectFile, RegionWithoutCenterAveragesAndLeavesTheNextObjectForTheCaller) {
-    const Read& r = objects[7];
-    ASSERT_TRUE(r.ok);
-    // Mean of the first total-2 = 4 slots: (0,0) (4,0) (4,4) (0,4).
-    EXPECT_DOUBLE_EQ(r.label_x, 2.0);
-    EXPECT_DOUBLE_EQ(r.label_y, 2.0);
+TEST_F(MifObjectFile, RegionWithoutCenterLeavesTheNextObjectForTheCaller) {
+    ASSERT_TRUE(objects[7].ok);
     // The Arc line that ended the search was stepped back to and read again.
     EXPECT_EQ(objects[8].keyword, "Arc 0 0 1 1");
 }
 
 TEST_F(MifObjectFile, ArcTextEllipseAndNoneAreRecognisedButNotRead) {
     for (std::size_t i : {8u, 9u, 10u, 11u}) EXPECT_FALSE(objects[i].ok) << objects[i].keyword;
-}
-
-TEST_F(MifObjectFile, MultipointGivesItsFirstPointAndRectItsCorners) {
-    const Read& mp = objects[12];
-    ASSERT_TRUE(mp.ok);
-    EXPECT_EQ(mp.xy, (std::vector<double>{7, 8}));
-    const Read& rect = objects[13];
-    ASSERT_TRUE(rect.ok);
-    EXPECT_EQ(rect.xy, (std::vector<double>{0, 0, 2, 2}));
-    EXPECT_DOUBLE_EQ(rect.label_x, 1.0);
-    EXPECT_NEAR(rect.direction, 45.0f, 1e-4f);
 }
 
 TEST(MifReadObject, CrlfFileReadsLikeLf) {
@@ -276,8 +217,6 @@ TEST(MifReadObject, CrlfFileReadsLikeLf) {
     for (std::size_t i = 0; i < a.size(); ++i) {
         EXPECT_EQ(a[i].ok, b[i].ok) << i;
         EXPECT_EQ(a[i].xy, b[i].xy) << i;
-        EXPECT_EQ(a[i].label_x, b[i].label_x) << i;
-        EXPECT_EQ(a[i].label_y, b[i].label_y) << i;
     }
 }
 
@@ -285,8 +224,7 @@ TEST(MifReadObject, RegionWithPolygonsFillsSpareSlotsAndPolygonEnds) {
     Capture cap;
     services::INITSERVICES();
     TempDir dir;
-    const int unit = open_input(dir.write("r.mif", "Region 2\n 4\n0 0\n1 0\n1 1\n0 0\n 3\n5 5\n6 5\n5 5\n"));
-    io::InputFile& file = services::runtime().units.input(unit);
+    io::InputFile& file = open_input(dir.write("r.mif", "Region 2\n 4\n0 0\n1 0\n1 1\n0 0\n 3\n5 5\n6 5\n5 5\n"));
     std::string_view view;
     ASSERT_EQ(file.read_line(view), io::LineStatus::ok);
     const std::string line(view);
@@ -295,16 +233,12 @@ TEST(MifReadObject, RegionWithPolygonsFillsSpareSlotsAndPolygonEnds) {
     ASSERT_TRUE(miObjectType(line, rest, o));
     std::vector<double> x(20), y(20);
     std::int32_t n = 0;
-    double lx = 0, ly = 0;
-    float dir_deg = 0, len = 0;
-    ASSERT_TRUE(miReadObject(rest, unit, o, x, y, 20, n, lx, ly, dir_deg, len));
+    ASSERT_TRUE(miReadObject(rest, file, o, x, y, 20, n));
     EXPECT_EQ(n, 9);
     EXPECT_EQ(o.polygon_ends[0], 4);  // the spare slot of polygon 1 is index 4
     EXPECT_EQ(o.polygon_ends[1], 8);
     EXPECT_EQ(x[5], 5.0);  // polygon 2 starts after the spare slot
     EXPECT_EQ(x[7], 5.0);
-    // Mean of the first 7 slots (end of file: no Center).
-    EXPECT_NEAR(lx, (0 + 1 + 1 + 0 + 1 + 5 + 6) / 7.0, 1e-12);
 }
 
 TEST(MifReadObject, RegionUnderFiveSlotsIsWarnedAboutAndSkipped) {
@@ -352,17 +286,6 @@ TEST(MifReadObject, MissingNumbersAndLinesAreAnUnexpectedEnd) {
         EXPECT_THROW(walk_text(text), services::RunStop) << text;
         EXPECT_NE(cap.out().find("ERROR - Unexpected end of .mif file encountered."), std::string::npos) << text;
     }
-}
-
-TEST(MifReadObject, CoincidentVerticesGiveALabelAtTheFirstVertex) {
-    Capture cap;
-    services::INITSERVICES();
-    const auto r = walk_text("Pline 3\n2 2\n2 2\n2 2\n");
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].length, 0.0f);
-    EXPECT_EQ(r[0].label_x, 2.0);
-    EXPECT_EQ(r[0].label_y, 2.0);
-    EXPECT_FALSE(std::isnan(r[0].direction));
 }
 
 }  // namespace

@@ -16,31 +16,30 @@ namespace {
 using testing::Capture;
 using testing::TempDir;
 
-int open_output(const std::string& name) {
+// An output file of the pool, and its unit for closing it.
+struct Out {
+    int unit = 0;
+    io::OutputFile& file;
+};
+
+Out open_output(const std::string& name) {
     int unit = 0;
     services::OPENFILE(unit, "O ", name);
-    return unit;
-}
-
-miObject kind(bool miObject::*field) {
-    miObject o;
-    miClearObject(o);
-    o.*field = true;
-    return o;
+    return {unit, services::runtime().units.output(unit)};
 }
 
 TEST(MifWriteObject, PointPlineAndRegionMatchTheGoldenText) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     const std::vector<double> px{12.5, 0}, py{3.25, 0};
-    miWriteObject(unit, kind(&miObject::point), px, py, 1, "   ");
+    miWriteObject(mif.file, miKind::point, px, py, 1, "   ");
     const std::vector<double> lx{0, 1.5, 1000000}, ly{0, -2, 0.25};
-    miWriteObject(unit, kind(&miObject::pline), lx, ly, 3, "    Pen (1,2,0)");
+    miWriteObject(mif.file, miKind::pline, lx, ly, 3, "    Pen (1,2,0)");
     const std::vector<double> rx{0, 4, 4, 0}, ry{0, 0, 4, 4};
-    miWriteObject(unit, kind(&miObject::region), rx, ry, 4, "");
-    services::CLOSER(unit);
+    miWriteObject(mif.file, miKind::region, rx, ry, 4, "");
+    services::CLOSER(mif.unit);
     EXPECT_EQ(dir.read("out.mif"), testing::read_file(testing::fixture("mif/golden_objects.mif")));
 }
 
@@ -48,10 +47,10 @@ TEST(MifWriteObject, LineAndOverflowingCoordinates) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     const std::vector<double> x{1, 1e12}, y{-0.0000004, 2};
-    miWriteObject(unit, kind(&miObject::line), x, y, 2, "    Pen (3,2,16711680)");
-    services::CLOSER(unit);
+    miWriteObject(mif.file, miKind::line, x, y, 2, "    Pen (3,2,16711680)");
+    services::CLOSER(mif.unit);
     EXPECT_EQ(dir.read("out.mif"),
               "Line         1.000000        0.000000****************        2.000000\n    Pen (3,2,16711680)\n");
 }
@@ -64,47 +63,43 @@ TEST(MifWriteObject, PreformattedVerticesWriteTheSameText) {
     services::INITSERVICES();
     const std::vector<double> x{316211.306, -0.0000004, 1e12, -12345.6789125, 0};
     const std::vector<double> y{6216306.595, 2, -1e11, 0.5, -0.0};
-    const int direct = open_output(dir.file("direct.mif"));
-    miWriteObject(direct, kind(&miObject::pline), x, y, 5, "    Pen (1,2,0)");
+    const Out direct = open_output(dir.file("direct.mif"));
+    miWriteObject(direct.file, miKind::pline, x, y, 5, "    Pen (1,2,0)");
     for (std::size_t i = 0; i < x.size(); ++i)
-        miWriteObject(direct, kind(&miObject::point), std::span(x).subspan(i), std::span(y).subspan(i), 1, "  Symbol ");
-    services::CLOSER(direct);
+        miWriteObject(direct.file, miKind::point, std::span(x).subspan(i), std::span(y).subspan(i), 1, "  Symbol ");
+    services::CLOSER(direct.unit);
 
     std::string lines;
     miFormatVertices(lines, x, y, 5);
     ASSERT_EQ(lines.size(), 5 * kVertexLineLength);
-    const int laid_out = open_output(dir.file("laid_out.mif"));
-    miWritePline(laid_out, 5, lines, "    Pen (1,2,0)");
+    const Out laid_out = open_output(dir.file("laid_out.mif"));
+    miWritePline(laid_out.file, 5, lines, "    Pen (1,2,0)");
     for (std::size_t i = 0; i < x.size(); ++i)
-        miWritePoint(laid_out, std::string_view(lines).substr(i * kVertexLineLength, kVertexLineLength), "  Symbol ");
-    services::CLOSER(laid_out);
+        miWritePoint(laid_out.file, std::string_view(lines).substr(i * kVertexLineLength, kVertexLineLength), "  Symbol ");
+    services::CLOSER(laid_out.unit);
     EXPECT_EQ(dir.read("laid_out.mif"), dir.read("direct.mif"));
     EXPECT_NE(dir.read("direct.mif").find("****************"), std::string::npos);
 }
 
-TEST(MifWriteObject, FirstKindFieldDecidesAndOthersStopTheRun) {
+TEST(MifWriteObject, KindsWithoutALayoutStopTheRun) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
-    miObject both = kind(&miObject::region);
-    both.point = true;
+    const Out mif = open_output(dir.file("out.mif"));
     const std::vector<double> x{1, 2}, y{3, 4};
-    miWriteObject(unit, both, x, y, 2, "");
-    EXPECT_THROW(miWriteObject(unit, kind(&miObject::pline_multiple), x, y, 2, ""), services::RunStop);
+    EXPECT_THROW(miWriteObject(mif.file, miKind::pline_multiple, x, y, 2, ""), services::RunStop);
     EXPECT_NE(cap.out().find("ERROR - Trying to write a MIF object that is not yet supported!\n"), std::string::npos);
-    EXPECT_EQ(testing::read_file(dir.file("out.mif")), "Point         1.000000        3.000000\n");
 }
 
 TEST(MifWriteObject, WrittenObjectsReadBack) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int out = open_output(dir.file("rt.mif"));
+    const Out out = open_output(dir.file("rt.mif"));
     const std::vector<double> x{0, 10, 10}, y{0, 0, 10};
-    miWriteObject(out, kind(&miObject::pline), x, y, 3, "    Pen (1,2,0)");
-    miWriteObject(out, kind(&miObject::region), x, y, 3, "");
-    services::CLOSER(out);
+    miWriteObject(out.file, miKind::pline, x, y, 3, "    Pen (1,2,0)");
+    miWriteObject(out.file, miKind::region, x, y, 3, "");
+    services::CLOSER(out.unit);
     int in = 0;
     services::OPENFILE(in, "I ", dir.file("rt.mif"));
     io::InputFile& file = services::runtime().units.input(in);
@@ -117,9 +112,7 @@ TEST(MifWriteObject, WrittenObjectsReadBack) {
         std::string_view rest;
         if (!miObjectType(line, rest, o)) continue;
         std::int32_t n = 0;
-        double lx = 0, ly = 0;
-        float d = 0, len = 0;
-        ASSERT_TRUE(miReadObject(rest, in, o, rx, ry, 10, n, lx, ly, d, len));
+        ASSERT_TRUE(miReadObject(rest, file, o, rx, ry, 10, n));
         counts.push_back(n);
         EXPECT_EQ(rx[2], 10.0);
         EXPECT_EQ(ry[2], 10.0);
@@ -132,10 +125,10 @@ TEST(MifWriteHeader, MissingHeaderGivesANonEarthHeaderFromTheBounds) {
     TempDir dir;
     Capture cap("\n");
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     double xmin = -12.5, ymin = 0, xmax = 1234567.8916, ymax = 99;
-    miWriteHeader(unit, "", dir.file("Header.mif"), -1, xmin, ymin, xmax, ymax);
-    services::CLOSER(unit);
+    miWriteHeader(mif.file, "", dir.file("Header.mif"), -1, xmin, ymin, xmax, ymax);
+    services::CLOSER(mif.unit);
     EXPECT_EQ(dir.read("out.mif"),
               "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
               "CoordSys NonEarth Units \"m\" Bounds (        -12.500,          0.000) (    1234567.892,         "
@@ -151,11 +144,11 @@ TEST(MifWriteHeader, ProjectionLineWithBoundsHandsThemBack) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-    miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)   ", "", -1, xmin, ymin, xmax,
+    miWriteHeader(mif.file, "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)   ", "", -1, xmin, ymin, xmax,
                   ymax);
-    services::CLOSER(unit);
+    services::CLOSER(mif.unit);
     EXPECT_EQ(dir.read("out.mif"),
               "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
               "CoordSys NonEarth Units \"m\" Bounds (-1.5, 2) (300, 4.25)\n");
@@ -169,11 +162,11 @@ TEST(MifWriteHeader, BoundsWithoutTheBlankAreNotRead) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     double xmin = 1, ymin = 2, xmax = 3, ymax = 4;
-    miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds(-9999999, -9999999) (9999999, 9999999)", "", -1, xmin,
+    miWriteHeader(mif.file, "CoordSys NonEarth Units \"m\" Bounds(-9999999, -9999999) (9999999, 9999999)", "", -1, xmin,
                   ymin, xmax, ymax);
-    services::CLOSER(unit);
+    services::CLOSER(mif.unit);
     EXPECT_NE(dir.read("out.mif").find("Bounds(-9999999, -9999999)"), std::string::npos);
     EXPECT_EQ(xmin, 1.0);
     EXPECT_EQ(ymax, 4.0);
@@ -183,15 +176,15 @@ TEST(MifWriteHeader, UnreadableBoundsStopTheRunAndGoToTheLog) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
-    const int log = open_output(dir.file("run.log"));
+    const Out mif = open_output(dir.file("out.mif"));
+    const Out log = open_output(dir.file("run.log"));
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
     EXPECT_THROW(
-        miWriteHeader(unit, "CoordSys NonEarth Units \"m\" Bounds (west, 2) (3, 4)", "", log, xmin, ymin, xmax, ymax),
+        miWriteHeader(mif.file, "CoordSys NonEarth Units \"m\" Bounds (west, 2) (3, 4)", "", log.unit, xmin, ymin, xmax, ymax),
         services::RunStop);
     EXPECT_NE(cap.out().find("ERROR - Could not read XY Bounds in MI Projection Line.\n"), std::string::npos);
     EXPECT_EQ(services::DMESSAGES().log_unit, 0);  // restored on the way out
-    services::CLOSER(log);
+    services::CLOSER(log.unit);
     EXPECT_EQ(dir.read("run.log"), "ERROR - Could not read XY Bounds in MI Projection Line.\n");
 }
 
@@ -199,10 +192,10 @@ TEST(MifWriteHeader, HeaderFileIsCopiedUpToColumnsWithItsBounds) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    const int unit = open_output(dir.file("out.mif"));
+    const Out mif = open_output(dir.file("out.mif"));
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-    miWriteHeader(unit, "   ", "  " + testing::fixture("mif/header.mif").string(), -1, xmin, ymin, xmax, ymax);
-    services::CLOSER(unit);
+    miWriteHeader(mif.file, "   ", "  " + testing::fixture("mif/header.mif").string(), -1, xmin, ymin, xmax, ymax);
+    services::CLOSER(mif.unit);
     const std::string header = testing::read_file(testing::fixture("mif/header.mif"));
     EXPECT_EQ(dir.read("out.mif"), header.substr(0, header.find("Columns")));
     EXPECT_EQ(xmin, -7745844.29);

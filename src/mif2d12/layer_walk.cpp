@@ -1,9 +1,11 @@
-#include "mif2d12/layer_input.h"
+#include "mif2d12/layer_walk.h"
 
 #include <algorithm>
 
 #include "mif/mid_reader.h"
+#include "mif/object_reader.h"
 #include "services/runtime.h"
+#include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/freeformat.h"
 
@@ -29,8 +31,6 @@ namespace {
     con.end_line();
     services::run_time_stop();
 }
-
-}  // namespace
 
 bool next_mif_line(io::InputFile& mif, std::string& line) {
     std::string_view read;
@@ -58,6 +58,70 @@ void next_mid_row(io::InputFile& mid, std::string& row) {
     stop_with("ERROR - Reading data");
 }
 
+}  // namespace
+
+LayerWalk::LayerWalk(const mif::InputLayer& layer, Progress progress)
+    : mif_(layer.mif), mid_(layer.mid), progress_(progress) {
+    mif::miClearObject(object_);
+}
+
+bool LayerWalk::next() {
+    if (!row_read_) row();  // the row of an object its caller passed over
+    while (next_mif_line(mif_, line_)) {
+        if (!mif::miObjectType(line_, rest_, object_)) continue;
+        row_read_ = false;
+        sections_left_ = object_.kind == mif::miKind::pline_multiple ? object_.section_count : 1;
+        if (progress_ == Progress::objects) {
+            ++shown_;
+            text_.clear();
+            util::put_int(text_, shown_, 8);
+            services::runtime().console.put(text_);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool LayerWalk::next_polyline() {
+    while (next()) {
+        switch (object_.kind) {
+            case mif::miKind::pline_multiple:
+                services::runtime().console.line("Disaggregating combined polyline into " +
+                                                 util::int_text(object_.section_count) + " polylines...");
+                return true;
+            case mif::miKind::line:
+            case mif::miKind::pline:
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+const std::string& LayerWalk::row() {
+    if (!row_read_) {
+        next_mid_row(mid_, row_);
+        row_read_ = true;
+    }
+    return row_;
+}
+
+bool LayerWalk::next_section(std::span<double> x, std::span<double> y, std::int32_t max_vertices, std::int32_t& n) {
+    while (sections_left_ > 0) {
+        --sections_left_;
+        if (!mif::miReadObject(rest_, mif_, object_, x, y, max_vertices, n)) continue;
+        if (progress_ == Progress::polylines) {
+            ++shown_;
+            text_.assign("Polyline ");
+            text_.append(util::int_text(shown_)).append(" with ").append(util::int_text(n)).append(" nodes...");
+            services::runtime().console.put(text_);
+        }
+        return true;
+    }
+    return false;
+}
+
 void first_attribute_text(std::string_view row, std::string& name, std::string_view routine) {
     row = util::cut(row, kMidRowWidth);
     util::FreeFormat ff(row);
@@ -72,6 +136,9 @@ void first_attribute_text(std::string_view row, std::string& name, std::string_v
             stop_on_row(row, routine);
     }
     if (name.size() > kNameWidth) name.resize(kNameWidth);
+    // A NUL is no character of a name: the package would end the name there,
+    // and the rest of the row shows what went wrong with the file.
+    if (name.find('\0') != std::string::npos) stop_on_row(row, routine);
     std::replace(name.begin(), name.end(), '\n', ' ');
     name.resize(util::text_length(name));
 }
