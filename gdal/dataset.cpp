@@ -60,6 +60,14 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
                  limit);
         return nullptr;
     }
+    // NaN unless the caller names a number: GeoJSON, for one, cannot hold a NaN height.
+    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "NaN");
+    char* end = nullptr;
+    ds->null_height_ = CPLStrtod(null_height, &end);
+    if (end == null_height || *end != '\0') {
+        CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: NaN or a number is needed.", null_height);
+        return nullptr;
+    }
     std::string why;
     ds->source_ = StringSource::open(ds->path_, static_cast<std::size_t>(capacity), why);
     if (!ds->source_) {
@@ -74,6 +82,7 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
 bool D12Dataset::scan() {
     std::unordered_map<std::string, std::size_t> by_model;
     std::vector<LayerScan> scans;
+    bool layers_cut = false;
     StringRecord& s = record_;
     for (;;) {
         const StringSource::Step step = source_->next(s);
@@ -88,8 +97,15 @@ bool D12Dataset::scan() {
         }
         position_ = s.number;
         if (s.x.empty()) continue;
-        auto [it, added] = by_model.try_emplace(s.model, scans.size());
-        if (added) {
+        auto it = by_model.find(s.model);
+        if (it == by_model.end()) {
+            if (scans.size() == kMaxLayers) {
+                if (!layers_cut) report(CE_Warning, path_, s.line, "more than " + std::to_string(kMaxLayers) +
+                                                                        " models; the strings of the others are left out.");
+                layers_cut = true;
+                continue;
+            }
+            it = by_model.emplace(s.model, scans.size()).first;
             scans.emplace_back();
             LayerScan& l = scans.back();
             l.model = s.model;
@@ -115,14 +131,23 @@ bool D12Dataset::scan() {
         }
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
-            auto [f, new_field] = l.field_index.try_emplace(lower_ascii(a.name), static_cast<int>(l.fields.size()));
-            if (new_field)
+            std::string key = lower_ascii(a.name);
+            const auto f = l.field_index.find(key);
+            if (f != l.field_index.end()) {
+                AttributeKind& k = l.fields[static_cast<std::size_t>(f->second)].kind;
+                k = wider(k, kind);
+            } else if (l.fields.size() < kMaxFields) {
+                l.field_index.emplace(std::move(key), static_cast<int>(l.fields.size()));
                 l.fields.push_back({a.name, kind});
-            else
-                l.fields[static_cast<std::size_t>(f->second)].kind = wider(l.fields[static_cast<std::size_t>(f->second)].kind, kind);
+            } else if (!l.fields_cut) {
+                l.fields_cut = true;
+                report(CE_Warning, path_, s.line,
+                       "layer " + l.name + " has more than " + std::to_string(kMaxFields) +
+                           " attribute names; the values of the others are left out.");
+            }
         }
     }
-    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l)));
+    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), null_height_));
     return true;
 }
 

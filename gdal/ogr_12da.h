@@ -47,7 +47,14 @@ struct LayerScan {
     };
     std::vector<Field> fields;
     std::unordered_map<std::string, int> field_index;
+    bool fields_cut = false;  // more names than a layer takes were met
 };
+
+// A layer has at most this many attribute fields: a file with more names than
+// any export has (a damaged one) must not give every feature thousands of empty ones.
+inline constexpr std::size_t kMaxFields = 2000;
+// ... and a dataset at most this many layers.
+inline constexpr std::size_t kMaxLayers = 10000;
 
 class D12Dataset;
 
@@ -57,7 +64,8 @@ bool is_point(const StringRecord& s);
 
 class D12Layer final : public OGRLayer {
 public:
-    D12Layer(D12Dataset& ds, LayerScan scan);
+    // `null_height` stands for a null height in a string that has real ones: NaN, or the caller's number.
+    D12Layer(D12Dataset& ds, LayerScan scan, double null_height);
     ~D12Layer() override;
 
     void ResetReading() override;
@@ -76,6 +84,8 @@ private:
 
     D12Dataset& ds_;
     LayerScan scan_;
+    double null_height_;
+    std::vector<double> z_;  // heights with the null height put in
     OGRFeatureDefn* defn_;
     std::uint64_t after_ = 0;  // the number of the string read last by GetNextFeature
     // The field of the string's attribute at each position, with the name it was found for.
@@ -104,6 +114,7 @@ private:
     bool scan();
     void report_stop();
 
+    double null_height_ = 0.0;
     std::string path_;
     std::unique_ptr<StringSource> source_;
     std::uint64_t position_ = 0;  // number of the string read last

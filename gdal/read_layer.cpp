@@ -1,3 +1,4 @@
+#include <cpl_string.h>
 #include <ogr_geometry.h>
 
 #include <cmath>
@@ -38,10 +39,13 @@ bool is_fixed_name(const std::string& lower) {
 
 }  // namespace
 
-D12Layer::D12Layer(D12Dataset& ds, LayerScan scan) : ds_(ds), scan_(std::move(scan)) {
+D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, double null_height)
+    : ds_(ds), scan_(std::move(scan)), null_height_(null_height) {
     defn_ = new OGRFeatureDefn(scan_.name.c_str());
     defn_->Reference();
     SetDescription(defn_->GetName());
+    // What a null height reads as in a string with real ones.
+    SetMetadataItem("NULL_HEIGHT", std::isnan(null_height_) ? "NaN" : CPLSPrintf("%.17g", null_height_));
     defn_->SetGeomType(geometry_type(scan_));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
@@ -122,6 +126,12 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     auto f = std::make_unique<OGRFeature>(defn_);
     f->SetFID(static_cast<GIntBig>(s.number));
     const double* z = s.has_heights ? s.z.data() : nullptr;
+    if (z != nullptr && !std::isnan(null_height_)) {
+        z_.assign(s.z.begin(), s.z.end());
+        for (double& h : z_)
+            if (std::isnan(h)) h = null_height_;
+        z = z_.data();
+    }
     if (is_point(s)) {
         f->SetGeometryDirectly(z != nullptr ? new OGRPoint(s.x[0], s.y[0], z[0]) : new OGRPoint(s.x[0], s.y[0]));
     } else {

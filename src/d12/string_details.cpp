@@ -34,6 +34,7 @@ void StringDetails::clear() {
     chainage = 0.0;
     count = 0;
     frames_.clear();
+    deeper_ = 0;
     groups_.clear();
     pending_ = 0;
     expect_group_name_ = false;
@@ -117,6 +118,11 @@ void StringDetails::own_level_line(std::string_view whole) {
 void StringDetails::token(std::string_view t, bool quoted) {
     const bool open = !quoted && t == "{";
     const bool close = !quoted && t == "}";
+    if (deeper_ > 0 || (open && frames_.size() >= kMaxDepth)) {
+        if (open) ++deeper_;
+        if (close) --deeper_;
+        return;
+    }
     const Frame frame = frames_.back();
     if (close) {
         if (frame == Frame::group && !groups_.empty()) groups_.pop_back();
@@ -159,11 +165,12 @@ void StringDetails::token(std::string_view t, bool quoted) {
         pending_name_.assign(t);
         pending_ = 2;
     } else {
+        pending_ = 0;
+        if (count == kMaxAttributes) return;
         StringAttribute& a = add();
         a.name = path(pending_name_);
         a.type = pending_type_;
         a.value.assign(t);
-        pending_ = 0;
     }
 }
 

@@ -30,6 +30,12 @@ struct StringAttribute {
 
 class StringDetails {
 public:
+    // A damaged file (an attributes block whose closing brace is missing) must
+    // not fill memory: values past this many in one string are dropped, and
+    // blocks nested deeper than kMaxDepth are only counted.
+    static constexpr std::size_t kMaxAttributes = 10000;
+    static constexpr std::size_t kMaxDepth = 64;
+
     std::string colour;
     std::string style;
     std::string breakline;
@@ -54,6 +60,7 @@ private:
 
     // Inside the string's attributes block: the blocks open in it.
     std::vector<Frame> frames_;
+    std::size_t deeper_ = 0;  // blocks open below the deepest frame kept
     std::vector<std::string> groups_;  // the names of the groups open, outermost first
     // A value being read: its type word and name seen so far.
     int pending_ = 0;  // 0 none, 1 type seen, 2 name seen

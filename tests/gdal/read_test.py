@@ -365,6 +365,12 @@ class ReadTest(unittest.TestCase):
         roads.SetAttributeFilter("name = 'R1'")
         self.assertEqual([f.GetFID() for f in roads], [2])
         roads.SetAttributeFilter(None)
+        # A null height read as a number of the caller's, for formats without NaN.
+        self.assertEqual(roads.GetMetadataItem("NULL_HEIGHT"), "NaN")
+        numbered = gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR, open_options=["NULL_HEIGHT=-999"])
+        r2 = numbered.GetLayerByName("Roads").GetFeature(5)
+        self.assertEqual(r2.GetGeometryRef().GetPoints(), [(9.0, 9.0, -999.0), (8.0, 8.0, 2.0)])
+        self.assertEqual(numbered.GetLayerByName("Roads").GetMetadataItem("NULL_HEIGHT"), "-999")
         # Two layers read in turn share one reader.
         lots = ds.GetLayerByName("Lots")
         roads.ResetReading()
