@@ -61,13 +61,14 @@ void StringDetails::line(std::string_view whole, int level) {
         if (level != 1) return;
         std::string_view rest;
         const std::string_view word = first_word(whole, rest);
-        if (!same_word(word, "attributes") || !has_brace(rest)) {
+        const std::size_t brace = next_brace(rest, 0);
+        if (!same_word(word, "attributes") || brace == kNotFound || rest[brace] != '{') {
             if (!has_brace(whole)) own_level_line(whole);
             return;
         }
         // The string's own attributes block: its tokens from here to its closing brace.
         frames_.push_back(Frame::attributes);
-        whole = rest.substr(next_brace(rest, 0) + 1);
+        whole = rest.substr(brace + 1);
     }
     // Tokens: quoted texts, words, and braces outside quoted texts.
     std::size_t pos = 0;
