@@ -18,8 +18,15 @@
 # pause ends at once. A conversion that prints an error, is not built, times out
 # or leaves no output is marked in the status column; the table is printed anyway.
 #
+# The GDAL driver (the 12DA plugin of this build) gets rows of its own: ogr2ogr
+# reading the .12da the converter makes of the lines layer into a GeoPackage,
+# against reading the lines layer itself; writing those lines from a
+# GeoPackage into .12da, against writing them as MIF; and the first scan of a
+# 1 GB .12da, whose peak memory must stay below 100 MB.
+#
 # Environment: VELMORAK_BENCH_TIMEOUT (seconds per run, default 1800),
-# VELMORAK_BENCH_RUNS (runs of each conversion, the fastest kept; default 3).
+# VELMORAK_BENCH_RUNS (runs of each conversion, the fastest kept; default 3),
+# VELMORAK_BENCH_ONLY=gdal (only the GDAL driver's rows).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -68,6 +75,14 @@ if ! ninja -C "$BUILD" -j2 velmorak >"$LOGS/build.log" 2>&1; then
 fi
 EXE=$BUILD/velmorak
 GEN=$BUILD/bench/velmorak_generate
+# The GDAL plugin, when GDAL's development files are there.
+PLUGIN_BUILT=0
+if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^ogr_12DA:' &&
+    ninja -C "$BUILD" -j2 ogr_12DA >"$LOGS/build-gdal.log" 2>&1; then
+    PLUGIN_BUILT=1
+else
+    say "bench: the GDAL plugin is not built (libgdal-dev missing?); see $LOGS/build-gdal.log"
+fi
 
 # ------------------------------------------------------------------ inputs
 
@@ -215,6 +230,14 @@ best() {
 say "Running (each conversion $RUNS times, the fastest kept; timeout ${TIMEOUT}s) ..."
 rm -rf "$SCRATCH"/run.*  # left by a run that was interrupted
 
+MIF_STATUS= MIFZ_STATUS= MIF_WALL= MIFZ_WALL=
+ZLN_STATUS=() ZLN_WALL=()
+PEER_WALL=
+PEER_POINTS_WALL=
+PEER_VERTICES=$(manifest "$S1" lines.vertices)
+PEER_POINTS=$(manifest "$S1" points.count)
+if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
+
 prepare_mif() { rm -f "$S1"/big.12da.mif "$S1"/big.12da.mid; }
 best mif S1 prepare_mif "$EXE" big.12da
 verdict mif check_mif
@@ -283,10 +306,6 @@ done
 # The peer converts the two -zln input layers, the lines and the points, each
 # MIF to MIF; a conversion's peer time is that of its vertices at the peer's
 # rate per polyline vertex and per point.
-PEER_WALL=
-PEER_POINTS_WALL=
-PEER_VERTICES=$(manifest "$S1" lines.vertices)
-PEER_POINTS=$(manifest "$S1" points.count)
 if command -v ogr2ogr >/dev/null; then
     prepare_peer() { mkdir -p "$S1/peer" && rm -f "$S1"/peer/out.* "$S1"/peer/points.*; }
     best peer S1 prepare_peer ogr2ogr -f "MapInfo File" peer/out.mif lines.mif
@@ -303,6 +322,81 @@ if command -v ogr2ogr >/dev/null; then
 else
     WALL=- RSS=- CAT=- CP=- OUTCP=-
     row "peer: ogr2ogr MIF -> MIF" "-" "-" "MISSING: gdal-bin not installed"
+fi
+fi  # VELMORAK_BENCH_ONLY
+
+# ------------------------------------------------------------------ the GDAL driver
+
+GDAL_READ_WALL= GDAL_READ_PEER= GDAL_WRITE_WALL= GDAL_WRITE_PEER= GDAL_SCAN_RSS=
+gdal_status() {  # gdal_status OUTPUT: the status of an ogr2ogr or ogrinfo run
+    if [ "$PLUGIN_BUILT" -eq 0 ]; then STATUS="FAILED: the GDAL plugin did not build"; return; fi
+    if [ "$RC" -eq 124 ]; then STATUS="TIMEOUT after ${TIMEOUT}s"; return; fi
+    if [ "$RC" -ne 0 ]; then STATUS="FAILED: exit status $RC"; return; fi
+    if [ ! -s "$1" ]; then STATUS="FAILED: no $(basename "$1")"; return; fi
+    if grep -q -m1 '^ERROR' "$LOGS/$2.out"; then STATUS="FAILED: $(grep -m1 '^ERROR' "$LOGS/$2.out" | cut -c1-60)"; return; fi
+    STATUS=ok
+}
+if command -v ogr2ogr >/dev/null; then
+    G=$S1/gdal
+    mkdir -p "$G"
+    with_plugin=(env "GDAL_DRIVER_PATH=$BUILD/gdal")
+    # The .12da the converter makes of the lines layer, and a GeoPackage of the lines.
+    [ -s "$S1/lines.12da" ] || (cd "$S1" && "$EXE" lines.mif </dev/null >"$LOGS/gdal-setup.out" 2>&1)
+    if [ ! -s "$G/lines.gpkg" ] || [ "$S1/lines.mif" -nt "$G/lines.gpkg" ]; then
+        rm -f "$G/lines.gpkg"
+        ogr2ogr -f GPKG "$G/lines.gpkg" "$S1/lines.mif" >"$LOGS/gdal-setup-gpkg.out" 2>&1
+    fi
+    VERTICES=$(manifest "$S1" lines.vertices)
+
+    prepare_gdal() { rm -f "$G"/out.*; }
+    best gdal_read S1 prepare_gdal "${with_plugin[@]}" ogr2ogr -f GPKG gdal/out.gpkg lines.12da
+    gdal_status "$G/out.gpkg" gdal_read
+    floors "$S1/lines.12da"
+    out_floor "$G/out.gpkg"
+    row "12DA: ogr2ogr 12da -> GPKG" "$(mbytes "$S1/lines.12da")" "$VERTICES+0" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_READ_WALL=$WALL
+
+    best gdal_read_peer S1 prepare_gdal ogr2ogr -f GPKG gdal/out.gpkg lines.mif
+    gdal_status "$G/out.gpkg" gdal_read_peer
+    floors "$S1/lines.mif" "$S1/lines.mid"
+    out_floor "$G/out.gpkg"
+    row "peer: ogr2ogr lines MIF -> GPKG" "$(mbytes "$S1/lines.mif" "$S1/lines.mid")" "$VERTICES+0" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_READ_PEER=$WALL
+
+    best gdal_write S1 prepare_gdal "${with_plugin[@]}" ogr2ogr -f 12DA gdal/out.12da gdal/lines.gpkg
+    gdal_status "$G/out.12da" gdal_write
+    floors "$G/lines.gpkg"
+    out_floor "$G/out.12da"
+    row "12DA: ogr2ogr GPKG -> 12da" "$(mbytes "$G/lines.gpkg")" "$VERTICES+0" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_WRITE_WALL=$WALL
+
+    best gdal_writez S1 prepare_gdal "${with_plugin[@]}" ogr2ogr -f 12DA gdal/out.12daz gdal/lines.gpkg
+    gdal_status "$G/out.12daz" gdal_writez
+    out_floor "$G/out.12daz"
+    row "12DA: ogr2ogr GPKG -> 12daz" "$(mbytes "$G/lines.gpkg")" "$VERTICES+0" "$STATUS"
+
+    best gdal_write_peer S1 prepare_gdal ogr2ogr -f "MapInfo File" gdal/out.mif gdal/lines.gpkg
+    gdal_status "$G/out.mif" gdal_write_peer
+    out_floor "$G"/out.mif "$G"/out.mid
+    row "peer: ogr2ogr GPKG -> MIF" "$(mbytes "$G/lines.gpkg")" "$VERTICES+0" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_WRITE_PEER=$WALL
+    rm -f "$G"/out.*
+
+    # The first scan of a 1 GB .12da: copies of the big input one after another.
+    BIG=$SCRATCH/big-1g.12da
+    if [ ! -s "$BIG" ] || [ "$(stat -c %s "$BIG")" -lt 1000000000 ] || [ "$S1/big.12da" -nt "$BIG" ]; then
+        say "Writing $BIG ..."
+        rm -f "$BIG"
+        while [ ! -s "$BIG" ] || [ "$(stat -c %s "$BIG")" -lt 1000000000 ]; do cat "$S1/big.12da" >>"$BIG"; done
+    fi
+    copies=$(( $(stat -c %s "$BIG") / $(stat -c %s "$S1/big.12da") ))
+    best gdal_scan SCRATCH no_setup "${with_plugin[@]}" ogrinfo -ro -al -so big-1g.12da
+    gdal_status "$LOGS/gdal_scan.out" gdal_scan
+    grep -q "Feature Count: " "$LOGS/gdal_scan.out" || STATUS="FAILED: no feature count"
+    floors "$BIG"
+    OUTCP=-
+    row "12DA: ogrinfo -so 1 GB (first scan)" "$(mbytes "$BIG")" "$(( $(manifest "$S1" big.12da.vertices) * copies ))+0" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_SCAN_RSS=$RSS
 fi
 rm -rf "$SCRATCH"/run.*
 
@@ -344,19 +438,35 @@ echo "files into a new folder. x peer: wall time over ogr2ogr's time for as many
 echo "polyline vertex of lines.mif, per point of points.mif; the target is at most 0.1). The -zln"
 echo "vertices are the polyline vertices and the points."
 
-if [ "$MIF_STATUS" = ok ] && [ "$MIFZ_STATUS" = ok ]; then
-    awk -v a="$MIF_WALL" -v b="$MIFZ_WALL" 'BEGIN {
-        r = b / a
-        printf ".12daz against .12da: %.2f (target at most 1.5): %s\n", r, (r <= 1.5 ? "PASS" : "FAIL")
-    }'
-else
-    echo ".12daz against .12da: n/a (a run failed)"
+if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
+    if [ "$MIF_STATUS" = ok ] && [ "$MIFZ_STATUS" = ok ]; then
+        awk -v a="$MIF_WALL" -v b="$MIFZ_WALL" 'BEGIN {
+            r = b / a
+            printf ".12daz against .12da: %.2f (target at most 1.5): %s\n", r, (r <= 1.5 ? "PASS" : "FAIL")
+        }'
+    else
+        echo ".12daz against .12da: n/a (a run failed)"
+    fi
+    if [ "${ZLN_STATUS[0]:-}" = ok ] && [ "${ZLN_STATUS[1]:-}" = ok ]; then
+        awk -v a="${ZLN_WALL[0]}" -v b="${ZLN_WALL[1]}" 'BEGIN {
+            r = b / a
+            printf "-zln scaling: scale 2 / scale 1 = %.2f (target at most 2.2): %s\n", r, (r <= 2.2 ? "PASS" : "FAIL")
+        }'
+    else
+        echo "-zln scaling: n/a (a -zln run failed)"
+    fi
 fi
-if [ "${ZLN_STATUS[0]}" = ok ] && [ "${ZLN_STATUS[1]}" = ok ]; then
-    awk -v a="${ZLN_WALL[0]}" -v b="${ZLN_WALL[1]}" 'BEGIN {
-        r = b / a
-        printf "-zln scaling: scale 2 / scale 1 = %.2f (target at most 2.2): %s\n", r, (r <= 2.2 ? "PASS" : "FAIL")
-    }'
+verdict_ratio() {  # verdict_ratio LABEL WALL PEER
+    if [ -n "$2" ] && [ -n "$3" ]; then
+        awk -v l="$1" -v a="$2" -v b="$3" 'BEGIN { r = a / b; printf "%s: %.2f (target below 1): %s\n", l, r, (r < 1 ? "PASS" : "FAIL") }'
+    else
+        echo "$1: n/a (a run failed)"
+    fi
+}
+verdict_ratio "12DA read, 12da -> GPKG against MIF -> GPKG" "$GDAL_READ_WALL" "$GDAL_READ_PEER"
+verdict_ratio "12DA write, GPKG -> 12da against GPKG -> MIF" "$GDAL_WRITE_WALL" "$GDAL_WRITE_PEER"
+if [ -n "$GDAL_SCAN_RSS" ]; then
+    awk -v m="$GDAL_SCAN_RSS" 'BEGIN { printf "12DA first scan of 1 GB: peak RSS %.1f MB (target below 100): %s\n", m, (m < 100 ? "PASS" : "FAIL") }'
 else
-    echo "-zln scaling: n/a (a -zln run failed)"
+    echo "12DA first scan of 1 GB: n/a (the run failed)"
 fi

@@ -93,6 +93,28 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
+# The GDAL plugin in a package of its own, velmorak-gdal, which depends on
+# GDAL's library: users who want only the converter do not pull GDAL in.
+if(TARGET ogr_12DA AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL converter gdal)
+  set(CPACK_DEBIAN_CONVERTER_PACKAGE_NAME ${PROJECT_NAME})
+  set(CPACK_DEBIAN_CONVERTER_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+  # CPack would put the one summary above both descriptions; each names its own first line.
+  unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+  set(CPACK_DEBIAN_CONVERTER_PACKAGE_CONTROL_EXTRA ${CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA})
+  unset(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA)
+  set(CPACK_DEBIAN_GDAL_PACKAGE_NAME ${PROJECT_NAME}-gdal)
+  set(CPACK_DEBIAN_GDAL_DESCRIPTION "GDAL driver for 12d ASCII files (.12da, .4da, .12daz)
+The 12DA driver, a plugin that GDAL loads, lets ogrinfo, ogr2ogr, QGIS
+and every other program built on GDAL read 12d ASCII files and their
+compressed archives as layers, one per model, with the strings' names,
+colours, styles and attributes as fields; and write any vector layer as
+12d ASCII strings (.12da, or a .12daz archive).")
+  install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}-gdal
+    COMPONENT gdal)
+endif()
+
 # The Windows build makes its zip from the platform's settings.
 if(NOT WIN32)
   include(CPack)

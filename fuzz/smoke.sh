@@ -32,6 +32,10 @@ targets=("$@")
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$cxx" \
   -DVELMORAK_FUZZ=ON -DVELMORAK_TESTS=OFF -DVELMORAK_BENCH=OFF -DVELMORAK_WERROR=ON >/dev/null
+# The GDAL driver's target is there when the build found GDAL (tests/run.sh installs it).
+if [ $# -eq 0 ] && ninja -C "$build_dir" -t targets all | grep -q '^fuzz_gdal_12da:'; then
+  targets+=(fuzz_gdal_12da)
+fi
 cmake --build "$build_dir" --target "${targets[@]}" -j"$(nproc)"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

@@ -16,6 +16,9 @@ command -v g++ >/dev/null || missing+=(g++)
 command -v zip >/dev/null || missing+=(zip)
 # GDAL's ogrinfo and ogr2ogr: the interoperability tests read and write MIF with them
 { command -v ogrinfo >/dev/null && command -v ogr2ogr >/dev/null; } || missing+=(gdal-bin)
+# the GDAL plugin is built against GDAL's headers and tested through its Python bindings
+[ -f /usr/include/gdal/ogrsf_frmts.h ] || missing+=(libgdal-dev)
+/usr/bin/python3 -c 'from osgeo import ogr' >/dev/null 2>&1 || missing+=(python3-gdal)
 # the manual page check, and the Debian package with its dependencies and lintian
 command -v groff >/dev/null || missing+=(groff-base)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
@@ -28,9 +31,10 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 jobs=$(nproc)
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORAK_TESTS=ON -DVELMORAK_WERROR=ON "$@" >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORAK_TESTS=ON -DVELMORAK_WERROR=ON \
+  -DVELMORAK_GDAL=ON "$@" >/dev/null
 cmake --build "$build_dir" -j"$jobs"
-# the interoperability tests fail rather than skip should GDAL's tools be missing
+# the interoperability and plugin tests fail rather than skip should GDAL's tools or bindings be missing
 export VELMORAK_GDAL_REQUIRED=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}

@@ -15,6 +15,8 @@
 
 namespace velmorak::d12 {
 
+class StringDetails;
+
 // The elevation of a string without a "z" line, and the null elevation a
 // 12d ASCII file has until its "null" line says otherwise.
 inline constexpr float kNoElevation = -99999.0f;
@@ -60,6 +62,10 @@ struct d12Object {
     // the text between its braces.
     bool inlineBlock = false;
     std::string inlineText;
+
+    // When set, the reader shows it every line of a string outside its data
+    // blocks (string_details.h); nobody but the GDAL driver asks for them.
+    StringDetails* details = nullptr;
 };
 
 }  // namespace velmorak::d12

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "d12/string_blocks.h"
+#include "d12/string_details.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -232,7 +233,7 @@ bool read_vertices(LineLexer& lines, d12Object& o, VertexTarget& target, std::si
     } else {
         // The rest of the string (a drainage string's pits and pipes ...) is passed over.
         o.more = false;
-        pass_over(lines, o);
+        pass_over(lines, o, o.details);
     }
     return true;
 }
@@ -277,6 +278,7 @@ void read_to_first_block(LineLexer& lines, std::string& line, d12Object& o) {
             return;
         }
         if (o.level == 1 && !has_brace(whole)) read_own_level_line(text, o);
+        if (o.details != nullptr) o.details->line(whole, o.level);
         step_over(whole, o);
     }
 }
@@ -360,6 +362,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
     o.data2d = o.data3d = o.hipData = o.alignmentPlan = false;
     o.inlineBlock = false;
     o.planLevel = 0;
+    if (o.details != nullptr) o.details->clear();
     apply_braces(line, o.level);
     read_to_first_block(lines, line, o);
     return true;

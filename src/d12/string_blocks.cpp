@@ -1,6 +1,7 @@
 #include "d12/string_blocks.h"
 
 #include "d12/reader.h"
+#include "d12/string_details.h"
 #include "util/fixed_text.h"
 #include "util/text.h"
 
@@ -110,10 +111,13 @@ void open_data_block(std::string_view line, BlockWord word, std::size_t brace, d
     }
 }
 
-void pass_over(LineLexer& lines, d12Object& o) {
+void pass_over(LineLexer& lines, d12Object& o, StringDetails* details) {
     std::string_view text;
     std::string_view whole;
-    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) apply_braces(whole, o.level);
+    while (o.level > 0 && lines.next_significant(kLineWidth, text, whole)) {
+        if (details != nullptr) details->line(whole, o.level);
+        apply_braces(whole, o.level);
+    }
     end_of_file(o);
 }
 
@@ -128,6 +132,7 @@ void find_next_block(LineLexer& lines, d12Object& o) {
             lines.back();
             return;
         }
+        if (o.details != nullptr) o.details->line(whole, o.level);
         step_over(whole, o);
     }
     end_of_file(o);

@@ -47,8 +47,9 @@ void step_over(std::string_view line, d12Object& o);
 // its data flags, its braces, and the text of a block that closes on this line.
 void open_data_block(std::string_view line, BlockWord word, std::size_t brace, d12Object& o);
 
-// Reads on until the level is back at 0: the rest of a block passed over whole.
-void pass_over(LineLexer& lines, d12Object& o);
+// Reads on until the level is back at 0: the rest of a block passed over
+// whole, shown to `details` when it is the rest of a string (string_details.h).
+void pass_over(LineLexer& lines, d12Object& o, StringDetails* details = nullptr);
 
 // Reads on through the rest of a super string to its next data block or its
 // closing brace. The next block's line is stepped back over, so that the

@@ -22,6 +22,7 @@ StringWalk::StringWalk(io::InputFile& file, std::size_t capacity) : lines_(file)
 
 bool StringWalk::start() {
     object_ = d12Object{};
+    object_.details = details_;
     unread_ = false;
     float null_value = kNoElevation;
     std::string model_line;

@@ -66,6 +66,13 @@ public:
     // cannot be read: there is nothing to walk.
     bool start();
 
+    // Asked before start(): each string's colour, style, breakline, chainage
+    // and attributes are collected into `details` as it is walked.
+    void collect_details(StringDetails* details) noexcept { details_ = details; }
+
+    // The 1-based number of the line read last (for messages).
+    std::size_t line_number() const noexcept { return lines_.line_number(); }
+
     // The null elevation: -99999 unless the header's "null" line sets another.
     float null_value() const noexcept { return object_.nullValue; }
 
@@ -116,6 +123,7 @@ private:
     std::size_t string_line_ = 0;
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
+    StringDetails* details_ = nullptr;
 };
 
 }  // namespace velmorak::d12

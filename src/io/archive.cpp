@@ -450,7 +450,7 @@ bool locate_data(ArchiveFile& file, std::uint64_t directory, Member& m, std::str
 
 bool is_12da_archive_name(std::string_view name) { return ends_with_nocase(util::rtrim(name), ".12daz"); }
 
-std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string& member, std::string& why,
+std::unique_ptr<ByteSource> open_12da_member(std::string_view name, std::string& member, std::string& why,
                                              std::function<void(const std::string&)> on_failure,
                                              const ArchiveLimits& limits) {
     if (name.find('\0') != std::string_view::npos) {
@@ -479,10 +479,17 @@ std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string&
         why = source->error();
         return nullptr;
     }
+    return std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure));
+}
+
+std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string& member, std::string& why,
+                                             std::function<void(const std::string&)> on_failure,
+                                             const ArchiveLimits& limits) {
+    auto source = open_12da_member(name, member, why, std::move(on_failure), limits);
+    if (!source) return nullptr;
     // The first block read ahead holds all of a small member, so a damaged
     // one is refused here, before any output is opened.
-    return InputFile::from_source(
-        std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure)));
+    return InputFile::from_source(std::move(source));
 }
 
 }  // namespace velmorak::io

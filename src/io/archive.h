@@ -40,4 +40,10 @@ std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string&
                                              std::function<void(const std::string&)> on_failure = {},
                                              const ArchiveLimits& limits = {});
 
+// The same member as its bytes, undecoded, for a reader that decodes the text
+// itself (the GDAL driver hands GDAL UTF-8 rather than Windows-1252).
+std::unique_ptr<ByteSource> open_12da_member(std::string_view name, std::string& member, std::string& why,
+                                             std::function<void(const std::string&)> on_failure = {},
+                                             const ArchiveLimits& limits = {});
+
 }  // namespace velmorak::io

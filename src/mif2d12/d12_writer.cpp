@@ -1,6 +1,9 @@
 #include "mif2d12/d12_writer.h"
 
+#include <charconv>
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "services/runtime.h"
 #include "services/units.h"
@@ -18,18 +21,25 @@ struct Field {
 constexpr Field kXY{16, 5};
 constexpr Field kZ{12, 4};
 
+// A text in double quotes. The package reads \" as a quote and \\ as a
+// backslash inside a quoted text; a quote written alone would end the text
+// there. A line end inside it would end the line, so it becomes a blank.
+void append_quoted(std::string& b, std::string_view text) {
+    b.push_back('"');
+    for (const char c : text) {
+        if (c == '"' || c == '\\') b.push_back('\\');
+        b.push_back(c == '\n' || c == '\r' ? ' ' : c);
+    }
+    b.push_back('"');
+}
+
 void open_block(io::OutputFile& out, std::string_view keyword, std::string_view name) {
     std::string& b = out.buffer();
     b.append(keyword);
-    b.append("\n  name      \"");
-    // The package reads \" as a quote and \\ as a backslash inside a quoted
-    // text; a quote written alone would end the name there.
-    for (const char c : util::rtrim(name)) {
-        if (c == '"' || c == '\\') b.push_back('\\');
-        b.push_back(c);
-    }
+    b.append("\n  name      ");
+    append_quoted(b, util::rtrim(name));
     b.append(
-        "\"\n"
+        "\n"
         "  chainage  0\n"
         "  breakline line\n"
         "  colour    red\n"
@@ -54,6 +64,19 @@ char* put_xy(std::string& b, std::size_t length, double x, double y) {
     line[length - 1] = '\n';
     return line;
 }
+
+// A field of the super-string layout: the converter's column when the value
+// fits it (its digits, sign and point, and room for a digit that rounding
+// carries), else as wide as the value needs after one blank.
+void put_wide(std::string& b, double v, Field f) {
+    const double a = std::fabs(v);
+    int digits = 2;
+    for (double p = 10.0; a >= p && digits < 400; p *= 10.0) ++digits;
+    const int needed = digits + 1 + f.decimals + (v < 0.0 ? 1 : 0);
+    util::put_fixed(b, v, std::isfinite(v) && needed + 1 > f.width ? needed + 1 : f.width, f.decimals);
+}
+
+void indent(std::string& b, int depth) { b.append(static_cast<std::size_t>(2 * depth), ' '); }
 
 }  // namespace
 
@@ -95,5 +118,89 @@ void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const
     }
     close_block(out);
 }
+
+void append_null_line(std::string& b) { b.append("null -999\n"); }
+
+void append_model(std::string& b, std::string_view name) {
+    b.append("model ");
+    append_quoted(b, name);
+    b.append("\n\n");
+}
+
+void append_super_start(std::string& b, const SuperString& s) {
+    b.append("string super {\n  name      ");
+    append_quoted(b, s.name);
+    b.push_back('\n');
+    if (s.has_chainage) {
+        b.append("  chainage  ");
+        char text[32];
+        const auto r = std::to_chars(text, text + sizeof text, s.chainage);
+        b.append(text, r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - text) : 0);
+        b.push_back('\n');
+    }
+    const std::pair<const char*, std::string_view> lines[] = {
+        {"  breakline ", s.breakline}, {"  colour    ", s.colour}, {"  style     ", s.style}};
+    for (const auto& [keyword, value] : lines) {
+        if (value.empty()) continue;
+        b.append(keyword);
+        append_quoted(b, value);
+        b.push_back('\n');
+    }
+    b.append(s.closed ? "  closed    1\n" : "  closed    0\n");
+}
+
+void append_attributes_start(std::string& b, int depth) {
+    indent(b, depth);
+    b.append("attributes {\n");
+}
+
+void append_attribute(std::string& b, int depth, AttributeType type, std::string_view name, std::string_view value) {
+    indent(b, depth + 1);
+    b.append(type == AttributeType::text ? "text    " : type == AttributeType::integer ? "integer " : "real    ");
+    append_quoted(b, name);
+    b.push_back(' ');
+    if (type == AttributeType::text)
+        append_quoted(b, value);
+    else
+        b.append(value);
+    b.push_back('\n');
+}
+
+void append_group_start(std::string& b, int depth, std::string_view name) {
+    indent(b, depth);
+    b.append("group {\n");
+    indent(b, depth + 1);
+    b.append("name ");
+    append_quoted(b, name);
+    b.push_back('\n');
+    append_attributes_start(b, depth + 1);
+}
+
+void append_block_end(std::string& b, int depth) {
+    indent(b, depth);
+    b.append("}\n");
+}
+
+void append_data_start(std::string& b, bool heights) { b.append(heights ? "  data_3d {\n" : "  data_2d {\n"); }
+
+void append_vertex(std::string& b, double x, double y) {
+    b.append(kIndent, ' ');
+    put_wide(b, x, kXY);
+    put_wide(b, y, kXY);
+    b.push_back('\n');
+}
+
+void append_vertex(std::string& b, double x, double y, double z) {
+    b.append(kIndent, ' ');
+    put_wide(b, x, kXY);
+    put_wide(b, y, kXY);
+    if (std::isnan(z))
+        b.append(static_cast<std::size_t>(kZ.width) - 4, ' ').append("null");
+    else
+        put_wide(b, z, kZ);
+    b.push_back('\n');
+}
+
+void append_super_end(std::string& b) { b.append("  }\n}\n\n"); }
 
 }  // namespace velmorak::mif2d12

@@ -6,7 +6,7 @@
 
 namespace velmorak::services {
 namespace {
-Runtime* g_current = nullptr;
+thread_local Runtime* g_current = nullptr;
 }
 
 Runtime& runtime() {
@@ -27,6 +27,10 @@ ScopedRuntime::~ScopedRuntime() {
     rt_.console.flush();
     g_current = previous_;
 }
+
+RuntimeInUse::RuntimeInUse(Runtime& rt) : previous_(g_current) { g_current = &rt; }
+
+RuntimeInUse::~RuntimeInUse() { g_current = previous_; }
 
 void protect_input(std::string_view name) {
     const std::string_view n = util::rtrim(name);

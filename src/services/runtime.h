@@ -55,6 +55,8 @@ void protect_input(std::string_view name);
 Runtime& runtime();
 
 // Installs a runtime for the lifetime of the scope (tests, and main()).
+// The current runtime is one per thread: a host program (the GDAL driver)
+// may read several files at once on threads of its own.
 class ScopedRuntime {
 public:
     ScopedRuntime(std::istream& in, std::ostream& out);
@@ -65,6 +67,20 @@ public:
 
 private:
     Runtime rt_;
+    Runtime* previous_;
+};
+
+// Makes a runtime that lives elsewhere the current one of this thread for the
+// lifetime of the scope: a host that keeps one runtime per open file, with the
+// file on one of its units, installs it around each call into the converter.
+class RuntimeInUse {
+public:
+    explicit RuntimeInUse(Runtime& rt);
+    ~RuntimeInUse();
+    RuntimeInUse(const RuntimeInUse&) = delete;
+    RuntimeInUse& operator=(const RuntimeInUse&) = delete;
+
+private:
     Runtime* previous_;
 };
 

@@ -3,10 +3,13 @@
 # (from dpkg-shlibdeps) and description, the files it holds; the program
 # extracted from it converts the bundled example it carries to the same bytes
 # as the built program; and lintian finds nothing but the remarks accepted
-# below.
-#   debian_package_test.sh BUILD_DIR VERSION PROGRAM EXAMPLES_DIR
+# below. When the build made the GDAL plugin, its package velmorak-gdal too:
+# it holds the plugin in GDAL's plugin folder and depends on GDAL's library,
+# the converter's package holds neither, and GDAL finds the plugin extracted
+# from the package.
+#   debian_package_test.sh BUILD_DIR VERSION PROGRAM EXAMPLES_DIR [gdal]
 set -euo pipefail
-build=$1 version=$2 program=$3 examples=$4
+build=$1 version=$2 program=$3 examples=$4 gdal=${5:-}
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (tests/run.sh installs it)"
@@ -76,8 +79,34 @@ accepted=(
   binary-has-unneeded-section
 )
 suppress=$(IFS=,; echo "${accepted[*]}")
-status=0
-lintian --display-info --info --suppress-tags "$suppress" --fail-on error,warning,info "$deb" >"$scratch/lintian.log" 2>&1 || status=$?
-grep -v 'running with root privileges' "$scratch/lintian.log" || true
-[ "$status" -eq 0 ] || fail "lintian remarks beyond the accepted ones (status $status)"
+lint() {
+  local status=0
+  lintian --display-info --info --suppress-tags "$suppress" --fail-on error,warning,info "$1" >"$scratch/lintian.log" 2>&1 || status=$?
+  grep -v 'running with root privileges' "$scratch/lintian.log" || true
+  [ "$status" -eq 0 ] || fail "lintian remarks on $(basename "$1") beyond the accepted ones (status $status)"
+}
+lint "$deb"
 echo "ok: $(basename "$deb"), Depends: $depends"
+[ "$gdal" = gdal ] || exit 0
+
+plugin_deb=$scratch/pkg/velmorak-gdal_${version}_$(dpkg --print-architecture).deb
+[ -f "$plugin_deb" ] || fail "no $(basename "$plugin_deb"); cpack made: $(ls "$scratch/pkg")"
+plugin_depends=$(dpkg-deb -f "$plugin_deb" Depends)
+grep -qE '(^|, )libgdal[0-9]+ \(>= [^)]+\)' <<<"$plugin_depends" ||
+  fail "velmorak-gdal does not depend on GDAL's library: $plugin_depends"
+if grep -q gdal <<<"$depends"; then fail "velmorak depends on GDAL: $depends"; fi
+if grep -q ogr_12DA <<<"$listing"; then fail "velmorak holds the GDAL plugin"; fi
+# The folder GDAL's library searches for plugins, as built into it.
+gdal_lib=$(ldconfig -p | awk '/libgdal\.so\./ && !found { print $NF; found = 1 }')
+plugin_dir=$(strings "$gdal_lib" | awk '/^\/.*\/gdalplugins$/ && !found { print; found = 1 }')
+[ -n "$plugin_dir" ] || fail "no plugin folder in $gdal_lib"
+plugin_listing=$(dpkg-deb -c "$plugin_deb" | awk '{ print $6 }')
+for path in ".$plugin_dir/ogr_12DA.so" ./usr/share/doc/velmorak-gdal/copyright; do
+  grep -qxF "$path" <<<"$plugin_listing" || fail "velmorak-gdal holds no $path:"$'\n'"$plugin_listing"
+done
+dpkg-deb -x "$plugin_deb" "$scratch/gdal-root"
+info=$(GDAL_DRIVER_PATH=$scratch/gdal-root$plugin_dir ogrinfo -ro -al -so "$examples/site.12da" 2>&1) ||
+  fail "ogrinfo with the packaged plugin: $info"
+grep -q "using driver \`12DA' successful" <<<"$info" || fail "the packaged plugin did not open site.12da: $info"
+lint "$plugin_deb"
+echo "ok: $(basename "$plugin_deb"), Depends: $plugin_depends"

@@ -1,0 +1,193 @@
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ogr_12da.h"
+#include "text.h"
+
+namespace velmorak::gdal12 {
+namespace {
+
+AttributeKind kind_of(const Attribute& a) {
+    std::int64_t i = 0;
+    double r = 0.0;
+    if (a.kind == AttributeKind::integer && parse_integer(a.value, i)) return AttributeKind::integer;
+    if (a.kind != AttributeKind::text && parse_real(a.value, r)) return AttributeKind::real;
+    return AttributeKind::text;
+}
+
+// One field holds every value of its name: integers and reals meet as reals, anything else as texts.
+AttributeKind wider(AttributeKind a, AttributeKind b) {
+    if (a == b) return a;
+    if (a == AttributeKind::text || b == AttributeKind::text) return AttributeKind::text;
+    return AttributeKind::real;
+}
+
+}  // namespace
+
+void report(CPLErr level, const std::string& path, std::uint64_t line, const std::string& text) {
+    if (line > 0)
+        CPLError(level, CPLE_AppDefined, "%s, line %llu: %s", path.c_str(), static_cast<unsigned long long>(line),
+                 text.c_str());
+    else
+        CPLError(level, CPLE_AppDefined, "%s: %s", path.c_str(), text.c_str());
+}
+
+bool is_point(const StringRecord& s) {
+    const std::size_t n = s.x.size();
+    // A closed string of one vertex comes with the copy that closes it.
+    return n == 1 || (n == 2 && s.closed && s.x[0] == s.x[1] && s.y[0] == s.y[1]);
+}
+
+GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
+    if (!identify(info)) return nullptr;
+    if (info->eAccess == GA_Update) {
+        CPLError(CE_Failure, CPLE_NotSupported,
+                 "The 12DA driver does not update 12d ASCII files: it reads them, and writes new ones "
+                 "(ogr2ogr without -update, -append or -overwrite replaces the file).");
+        return nullptr;
+    }
+    auto ds = std::make_unique<D12Dataset>();
+    ds->path_ = info->pszFilename;
+    // The converter's limit, unless the caller sets another.
+    const char* limit = CSLFetchNameValueDef(info->papszOpenOptions, "MAX_VERTICES", "1000000");
+    const long long capacity = std::atoll(limit);
+    if (capacity < 1 || capacity > (1LL << 31)) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "MAX_VERTICES=%s: a number of vertices from 1 to 2147483648 is needed.",
+                 limit);
+        return nullptr;
+    }
+    // NaN unless the caller names a number: GeoJSON, for one, cannot hold a NaN height.
+    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "NaN");
+    char* end = nullptr;
+    ds->null_height_ = CPLStrtod(null_height, &end);
+    if (end == null_height || *end != '\0') {
+        CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: NaN or a number is needed.", null_height);
+        return nullptr;
+    }
+    std::string why;
+    ds->source_ = StringSource::open(ds->path_, static_cast<std::size_t>(capacity), why);
+    if (!ds->source_) {
+        report(CE_Failure, ds->path_, 0, why);
+        return nullptr;
+    }
+    ds->SetDescription(info->pszFilename);
+    if (!ds->scan()) return nullptr;
+    return ds.release();
+}
+
+bool D12Dataset::scan() {
+    std::unordered_map<std::string, std::size_t> by_model;
+    std::vector<LayerScan> scans;
+    bool layers_cut = false;
+    StringRecord& s = record_;
+    for (;;) {
+        const StringSource::Step step = source_->next(s);
+        if (step == StringSource::Step::end) break;
+        if (step == StringSource::Step::stopped) {
+            // What came before the damage is read; the damage is told once, here.
+            stop_after_ = position_;
+            report(CE_Warning, path_, source_->stop_line(),
+                   source_->stop_text() + " The strings after this point are not read.");
+            stop_reported_ = true;
+            break;
+        }
+        position_ = s.number;
+        if (s.x.empty()) continue;
+        auto it = by_model.find(s.model);
+        if (it == by_model.end()) {
+            if (scans.size() == kMaxLayers) {
+                if (!layers_cut) report(CE_Warning, path_, s.line, "more than " + std::to_string(kMaxLayers) +
+                                                                        " models; the strings of the others are left out.");
+                layers_cut = true;
+                continue;
+            }
+            it = by_model.emplace(s.model, scans.size()).first;
+            scans.emplace_back();
+            LayerScan& l = scans.back();
+            l.model = s.model;
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : s.model;
+            l.first = s.number;
+        }
+        LayerScan& l = scans[it->second];
+        l.last = s.number;
+        ++l.count;
+        const bool point = is_point(s);
+        (point ? l.points : l.lines) = true;
+        l.heights = l.heights || s.has_heights;
+        for (std::size_t i = 0; i < s.x.size(); ++i) {
+            OGREnvelope3D& e = l.extent;
+            e.MinX = std::min(e.MinX, s.x[i]);
+            e.MaxX = std::max(e.MaxX, s.x[i]);
+            e.MinY = std::min(e.MinY, s.y[i]);
+            e.MaxY = std::max(e.MaxY, s.y[i]);
+            if (s.z[i] == s.z[i]) {
+                e.MinZ = std::min(e.MinZ, s.z[i]);
+                e.MaxZ = std::max(e.MaxZ, s.z[i]);
+            }
+        }
+        for (const Attribute& a : s.attributes) {
+            const AttributeKind kind = kind_of(a);
+            std::string key = lower_ascii(a.name);
+            const auto f = l.field_index.find(key);
+            if (f != l.field_index.end()) {
+                AttributeKind& k = l.fields[static_cast<std::size_t>(f->second)].kind;
+                k = wider(k, kind);
+            } else if (l.fields.size() < kMaxFields) {
+                l.field_index.emplace(std::move(key), static_cast<int>(l.fields.size()));
+                l.fields.push_back({a.name, kind});
+            } else if (!l.fields_cut) {
+                l.fields_cut = true;
+                report(CE_Warning, path_, s.line,
+                       "layer " + l.name + " has more than " + std::to_string(kMaxFields) +
+                           " attribute names; the values of the others are left out.");
+            }
+        }
+    }
+    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), null_height_));
+    return true;
+}
+
+OGRLayer* D12Dataset::GetLayer(int i) {
+    if (i < 0 || i >= GetLayerCount()) return nullptr;
+    return layers_[static_cast<std::size_t>(i)].get();
+}
+
+int D12Dataset::TestCapability(const char*) { return FALSE; }
+
+void D12Dataset::report_stop() {
+    if (stop_reported_) return;
+    stop_reported_ = true;
+    report(CE_Failure, path_, source_->stop_line(), source_->stop_text());
+}
+
+bool D12Dataset::read_after(std::uint64_t after, StringRecord& s) {
+    if (position_ > after) {
+        source_->rewind();
+        position_ = 0;
+        at_end_ = false;
+    }
+    while (!at_end_ && position_ < stop_after_) {
+        const StringSource::Step step = source_->next(s);
+        if (step == StringSource::Step::string) {
+            position_ = s.number;
+            if (s.number > after) return true;
+            continue;
+        }
+        at_end_ = true;
+        if (step == StringSource::Step::stopped) report_stop();
+    }
+    return false;
+}
+
+bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
+    if (number == 0) return false;
+    // The string read last is still in the record (a host that asks for one feature twice over).
+    if (&s == &record_ && position_ == number && record_.number == number) return true;
+    return read_after(number - 1, s) && s.number == number;
+}
+
+}  // namespace velmorak::gdal12

@@ -1,0 +1,191 @@
+#include <cpl_string.h>
+#include <ogr_geometry.h>
+
+#include <cmath>
+
+#include "ogr_12da.h"
+#include "text.h"
+
+namespace velmorak::gdal12 {
+namespace {
+
+// The string's own properties come first, in this order; its attributes follow.
+enum FixedField { kName, kType, kColour, kStyle, kBreakline, kChainage, kClosed, kFixedFields };
+constexpr const char* kFixedNames[kFixedFields] = {"name", "type", "colour", "style", "breakline", "chainage",
+                                                   "closed"};
+
+OGRFieldType field_type(AttributeKind kind) {
+    switch (kind) {
+        case AttributeKind::integer:
+            return OFTInteger64;
+        case AttributeKind::real:
+            return OFTReal;
+        case AttributeKind::text:
+            break;
+    }
+    return OFTString;
+}
+
+OGRwkbGeometryType geometry_type(const LayerScan& l) {
+    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : wkbLineString;
+    return l.heights ? OGR_GT_SetZ(flat) : flat;
+}
+
+bool is_fixed_name(const std::string& lower) {
+    for (const char* name : kFixedNames)
+        if (lower == name) return true;
+    return false;
+}
+
+}  // namespace
+
+D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, double null_height)
+    : ds_(ds), scan_(std::move(scan)), null_height_(null_height) {
+    defn_ = new OGRFeatureDefn(scan_.name.c_str());
+    defn_->Reference();
+    SetDescription(defn_->GetName());
+    // What a null height reads as in a string with real ones.
+    SetMetadataItem("NULL_HEIGHT", std::isnan(null_height_) ? "NaN" : CPLSPrintf("%.17g", null_height_));
+    defn_->SetGeomType(geometry_type(scan_));
+    for (int i = 0; i < kFixedFields; ++i) {
+        OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
+        if (i == kClosed) field.SetSubType(OFSTBoolean);
+        defn_->AddFieldDefn(&field);
+    }
+    // An attribute named like one of the string's own properties keeps its
+    // value under the name of the block it comes from.
+    std::unordered_map<std::string, int> index;
+    for (std::size_t i = 0; i < scan_.fields.size(); ++i) {
+        LayerScan::Field& f = scan_.fields[i];
+        if (is_fixed_name(lower_ascii(f.name))) f.name = "attributes/" + f.name;
+        OGRFieldDefn field(f.name.c_str(), field_type(f.kind));
+        defn_->AddFieldDefn(&field);
+    }
+}
+
+D12Layer::~D12Layer() { defn_->Release(); }
+
+void D12Layer::ResetReading() { after_ = 0; }
+
+OGRFeature* D12Layer::GetNextFeature() {
+    StringRecord& s = ds_.record();
+    while (after_ < scan_.last) {
+        if (!ds_.read_after(std::max(after_, scan_.first - 1), s)) {
+            after_ = scan_.last;
+            return nullptr;
+        }
+        after_ = s.number;
+        if (s.x.empty() || s.model != scan_.model) continue;
+        if (m_poFilterGeom != nullptr) {
+            // The string's own box tells most strings outside the filter before any geometry is built.
+            const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
+            const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
+            if (*xmax < m_sFilterEnvelope.MinX || *xmin > m_sFilterEnvelope.MaxX ||
+                *ymax < m_sFilterEnvelope.MinY || *ymin > m_sFilterEnvelope.MaxY)
+                continue;
+        }
+        if (OGRFeature* f = translate(s, true)) return f;
+    }
+    return nullptr;
+}
+
+OGRFeature* D12Layer::GetFeature(GIntBig fid) {
+    if (fid < 0 || static_cast<std::uint64_t>(fid) < scan_.first || static_cast<std::uint64_t>(fid) > scan_.last)
+        return nullptr;
+    StringRecord& s = ds_.record();
+    if (!ds_.read_string(static_cast<std::uint64_t>(fid), s) || s.x.empty() || s.model != scan_.model)
+        return nullptr;
+    return translate(s, false);
+}
+
+GIntBig D12Layer::GetFeatureCount(int force) {
+    if (m_poFilterGeom == nullptr && m_poAttrQuery == nullptr) return scan_.count;
+    return OGRLayer::GetFeatureCount(force);
+}
+
+OGRErr D12Layer::GetExtent(OGREnvelope* extent, int /*force*/) {
+    if (scan_.count == 0) return OGRERR_FAILURE;
+    *extent = scan_.extent;
+    return OGRERR_NONE;
+}
+
+OGRErr D12Layer::GetExtent(int geom_field, OGREnvelope* extent, int force) {
+    if (geom_field == 0) return GetExtent(extent, force);
+    return OGRLayer::GetExtent(geom_field, extent, force);
+}
+
+int D12Layer::TestCapability(const char* cap) {
+    if (EQUAL(cap, OLCFastFeatureCount)) return m_poFilterGeom == nullptr && m_poAttrQuery == nullptr;
+    if (EQUAL(cap, OLCFastGetExtent)) return TRUE;
+    if (EQUAL(cap, OLCStringsAsUTF8)) return TRUE;
+    if (EQUAL(cap, OLCZGeometries)) return TRUE;
+    return FALSE;
+}
+
+OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
+    auto f = std::make_unique<OGRFeature>(defn_);
+    f->SetFID(static_cast<GIntBig>(s.number));
+    const double* z = s.has_heights ? s.z.data() : nullptr;
+    if (z != nullptr && !std::isnan(null_height_)) {
+        z_.assign(s.z.begin(), s.z.end());
+        for (double& h : z_)
+            if (std::isnan(h)) h = null_height_;
+        z = z_.data();
+    }
+    if (is_point(s)) {
+        f->SetGeometryDirectly(z != nullptr ? new OGRPoint(s.x[0], s.y[0], z[0]) : new OGRPoint(s.x[0], s.y[0]));
+    } else {
+        auto* line = new OGRLineString();
+        line->setPoints(static_cast<int>(s.x.size()), s.x.data(), s.y.data(), z);
+        f->SetGeometryDirectly(line);
+    }
+    set_fields(*f, s);
+    if (filtered && ((m_poFilterGeom != nullptr && !FilterGeometry(f->GetGeometryRef())) ||
+                     (m_poAttrQuery != nullptr && !m_poAttrQuery->Evaluate(f.get()))))
+        return nullptr;
+    return f.release();
+}
+
+void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
+    std::string scratch;
+    auto text = [&](int field, const std::string& value) {
+        if (!value.empty()) f.SetField(field, as_utf8(value, scratch).c_str());
+    };
+    text(kName, s.name);
+    text(kType, s.type);
+    text(kColour, s.colour);
+    text(kStyle, s.style);
+    text(kBreakline, s.breakline);
+    if (s.has_chainage) f.SetField(kChainage, s.chainage);
+    f.SetField(kClosed, s.closed ? 1 : 0);
+    for (std::size_t i = 0; i < s.attributes.size(); ++i) {
+        const Attribute& a = s.attributes[i];
+        // The strings of a layer mostly name their attributes alike, in the same order.
+        if (i >= attribute_field_.size()) attribute_field_.resize(i + 1);
+        auto& [name, index] = attribute_field_[i];
+        if (name != a.name) {
+            const auto it = scan_.field_index.find(lower_ascii(a.name));
+            name = a.name;
+            index = it == scan_.field_index.end() ? -1 : it->second;
+        }
+        if (index < 0) continue;
+        const int field = kFixedFields + index;
+        switch (scan_.fields[static_cast<std::size_t>(index)].kind) {
+            case AttributeKind::integer: {
+                std::int64_t v = 0;
+                if (parse_integer(a.value, v)) f.SetField(field, static_cast<GIntBig>(v));
+                break;
+            }
+            case AttributeKind::real: {
+                double v = 0.0;
+                if (parse_real(a.value, v)) f.SetField(field, v);
+                break;
+            }
+            case AttributeKind::text:
+                f.SetField(field, as_utf8(a.value, scratch).c_str());
+                break;
+        }
+    }
+}
+
+}  // namespace velmorak::gdal12

@@ -1,0 +1,127 @@
+#include "text_output.h"
+
+#include <ctime>
+
+namespace velmorak::gdal12 {
+namespace {
+
+void put_unit(std::string& out, std::uint32_t u) {
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+}
+
+}  // namespace
+
+void utf8_to_utf16le_crlf(std::string_view text, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        std::uint32_t c = 0xFFFD;
+        std::size_t len = 1;
+        if (b < 0x80) {
+            c = b;
+        } else {
+            const std::size_t need = b >= 0xF5 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+            if (need > 0 && i + need <= n) {
+                std::uint32_t v = need == 2 ? b & 0x1F : need == 3 ? b & 0x0F : b & 0x07;
+                bool ok = true;
+                for (std::size_t k = 1; k < need && ok; ++k) {
+                    ok = (p[i + k] & 0xC0) == 0x80;
+                    v = (v << 6) | (p[i + k] & 0x3F);
+                }
+                const std::uint32_t least = need == 2 ? 0x80 : need == 3 ? 0x800 : 0x10000;
+                if (ok && v >= least && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF)) {
+                    c = v;
+                    len = need;
+                }
+            }
+        }
+        i += len;
+        if (c == '\n') put_unit(out, '\r');
+        if (c >= 0x10000) {
+            put_unit(out, 0xD800 + ((c - 0x10000) >> 10));
+            put_unit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put_unit(out, c);
+        }
+    }
+}
+
+std::unique_ptr<TextOutput> TextOutput::create(const std::string& path, Encoding encoding, const std::string& member,
+                                               std::string& why) {
+    VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
+    if (f == nullptr) {
+        why = "the file cannot be created";
+        return nullptr;
+    }
+    std::unique_ptr<TextOutput> out(new TextOutput(f, encoding));
+    if (!member.empty()) {
+        io::ZipOptions options;
+        io::dos_time_of(static_cast<std::int64_t>(std::time(nullptr)), options.dos_time, options.dos_date);
+        TextOutput* self = out.get();
+        out->zip_ = std::make_unique<io::ZipWriter>(
+            [self](const void* data, std::size_t n, std::string& failure) {
+                if (VSIFWriteL(data, 1, n, self->f_) == n) return true;
+                failure = "the archive cannot be written (is the disk full?)";
+                return false;
+            },
+            member, options);
+    }
+    static const unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+    static const unsigned char kUtf16Mark[] = {0xFF, 0xFE};
+    const bool marked = encoding == Encoding::utf8 ? out->put(kUtf8Mark, sizeof kUtf8Mark)
+                                                   : out->put(kUtf16Mark, sizeof kUtf16Mark);
+    if (!marked) {
+        why = out->why_;
+        return nullptr;
+    }
+    return out;
+}
+
+TextOutput::~TextOutput() {
+    if (!closed_) close();
+}
+
+bool TextOutput::fail(std::string why) {
+    if (!failed_) why_ = std::move(why);
+    failed_ = true;
+    return false;
+}
+
+bool TextOutput::put(const void* data, std::size_t n) {
+    if (failed_) return false;
+    if (zip_) return zip_->write(data, n) || fail(zip_->error());
+    return VSIFWriteL(data, 1, n, f_) == n || fail("the file cannot be written (is the disk full?)");
+}
+
+bool TextOutput::flush(bool all) {
+    std::size_t end = buf_.size();
+    if (!all) {
+        // Whole lines only: a character is never cut between two pieces.
+        const std::size_t last = buf_.rfind('\n');
+        if (last == std::string::npos) return !failed_;
+        end = last + 1;
+    }
+    bool ok = true;
+    if (encoding_ == Encoding::utf8) {
+        ok = put(buf_.data(), end);
+    } else {
+        encoded_.clear();
+        utf8_to_utf16le_crlf(std::string_view(buf_.data(), end), encoded_);
+        ok = put(encoded_.data(), encoded_.size());
+    }
+    buf_.erase(0, end);
+    return ok;
+}
+
+bool TextOutput::close() {
+    if (closed_) return !failed_;
+    closed_ = true;
+    flush(true);
+    if (zip_ && !failed_ && !zip_->finish()) fail(zip_->error());
+    if (VSIFCloseL(f_) != 0) fail("the file cannot be completed (is the disk full?)");
+    return !failed_;
+}
+
+}  // namespace velmorak::gdal12

@@ -1,0 +1,484 @@
+"""The 12DA driver reading 12d ASCII through GDAL, end to end.
+
+One table of small files, each opened through GDAL's Python bindings with the
+plugin the build made (GDAL_DRIVER_PATH): layers, feature counts, geometry
+types, coordinates and field values. Then the ogr2ogr round trips to a
+GeoPackage of a terrain-package export (plain, and as a UTF-16LE .12daz), the
+real-world files, and the installed plugin.
+
+Run by CTest: read_test.py <shared-data-folder> <install-prefix-or-empty>.
+"""
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+from osgeo import gdal, ogr
+
+gdal.UseExceptions()
+SHARED = sys.argv[1] if len(sys.argv) > 1 else ""
+INSTALLED_PLUGIN_DIR = sys.argv[2] if len(sys.argv) > 2 else ""
+NAN = float("nan")
+
+# ---------------------------------------------------------------- the table
+#
+# Each case: a file's text, and per layer (in order) its feature count,
+# geometry type and features: fid, geometry (WKT type and vertices, NaN for a
+# null height) and the fields expected set (every other field must be null).
+
+CASES = [
+    (
+        "kinds.12da",
+        """null -999
+model "Survey"
+string 3d {
+  name "A1"
+  data {
+    10 20 1.5
+    11 21 -999
+    12 22 2.5
+  }
+}
+string 2d {
+  name "Kerb"
+  z 12.5
+  data {
+    30 40
+    31 41
+  }
+}
+string 2d {
+  name "Flat"
+  data {
+    50 60
+    51 61
+  }
+}
+string polyline {
+  name "Ring"
+  data {
+    0 0 5
+    10 0 6
+    10 10 7
+  }
+}
+string super {
+  name "Spot"
+  data_3d {
+    100 200 3.25
+  }
+}
+string interface {
+  name "Daylight"
+  data {
+    1 2 3 -1
+    4 5 6 1
+  }
+}
+""",
+        [
+            ("Survey", 6, ogr.GT_SetZ(ogr.wkbUnknown), [
+                (1, "LINESTRING", [(10, 20, 1.5), (11, 21, NAN), (12, 22, 2.5)], {"name": "A1", "type": "3d", "closed": 0}),
+                (2, "LINESTRING", [(30, 40, 12.5), (31, 41, 12.5)], {"name": "Kerb", "type": "2d", "closed": 0}),
+                (3, "LINESTRING", [(50, 60), (51, 61)], {"name": "Flat", "type": "2d", "closed": 0}),
+                (4, "LINESTRING", [(0, 0, 5), (10, 0, 6), (10, 10, 7), (0, 0, 5)],
+                 {"name": "Ring", "type": "polyline", "closed": 1}),
+                (5, "POINT", [(100, 200, 3.25)], {"name": "Spot", "type": "super", "closed": 0}),
+                (6, "LINESTRING", [(1, 2, 3), (4, 5, 6)], {"name": "Daylight", "type": "interface", "closed": 0}),
+            ]),
+        ],
+    ),
+    (
+        "models.12da",
+        """string 2d {
+  name "Before"
+  z 1
+  data { 1 1 }
+}
+model "Roads"
+string super {
+  name "R1"
+  data_2d {
+    0 0
+    5 5
+  }
+}
+model "Lots"
+string arc {
+  name "Cul-de-sac"
+  xcentre 5 ycentre 5 zcentre 1
+  radius 3
+}
+string super {
+  name "L1"
+  closed 1
+  data_2d {
+    0 0
+    4 0
+    4 4
+  }
+}
+model "Roads"
+string super {
+  name "R2"
+  data_3d {
+    9 9 null
+    8 8 2
+  }
+}
+""",
+        [
+            ("models", 1, ogr.wkbPoint25D, [(1, "POINT", [(1, 1, 1)], {"name": "Before", "type": "2d", "closed": 0})]),
+            ("Roads", 2, ogr.wkbLineString25D, [
+                (2, "LINESTRING", [(0, 0), (5, 5)], {"name": "R1", "type": "super", "closed": 0}),
+                (5, "LINESTRING", [(9, 9, NAN), (8, 8, 2)], {"name": "R2", "type": "super", "closed": 0}),
+            ]),
+            ("Lots", 1, ogr.wkbLineString, [
+                (4, "LINESTRING", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
+            ]),
+        ],
+    ),
+    (
+        "fields.12da",
+        """null null
+model "Water"
+string super {
+  name      "WM \\"150\\""
+  chainage  12.5
+  breakline line
+  colour    "light blue"
+  style     "WATR Main"
+  attributes {
+    text    "Owner"    "Coliban {Water}"
+    integer "Valves"   3
+    real    "Diameter" 0.15
+    text    "name"     "shadowed"
+    group {
+      name "Asset"
+      attributes {
+        text "Class" "A"
+        group {
+          name "Survey"
+          attributes { text "Method" "GNSS // RTK" }
+        }
+      }
+    }
+  }
+  data_3d {
+    1 2 3
+    4 5 null
+  }
+  vertex_attribute_data {
+    attributes { text "Fitting" "Hydrant" }
+  }
+}
+string super {
+  name "WM 151"
+  breakline point
+  colour red
+  attributes {
+    real    "Valves"   2.5
+    integer "Diameter" 1
+    text Tin "Natural"
+  }
+  data_2d {
+    7 8
+    9 10
+  }
+}
+""",
+        [
+            ("Water", 2, ogr.wkbLineString25D, [
+                (1, "LINESTRING", [(1, 2, 3), (4, 5, NAN)], {
+                    "name": 'WM "150"', "type": "super", "colour": "light blue", "style": "WATR Main",
+                    "breakline": "line", "chainage": 12.5, "closed": 0, "Owner": "Coliban {Water}",
+                    "Valves": 3.0, "Diameter": 0.15, "attributes/name": "shadowed", "Asset/Class": "A",
+                    "Asset/Survey/Method": "GNSS // RTK"}),
+                (2, "LINESTRING", [(7, 8), (9, 10)], {
+                    "name": "WM 151", "type": "super", "colour": "red", "breakline": "point", "closed": 0,
+                    "Valves": 2.5, "Diameter": 1.0, "Tin": "Natural"}),
+            ]),
+        ],
+    ),
+    (
+        "alignments.12da",
+        """model "Design"
+string super_alignment {
+  name "MC01"
+  horizontal_data {
+    name "MC01"
+    data_2d {
+      0 0
+      100 50
+    }
+  }
+  vertical_data {
+    data_2d {
+      0 30
+      120 33
+    }
+  }
+}
+string alignment {
+  name "AL"
+  hipdata {
+    0 0 0
+    100 0 40
+    150 100 0
+  }
+  vipdata {
+    0 30 0
+  }
+}
+string las_cloud_data {
+  name "cloud"
+  data {
+    format v10_p0
+  }
+}
+string super {
+  name "after"
+  data_2d { 1 1 2 2 }
+}
+""",
+        [
+            ("Design", 3, ogr.wkbUnknown, [
+                (1, "LINESTRING", [(0, 0), (100, 50)], {"name": "MC01", "type": "super_alignment", "closed": 0}),
+                (2, "LINESTRING", [(0, 0), (100, 0), (150, 100)], {"name": "AL", "type": "alignment", "closed": 0}),
+                (4, "POINT", [(1, 1)], {"name": "after", "type": "super", "closed": 0}),
+            ]),
+        ],
+    ),
+]
+
+# Field types the "fields" case must give: integers and reals meeting in one field make it Real.
+FIELD_TYPES = {"Owner": ogr.OFTString, "Valves": ogr.OFTReal, "Diameter": ogr.OFTReal,
+               "Asset/Class": ogr.OFTString, "chainage": ogr.OFTReal, "closed": ogr.OFTInteger}
+
+
+def vertices(geom):
+    if geom.GetGeometryType() in (ogr.wkbPoint, ogr.wkbPoint25D):
+        pts = [geom.GetPoint(0)]
+    else:
+        pts = geom.GetPoints()
+    return [p if geom.Is3D() else p[:2] for p in pts]
+
+
+def same_number(a, b, tolerance=1e-9):
+    if isinstance(a, float) and math.isnan(a):
+        return isinstance(b, float) and math.isnan(b)
+    return abs(a - b) <= tolerance
+
+
+class Errors:
+    """Collects GDAL's messages while a block runs."""
+
+    def __enter__(self):
+        self.messages = []
+        gdal.PushErrorHandler(lambda level, number, text: self.messages.append((level, text)))
+        return self
+
+    def __exit__(self, *exc):
+        gdal.PopErrorHandler()
+        return False
+
+
+class ReadTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-gdal-")
+        cls.driver = ogr.GetDriverByName("12DA")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def write(self, name, text, encoding="utf-8"):
+        path = os.path.join(self.tmp, name)
+        with open(path, "wb") as f:
+            f.write(text.encode(encoding))
+        return path
+
+    def check_feature(self, layer, feature, expected):
+        fid, kind, coords, fields = expected
+        where = f"{layer.GetName()} fid {fid}"
+        self.assertEqual(feature.GetFID(), fid, where)
+        geom = feature.GetGeometryRef()
+        self.assertEqual(geom.GetGeometryName(), kind, where)
+        got = vertices(geom)
+        self.assertEqual(len(got), len(coords), f"{where}: {got}")
+        self.assertEqual(geom.Is3D(), len(coords[0]) == 3, f"{where}: {got}")
+        for g, e in zip(got, coords):
+            self.assertTrue(all(same_number(a, b) for a, b in zip(e, g)), f"{where}: {got} against {coords}")
+        defn = layer.GetLayerDefn()
+        for i in range(defn.GetFieldCount()):
+            name = defn.GetFieldDefn(i).GetName()
+            if name in fields:
+                self.assertEqual(feature.GetField(i), fields[name], f"{where}: field {name}")
+            else:
+                self.assertFalse(feature.IsFieldSetAndNotNull(i), f"{where}: field {name} = {feature.GetField(i)}")
+
+    def test_table(self):
+        for name, text, layers in CASES:
+            with self.subTest(file=name):
+                path = self.write(name, text)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    self.assertEqual(ds.GetDriver().ShortName, "12DA")
+                    self.assertEqual([ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())],
+                                     [l[0] for l in layers])
+                    for layer_name, count, geom_type, features in layers:
+                        layer = ds.GetLayerByName(layer_name)
+                        self.assertEqual(layer.GetFeatureCount(), count, layer_name)
+                        self.assertEqual(layer.GetGeomType(), geom_type, layer_name)
+                        # Twice over, to see ResetReading start again.
+                        for _ in range(2):
+                            layer.ResetReading()
+                            got = [f for f in layer]
+                            self.assertEqual(len(got), len(features), layer_name)
+                            for f, e in zip(got, features):
+                                self.check_feature(layer, f, e)
+                        # By string number, backwards, across layers.
+                        for e in reversed(features):
+                            self.check_feature(layer, layer.GetFeature(e[0]), e)
+                    if name == "fields.12da":
+                        defn = ds.GetLayer(0).GetLayerDefn()
+                        for field, kind in FIELD_TYPES.items():
+                            self.assertEqual(defn.GetFieldDefn(defn.GetFieldIndex(field)).GetType(), kind, field)
+                self.assertEqual(errors.messages, [])
+
+    def test_counts_extents_and_filters(self):
+        ds = gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR)
+        roads = ds.GetLayerByName("Roads")
+        self.assertEqual(roads.GetExtent(), (0.0, 9.0, 0.0, 9.0))
+        self.assertTrue(roads.TestCapability(ogr.OLCFastFeatureCount))
+        self.assertIsNone(roads.GetFeature(4))  # string 4 lies in "Lots"
+        self.assertIsNone(roads.GetFeature(3))  # the arc: no feature
+        roads.SetSpatialFilterRect(7, 7, 10, 10)
+        self.assertEqual([f.GetFID() for f in roads], [5])
+        self.assertEqual(roads.GetFeatureCount(), 1)
+        roads.SetSpatialFilter(None)
+        roads.SetAttributeFilter("name = 'R1'")
+        self.assertEqual([f.GetFID() for f in roads], [2])
+        roads.SetAttributeFilter(None)
+        # A null height read as a number of the caller's, for formats without NaN.
+        self.assertEqual(roads.GetMetadataItem("NULL_HEIGHT"), "NaN")
+        numbered = gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR, open_options=["NULL_HEIGHT=-999"])
+        r2 = numbered.GetLayerByName("Roads").GetFeature(5)
+        self.assertEqual(r2.GetGeometryRef().GetPoints(), [(9.0, 9.0, -999.0), (8.0, 8.0, 2.0)])
+        self.assertEqual(numbered.GetLayerByName("Roads").GetMetadataItem("NULL_HEIGHT"), "-999")
+        # Two layers read in turn share one reader.
+        lots = ds.GetLayerByName("Lots")
+        roads.ResetReading()
+        lots.ResetReading()
+        self.assertEqual(roads.GetNextFeature().GetFID(), 2)
+        self.assertEqual(lots.GetNextFeature().GetFID(), 4)
+        self.assertEqual(roads.GetNextFeature().GetFID(), 5)
+        self.assertIsNone(lots.GetNextFeature())
+        self.assertIsNone(roads.GetNextFeature())
+
+    def test_encodings_and_content(self):
+        text = 'null -999\r\nmodel "Łódź"\r\nstring super {\r\n  name "Straße 測量"\r\n  data_2d {\r\n    1 2\r\n    3 4\r\n  }\r\n}\r\n'
+        for name, data in [("utf16.12da", b"\xff\xfe" + text.encode("utf-16-le")),
+                           ("utf8bom.4da", b"\xef\xbb\xbf" + text.encode("utf-8")),
+                           ("by-content.txt", text.encode("utf-8"))]:
+            with self.subTest(file=name):
+                path = os.path.join(self.tmp, name)
+                with open(path, "wb") as f:
+                    f.write(data)
+                ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                self.assertEqual(ds.GetDriver().ShortName, "12DA")
+                layer = ds.GetLayer(0)
+                self.assertEqual(layer.GetName(), "Łódź")
+                self.assertEqual(layer.GetNextFeature().GetField("name"), "Straße 測量")
+        # Other text is not taken for 12d ASCII.
+        other = self.write("other.txt", "name,x,y\nA,1,2\n")
+        with Errors():
+            self.assertIsNone(ogr.GetDriverByName("12DA").Open(other))
+
+    def test_damaged_file_reports_its_line(self):
+        path = self.write("damaged.12da", 'model "m"\nstring 3d {\n  data {\n    1 2 3\n  }\n}\n'
+                                          'string 3d {\n  data {\n    1 2 3\n    4 five 6\n  }\n}\n')
+        with Errors() as errors:
+            ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+            layer = ds.GetLayer(0)
+            self.assertEqual(layer.GetFeatureCount(), 1)
+            self.assertEqual([f.GetFID() for f in layer], [1])
+        self.assertTrue(any("line 10" in text and "4 five 6" in text for _, text in errors.messages),
+                        errors.messages)
+
+    def export(self, source, *args):
+        out = os.path.join(self.tmp, os.path.basename(source) + ".gpkg")
+        if os.path.exists(out):
+            os.remove(out)
+        run = subprocess.run(["ogr2ogr", "-f", "GPKG", out, source, *args], capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stderr, "")
+        return out
+
+    def test_round_trip_to_geopackage(self):
+        source = os.path.join(SHARED, "data", "12d-exports", "super_strings.12da")
+        if not os.path.exists(source):
+            self.skipTest(f"{source} is not there")
+        with open(source, "rb") as f:
+            text = f.read().decode("utf-8").replace("\r\n", "\n").replace("\n", "\r\n")
+        archive = os.path.join(self.tmp, "super_strings_utf16.12daz")
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("SURVEY Water.12da", b"\xff\xfe" + text.encode("utf-16-le"))
+        for path in (source, archive):
+            with self.subTest(file=os.path.basename(path)):
+                gpkg = gdal.OpenEx(self.export(path), gdal.OF_VECTOR)
+                layer = gpkg.GetLayerByName("SURVEY/Water")
+                self.assertIsNotNone(layer)
+                self.assertEqual(layer.GetFeatureCount(), 1)
+                f = layer.GetNextFeature()
+                self.assertEqual(f.GetField("name"), "WM 150")
+                self.assertEqual(f.GetField("colour"), "light blue")
+                self.assertEqual(f.GetField("style"), "WATR Main")
+                self.assertEqual(f.GetField("Asset/Owner"), "Coliban Water")
+                self.assertEqual(f.GetField("Asset/Diameter"), 0.15)
+                self.assertEqual(f.GetField("Asset/Survey/Method"), "GNSS {RTK}")
+                self.assertEqual(f.GetField("string id"), 48213)
+                got = vertices(f.GetGeometryRef())
+                want = [(321104.512, 5812290.338, 212.406), (321128.09, 5812301.771, 212.512),
+                        (321151.733, 5812313.204, NAN), (321170.006, 5812330.918, 212.877)]
+                self.assertEqual(len(got), 4)
+                for g, e in zip(got, want):
+                    self.assertTrue(all(same_number(a, b, 1e-6) for a, b in zip(e, g)), got)
+
+    def test_real_world_files_open_cleanly(self):
+        folder = os.path.join(SHARED, "data", "realworld", "12da")
+        if not os.path.isdir(folder):
+            self.skipTest(f"{folder} is not there")
+        for name in sorted(os.listdir(folder)):
+            with self.subTest(file=name):
+                with Errors() as errors:
+                    ds = gdal.OpenEx(os.path.join(folder, name), gdal.OF_VECTOR)
+                    total = 0
+                    for i in range(ds.GetLayerCount()):
+                        layer = ds.GetLayer(i)
+                        n = sum(1 for _ in layer)
+                        self.assertEqual(n, layer.GetFeatureCount(), layer.GetName())
+                        total += n
+                self.assertEqual(errors.messages, [])
+                # Only the TIN file holds no string.
+                self.assertEqual(total == 0, "tins" in name, total)
+
+    def test_installed_plugin(self):
+        if not INSTALLED_PLUGIN_DIR:
+            self.skipTest("no installed plugin given")
+        source = self.write("installed.12da", CASES[1][1])
+        env = dict(os.environ, GDAL_DRIVER_PATH=INSTALLED_PLUGIN_DIR)
+        run = subprocess.run(["ogrinfo", "-ro", "-al", "-so", source], capture_output=True, text=True, env=env)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("using driver `12DA' successful", run.stdout)
+        self.assertIn("Layer name: Roads", run.stdout)
+        self.assertIn("Feature Count: 2", run.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])

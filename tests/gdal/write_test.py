@@ -1,0 +1,265 @@
+"""The 12DA driver writing 12d ASCII through GDAL, end to end.
+
+Layers with points, lines, polygons and multi-geometries, with and without
+Z, non-ASCII names and typed fields, in a GeoPackage, a Shapefile and a
+GeoJSON file, are written with `ogr2ogr -f 12DA` to .12da and .12daz (UTF-8
+and UTF-16) and read back through the driver and into a GeoPackage: every
+part keeps its vertices to the written precision, its heights and its
+fields. The archives pass `unzip -t` and Python's zipfile; the converter
+converts the files the driver writes.
+
+Run by CTest: write_test.py <shared-data-folder> <installed-plugin-dir> <velmorak>.
+"""
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+from osgeo import gdal, ogr
+
+gdal.UseExceptions()
+VELMORAK = sys.argv[3] if len(sys.argv) > 3 else ""
+NAN = float("nan")
+
+# name, WKT, fields: the source layer. Each part of a geometry becomes a
+# string of its own; a polygon's rings come back closed.
+FEATURES = [
+    ("Kerb Łódź", "LINESTRING Z (321104.512 5812290.338 212.406,321128.09 5812301.771 212.5125)",
+     {"count": 3, "height": 0.15, "kind": "kerb \"lip\"", "Asset/Owner": "Coliban", "Asset/Survey/Method": "GNSS"}),
+    ("測量 line", "LINESTRING (10 20,30 40,50 45)", {"count": None, "height": None, "kind": ""}),
+    ("Lot 7", "POLYGON ((0 0,100 0,100 100,0 100,0 0),(10 10,20 10,20 20,10 10))", {"count": 7}),
+    ("Spot", "POINT Z (500 600 12.25)", {"kind": "level"}),
+    ("Pair", "MULTILINESTRING ((1 1,2 2),(3 3,4 4,5 5))", {"height": -2.5}),
+    ("Mark", "POINT (7 8)", {}),
+]
+FIELDS = [("name", ogr.OFTString), ("count", ogr.OFTInteger64), ("height", ogr.OFTReal), ("kind", ogr.OFTString),
+          ("Asset/Owner", ogr.OFTString), ("Asset/Survey/Method", ogr.OFTString)]
+
+
+def parts(geom):
+    """Each string the driver writes for a geometry: its vertices, and whether it is closed."""
+    name = geom.GetGeometryName()
+    if name in ("POINT", "LINESTRING"):
+        pts = [geom.GetPoint(0)] if name == "POINT" else geom.GetPoints()
+        return [([p if geom.Is3D() else p[:2] for p in pts], False)]
+    if name == "POLYGON":
+        return [([p if geom.Is3D() else p[:2] for p in geom.GetGeometryRef(i).GetPoints()], True)
+                for i in range(geom.GetGeometryCount())]
+    out = []
+    for i in range(geom.GetGeometryCount()):
+        out += parts(geom.GetGeometryRef(i))
+    return out
+
+
+def close(a, b, tolerance):
+    if math.isnan(a) or math.isnan(b):
+        return math.isnan(a) and math.isnan(b)
+    return abs(a - b) <= tolerance
+
+
+def run(*args, **kw):
+    # The converter's console shows names in Windows-1252.
+    return subprocess.run(list(args), capture_output=True, text=True, errors="replace", **kw)
+
+
+def family(field_type):
+    """12d integers are read as 64-bit: an Integer field comes back Integer64."""
+    return ogr.OFTInteger64 if field_type == ogr.OFTInteger else field_type
+
+
+class WriteTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-gdal-write-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def source(self, driver, name, layers, options=()):
+        """A source of the given layers: {layer name: [(name, WKT, fields)]}."""
+        path = os.path.join(self.tmp, name)
+        ds = ogr.GetDriverByName(driver).CreateDataSource(path)
+        for layer_name, features in layers.items():
+            layer = ds.CreateLayer(layer_name, None, ogr.wkbUnknown, list(options))
+            for field, kind in FIELDS:
+                if driver == "ESRI Shapefile" and "/" in field:
+                    continue  # a DBF field name holds ten characters
+                layer.CreateField(ogr.FieldDefn(field, kind))
+            for name_value, wkt, fields in features:
+                f = ogr.Feature(layer.GetLayerDefn())
+                f.SetField("name", name_value)
+                for k, v in fields.items():
+                    if layer.GetLayerDefn().GetFieldIndex(k) >= 0 and v is not None:
+                        f.SetField(k, v)
+                f.SetGeometry(ogr.CreateGeometryFromWkt(wkt))
+                layer.CreateFeature(f)
+        ds = None
+        return path
+
+    def write(self, source, out, *options):
+        target = os.path.join(self.tmp, out)
+        if os.path.exists(target):
+            os.remove(target)
+        r = run("ogr2ogr", "-f", "12DA", target, source, *options)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr, "")
+        return target
+
+    def check_read_back(self, path, source):
+        """The features of a written file, through the driver and then through a GeoPackage,
+        against those of its source, as the source's driver gives them back."""
+        gpkg = os.path.join(self.tmp, os.path.basename(path) + ".gpkg")
+        if os.path.exists(gpkg):
+            os.remove(gpkg)
+        r = run("ogr2ogr", "-f", "GPKG", gpkg, path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        src = gdal.OpenEx(source, gdal.OF_VECTOR)
+        layers = [src.GetLayer(i).GetName() for i in range(src.GetLayerCount())]
+        for reread in (path, gpkg):
+            ds = gdal.OpenEx(reread, gdal.OF_VECTOR)
+            self.assertEqual(sorted(ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())), sorted(layers))
+            for name in layers:
+                self.check_layer(ds.GetLayerByName(name), src.GetLayerByName(name), reread)
+
+    def check_layer(self, layer, source, reread):
+        got = [f for f in layer]
+        expected = [(f, part) for f in source for part in parts(f.GetGeometryRef())]
+        self.assertEqual(len(got), len(expected), reread)
+        defn = layer.GetLayerDefn()
+        source_defn = source.GetLayerDefn()
+        for f, (s, (vertices, ring)) in zip(got, expected):
+            where = f"{os.path.basename(reread)}: {s.GetField('name')}"
+            self.assertEqual(f.GetField("name"), s.GetField("name"), where)
+            self.assertEqual(f.GetField("closed"), 1 if ring else 0, where)
+            g = f.GetGeometryRef()
+            back = parts(g)[0][0]
+            self.assertEqual(len(back), len(vertices), f"{where}: {back}")
+            self.assertEqual(g.Is3D(), len(vertices[0]) == 3, where)
+            for b, v in zip(back, vertices):
+                self.assertTrue(close(b[0], v[0], 5e-6) and close(b[1], v[1], 5e-6), f"{where}: {back}")
+                if len(v) == 3:
+                    self.assertTrue(close(b[2], v[2], 5e-5), f"{where}: {back}")
+            for j in range(source_defn.GetFieldCount()):
+                field = source_defn.GetFieldDefn(j)
+                if field.GetName() == "name":
+                    continue
+                i = defn.GetFieldIndex(field.GetName())
+                if not s.IsFieldSetAndNotNull(j) or s.GetField(j) == "":
+                    self.assertFalse(i >= 0 and f.IsFieldSetAndNotNull(i), f"{where}: {field.GetName()}")
+                else:
+                    self.assertEqual(defn.GetFieldDefn(i).GetType(), family(field.GetType()), f"{where}: {field.GetName()}")
+                    self.assertEqual(f.GetField(i), s.GetField(j), f"{where}: {field.GetName()}")
+
+    def test_round_trips(self):
+        mixed = {"breaklines": FEATURES}
+        # A shapefile holds one kind of geometry, with Z or without it, per layer.
+        by_kind = {"lines_z": [f for f in FEATURES if f[1].startswith("LINESTRING Z")],
+                   "lines": [f for f in FEATURES if f[1].startswith(("LINESTRING (", "MULTILINESTRING"))],
+                   "polygons": [f for f in FEATURES if f[1].startswith("POLYGON")],
+                   "points": [f for f in FEATURES if f[1].startswith("POINT (")]}
+        gpkg = self.source("GPKG", "in.gpkg", mixed)
+        cases = [
+            (gpkg, "out.12da", ()),
+            (gpkg, "out.12daz", ()),
+            (gpkg, "out-utf16.12daz", ("-dsco", "ENCODING=UTF-16")),
+            (self.source("GeoJSON", "in.geojson", mixed), "from-geojson.12da", ()),
+            (self.source("ESRI Shapefile", "shapes", by_kind, ["ENCODING=UTF-8"]), "from-shapefile.12da", ()),
+        ]
+        for source, out, options in cases:
+            with self.subTest(out=out):
+                self.check_read_back(self.write(source, out, *options), source)
+
+    def test_text_and_archive_layout(self):
+        gpkg = self.source("GPKG", "layout.gpkg", {"breaklines": FEATURES})
+        plain = self.write(gpkg, "layout.12da")
+        with open(plain, "rb") as f:
+            data = f.read()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbfnull -999\n"), data[:40])
+        self.assertNotIn(b"\r", data)
+        text = data.decode("utf-8-sig")
+        self.assertIn('name      "Kerb Łódź"', text)
+        self.assertIn('text    "kind" "kerb \\"lip\\""', text)
+        self.assertIn('group {\n      name "Asset"', text)
+
+        archive = self.write(gpkg, "layout.12daz", "-dsco", "ENCODING=UTF-16")
+        r = run("unzip", "-tq", archive)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        with zipfile.ZipFile(archive) as z:
+            self.assertIsNone(z.testzip())
+            [member] = z.infolist()
+            self.assertEqual(member.filename, "layout.12da")
+            data16 = z.read(member)
+        self.assertTrue(data16.startswith(b"\xff\xfe"))
+        text16 = data16[2:].decode("utf-16-le")
+        self.assertEqual(text16.replace("\r\n", "\n"), text)
+        self.assertNotIn("\n", text16.replace("\r\n", ""))
+
+    def test_options_nulls_and_empty_geometries(self):
+        src = os.path.join(self.tmp, "options.geojson")
+        with open(src, "w", encoding="utf-8") as f:
+            f.write('{"type":"FeatureCollection","features":['
+                    '{"type":"Feature","properties":{"id":"BL-1","hue":"red","name":"other"},'
+                    '"geometry":{"type":"LineString","coordinates":[[0,0,1],[1,1,2]]}},'
+                    '{"type":"Feature","properties":{"id":"BL-2"},"geometry":null}]}')
+        # A height GDAL holds as NaN is written null.
+        ds = gdal.OpenEx(src, gdal.OF_VECTOR)
+        mem = gdal.GetDriverByName("Memory").Create("", 0, 0, 0, gdal.GDT_Unknown)
+        mem.CopyLayer(ds.GetLayer(0), "options")
+        layer = mem.GetLayer(0)
+        f = layer.GetNextFeature()
+        g = f.GetGeometryRef()
+        g.SetPoint(1, 1, 1, NAN)
+        f.SetGeometry(g)
+        layer.SetFeature(f)
+        out = os.path.join(self.tmp, "options.12da")
+        with_errors = []
+        gdal.PushErrorHandler(lambda level, number, text: with_errors.append(text))
+        try:
+            gdal.VectorTranslate(out, mem, format="12DA", layerCreationOptions=["NAME_FIELD=id", "COLOUR_FIELD=hue"])
+        finally:
+            gdal.PopErrorHandler()
+        self.assertEqual(len(with_errors), 1, with_errors)
+        self.assertIn("without geometry", with_errors[0])
+        with open(out, encoding="utf-8-sig") as f:
+            text = f.read()
+        self.assertIn('name      "BL-1"', text)
+        self.assertIn('colour    "red"', text)
+        self.assertIn('text    "name" "other"', text)
+        self.assertRegex(text, r"1\.00000 +1\.00000 +null\n")
+        back_ds = gdal.OpenEx(out, gdal.OF_VECTOR)
+        back = back_ds.GetLayer(0)
+        self.assertEqual(back.GetFeatureCount(), 1)
+        f = back.GetNextFeature()
+        self.assertEqual(f.GetField("attributes/name"), "other")
+        z = [p[2] for p in f.GetGeometryRef().GetPoints()]
+        self.assertEqual(z[0], 1.0)
+        self.assertTrue(math.isnan(z[1]))
+
+    def test_converter_reads_what_the_driver_writes(self):
+        if not VELMORAK:
+            self.skipTest("no converter given")
+        # Lines and rings: how the converter takes a one-vertex string is its own business.
+        lines = [f for f in FEATURES if not f[1].startswith("POINT")]
+        gpkg = self.source("GPKG", "for-converter.gpkg", {"breaklines": lines})
+        folder = os.path.join(self.tmp, "converter")
+        os.makedirs(folder, exist_ok=True)
+        target = self.write(gpkg, os.path.join("converter", "site.12da"))
+        strings = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in lines)
+        three_d = sum(len(parts(ogr.CreateGeometryFromWkt(wkt))) for _, wkt, _ in lines if " Z " in wkt)
+        r = run(VELMORAK, "site.12da", cwd=folder, input="\n" * 10)
+        self.assertEqual(r.returncode, 0, r.stdout)
+        self.assertIn(f"Converted {strings} string objects and ignored 0", r.stdout)
+        r = run(VELMORAK, "site.12da", "-xs", cwd=folder, input="\n" * 10)
+        self.assertEqual(r.returncode, 0, r.stdout)
+        csv = [n for n in os.listdir(folder) if n.endswith(".csv")]
+        self.assertEqual(len(csv), three_d, r.stdout)
+        self.assertTrue(os.path.exists(target + ".Lines.mif"))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
