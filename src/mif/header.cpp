@@ -2,6 +2,7 @@
 
 #include "mif/mid_reader.h"
 #include "mif/object.h"
+#include "mif/writer.h"
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
@@ -157,6 +158,7 @@ void miCopyHeader(const InputLayer& from, OutputLayer& to) {
     io::InputFile& in = from.mif;
     io::OutputFile& out = to.mif;
     in.rewind();
+    HeaderCopy copy(out);
     while (!in.at_eof()) {
         std::string_view line;
         const io::LineStatus status = in.read_line(line);
@@ -167,9 +169,10 @@ void miCopyHeader(const InputLayer& from, OutputLayer& to) {
             services::STOPRUN();
         }
         line = util::cut(line, kMifLineWidth);
-        if (starts_with_keyword(line, "Columns")) return;
-        out.line(util::rtrim(line));
+        if (starts_with_keyword(line, "Columns")) break;
+        copy.line(util::rtrim(line));
     }
+    copy.finish();
 }
 
 }  // namespace velmorak::mif

@@ -19,6 +19,7 @@ constexpr int kCoordDecimals = 6;
 constexpr int kBoundWidth = 15;
 constexpr int kBoundDecimals = 3;
 constexpr std::string_view kBoundsTag = "Bounds (";
+constexpr std::string_view kCommaDelimiter = "Delimiter \",\"";
 static_assert(kVertexLineLength == 2 * kCoordWidth + 1, "two coordinate fields and the line end");
 
 // Points the message log at the caller's log unit for the duration of a call.
@@ -36,7 +37,7 @@ private:
 void write_fixed_lines(io::OutputFile& out, std::string_view coordsys) {
     out.line("Version 300");
     out.line("Charset \"WindowsLatin1\"");
-    out.line("Delimiter \",\"");
+    out.line(kCommaDelimiter);
     out.line(util::rtrim(coordsys));
 }
 
@@ -95,6 +96,24 @@ void put_mid_text(std::string& row, std::string_view text) {
     row.push_back('"');
 }
 
+void HeaderCopy::line(std::string_view line) {
+    const std::string_view head = util::ltrim_blanks(line);
+    const auto keyword = [&](std::string_view word) { return util::contains_nocase(util::cut(head, word.size()), word); };
+    if (!delimiter_ && keyword("Delimiter")) {
+        out_.line(kCommaDelimiter);
+        delimiter_ = true;
+        return;
+    }
+    if (!delimiter_ && !head.empty() && !keyword("Version") && !keyword("Charset")) finish();
+    out_.line(line);
+}
+
+void HeaderCopy::finish() {
+    if (delimiter_) return;
+    out_.line(kCommaDelimiter);
+    delimiter_ = true;
+}
+
 std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax) {
     std::string line = "CoordSys NonEarth Units \"m\" Bounds (";
     util::put_fixed(line, xmin, kBoundWidth, kBoundDecimals);
@@ -142,12 +161,14 @@ void miWriteHeader(io::OutputFile& out, std::string_view projection, std::string
     services::OPENFILE(in_unit, "I ", name);
     io::InputFile& in = rt.units.input(in_unit);
     std::string_view line;
+    HeaderCopy copy(out);
     while (in.read_line(line) == io::LineStatus::ok) {
         line = util::cut(line, kMifLineWidth);
         if (util::contains_nocase(line, "Columns")) break;
-        out.line(util::rtrim(line));
+        copy.line(util::rtrim(line));
         if (line.find(kBoundsTag) != std::string_view::npos) read_bounds(line, xmin, ymin, xmax, ymax);
     }
+    copy.finish();
     services::CLOSER(in_unit);
 }
 

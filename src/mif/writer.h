@@ -51,6 +51,24 @@ void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string
 // doubled, as MapInfo writes it and GDAL reads it.
 void put_mid_text(std::string& row, std::string_view text);
 
+// Writes the header lines of another layer into a new .mif, line by line.
+// The rows we write are separated by commas, whatever the layer the header
+// comes from used: its "Delimiter" line is written as Delimiter ",", and a
+// header without one (a tab, MapInfo's default, in layers from some GIS
+// exports) gets that line after its Version and Charset lines. Without it
+// GDAL would split our rows at tabs or semicolons and read wrong values.
+class HeaderCopy {
+public:
+    explicit HeaderCopy(io::OutputFile& out) : out_(out) {}
+    void line(std::string_view line);
+    // After the last line: a header of Version and Charset lines only still gets its delimiter.
+    void finish();
+
+private:
+    io::OutputFile& out_;
+    bool delimiter_ = false;
+};
+
 // The NonEarth CoordSys line for the given bounds.
 std::string nonearth_coordsys(double xmin, double ymin, double xmax, double ymax);
 

@@ -94,7 +94,7 @@ TEST(Convert12daToMif, AFileOfUnsupportedStringsGivesALayerWithoutObjects) {
     const ProgramRun r = run_program({"odd.12da"}, "\n", dir.path());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(dir.read("odd.12da.mif"),
-              "Version 300\nCoordSys NonEarth Units \"m\"\n"
+              "Version 300\nDelimiter \",\"\nCoordSys NonEarth Units \"m\"\n"
               "Columns 2\n  Elevation Float\n  String_Type Char(20)\nData\n\n");
     EXPECT_EQ(dir.read("odd.12da.mid"), "");
     EXPECT_NE(r.out.find("\nConverted 0 string objects and ignored 2\n"), std::string::npos) << r.out;
@@ -131,7 +131,7 @@ TEST(Convert12daToMif, AnUnreadableNullValueLeavesTheLayerWithItsTableStructureO
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("WARNING - Problems finding start of data in .12da file"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Converted "), std::string::npos) << r.out;
-    EXPECT_EQ(dir.read("bad.12da.mif"), "Version 300\nColumns 2\n  Elevation Float\n  String_Type Char(20)\nData\n\n");
+    EXPECT_EQ(dir.read("bad.12da.mif"), "Version 300\nDelimiter \",\"\nColumns 2\n  Elevation Float\n  String_Type Char(20)\nData\n\n");
     EXPECT_EQ(dir.read("bad.12da.mid"), "");
 }
 

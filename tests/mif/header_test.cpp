@@ -157,7 +157,7 @@ TEST(MifCopyHeader, WithoutColumnsCopiesTheWholeFile) {
     CopyLayers layers = copy_layers(dir, "Version 300   \nCharset \"WindowsLatin1\"\n");
     miCopyHeader(layers.from, layers.to);
     layers.to.close();
-    EXPECT_EQ(dir.read("out.mif"), "Version 300\nCharset \"WindowsLatin1\"\n");
+    EXPECT_EQ(dir.read("out.mif"), "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n");
 }
 
 }  // namespace

@@ -205,5 +205,30 @@ TEST(MifWriteHeader, HeaderFileIsCopiedUpToColumnsWithItsBounds) {
     EXPECT_FALSE(services::runtime().units.in_use(902));  // the header file was closed again
 }
 
+// Our rows are separated by commas: a copied header must say so, whatever the
+// layer it comes from used (GDAL would split the rows at its delimiter).
+TEST(MifWriteHeader, CopiedHeaderDeclaresTheCommaDelimiter) {
+    const struct {
+        std::string header, copied;
+    } cases[] = {
+        {"Version 650\nCharset \"WindowsCyrillic\"\nDELIMITER \";\"\nCoordSys Earth\nColumns 1\n",
+         "Version 650\nCharset \"WindowsCyrillic\"\nDelimiter \",\"\nCoordSys Earth\n"},
+        {"Version 300\nCharset \"Neutral\"\nCoordSys NonEarth\nColumns 2\n",
+         "Version 300\nCharset \"Neutral\"\nDelimiter \",\"\nCoordSys NonEarth\n"},
+        {"Version 300\nColumns 2\n", "Version 300\nDelimiter \",\"\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        Capture cap;
+        services::INITSERVICES();
+        const std::string header = dir.write("Header.mif", c.header);
+        const Out mif = open_output(dir.file("out.mif"));
+        double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+        miWriteHeader(mif.file, "", header, -1, xmin, ymin, xmax, ymax);
+        services::CLOSER(mif.unit);
+        EXPECT_EQ(dir.read("out.mif"), c.copied) << c.header;
+    }
+}
+
 }  // namespace
 }  // namespace velmorak::mif
