@@ -6,6 +6,7 @@
 
 #include "io/names.h"
 #include "io/platform.h"
+#include "io/system_file.h"
 #include "io/text_decoding.h"
 
 namespace velmorak::io {
@@ -33,7 +34,7 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
         return nullptr;
     }
     std::string failure;
-    std::unique_ptr<ByteSource> source = platform::open_for_reading(name, failure);
+    std::unique_ptr<ByteSource> source = FileSource::open(name, failure);
     if (!source) {
         if (why) *why = failure;
         return nullptr;

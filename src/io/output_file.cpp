@@ -4,6 +4,7 @@
 
 #include "io/names.h"
 #include "io/platform.h"
+#include "io/system_file.h"
 
 namespace velmorak::io {
 
@@ -13,7 +14,7 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool appen
         return nullptr;
     }
     std::string failure;
-    std::unique_ptr<platform::ByteSink> sink = platform::open_for_writing(name, append, failure);
+    std::unique_ptr<FileSink> sink = FileSink::create(name, append, failure);
     if (!sink) {
         if (why) *why = failure;
         return nullptr;
@@ -23,7 +24,7 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool appen
     return f;
 }
 
-OutputFile::OutputFile(std::unique_ptr<platform::ByteSink> sink) : sink_(std::move(sink)) {}
+OutputFile::OutputFile(std::unique_ptr<FileSink> sink) : sink_(std::move(sink)) {}
 
 OutputFile::~OutputFile() { close(); }
 

@@ -8,9 +8,7 @@
 
 namespace velmorak::io {
 
-namespace platform {
-class ByteSink;
-}
+class FileSink;
 
 class OutputFile {
 public:
@@ -42,8 +40,8 @@ public:
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 20;
-    explicit OutputFile(std::unique_ptr<platform::ByteSink> sink);
-    std::unique_ptr<platform::ByteSink> sink_;
+    explicit OutputFile(std::unique_ptr<FileSink> sink);
+    std::unique_ptr<FileSink> sink_;
     std::string buf_;
     bool failed_ = false;
     std::string why_;

@@ -12,24 +12,55 @@
 // messages everywhere.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "io/byte_source.h"
-
 namespace velmorak::io::platform {
 
-// Where written bytes go: a file created or appended to.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    // Writes all n bytes; false (error() says why) when it cannot.
-    virtual bool write(const void* src, std::size_t n) = 0;
-    virtual bool close() = 0;
-    virtual const std::string& error() const = 0;
+// A file the system holds open: a descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// The error of an input that exists but is no plain file (a named pipe, a
+// device): no POSIX number says it in the words users of the program know.
+inline constexpr int kNotRegularFile = 100000;
+
+enum class OpenFor {
+    reading,    // a plain file, shared with other programs (a folder fails with EISDIR)
+    creating,   // a new file: fails with EEXIST when the name is taken
+    replacing,  // created, or emptied when it exists
+    appending,  // created, or written at its end
 };
+
+// The calls the file layer makes of the system to open, read, write, close,
+// rename and list files, as one table. A test replaces an entry to make a call
+// fail at a chosen moment, or to count calls, and puts the table back: the
+// way SQLite's tests drive its OS layer. Each entry tells a failure by its
+// result and the POSIX error number in `err`. Names are the system's own text
+// (native_name); on Windows the entries convert them for the wide calls.
+struct SystemCalls {
+    Handle (*open)(const char* name, OpenFor how, int& err);
+    // Up to n bytes at the file's position: how many, 0 at the end, -1 on error.
+    std::ptrdiff_t (*read)(Handle file, void* dst, std::size_t n, int& err);
+    // The same from `offset`, leaving the position alone where the system can.
+    std::ptrdiff_t (*read_at)(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err);
+    // Some of the n bytes (at least one), or -1.
+    std::ptrdiff_t (*write)(Handle file, const void* src, std::size_t n, int& err);
+    bool (*close)(Handle file, int& err);
+    bool (*rewind)(Handle file);
+    std::int64_t (*size)(Handle file);  // -1 when the file has no size (not a plain file)
+    // Puts `from` in the place of `to`, replacing the file there.
+    bool (*rename)(const char* from, const char* to, int& err);
+    bool (*remove)(const char* name);
+    // A folder's entries, for the letter-case lookup of inputs (POSIX only:
+    // Windows finds names in any case by itself and never lists a folder).
+    void* (*open_folder)(const char* name);
+    const char* (*next_in_folder)(void* folder);  // nullptr after the last entry
+    void (*close_folder)(void* folder);
+};
+// The table in use, one for the process.
+SystemCalls& system_calls();
 
 // The name as the system's own path text: on POSIX backslashes become "/".
 std::string native_name(std::string_view name);
@@ -39,22 +70,17 @@ std::string native_name(std::string_view name);
 // name differs from it only in the case of ASCII letters, the way the Windows
 // file system would find it; with none or several such entries the name is
 // kept as it is. Windows finds names in any case by itself and keeps them all.
+// Outputs are written as spelled and never looked up this way.
 std::string input_name(std::string_view name);
 
+// Whether an input of this name is found, and its last-modification time in
+// whole seconds since 1970 (empty when unknown); both as inputs are found.
 bool exists(std::string_view name);
-// Last-modification time in whole seconds since 1970; empty when unknown.
 std::optional<std::int64_t> modified_seconds(std::string_view name);
-// True when both names exist and are one file (device and file number).
+// True when both names, as spelled, exist and are one file (device and file number).
 bool same_existing_file(std::string_view a, std::string_view b);
 
-// A plain file opened for shared reading; nullptr and the reason in `why` for
-// anything else (a folder, a device, a named pipe, a missing file).
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why);
-// Creates or empties the file, or appends to it; nullptr and the reason in
-// `why` when it cannot, at once also for a named pipe that nobody reads.
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why);
-
-// The text of a POSIX error number, the same on every system.
+// The text of a POSIX error number (or kNotRegularFile), the same on every system.
 std::string error_text(int err);
 
 // Memory aligned to `alignment` (a power of two); nullptr when there is none.

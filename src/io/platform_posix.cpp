@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -29,71 +30,101 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return true;
 }
 
-// A plain file read from its descriptor.
-class DescriptorSource final : public ByteSource {
-public:
-    explicit DescriptorSource(int fd) : fd_(fd) {}
-    ~DescriptorSource() override { ::close(fd_); }
-    DescriptorSource(const DescriptorSource&) = delete;
-    DescriptorSource& operator=(const DescriptorSource&) = delete;
+int descriptor(Handle file) { return static_cast<int>(file); }
 
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        for (;;) {
-            const ssize_t got = ::read(fd_, dst, n);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) why_ = error_text(errno);
-            return static_cast<std::ptrdiff_t>(got);
-        }
+// A failed call's result, with errno kept for the caller.
+template <typename T>
+T failed(T result, int& err) {
+    err = errno;
+    return result;
+}
+
+Handle sys_open(const char* name, OpenFor how, int& err) {
+    if (how != OpenFor::reading) {
+        // A named pipe nobody reads would hold the run in open() without
+        // O_NONBLOCK; with it such a pipe fails like any output that cannot be created.
+        int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+        flags |= how == OpenFor::creating ? O_EXCL : how == OpenFor::appending ? O_APPEND : O_TRUNC;
+        const int fd = ::open(name, flags, 0666);
+        if (fd < 0) return failed(kNoHandle, err);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
     }
-    bool rewind() override { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-    std::optional<std::uint64_t> size() const override {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
-        return static_cast<std::uint64_t>(st.st_size);
+    // Without O_NONBLOCK a named pipe would hold the run until some other
+    // program wrote to it; it is refused below like anything else that is not
+    // a plain file, since the readers rewind and re-read their inputs.
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return failed(kNoHandle, err);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+        ::close(fd);
+        return kNoHandle;
     }
-    const std::string& error() const override { return why_; }
-
-private:
-    int fd_;
-    std::string why_;
-};
-
-class DescriptorSink final : public ByteSink {
-public:
-    explicit DescriptorSink(int fd) : fd_(fd) {}
-    ~DescriptorSink() override { close(); }
-    DescriptorSink(const DescriptorSink&) = delete;
-    DescriptorSink& operator=(const DescriptorSink&) = delete;
-
-    bool write(const void* src, std::size_t n) override {
-        const char* p = static_cast<const char*>(src);
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::write(fd_, p + done, n - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                why_ = error_text(got < 0 ? errno : ENOSPC);
-                return false;
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        return true;
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        err = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+        return kNoHandle;
     }
-    bool close() override {
-        if (fd_ < 0) return true;
-        const bool ok = ::close(fd_) == 0;
-        if (!ok) why_ = error_text(errno);
-        fd_ = -1;
-        return ok;
-    }
-    const std::string& error() const override { return why_; }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
-private:
-    int fd_;
-    std::string why_;
-};
+std::ptrdiff_t sys_read(Handle file, void* dst, std::size_t n, int& err) {
+    for (;;) {
+        const ssize_t got = ::read(descriptor(file), dst, n);
+        if (got >= 0) return got;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+    for (;;) {
+        const ssize_t got = ::pread(descriptor(file), dst, n, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+std::ptrdiff_t sys_write(Handle file, const void* src, std::size_t n, int& err) {
+    for (;;) {
+        const ssize_t put = ::write(descriptor(file), src, n);
+        if (put >= 0) return put;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+bool sys_close(Handle file, int& err) { return ::close(descriptor(file)) == 0 || failed(false, err); }
+
+bool sys_rewind(Handle file) { return ::lseek(descriptor(file), 0, SEEK_SET) == 0; }
+
+std::int64_t sys_size(Handle file) {
+    struct stat st {};
+    if (::fstat(descriptor(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool sys_rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
+
+bool sys_remove(const char* name) { return ::unlink(name) == 0; }
+
+void* sys_open_folder(const char* name) { return ::opendir(name); }
+
+const char* sys_next_in_folder(void* folder) {
+    const dirent* entry = ::readdir(static_cast<DIR*>(folder));
+    return entry != nullptr ? entry->d_name : nullptr;
+}
+
+void sys_close_folder(void* folder) { ::closedir(static_cast<DIR*>(folder)); }
 
 }  // namespace
+
+SystemCalls& system_calls() {
+    static SystemCalls calls{sys_open,   sys_read,   sys_read_at, sys_write,       sys_close,
+                             sys_rewind, sys_size,   sys_rename,  sys_remove,      sys_open_folder,
+                             sys_next_in_folder,     sys_close_folder};
+    return calls;
+}
 
 std::string native_name(std::string_view name) {
     std::string s(name);
@@ -109,16 +140,17 @@ std::string input_name(std::string_view name) {
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string_view leaf = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
     if (leaf.empty() || leaf == "." || leaf == "..") return path;
-    DIR* dir = ::opendir(folder.c_str());
+    SystemCalls& sys = system_calls();
+    void* dir = sys.open_folder(folder.c_str());
     if (dir == nullptr) return path;
     std::string found;
     int matches = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!equal_ignoring_case(entry->d_name, leaf)) continue;
-        found = entry->d_name;
+    while (const char* entry = sys.next_in_folder(dir)) {
+        if (!equal_ignoring_case(entry, leaf)) continue;
+        found = entry;
         if (++matches > 1) break;
     }
-    ::closedir(dir);
+    sys.close_folder(dir);
     if (matches != 1) return path;
     return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + found;
 }
@@ -140,46 +172,10 @@ bool same_existing_file(std::string_view a, std::string_view b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why) {
-    const std::string path = input_name(name);
-    // Without O_NONBLOCK a named pipe would hold the run until some other
-    // program wrote to it; it is refused below like anything else that is not
-    // a plain file, since the readers rewind and re-read their inputs.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        why = error_text(errno);
-        return nullptr;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        why = error_text(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = S_ISDIR(st.st_mode) ? error_text(EISDIR) : std::string("Not a regular file");
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<DescriptorSource>(fd);
+std::string error_text(int err) {
+    if (err == kNotRegularFile) return "Not a regular file";
+    return std::generic_category().message(err);
 }
-
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why) {
-    const std::string path = native_name(name);
-    // A named pipe nobody reads would hold the run in open() without O_NONBLOCK;
-    // with it such a pipe fails like any output that cannot be created.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        why = error_text(errno);
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<DescriptorSink>(fd);
-}
-
-std::string error_text(int err) { return std::generic_category().message(err); }
 
 void* allocate_aligned(std::size_t alignment, std::size_t bytes, bool large) {
     const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;

@@ -55,6 +55,9 @@ int posix_error(DWORD code) {
             return ENOSPC;
         case ERROR_TOO_MANY_OPEN_FILES:
             return EMFILE;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
         default:
             return EIO;
     }
@@ -68,78 +71,104 @@ bool attributes(std::string_view name, WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-class HandleSource final : public ByteSource {
-public:
-    explicit HandleSource(HANDLE h) : h_(h) {}
-    ~HandleSource() override { ::CloseHandle(h_); }
-    HandleSource(const HandleSource&) = delete;
-    HandleSource& operator=(const HandleSource&) = delete;
+HANDLE handle(Handle file) { return reinterpret_cast<HANDLE>(file); }
 
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        DWORD got = 0;
-        const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
-        if (!::ReadFile(h_, dst, ask, &got, nullptr)) {
-            why_ = last_error_text();
-            return -1;
-        }
-        return static_cast<std::ptrdiff_t>(got);
-    }
-    bool rewind() override {
-        LARGE_INTEGER zero{};
-        return ::SetFilePointerEx(h_, zero, nullptr, FILE_BEGIN) != 0;
-    }
-    std::optional<std::uint64_t> size() const override {
-        LARGE_INTEGER size{};
-        if (!::GetFileSizeEx(h_, &size) || size.QuadPart < 0) return std::nullopt;
-        return static_cast<std::uint64_t>(size.QuadPart);
-    }
-    const std::string& error() const override { return why_; }
+// A failed call's result, with the error number kept for the caller.
+template <typename T>
+T failed(T result, int& err) {
+    err = posix_error(::GetLastError());
+    return result;
+}
 
-private:
-    HANDLE h_;
-    std::string why_;
-};
+// Longest piece handed to one ReadFile or WriteFile, which count in 32 bits.
+DWORD piece(std::size_t n) { return n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n); }
 
-class HandleSink final : public ByteSink {
-public:
-    explicit HandleSink(HANDLE h) : h_(h) {}
-    ~HandleSink() override { close(); }
-    HandleSink(const HandleSink&) = delete;
-    HandleSink& operator=(const HandleSink&) = delete;
-
-    bool write(const void* src, std::size_t n) override {
-        const char* p = static_cast<const char*>(src);
-        while (n > 0) {
-            const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
-            DWORD put = 0;
-            if (!::WriteFile(h_, p, ask, &put, nullptr)) {
-                why_ = last_error_text();
-                return false;
-            }
-            if (put == 0) {
-                why_ = error_text(ENOSPC);
-                return false;
-            }
-            p += put;
-            n -= put;
-        }
-        return true;
+Handle sys_open(const char* name, OpenFor how, int& err) {
+    const std::wstring path = wide(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        err = EISDIR;
+        return kNoHandle;
     }
-    bool close() override {
-        if (h_ == INVALID_HANDLE_VALUE) return true;
-        const bool ok = ::CloseHandle(h_) != 0;
-        if (!ok) why_ = last_error_text();
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (how == OpenFor::reading) {
+        h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    } else {
+        // Others may read what is written, as on POSIX; a file another program
+        // holds open without sharing it fails here (the user is asked to close it).
+        const DWORD access = how == OpenFor::appending ? FILE_APPEND_DATA : GENERIC_WRITE;
+        const DWORD disposition = how == OpenFor::creating    ? CREATE_NEW
+                                  : how == OpenFor::appending ? OPEN_ALWAYS
+                                                              : CREATE_ALWAYS;
+        h = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    const std::string& error() const override { return why_; }
+    if (h == INVALID_HANDLE_VALUE) return failed(kNoHandle, err);
+    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
+        ::CloseHandle(h);
+        err = kNotRegularFile;
+        return kNoHandle;
+    }
+    return reinterpret_cast<Handle>(h);
+}
 
-private:
-    HANDLE h_;
-    std::string why_;
-};
+std::ptrdiff_t sys_read(Handle file, void* dst, std::size_t n, int& err) {
+    DWORD got = 0;
+    if (!::ReadFile(handle(file), dst, piece(n), &got, nullptr)) return failed<std::ptrdiff_t>(-1, err);
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(handle(file), dst, piece(n), &got, &at)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+        return failed<std::ptrdiff_t>(-1, err);
+    }
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+std::ptrdiff_t sys_write(Handle file, const void* src, std::size_t n, int& err) {
+    DWORD put = 0;
+    if (!::WriteFile(handle(file), src, piece(n), &put, nullptr)) return failed<std::ptrdiff_t>(-1, err);
+    return static_cast<std::ptrdiff_t>(put);
+}
+
+bool sys_close(Handle file, int& err) { return ::CloseHandle(handle(file)) != 0 || failed(false, err); }
+
+bool sys_rewind(Handle file) {
+    LARGE_INTEGER zero{};
+    return ::SetFilePointerEx(handle(file), zero, nullptr, FILE_BEGIN) != 0;
+}
+
+std::int64_t sys_size(Handle file) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle(file), &size) || size.QuadPart < 0) return -1;
+    return static_cast<std::int64_t>(size.QuadPart);
+}
+
+bool sys_rename(const char* from, const char* to, int& err) {
+    return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || failed(false, err);
+}
+
+bool sys_remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
+
+// Windows finds names in any case by itself: no folder is ever listed.
+void* sys_open_folder(const char*) { return nullptr; }
+const char* sys_next_in_folder(void*) { return nullptr; }
+void sys_close_folder(void*) {}
 
 }  // namespace
+
+SystemCalls& system_calls() {
+    static SystemCalls calls{sys_open,   sys_read,   sys_read_at, sys_write,       sys_close,
+                             sys_rewind, sys_size,   sys_rename,  sys_remove,      sys_open_folder,
+                             sys_next_in_folder,     sys_close_folder};
+    return calls;
+}
 
 std::string native_name(std::string_view name) { return std::string(name); }
 
@@ -176,51 +205,6 @@ bool same_existing_file(std::string_view a, std::string_view b) {
            ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why) {
-    const std::wstring path = wide(name);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-        why = error_text(EISDIR);
-        return nullptr;
-    }
-    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        why = last_error_text();
-        return nullptr;
-    }
-    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
-        ::CloseHandle(h);
-        why = "Not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<HandleSource>(h);
-}
-
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why) {
-    const std::wstring path = wide(name);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-        why = error_text(EISDIR);
-        return nullptr;
-    }
-    // Others may read what is written, as on POSIX; a file another program
-    // holds open without sharing it fails here (the user is asked to close it).
-    const HANDLE h = ::CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        why = last_error_text();
-        return nullptr;
-    }
-    if (::GetFileType(h) != FILE_TYPE_DISK) {
-        ::CloseHandle(h);
-        why = "Not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<HandleSink>(h);
-}
-
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.
 std::string error_text(int err) {
@@ -232,6 +216,8 @@ std::string error_text(int err) {
         case ENAMETOOLONG: return "File name too long";
         case ENOSPC: return "No space left on device";
         case EMFILE: return "Too many open files";
+        case EEXIST: return "File exists";
+        case kNotRegularFile: return "Not a regular file";
         default: return "Input/output error";
     }
 }

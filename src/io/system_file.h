@@ -1,0 +1,64 @@
+#pragma once
+// Files the system holds open, read and written through the table of system
+// calls (platform.h), the same way on every system.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "io/byte_source.h"
+#include "io/platform.h"
+
+namespace velmorak::io {
+
+// A plain file opened for shared reading, read in sequence or at offsets.
+class FileSource final : public ByteSource {
+public:
+    // `name` as inputs are found (the letter-case lookup); nullptr and the
+    // reason in `why` for a folder, a device, a named pipe or a missing file.
+    static std::unique_ptr<FileSource> open(std::string_view name, std::string& why);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::ptrdiff_t read(void* dst, std::size_t n) override;
+    bool rewind() override;
+    std::optional<std::uint64_t> size() const override { return opened_size_; }
+    const std::string& error() const override { return why_; }
+    // Exactly n bytes from `offset`; false (error() says why) when they cannot
+    // all be read, also when they lie beyond the size the file was opened with.
+    bool read_at(std::uint64_t offset, void* dst, std::size_t n);
+
+private:
+    FileSource(platform::Handle file, std::uint64_t size) : file_(file), opened_size_(size) {}
+    bool fail(int err);
+    platform::Handle file_;
+    std::uint64_t opened_size_;
+    std::uint64_t position_ = 0;
+    std::string why_;
+};
+
+// Where an output's bytes go: a file created or emptied, or appended to.
+class FileSink {
+public:
+    static std::unique_ptr<FileSink> create(std::string_view name, bool append, std::string& why);
+    ~FileSink();
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+
+    // Writes all n bytes; false (error() says why) when it cannot.
+    bool write(const void* src, std::size_t n);
+    // Closes the file; false when the system reports that not all was written.
+    bool close();
+    const std::string& error() const { return why_; }
+
+private:
+    explicit FileSink(platform::Handle file) : file_(file) {}
+    bool fail(int err);
+    platform::Handle file_;
+    std::string why_;
+};
+
+}  // namespace velmorak::io
