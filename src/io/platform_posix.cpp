@@ -168,7 +168,7 @@ std::optional<std::int64_t> modified_seconds(std::string_view name) {
 
 bool same_existing_file(std::string_view a, std::string_view b) {
     struct stat sa {}, sb {};
-    if (!stat_name(input_name(a), sa) || !stat_name(input_name(b), sb)) return false;
+    if (!stat_name(native_name(a), sa) || !stat_name(native_name(b), sb)) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

@@ -1,12 +1,14 @@
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
+#include "io/platform.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
 #include "support/support.h"
 
 namespace velmorak::io {
@@ -244,9 +246,59 @@ TEST(LetterCase, AMissingInputIsTheOneFileOfItsFolderNamedAlikeButForCase) {
         std::string_view line;
         ASSERT_EQ(f->read_line(line), LineStatus::ok);
         EXPECT_EQ(line, c.found);
-        // An output named like the input is the input, so a run does not empty it.
-        EXPECT_TRUE(same_file(asked, dir.file(c.found)));
+        // An output named as the input is found is the input, so a run does not empty it.
+        EXPECT_TRUE(same_file(dir.file(c.found), input_file_name(asked)));
     }
+}
+
+// Counts the folders the file layer lists while it lives.
+class FolderReads {
+public:
+    FolderReads() : saved_(platform::system_calls()) {
+        count_ = 0;
+        open_ = saved_.open_folder;
+        platform::system_calls().open_folder = [](const char* name) {
+            ++count_;
+            return open_(name);
+        };
+    }
+    ~FolderReads() { platform::system_calls() = saved_; }
+    FolderReads(const FolderReads&) = delete;
+    FolderReads& operator=(const FolderReads&) = delete;
+    int count() const { return count_; }
+
+private:
+    static inline int count_ = 0;
+    static inline void* (*open_)(const char*) = nullptr;
+    platform::SystemCalls saved_;
+};
+
+// A run with -xs writes one .csv per string. Only inputs are looked up in
+// their folders (here the missing Header.mif, once), never an output, neither
+// when it is new nor when a second run writes it again: a run of 1,000
+// profiles reads as many folders as a run of 10.
+TEST(LetterCase, OutputsNeverListTheirFolder) {
+    std::vector<int> reads;
+    for (const int profiles : {10, 1000}) {
+        TempDir dir;
+        std::string text = "model \"site\"\n";
+        for (int i = 0; i < profiles; ++i)
+            text.append("string 3d {\n  name \"P").append(std::to_string(i)).append("\"\n  data {\n    0 0 1\n    1 1 2\n  }\n}\n");
+        const std::string file1 = dir.write("site.12da", text);
+        std::string last_csv = "P";
+        last_csv += std::to_string(profiles - 1);
+        last_csv += ".csv";
+        for (int run = 0; run < 2; ++run) {
+            testing::Capture cap;
+            FolderReads counter;
+            ASSERT_EQ(driver::run({"velmorak", file1, "-xs"}), 0) << cap.out();
+            ASSERT_TRUE(dir.exists(last_csv)) << cap.out();
+            reads.push_back(counter.count());
+        }
+    }
+    ASSERT_EQ(reads.size(), 4u);
+    EXPECT_EQ(reads[0], reads[2]);
+    EXPECT_EQ(reads[1], reads[3]);
 }
 
 TEST(LetterCase, AnOutputIsCreatedAsSpelled) {
