@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "d12/archive.h"
 #include "d12/object.h"
 #include "d12/reader.h"
 #include "d12/string_walk.h"
@@ -51,7 +52,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     con.line("Converting .12da breaklines to .mif format...");
 
     int in_unit = 0;
-    services::OPENFILE(in_unit, "I ", util::rtrim(file1));
+    open_12d_file(in_unit, file1);
 
     int mif_unit = 0;
     int mid_unit = 0;

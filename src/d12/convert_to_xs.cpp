@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "d12/archive.h"
 #include "d12/object.h"
 #include "d12/reader.h"
 #include "d12/string_walk.h"
@@ -118,7 +119,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     con.line("Converting .12da breaklines to .mif format...");
 
     int in_unit = 0;
-    services::OPENFILE(in_unit, "I ", util::rtrim(file1));
+    open_12d_file(in_unit, file1);
 
     const Layer lines = open_layer(file1, ".Lines", file2,
                                    {"Columns 3", "  CSV_File Char(20)", "  Z_Minimum Float", "  Z_Maximum Float",

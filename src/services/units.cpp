@@ -1,6 +1,6 @@
 #include "services/units.h"
 
-#include "io/archive.h"
+#include "io/system_file.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
@@ -18,16 +18,6 @@ bool is_output_code(std::string_view t) { return t == "O " || t == "F " || t == 
 
 std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
 
-[[noreturn]] void cannot_read(std::string_view name, std::string_view why) {
-    Console& con = runtime().console;
-    con.end_open_line();
-    std::string text = "ERROR - Cannot read file \"";
-    text.append(name);
-    text.append("\": ");
-    text.append(why);
-    run_time_stop(text);
-}
-
 // An output never replaces a file the run reads: a header .mif named as File 2
 // that is also the new layer, or a layer in the current folder named like a
 // report layer, would otherwise be emptied before it is read.
@@ -42,7 +32,21 @@ void refuse_run_input(const std::string& name) {
     }
 }
 
+std::unique_ptr<io::ByteSource> open_plain_file(const std::string& name, std::string& why, std::string& /*note*/) {
+    return io::FileSource::open(name, why);
+}
+
 }  // namespace
+
+void cannot_read(std::string_view name, std::string_view why) {
+    Console& con = runtime().console;
+    con.end_open_line();
+    std::string text = "ERROR - Cannot read file \"";
+    text.append(name);
+    text.append("\": ");
+    text.append(why);
+    run_time_stop(text);
+}
 
 // ---------------------------------------------------------------- pool
 
@@ -159,6 +163,10 @@ void UnitPool::close_all() {
 // ---------------------------------------------------------------- opening
 
 void OPENFILE(int& unit, std::string_view type, std::string_view name, int /*ignored*/) {
+    OPENFILE(unit, type, name, nullptr);
+}
+
+void OPENFILE(int& unit, std::string_view type, std::string_view name, InputOpener opener) {
     Runtime& rt = runtime();
     rt.current_file = util::cut(util::rtrim(util::TRIMF(name)), kNameWidth);
     if (util::all_blank(rt.current_file)) {
@@ -171,11 +179,12 @@ void OPENFILE(int& unit, std::string_view type, std::string_view name, int /*ign
     const int free_unit = rt.units.lowest_free();
     if (free_unit == 0) run_time_stop("No free file numbers.");
     unit = free_unit;
-    OPENUNIT(unit, rt.current_file, type);
+    OPENUNIT(unit, rt.current_file, type, opener);
     rt.units.set_in_use(free_unit, unit != 0);
 }
 
-void OPENUNIT(int& unit, std::string& name, std::string_view type) {
+void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener opener) {
+    if (opener == nullptr) opener = open_plain_file;
     Runtime& rt = runtime();
     Console& con = rt.console;
     for (;;) {  // each pass is one attempt with the name as it now stands
@@ -204,13 +213,10 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
         if (!prompt && is_input_code(type)) {
             if (io::file_exists(shown)) {
                 std::string why;
-                std::string member;  // of a compressed 12d ASCII archive
-                auto f = io::is_12da_archive_name(shown)
-                             ? io::open_12da_archive(shown, member, why, [shown](const std::string& damage) {
-                                   cannot_read(shown, damage);
-                               })
-                             : io::InputFile::open(shown, &why);
-                if (!f) cannot_read(shown, why);
+                std::string note;
+                std::unique_ptr<io::ByteSource> source = opener(shown, why, note);
+                if (!source) cannot_read(shown, why);
+                auto f = io::InputFile::from_source(std::move(source));
                 f->on_replacement([&rt, shown] {
                     if (rt.replacement_warned) return;
                     rt.replacement_warned = true;
@@ -220,7 +226,7 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type) {
                 rt.units.connect(unit, shown, std::move(f));
                 con.line("OK.");
                 con.line("Opened File Unit:" + unit_field(unit));
-                if (!member.empty()) con.line("Archive member: " + member);
+                if (!note.empty()) con.line(note);
                 return;
             }
             con.end_line();

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "io/byte_source.h"
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
@@ -62,10 +63,19 @@ private:
     std::array<Slot, kSlots> slots_;
 };
 
+// Opens the bytes of an input that exists: nullptr and the reason in `why`
+// when it cannot. `note` may receive a line for the console about what was
+// opened (the member of an archive), shown after the unit.
+using InputOpener = std::unique_ptr<io::ByteSource> (*)(const std::string& name, std::string& why, std::string& note);
+
 // Opens `name` with a file-type code ("I ", "O ", "A ", ...) on the lowest free unit.
 void OPENFILE(int& unit, std::string_view type, std::string_view name, int ignored = 0);
+// The same with an opener of its own for an input (a plain file without one).
+void OPENFILE(int& unit, std::string_view type, std::string_view name, InputOpener opener);
 // The worker behind OPENFILE; a replacement name typed at the prompt is written back.
-void OPENUNIT(int& unit, std::string& name, std::string_view type);
+void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener opener = nullptr);
+// Stops the run: "ERROR - Cannot read file "NAME": " and the reason.
+[[noreturn]] void cannot_read(std::string_view name, std::string_view why);
 void CLOSER(int unit);
 // Length without trailing blanks and NULs; writes a NUL after the kept text when there is room.
 int LENSL(char* text, int length);
