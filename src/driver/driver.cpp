@@ -11,6 +11,7 @@
 #include "services/messages.h"
 #include "io/platform.h"
 #include "services/runtime.h"
+#include "services/units.h"
 #include "util/fixed_text.h"
 #include "util/path.h"
 #include "util/text.h"
@@ -132,6 +133,9 @@ int run(const std::vector<std::string>& args) {
         status = services::kStatusStopped;
     }
 
+    // Outputs a conversion leaves open (the unsnapped points of -zln) are
+    // closed here, and a write that failed stops the run before "Finished.".
+    services::close_open_outputs();
     con.end_line();
     con.line("Finished.");
     services::run_time_pause("");

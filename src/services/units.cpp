@@ -32,6 +32,10 @@ void refuse_run_input(const std::string& name) {
     }
 }
 
+[[noreturn]] void stop_unwritten(const std::string& name, const std::string& why) {
+    run_time_stop("ERROR - Could not write all of \"" + name + "\": " + why);
+}
+
 std::unique_ptr<io::ByteSource> open_plain_file(const std::string& name, std::string& why, std::string& /*note*/) {
     return io::FileSource::open(name, why);
 }
@@ -154,6 +158,16 @@ bool UnitPool::disconnect(int unit, std::string* why) {
     s->in.reset();
     s->key.clear();
     return ok;
+}
+
+bool UnitPool::close_outputs(std::string& name, std::string& why) {
+    for (int i = 0; i < kSlots; ++i) {
+        const Slot& s = slots_[static_cast<std::size_t>(i)];
+        if (!s.out) continue;
+        name = s.name;
+        if (!disconnect(kFirstUnit + i, &why)) return false;
+    }
+    return true;
 }
 
 void UnitPool::close_all() {
@@ -294,10 +308,16 @@ void CLOSER(int unit) {
         const bool ok = rt.units.disconnect(unit, &why);
         rt.console.line("...Closed File Unit:" + unit_field(unit));
         rt.units.set_in_use(unit, false);
-        if (!ok) run_time_stop("ERROR - Could not write all of \"" + name + "\": " + why);
+        if (!ok) stop_unwritten(name, why);
         return;
     }
     rt.units.set_in_use(unit, false);
+}
+
+void close_open_outputs() {
+    std::string name;
+    std::string why;
+    if (!runtime().units.close_outputs(name, why)) stop_unwritten(name, why);
 }
 
 int LENSL(char* text, int length) {

@@ -47,7 +47,11 @@ public:
     void connect(int unit, std::string_view name, std::unique_ptr<io::OutputFile> file);
     // Closes the file of a unit; false when an output could not be written completely.
     bool disconnect(int unit, std::string* why = nullptr);
-    // Closes every connected unit without report (the end of a run or a stop).
+    // Closes every output still connected, in unit order, as CLOSER does but
+    // without its report line; false, with the output's name and the reason,
+    // at the first that could not be written whole.
+    bool close_outputs(std::string& name, std::string& why);
+    // Closes every connected unit without report: the end of a run that stops.
     void close_all();
 
 private:
@@ -77,6 +81,9 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener o
 // Stops the run: "ERROR - Cannot read file "NAME": " and the reason.
 [[noreturn]] void cannot_read(std::string_view name, std::string_view why);
 void CLOSER(int unit);
+// The normal end of a run: every output still open is closed, and one that
+// could not be written whole stops the run with an ERROR.
+void close_open_outputs();
 // Length without trailing blanks and NULs; writes a NUL after the kept text when there is room.
 int LENSL(char* text, int length);
 
