@@ -62,6 +62,23 @@ struct SystemCalls {
 // The table in use, one for the process.
 SystemCalls& system_calls();
 
+// The system's own entries, the table's first contents: each platform file
+// defines them. Everything else calls them through system_calls().
+namespace native {
+Handle open(const char* name, OpenFor how, int& err);
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err);
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err);
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err);
+bool close(Handle file, int& err);
+bool rewind(Handle file);
+std::int64_t size(Handle file);
+bool rename(const char* from, const char* to, int& err);
+bool remove(const char* name);
+void* open_folder(const char* name);
+const char* next_in_folder(void* folder);
+void close_folder(void* folder);
+}  // namespace native
+
 // The name as the system's own path text: on POSIX backslashes become "/".
 std::string native_name(std::string_view name);
 

@@ -39,7 +39,11 @@ T failed(T result, int& err) {
     return result;
 }
 
-Handle sys_open(const char* name, OpenFor how, int& err) {
+}  // namespace
+
+namespace native {
+
+Handle open(const char* name, OpenFor how, int& err) {
     if (how != OpenFor::reading) {
         // A named pipe nobody reads would hold the run in open() without
         // O_NONBLOCK; with it such a pipe fails like any output that cannot be created.
@@ -70,7 +74,7 @@ Handle sys_open(const char* name, OpenFor how, int& err) {
     return fd;
 }
 
-std::ptrdiff_t sys_read(Handle file, void* dst, std::size_t n, int& err) {
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err) {
     for (;;) {
         const ssize_t got = ::read(descriptor(file), dst, n);
         if (got >= 0) return got;
@@ -78,7 +82,7 @@ std::ptrdiff_t sys_read(Handle file, void* dst, std::size_t n, int& err) {
     }
 }
 
-std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
     for (;;) {
         const ssize_t got = ::pread(descriptor(file), dst, n, static_cast<off_t>(offset));
         if (got >= 0) return got;
@@ -86,7 +90,7 @@ std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t 
     }
 }
 
-std::ptrdiff_t sys_write(Handle file, const void* src, std::size_t n, int& err) {
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err) {
     for (;;) {
         const ssize_t put = ::write(descriptor(file), src, n);
         if (put >= 0) return put;
@@ -94,37 +98,30 @@ std::ptrdiff_t sys_write(Handle file, const void* src, std::size_t n, int& err) 
     }
 }
 
-bool sys_close(Handle file, int& err) { return ::close(descriptor(file)) == 0 || failed(false, err); }
+bool close(Handle file, int& err) { return ::close(descriptor(file)) == 0 || failed(false, err); }
 
-bool sys_rewind(Handle file) { return ::lseek(descriptor(file), 0, SEEK_SET) == 0; }
+bool rewind(Handle file) { return ::lseek(descriptor(file), 0, SEEK_SET) == 0; }
 
-std::int64_t sys_size(Handle file) {
+std::int64_t size(Handle file) {
     struct stat st {};
     if (::fstat(descriptor(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
 
-bool sys_rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
+bool rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
 
-bool sys_remove(const char* name) { return ::unlink(name) == 0; }
+bool remove(const char* name) { return ::unlink(name) == 0; }
 
-void* sys_open_folder(const char* name) { return ::opendir(name); }
+void* open_folder(const char* name) { return ::opendir(name); }
 
-const char* sys_next_in_folder(void* folder) {
+const char* next_in_folder(void* folder) {
     const dirent* entry = ::readdir(static_cast<DIR*>(folder));
     return entry != nullptr ? entry->d_name : nullptr;
 }
 
-void sys_close_folder(void* folder) { ::closedir(static_cast<DIR*>(folder)); }
+void close_folder(void* folder) { ::closedir(static_cast<DIR*>(folder)); }
 
-}  // namespace
-
-SystemCalls& system_calls() {
-    static SystemCalls calls{sys_open,   sys_read,   sys_read_at, sys_write,       sys_close,
-                             sys_rewind, sys_size,   sys_rename,  sys_remove,      sys_open_folder,
-                             sys_next_in_folder,     sys_close_folder};
-    return calls;
-}
+}  // namespace native
 
 std::string native_name(std::string_view name) {
     std::string s(name);

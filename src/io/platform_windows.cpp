@@ -83,7 +83,11 @@ T failed(T result, int& err) {
 // Longest piece handed to one ReadFile or WriteFile, which count in 32 bits.
 DWORD piece(std::size_t n) { return n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n); }
 
-Handle sys_open(const char* name, OpenFor how, int& err) {
+}  // namespace
+
+namespace native {
+
+Handle open(const char* name, OpenFor how, int& err) {
     const std::wstring path = wide(name);
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -113,13 +117,13 @@ Handle sys_open(const char* name, OpenFor how, int& err) {
     return reinterpret_cast<Handle>(h);
 }
 
-std::ptrdiff_t sys_read(Handle file, void* dst, std::size_t n, int& err) {
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err) {
     DWORD got = 0;
     if (!::ReadFile(handle(file), dst, piece(n), &got, nullptr)) return failed<std::ptrdiff_t>(-1, err);
     return static_cast<std::ptrdiff_t>(got);
 }
 
-std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -131,44 +135,37 @@ std::ptrdiff_t sys_read_at(Handle file, void* dst, std::size_t n, std::uint64_t 
     return static_cast<std::ptrdiff_t>(got);
 }
 
-std::ptrdiff_t sys_write(Handle file, const void* src, std::size_t n, int& err) {
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err) {
     DWORD put = 0;
     if (!::WriteFile(handle(file), src, piece(n), &put, nullptr)) return failed<std::ptrdiff_t>(-1, err);
     return static_cast<std::ptrdiff_t>(put);
 }
 
-bool sys_close(Handle file, int& err) { return ::CloseHandle(handle(file)) != 0 || failed(false, err); }
+bool close(Handle file, int& err) { return ::CloseHandle(handle(file)) != 0 || failed(false, err); }
 
-bool sys_rewind(Handle file) {
+bool rewind(Handle file) {
     LARGE_INTEGER zero{};
     return ::SetFilePointerEx(handle(file), zero, nullptr, FILE_BEGIN) != 0;
 }
 
-std::int64_t sys_size(Handle file) {
+std::int64_t size(Handle file) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(handle(file), &size) || size.QuadPart < 0) return -1;
     return static_cast<std::int64_t>(size.QuadPart);
 }
 
-bool sys_rename(const char* from, const char* to, int& err) {
+bool rename(const char* from, const char* to, int& err) {
     return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || failed(false, err);
 }
 
-bool sys_remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
+bool remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
 
 // Windows finds names in any case by itself: no folder is ever listed.
-void* sys_open_folder(const char*) { return nullptr; }
-const char* sys_next_in_folder(void*) { return nullptr; }
-void sys_close_folder(void*) {}
+void* open_folder(const char*) { return nullptr; }
+const char* next_in_folder(void*) { return nullptr; }
+void close_folder(void*) {}
 
-}  // namespace
-
-SystemCalls& system_calls() {
-    static SystemCalls calls{sys_open,   sys_read,   sys_read_at, sys_write,       sys_close,
-                             sys_rewind, sys_size,   sys_rename,  sys_remove,      sys_open_folder,
-                             sys_next_in_folder,     sys_close_folder};
-    return calls;
-}
+}  // namespace native
 
 std::string native_name(std::string_view name) { return std::string(name); }
 

@@ -6,6 +6,17 @@
 
 namespace velmorak::io {
 
+namespace platform {
+
+SystemCalls& system_calls() {
+    static SystemCalls calls{native::open,   native::read,   native::read_at,        native::write,
+                             native::close,  native::rewind, native::size,           native::rename,
+                             native::remove, native::open_folder, native::next_in_folder, native::close_folder};
+    return calls;
+}
+
+}  // namespace platform
+
 using platform::system_calls;
 
 // ---------------------------------------------------------------- reading

@@ -128,22 +128,21 @@ int UnitPool::unit_holding(std::string_view name) const {
     return 0;
 }
 
-void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::InputFile> file) {
+UnitPool::Slot* UnitPool::attach(int unit, std::string_view name) {
     Slot* s = slot(unit);
-    if (s == nullptr) return;
+    if (s == nullptr) return nullptr;
     disconnect(unit);
     s->name = name;
     s->key = io::open_file_key(name);
-    s->in = std::move(file);
+    return s;
+}
+
+void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::InputFile> file) {
+    if (Slot* s = attach(unit, name)) s->in = std::move(file);
 }
 
 void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::OutputFile> file) {
-    Slot* s = slot(unit);
-    if (s == nullptr) return;
-    disconnect(unit);
-    s->name = name;
-    s->key = io::open_file_key(name);
-    s->out = std::move(file);
+    if (Slot* s = attach(unit, name)) s->out = std::move(file);
 }
 
 bool UnitPool::disconnect(int unit, std::string* why) {
@@ -197,8 +196,101 @@ void OPENFILE(int& unit, std::string_view type, std::string_view name, InputOpen
     rt.units.set_in_use(free_unit, unit != 0);
 }
 
+namespace {
+
+// The name is that of a file this program holds open, and the code is not
+// "I ": asks whether to close it. False when the user declines (a new name is
+// then asked for).
+bool close_holder_if_asked(int holder, const std::string& shown) {
+    Runtime& rt = runtime();
+    Console& con = rt.console;
+    con.end_line();
+    con.put(shown + " is already open, close it? ");
+    std::string answer;
+    if (!con.read_line(answer)) input_ended("an answer to the close question");
+    const char c = answer.empty() ? ' ' : answer.front();
+    if (c != 'Y' && c != 'y') return false;
+    // The unit found is closed; its pool slot keeps its mark.
+    std::string why;
+    if (!rt.units.disconnect(holder, &why)) run_time_stop("  Unable to close file.");
+    return true;
+}
+
+// Connects an input that exists; false, after the CHECK line, when it cannot be found.
+bool open_input(int unit, const std::string& shown, InputOpener opener) {
+    Runtime& rt = runtime();
+    Console& con = rt.console;
+    if (!io::file_exists(shown)) {
+        con.end_line();
+        con.line("CHECK - \"" + shown + "\" cannot be found");
+        return false;
+    }
+    std::string why;
+    std::string note;
+    std::unique_ptr<io::ByteSource> source = opener(shown, why, note);
+    if (!source) cannot_read(shown, why);
+    auto f = io::InputFile::from_source(std::move(source));
+    f->on_replacement([&rt, shown] {
+        if (rt.replacement_warned) return;
+        rt.replacement_warned = true;
+        show_message(1, "WARNING - Characters of \"" + shown + "\" that Windows-1252 cannot hold were replaced by \"?\".");
+    });
+    rt.units.connect(unit, shown, std::move(f));
+    con.line("OK.");
+    con.line("Opened File Unit:" + unit_field(unit));
+    if (!note.empty()) con.line(note);
+    return true;
+}
+
+// Connects an output, pausing and trying again until it can be created; an
+// append file that cannot be opened gives unit 0 at once.
+void open_output(int& unit, const std::string& shown, bool append) {
+    Runtime& rt = runtime();
+    Console& con = rt.console;
+    refuse_run_input(shown);
+    for (;;) {
+        std::string why;
+        auto f = io::OutputFile::create(shown, append, &why);
+        if (f) {
+            rt.units.connect(unit, shown, std::move(f));
+            con.line("OK.  File Unit:" + unit_field(unit));
+            return;
+        }
+        if (append) {
+            con.line("FAILED.  No File Unit allocated.");
+            unit = 0;
+            return;
+        }
+        con.line("Can't Open");
+        con.line(" ");
+        con.line(" Can't open: " + shown);
+        con.line(" ");
+        con.line(" Another application or user maybe using it,");
+        con.line("    or the file's folder does not exist.");
+        con.line(" If so, close the file or create file path.");
+        if (!PAUSEPROMPT()) input_ended("the output file to become writable");
+    }
+}
+
+// Asks for another name; an empty answer tries the same name again.
+void ask_for_name(std::string& name) {
+    Console& con = runtime().console;
+    con.end_line();
+    con.put("Check file exists and press enter or enter another file name: ");
+    std::string answer;
+    if (!con.read_line(answer)) input_ended("a file name");
+    answer = std::string(util::cut(answer, kAnswerWidth));
+    if (util::all_blank(answer)) {
+        con.end_line();
+        con.line("No file name entered.  Trying file again...");
+    } else {
+        name = util::rtrim(util::TRIMF(answer));
+    }
+}
+
+}  // namespace
+
 void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener opener) {
-    if (opener == nullptr) opener = open_plain_file;
     Runtime& rt = runtime();
     Console& con = rt.console;
     for (;;) {  // each pass is one attempt with the name as it now stands
@@ -207,94 +299,29 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener o
         con.end_line();
         con.put("Trying to open file " + shown + "...");
 
-        bool prompt = false;
         const int holder = rt.units.unit_holding(shown);
-        if (holder != 0 && type != "I ") {
-            con.end_line();
-            con.put(shown + " is already open, close it? ");
-            std::string answer;
-            if (!con.read_line(answer)) input_ended("an answer to the close question");
-            const char c = answer.empty() ? ' ' : answer.front();
-            if (c == 'Y' || c == 'y') {
-                // The unit found is closed; its pool slot keeps its mark.
-                std::string why;
-                if (!rt.units.disconnect(holder, &why)) run_time_stop("  Unable to close file.");
-            } else {
-                prompt = true;
-            }
+        const bool declined = holder != 0 && type != "I " && !close_holder_if_asked(holder, shown);
+        if (declined) {
+            ask_for_name(name);
+            continue;
         }
-
-        if (!prompt && is_input_code(type)) {
-            if (io::file_exists(shown)) {
-                std::string why;
-                std::string note;
-                std::unique_ptr<io::ByteSource> source = opener(shown, why, note);
-                if (!source) cannot_read(shown, why);
-                auto f = io::InputFile::from_source(std::move(source));
-                f->on_replacement([&rt, shown] {
-                    if (rt.replacement_warned) return;
-                    rt.replacement_warned = true;
-                    show_message(1, "WARNING - Characters of \"" + shown +
-                                        "\" that Windows-1252 cannot hold were replaced by \"?\".");
-                });
-                rt.units.connect(unit, shown, std::move(f));
-                con.line("OK.");
-                con.line("Opened File Unit:" + unit_field(unit));
-                if (!note.empty()) con.line(note);
-                return;
-            }
-            con.end_line();
-            con.line("CHECK - \"" + shown + "\" cannot be found");
-            prompt = true;
-        } else if (!prompt && is_output_code(type)) {
-            refuse_run_input(shown);
-            const bool append = type == "A ";
-            for (;;) {
-                std::string why;
-                auto f = io::OutputFile::create(shown, append, &why);
-                if (f) {
-                    rt.units.connect(unit, shown, std::move(f));
-                    con.line("OK.  File Unit:" + unit_field(unit));
-                    return;
-                }
-                if (append) {
-                    con.line("FAILED.  No File Unit allocated.");
-                    unit = 0;
-                    return;
-                }
-                con.line("Can't Open");
-                con.line(" ");
-                con.line(" Can't open: " + shown);
-                con.line(" ");
-                con.line(" Another application or user maybe using it,");
-                con.line("    or the file's folder does not exist.");
-                con.line(" If so, close the file or create file path.");
-                if (!PAUSEPROMPT()) input_ended("the output file to become writable");
-            }
-        } else if (!prompt && type == "IO") {
+        if (is_input_code(type)) {
+            if (open_input(unit, shown, opener != nullptr ? opener : open_plain_file)) return;
+            ask_for_name(name);
+        } else if (is_output_code(type)) {
+            open_output(unit, shown, type == "A ");
+            return;
+        } else if (type == "IO") {
             std::string why;
             auto f = io::InputFile::open(shown, &why);
             if (!f) cannot_read(shown, why);
             rt.units.connect(unit, shown, std::move(f));
             return;
-        } else if (!prompt) {
+        } else {
             std::string padded(util::cut(shown, kAnswerWidth));
             padded.resize(kAnswerWidth, ' ');
             con.line("  Unrecognised file type " + std::string(type) + " file " + padded);
             return;
-        }
-
-        // Ask for another name; an empty answer tries the same name again.
-        con.end_line();
-        con.put("Check file exists and press enter or enter another file name: ");
-        std::string answer;
-        if (!con.read_line(answer)) input_ended("a file name");
-        answer = std::string(util::cut(answer, kAnswerWidth));
-        if (util::all_blank(answer)) {
-            con.end_line();
-            con.line("No file name entered.  Trying file again...");
-        } else {
-            name = util::rtrim(util::TRIMF(answer));
         }
     }
 }

@@ -63,6 +63,7 @@ private:
         std::string key;
     };
     Slot* slot(int unit);
+    Slot* attach(int unit, std::string_view name);  // the unit's slot, emptied and named
     const Slot* slot(int unit) const;
     std::array<Slot, kSlots> slots_;
 };
