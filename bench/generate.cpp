@@ -86,7 +86,7 @@ public:
     std::uint64_t bytes() const { return written_ + buf_.size(); }
     void close() {
         flush();
-        if (!f_->close()) throw std::runtime_error("cannot write " + path_.string() + ": " + f_->error());
+        if (!f_->close() || !f_->commit()) throw std::runtime_error("cannot write " + path_.string() + ": " + f_->error());
     }
 
 private:

@@ -145,6 +145,8 @@ int run(const std::vector<std::string>& args) {
 int main_entry(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     io::platform::binary_standard_streams();
+    // Interrupted, the run leaves no temporaries: every output stays as it was.
+    io::platform::remove_temporaries_on_interrupt();
     std::vector<std::string> args(argv, argv + argc);
     services::ScopedRuntime scope(std::cin, std::cout);
     int status = 0;

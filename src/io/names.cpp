@@ -37,10 +37,12 @@ std::string open_file_key(std::string_view name) {
     return (folder / p).lexically_normal().string();
 }
 
-bool same_file(std::string_view output, std::string_view input) {
-    if (open_file_key(output) == open_file_key(input)) return true;
-    if (has_nul(output) || has_nul(input)) return false;
-    return platform::same_existing_file(output, input);
+FileKey file_key(std::string_view name) {
+    FileKey key{open_file_key(name), std::nullopt};
+    if (!has_nul(name)) key.identity = platform::file_identity(name);
+    return key;
 }
+
+bool same_file(std::string_view output, std::string_view input) { return file_key(output).same_as(file_key(input)); }
 
 }  // namespace velmorak::io

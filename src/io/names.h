@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velmorak::io {
 
@@ -26,10 +27,20 @@ std::optional<std::int64_t> save_date(std::string_view name);
 std::string input_file_name(std::string_view name);
 // The key of the table of open files: the absolute, normalised path.
 std::string open_file_key(std::string_view name);
-// True when writing `output` would write the file `input` names (both as
-// spelled: give an input as input_file_name found it): the same normalised
-// path, or, when both exist, the same file by device and inode, so that links
-// and other spellings do not hide it.
+
+// Where a name leads, as spelled: its key in the table of open files and,
+// when the file exists, its identity (device and file number), which links
+// and other spellings of one file share.
+struct FileKey {
+    std::string path;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
+    bool same_as(const FileKey& other) const {
+        return path == other.path || (identity.has_value() && identity == other.identity);
+    }
+};
+FileKey file_key(std::string_view name);
+// True when writing `output` would write the file `input` names (give an
+// input as input_file_name found it).
 bool same_file(std::string_view output, std::string_view input);
 
 }  // namespace velmorak::io

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velmorak::io::platform {
 
@@ -94,8 +95,41 @@ std::string input_name(std::string_view name);
 // whole seconds since 1970 (empty when unknown); both as inputs are found.
 bool exists(std::string_view name);
 std::optional<std::int64_t> modified_seconds(std::string_view name);
-// True when both names, as spelled, exist and are one file (device and file number).
-bool same_existing_file(std::string_view a, std::string_view b);
+// The device and file number of the file a name leads to, as spelled (links
+// followed); empty when there is none. Two names of one file share them.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name);
+
+// How an output is written. Normally into a temporary file beside the file it
+// replaces, which takes that file's place once it is whole; the file replaced
+// is the output itself, or the plain file a symbolic link of that name leads
+// to. An output that exists and is not a plain file (a device, a named pipe,
+// a link to one) is written in place: a temporary beside a device would be a
+// file in /dev.
+struct OutputPlan {
+    std::string target;     // the system's name of the file written or replaced
+    std::string temporary;  // the system's name of the temporary; empty when written in place
+    int permissions = -1;   // those of the file replaced, given to the temporary (POSIX); -1 none
+    // The file_identity of the file written in place or replaced; empty for a new file.
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
+};
+// False, with the reason in `why`, when the output cannot be written (a
+// read-only file). `shorter` asks for a temporary of a short name, for a
+// target whose name is too long to lengthen.
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why);
+// Gives an open temporary the permissions of the file it replaces.
+void set_permissions(Handle file, int permissions);
+
+// Temporaries still being written, removed when the run is interrupted
+// (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break and closing the
+// console), before the program exits with 128 plus the signal's number (130
+// for Ctrl+C, 143 for a termination). hold_temporary gives a slot to pass to
+// release_temporary once the temporary is renamed or removed; -1 when every
+// slot is taken (the temporary is then left by an interrupt).
+void remove_temporaries_on_interrupt();
+int hold_temporary(const std::string& native);
+void release_temporary(int slot);
+// Removes the temporaries held; safe to call from a signal handler.
+void remove_held_temporaries() noexcept;
 
 // The text of a POSIX error number (or kNotRegularFile), the same on every system.
 std::string error_text(int err);

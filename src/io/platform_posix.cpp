@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,11 +45,14 @@ T failed(T result, int& err) {
 namespace native {
 
 Handle open(const char* name, OpenFor how, int& err) {
+    if (how == OpenFor::creating) {
+        const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd >= 0 ? fd : failed(kNoHandle, err);
+    }
     if (how != OpenFor::reading) {
         // A named pipe nobody reads would hold the run in open() without
         // O_NONBLOCK; with it such a pipe fails like any output that cannot be created.
-        int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK;
-        flags |= how == OpenFor::creating ? O_EXCL : how == OpenFor::appending ? O_APPEND : O_TRUNC;
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (how == OpenFor::appending ? O_APPEND : O_TRUNC);
         const int fd = ::open(name, flags, 0666);
         if (fd < 0) return failed(kNoHandle, err);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -163,10 +167,73 @@ std::optional<std::int64_t> modified_seconds(std::string_view name) {
     return static_cast<std::int64_t>(st.st_mtime);
 }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    struct stat sa {}, sb {};
-    if (!stat_name(native_name(a), sa) || !stat_name(native_name(b), sb)) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name) {
+    struct stat st {};
+    if (!stat_name(native_name(name), st)) return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
+}
+
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why) {
+    plan = {};
+    plan.target = native_name(name);
+    struct stat st {};
+    if (::lstat(plan.target.c_str(), &st) != 0) {
+        // Anything but a new file is left to the open, which reports it.
+        if (errno != ENOENT) return true;
+    } else {
+        const bool link = S_ISLNK(st.st_mode);
+        // A link that leads nowhere is written through, as it is.
+        if (link && ::stat(plan.target.c_str(), &st) != 0) return true;
+        plan.identity = std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
+        if (!S_ISREG(st.st_mode)) return true;  // a device or a named pipe in place; a folder fails to open
+        if (link) {
+            // The link stays; the file it leads to is replaced.
+            char* real = ::realpath(plan.target.c_str(), nullptr);
+            if (real == nullptr) return true;
+            plan.target = real;
+            std::free(real);
+        }
+        // A file the user may not write is not replaced either.
+        if (::access(plan.target.c_str(), W_OK) != 0) {
+            why = error_text(errno);
+            return false;
+        }
+        plan.permissions = static_cast<int>(st.st_mode & 07777);
+    }
+    const std::size_t slash = plan.target.find_last_of('/');
+    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    // ".site.12da.mif.velmorak-1234.tmp": hidden, and telling what it is and whose.
+    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
+    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
+    static const std::string pid = std::to_string(::getpid());
+    plan.temporary.append("velmorak-").append(pid).append(".tmp");
+    return true;
+}
+
+void set_permissions(Handle file, int permissions) {
+    // What the user's umask left of them on a new file is no reason to fail.
+    [[maybe_unused]] const int ignored = ::fchmod(descriptor(file), static_cast<mode_t>(permissions));
+}
+
+namespace {
+
+extern "C" void remove_temporaries_and_exit(int signal) {
+    remove_held_temporaries();
+    ::_exit(128 + signal);
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() {
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_exit;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        // A signal the shell had ignored (a run started with nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 std::string error_text(int err) {

@@ -105,8 +105,9 @@ Handle open(const char* name, OpenFor how, int& err) {
         const DWORD disposition = how == OpenFor::creating    ? CREATE_NEW
                                   : how == OpenFor::appending ? OPEN_ALWAYS
                                                               : CREATE_ALWAYS;
-        h = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A temporary may be deleted while open: an interrupt removes it so.
+        const DWORD share = how == OpenFor::creating ? kShareAll : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (h == INVALID_HANDLE_VALUE) return failed(kNoHandle, err);
     if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
@@ -186,21 +187,97 @@ std::optional<std::int64_t> modified_seconds(std::string_view name) {
     return static_cast<std::int64_t>(ticks / 10000000) - kFrom1601To1970;
 }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    auto identify = [](std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
-        // Asks for no access at all: only the file's identity is read.
-        const HANDLE h = ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
-        ::CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    if (!identify(a, ia) || !identify(b, ib)) return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name) {
+    // Asks for no access at all: only the file's identity is read.
+    const HANDLE h =
+        ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    if (!ok) return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>(
+        info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
+
+namespace {
+
+// The program's 8-bit text of a wide name; false when a character of it has none.
+bool narrow(const std::wstring& wide_name, std::string& out) {
+    if (wide_name.empty()) return false;
+    BOOL lost = FALSE;
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide_name.data(), static_cast<int>(wide_name.size()), nullptr, 0,
+                                        nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.assign(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide_name.data(), static_cast<int>(wide_name.size()), out.data(), n, nullptr,
+                          &lost);
+    return !lost;
+}
+
+// The file a symbolic link leads to, by the handle opened through it; false
+// when it is not a file on disk (a device) or its name cannot be had.
+bool link_target(const std::string& name, std::string& target) {
+    const HANDLE h =
+        ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = ::GetFileType(h) == FILE_TYPE_DISK;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = ok ? ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED) : 0;
+    if (n >= path.size()) {
+        path.resize(n + 1);
+        n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    }
+    ::CloseHandle(h);
+    path.resize(n < path.size() ? n : 0);
+    return ok && n > 0 && narrow(path, target);
+}
+
+}  // namespace
+
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why) {
+    plan = {};
+    plan.target = std::string(name);
+    const DWORD attrs = ::GetFileAttributesW(wide(name).c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES) {
+        plan.identity = file_identity(name);
+        // A folder fails to open; a link is replaced at the file it leads to,
+        // and one that leads to a device is written through, in place.
+        if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+        if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !link_target(plan.target, plan.target)) return true;
+        if ((attrs & FILE_ATTRIBUTE_READONLY) != 0) {
+            why = error_text(EACCES);
+            return false;
+        }
+    } else if (posix_error(::GetLastError()) != ENOENT) {
+        return true;  // left to the open, which reports it
+    }
+    const std::size_t slash = plan.target.find_last_of("\\/");
+    const std::size_t leaf = slash != std::string::npos ? slash + 1 : plan.target.size() >= 2 && plan.target[1] == ':' ? 2 : 0;
+    // ".site.12da.mif.velmorak-1234.tmp": telling what it is and whose.
+    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
+    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
+    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId())).append(".tmp");
+    return true;
+}
+
+// Windows files carry no POSIX permissions: a new file is like the one it replaces.
+void set_permissions(Handle, int) {}
+
+namespace {
+
+// Runs on a thread of its own while the program goes on: the temporaries are
+// removed (opened for deletion by others, they go once their handles close,
+// which exiting does) and the program ends as a POSIX one ends on SIGINT or SIGTERM.
+BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
+    remove_held_temporaries();
+    ::ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
+    return TRUE;
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() { ::SetConsoleCtrlHandler(remove_temporaries_and_exit, TRUE); }
 
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.

@@ -40,7 +40,11 @@ private:
     std::string why_;
 };
 
-// Where an output's bytes go: a file created or emptied, or appended to.
+// Where an output's bytes go. A replacing sink writes a temporary beside the
+// file it replaces (platform::plan_output) and puts it in that file's place on
+// commit(); discard() removes it, so the file replaced stays as it was. A
+// sink written in place (a device, a named pipe, a file appended to) has
+// nothing to commit or discard. Destroyed before commit(), a sink discards.
 class FileSink {
 public:
     static std::unique_ptr<FileSink> create(std::string_view name, bool append, std::string& why);
@@ -52,12 +56,23 @@ public:
     bool write(const void* src, std::size_t n);
     // Closes the file; false when the system reports that not all was written.
     bool close();
+    // After close(): the temporary takes the place of its target.
+    bool commit();
+    // Closes without report and removes the temporary.
+    void discard() noexcept;
     const std::string& error() const { return why_; }
+    // Written in place: what is written stays, also without commit().
+    bool in_place() const noexcept { return plan_.temporary.empty(); }
+    // The file written in place or replaced, when there was one (platform::file_identity).
+    const std::optional<std::pair<std::uint64_t, std::uint64_t>>& identity() const noexcept { return plan_.identity; }
 
 private:
-    explicit FileSink(platform::Handle file) : file_(file) {}
+    FileSink(platform::Handle file, platform::OutputPlan plan, int slot)
+        : file_(file), plan_(std::move(plan)), slot_(slot) {}
     bool fail(int err);
     platform::Handle file_;
+    platform::OutputPlan plan_;
+    int slot_;  // the temporary's slot for removal on an interrupt
     std::string why_;
 };
 

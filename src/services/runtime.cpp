@@ -32,7 +32,7 @@ ScopedRuntime::~ScopedRuntime() {
 void protect_input(std::string_view name) {
     const std::string_view n = util::rtrim(name);
     // Looked up once here: every output of the run is compared with it.
-    if (!n.empty()) runtime().run_inputs.push_back(io::input_file_name(n));
+    if (!n.empty()) runtime().run_inputs.push_back(io::file_key(io::input_file_name(n)));
 }
 
 void INITSERVICES() {

@@ -21,10 +21,10 @@ std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
 // An output never replaces a file the run reads: a header .mif named as File 2
 // that is also the new layer, or a layer in the current folder named like a
 // report layer, would otherwise be emptied before it is read.
-void refuse_run_input(const std::string& name) {
+void refuse_run_input(const std::string& name, const io::FileKey& output) {
     Runtime& rt = runtime();
-    for (const std::string& input : rt.run_inputs) {
-        if (!io::same_file(name, input)) continue;
+    for (const io::FileKey& input : rt.run_inputs) {
+        if (!output.same_as(input)) continue;
         rt.console.end_open_line();
         show_message(1, "ERROR - Output file \"" + name + "\" is an input of this run.",
                      "        It is left as it is; choose other file names.");
@@ -134,6 +134,9 @@ UnitPool::Slot* UnitPool::attach(int unit, std::string_view name) {
     disconnect(unit);
     s->name = name;
     s->key = io::open_file_key(name);
+    const std::size_t leaf = s->key.find_last_of("/\\");
+    const std::size_t dot = s->key.rfind('.');
+    s->set = s->key.substr(0, dot != std::string::npos && (leaf == std::string::npos || dot > leaf) ? dot : s->key.size());
     return s;
 }
 
@@ -145,32 +148,60 @@ void UnitPool::connect(int unit, std::string_view name, std::unique_ptr<io::Outp
     if (Slot* s = attach(unit, name)) s->out = std::move(file);
 }
 
-bool UnitPool::disconnect(int unit, std::string* why) {
+bool UnitPool::disconnect(int unit, std::string* why, std::string* failed) {
     Slot* s = slot(unit);
     if (s == nullptr) return true;
-    bool ok = true;
-    if (s->out) {
-        ok = s->out->close();
-        if (!ok && why) *why = s->out->failure();
-        s->out.reset();
-    }
+    const bool ok = !s->out || finish_output(*s, why, failed);
     s->in.reset();
     s->key.clear();
+    s->set.clear();
+    return ok;
+}
+
+bool UnitPool::finish_output(Slot& s, std::string* why, std::string* failed) {
+    std::unique_ptr<io::OutputFile> out = std::move(s.out);
+    auto report = [&](const std::string& name, const io::OutputFile& file) {
+        if (why) *why = file.failure();
+        if (failed) *failed = name;
+        return false;
+    };
+    if (!out->finish()) {
+        out->discard();
+        return report(s.name, *out);
+    }
+    for (const Slot& other : slots_)
+        if (other.out && other.set == s.set) {
+            waiting_.push_back({s.set, s.name, std::move(out)});
+            return true;
+        }
+    bool ok = true;
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if (it->set != s.set) {
+            ++it;
+            continue;
+        }
+        if (!it->out->replace() && ok) ok = report(it->name, *it->out);
+        it = waiting_.erase(it);
+    }
+    if (!out->replace() && ok) ok = report(s.name, *out);
     return ok;
 }
 
 bool UnitPool::close_outputs(std::string& name, std::string& why) {
-    for (int i = 0; i < kSlots; ++i) {
-        const Slot& s = slots_[static_cast<std::size_t>(i)];
-        if (!s.out) continue;
-        name = s.name;
-        if (!disconnect(kFirstUnit + i, &why)) return false;
-    }
+    for (int i = 0; i < kSlots; ++i)
+        if (slots_[static_cast<std::size_t>(i)].out && !disconnect(kFirstUnit + i, &why, &name)) return false;
     return true;
 }
 
 void UnitPool::close_all() {
-    for (int i = 0; i < kSlots; ++i) disconnect(kFirstUnit + i);
+    for (Slot& s : slots_) {
+        if (s.out) s.out->discard();
+        s.out.reset();
+        s.in.reset();
+        s.key.clear();
+        s.set.clear();
+    }
+    waiting_.clear();
 }
 
 // ---------------------------------------------------------------- opening
@@ -247,10 +278,13 @@ bool open_input(int unit, const std::string& shown, InputOpener opener) {
 void open_output(int& unit, const std::string& shown, bool append) {
     Runtime& rt = runtime();
     Console& con = rt.console;
-    refuse_run_input(shown);
+    const std::string key = io::open_file_key(shown);
     for (;;) {
         std::string why;
         auto f = io::OutputFile::create(shown, append, &why);
+        // What the output would replace is known once it is created (a stop
+        // drops it again); only an output that cannot be is looked up here.
+        refuse_run_input(shown, f ? io::FileKey{key, f->identity()} : io::file_key(shown));
         if (f) {
             rt.units.connect(unit, shown, std::move(f));
             con.line("OK.  File Unit:" + unit_field(unit));
@@ -330,9 +364,9 @@ void CLOSER(int unit) {
     Runtime& rt = runtime();
     if (unit < UnitPool::kFirstUnit || unit >= UnitPool::kFirstUnit + UnitPool::kSlots) return;
     if (rt.units.in_use(unit)) {
-        const std::string name = rt.units.name_of(unit);
+        std::string name;
         std::string why;
-        const bool ok = rt.units.disconnect(unit, &why);
+        const bool ok = rt.units.disconnect(unit, &why, &name);
         rt.console.line("...Closed File Unit:" + unit_field(unit));
         rt.units.set_in_use(unit, false);
         if (!ok) stop_unwritten(name, why);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/byte_source.h"
 #include "io/input_file.h"
@@ -45,13 +46,22 @@ public:
 
     void connect(int unit, std::string_view name, std::unique_ptr<io::InputFile> file);
     void connect(int unit, std::string_view name, std::unique_ptr<io::OutputFile> file);
-    // Closes the file of a unit; false when an output could not be written completely.
-    bool disconnect(int unit, std::string* why = nullptr);
+    // Closes the file of a unit; false when an output could not be written
+    // whole, with the reason and the name of that output (the unit's own, or
+    // one of its set that waited for it).
+    //
+    // An output is written to a temporary that takes the output's place when
+    // it is closed here. The outputs of one set - names that differ only in
+    // their extension, such as the .mif and .mid of a layer - take their
+    // places together, when the last of them that is open is closed.
+    bool disconnect(int unit, std::string* why = nullptr, std::string* failed = nullptr);
     // Closes every output still connected, in unit order, as CLOSER does but
     // without its report line; false, with the output's name and the reason,
     // at the first that could not be written whole.
     bool close_outputs(std::string& name, std::string& why);
-    // Closes every connected unit without report: the end of a run that stops.
+    // Closes every connected unit without report: the end of a run that
+    // stops. Outputs not closed yet are dropped: the files they were to
+    // replace stay as they were.
     void close_all();
 
 private:
@@ -61,11 +71,20 @@ private:
         std::unique_ptr<io::OutputFile> out;
         std::string name;
         std::string key;
+        std::string set;  // the key without the extension
+    };
+    // A closed output waiting for the rest of its set.
+    struct Waiting {
+        std::string set;
+        std::string name;
+        std::unique_ptr<io::OutputFile> out;
     };
     Slot* slot(int unit);
-    Slot* attach(int unit, std::string_view name);  // the unit's slot, emptied and named
     const Slot* slot(int unit) const;
+    Slot* attach(int unit, std::string_view name);  // the unit's slot, emptied and named
+    bool finish_output(Slot& s, std::string* why, std::string* failed);
     std::array<Slot, kSlots> slots_;
+    std::vector<Waiting> waiting_;
 };
 
 // Opens the bytes of an input that exists: nullptr and the reason in `why`

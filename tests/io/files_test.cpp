@@ -89,7 +89,9 @@ TEST(InputFile, AFileThatGrowsAfterOpeningIsReadPieceByPiece) {
     for (int i = 0; i < 20000; ++i) want.push_back("vertex " + std::to_string(i * 7919));
     want.insert(want.begin() + 5000, std::string(40000, 'y'));
     for (std::size_t i = 1; i < want.size(); ++i) more += want[i] + "\n";
-    testing::write_file(name, "first\n" + more);
+    auto grow = OutputFile::create(name, true);  // appended to: the file opened grows
+    grow->write(more);
+    ASSERT_TRUE(grow->close());
 
     std::string_view line;
     for (std::size_t i = 0; i < want.size(); ++i) {
@@ -313,22 +315,28 @@ TEST(LetterCase, AnOutputIsCreatedAsSpelled) {
     EXPECT_EQ(dir.read("LAYER.MIF"), "output\n");
 }
 
-TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {
+TEST(OutputFile, ReplacesWhenClosedAppendsAndWritesLf) {
     TempDir dir;
     const std::string name = dir.write("out.txt", "old content\n");
     {
-        auto f = OutputFile::create(name, false);
-        ASSERT_TRUE(f);
-        f->line("one");
-        f->write("two");
-        f->line("");
+        auto dropped = OutputFile::create(name, false);
+        dropped->line("never closed");
     }
+    EXPECT_EQ(dir.read("out.txt"), "old content\n");
+    auto f = OutputFile::create(name, false);
+    ASSERT_TRUE(f);
+    f->line("one");
+    f->write("two");
+    f->line("");
+    EXPECT_EQ(dir.read("out.txt"), "old content\n");
+    ASSERT_TRUE(f->close());
     EXPECT_EQ(dir.read("out.txt"), "one\ntwo\n");
     {
-        auto f = OutputFile::create(name, true);
-        f->line("three");
+        auto appended = OutputFile::create(name, true);
+        appended->line("three");
     }
     EXPECT_EQ(dir.read("out.txt"), "one\ntwo\nthree\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "a temporary was left";
     std::string why;
     EXPECT_EQ(OutputFile::create(dir.file("no/such/folder/x.txt"), false, &why), nullptr);
     EXPECT_FALSE(why.empty());

@@ -60,7 +60,7 @@ std::string read_file(const std::filesystem::path& p) {
 void write_file(const std::filesystem::path& p, const std::string& content) {
     std::string why;
     auto f = io::FileSink::create(p.string(), false, why);
-    if (!f || !f->write(content.data(), content.size()) || !f->close())
+    if (!f || !f->write(content.data(), content.size()) || !f->close() || !f->commit())
         throw std::runtime_error("cannot write " + p.string() + ": " + (f ? f->error() : why));
 }
 
