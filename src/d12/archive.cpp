@@ -22,33 +22,13 @@ bool ends_with_nocase(std::string_view text, std::string_view tail) {
     return true;
 }
 
-// Stops the run with the reason when the member turns out damaged as it is
-// read: the line reader would take a failed read for the end of the file.
-class StopOnFailure final : public io::ByteSource {
-public:
-    StopOnFailure(std::unique_ptr<io::ByteSource> inner, std::string name)
-        : inner_(std::move(inner)), name_(std::move(name)) {}
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        const std::ptrdiff_t got = inner_->read(dst, n);
-        if (got < 0) services::cannot_read(name_, inner_->error());
-        return got;
-    }
-    bool rewind() override { return inner_->rewind(); }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    const std::string& error() const override { return inner_->error(); }
-
-private:
-    std::unique_ptr<io::ByteSource> inner_;
-    std::string name_;
-};
-
 std::unique_ptr<io::ByteSource> open_file1(const std::string& name, std::string& why, std::string& note) {
     if (!is_12da_archive_name(name)) return io::FileSource::open(name, why);
     std::string member;
     auto source = open_12da_archive(name, member, why);
     if (!source) return nullptr;
     note = "Archive member: " + member;
-    return std::make_unique<StopOnFailure>(std::move(source), name);
+    return source;
 }
 
 }  // namespace

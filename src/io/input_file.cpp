@@ -208,7 +208,10 @@ LineStatus InputFile::next_line(std::string_view& line) {
         }
         const std::size_t offset = end_ - cur_;
         if (!fill()) {
-            if (error_) return LineStatus::error;
+            if (error_) {
+                cur_ = end_;  // nothing after a failed read is a line: callers reading to the end stop here
+                return LineStatus::error;
+            }
             if (cur_ < end_) {  // a last line without its line end
                 std::size_t len = end_ - cur_;
                 if (buf_[cur_ + len - 1] == '\r') --len;
@@ -225,6 +228,7 @@ LineStatus InputFile::next_line(std::string_view& line) {
 
 bool InputFile::at_eof() {
     forget_line();
+    if (error_) return true;
     if (cur_ < end_) return false;
     if (skip_rest_) return false;
     return !fill() && cur_ >= end_;

@@ -40,7 +40,7 @@ public:
     // allocation of its own that the next of those calls frees, so that
     // AddressSanitizer reports a view that is kept too long.
     LineStatus read_line(std::string_view& line);
-    // True when no further line can be read.
+    // True when no further line can be read, also after a read failed.
     bool at_eof();
     void rewind();
     // Steps back to the start of the line read last; false when there is none.

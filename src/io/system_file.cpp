@@ -84,6 +84,11 @@ std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
         fail(err);
         return -1;
     }
+    if (got == 0 && position_ < opened_size_) {
+        why_ = "The file ended after " + std::to_string(position_) + " of its " + std::to_string(opened_size_) +
+               " bytes: it was changed while it was read.";
+        return -1;
+    }
     position_ += static_cast<std::uint64_t>(got);
     return got;
 }

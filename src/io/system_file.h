@@ -14,6 +14,9 @@
 namespace velmorak::io {
 
 // A plain file opened for shared reading, read in sequence or at offsets.
+// It remembers the size the file had when it was opened: a file that ends
+// before that size was cut while it was read (another program rewrote it, a
+// copy failed), and reading it fails instead of ending early.
 class FileSource final : public ByteSource {
 public:
     // `name` as inputs are found (the letter-case lookup); nullptr and the

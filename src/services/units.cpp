@@ -40,6 +40,38 @@ std::unique_ptr<io::ByteSource> open_plain_file(const std::string& name, std::st
     return io::FileSource::open(name, why);
 }
 
+// Every input stops the run where a read fails (a disk error, a file cut
+// while it is read, a damaged archive member) with the reason: the readers
+// would take a failed read for the end of the file, and convert part of it.
+class StopOnReadFailure final : public io::ByteSource {
+public:
+    StopOnReadFailure(std::unique_ptr<io::ByteSource> inner, std::string name)
+        : inner_(std::move(inner)), name_(std::move(name)) {}
+    std::ptrdiff_t read(void* dst, std::size_t n) override {
+        const std::ptrdiff_t got = inner_->read(dst, n);
+        if (got < 0) cannot_read(name_, inner_->error());
+        return got;
+    }
+    bool rewind() override {
+        if (!inner_->rewind()) cannot_read(name_, "It cannot be read again from its start.");
+        return true;
+    }
+    std::optional<std::uint64_t> size() const override { return inner_->size(); }
+    const std::string& error() const override { return inner_->error(); }
+
+private:
+    std::unique_ptr<io::ByteSource> inner_;
+    std::string name_;
+};
+
+// An input's lines through its opener; a failure to open or to read stops the run.
+std::unique_ptr<io::InputFile> open_lines(const std::string& shown, InputOpener opener, std::string& note) {
+    std::string why;
+    std::unique_ptr<io::ByteSource> source = opener(shown, why, note);
+    if (!source) cannot_read(shown, why);
+    return io::InputFile::from_source(std::make_unique<StopOnReadFailure>(std::move(source), shown));
+}
+
 }  // namespace
 
 void cannot_read(std::string_view name, std::string_view why) {
@@ -256,11 +288,8 @@ bool open_input(int unit, const std::string& shown, InputOpener opener) {
         con.line("CHECK - \"" + shown + "\" cannot be found");
         return false;
     }
-    std::string why;
     std::string note;
-    std::unique_ptr<io::ByteSource> source = opener(shown, why, note);
-    if (!source) cannot_read(shown, why);
-    auto f = io::InputFile::from_source(std::move(source));
+    auto f = open_lines(shown, opener, note);
     f->on_replacement([&rt, shown] {
         if (rt.replacement_warned) return;
         rt.replacement_warned = true;
@@ -346,10 +375,8 @@ void OPENUNIT(int& unit, std::string& name, std::string_view type, InputOpener o
             open_output(unit, shown, type == "A ");
             return;
         } else if (type == "IO") {
-            std::string why;
-            auto f = io::InputFile::open(shown, &why);
-            if (!f) cannot_read(shown, why);
-            rt.units.connect(unit, shown, std::move(f));
+            std::string note;
+            rt.units.connect(unit, shown, open_lines(shown, open_plain_file, note));
             return;
         } else {
             std::string padded(util::cut(shown, kAnswerWidth));
