@@ -76,6 +76,12 @@ bool FileSource::fail(int err) {
     return false;
 }
 
+bool FileSource::ended_early(std::uint64_t at) {
+    why_ = "The file ended after " + std::to_string(at) + " of its " + std::to_string(opened_size_) +
+           " bytes: it was changed while it was read.";
+    return false;
+}
+
 std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
     if (n == 0) return 0;
     int err = 0;
@@ -85,8 +91,7 @@ std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
         return -1;
     }
     if (got == 0 && position_ < opened_size_) {
-        why_ = "The file ended after " + std::to_string(position_) + " of its " + std::to_string(opened_size_) +
-               " bytes: it was changed while it was read.";
+        ended_early(position_);
         return -1;
     }
     position_ += static_cast<std::uint64_t>(got);
@@ -100,17 +105,16 @@ bool FileSource::rewind() {
 }
 
 bool FileSource::read_at(std::uint64_t offset, void* dst, std::size_t n) {
-    if (offset > opened_size_ || n > opened_size_ - offset) return fail(EIO);
+    if (offset > opened_size_ || n > opened_size_ - offset) {
+        why_.clear();  // no failure of the system: the caller tells what it means
+        return false;
+    }
     auto* p = static_cast<char*>(dst);
     while (n > 0) {
         int err = 0;
         const std::ptrdiff_t got = system_calls().read_at(file_, p, n, offset, err);
         if (got < 0) return fail(err);
-        if (got == 0) {
-            why_ = "The file ended before its " + std::to_string(opened_size_) +
-                   " bytes: it was changed while it was read.";
-            return false;
-        }
+        if (got == 0) return ended_early(offset);
         p += got;
         n -= static_cast<std::size_t>(got);
         offset += static_cast<std::uint64_t>(got);

@@ -30,13 +30,15 @@ public:
     bool rewind() override;
     std::optional<std::uint64_t> size() const override { return opened_size_; }
     const std::string& error() const override { return why_; }
-    // Exactly n bytes from `offset`; false (error() says why) when they cannot
-    // all be read, also when they lie beyond the size the file was opened with.
+    // Exactly n bytes from `offset`; false when they cannot all be read:
+    // error() says why, and is empty when they lie beyond the size the file
+    // was opened with.
     bool read_at(std::uint64_t offset, void* dst, std::size_t n);
 
 private:
     FileSource(platform::Handle file, std::uint64_t size) : file_(file), opened_size_(size) {}
     bool fail(int err);
+    bool ended_early(std::uint64_t at);
     platform::Handle file_;
     std::uint64_t opened_size_;
     std::uint64_t position_ = 0;

@@ -354,10 +354,12 @@ std::unique_ptr<ZipArchive> ZipArchive::open(std::string_view name, std::string&
     if (!file) return nullptr;
     std::unique_ptr<ZipArchive> zip(new ZipArchive(std::move(file)));
     std::uint64_t length = 0, count = 0;
-    if (!find_directory(*zip->file_, zip->directory_, length, count, why) ||
-        !read_entries(*zip->file_, zip->directory_, length, count, zip->entries_, why))
-        return nullptr;
-    return zip;
+    if (find_directory(*zip->file_, zip->directory_, length, count, why) &&
+        read_entries(*zip->file_, zip->directory_, length, count, zip->entries_, why))
+        return zip;
+    // A read the system failed tells more than what the archive then seemed to be.
+    if (!zip->file_->error().empty()) why = zip->file_->error();
+    return nullptr;
 }
 
 std::unique_ptr<ByteSource> ZipArchive::open_member(std::size_t index, std::string& why, const ZipLimits& limits) {
@@ -367,7 +369,10 @@ std::unique_ptr<ByteSource> ZipArchive::open_member(std::size_t index, std::stri
     }
     const ZipEntry& m = entries_[index];
     std::uint64_t data = 0;
-    if (!locate_data(*file_, directory_, m, data, why)) return nullptr;
+    if (!locate_data(*file_, directory_, m, data, why)) {
+        if (!file_->error().empty()) why = file_->error();
+        return nullptr;
+    }
     const std::uint64_t archive = *file_->size();
     const std::uint64_t limit = std::min(limits.max_output, archive > limits.max_output / limits.ratio
                                                                 ? limits.max_output
