@@ -23,15 +23,15 @@ std::vector<std::string> all_lines(InputFile& f) {
     return lines;
 }
 
-TEST(InputFile, ReadsLfAndCrlfLinesAlikeAndALastLineWithoutLineEnd) {
+TEST(InputFile, ReadsLfCrlfAndCrLinesAlikeAndALastLineWithoutLineEnd) {
     TempDir dir;
-    auto lf = InputFile::open(dir.write("lf.txt", "a b\n\nlast"));
-    auto crlf = InputFile::open(dir.write("crlf.txt", "a b\r\n\r\nlast"));
-    ASSERT_TRUE(lf && crlf);
     const std::vector<std::string> want = {"a b", "", "last"};
-    EXPECT_EQ(all_lines(*lf), want);
-    EXPECT_EQ(all_lines(*crlf), want);
-    EXPECT_TRUE(lf->at_eof());
+    for (const char* text : {"a b\n\nlast", "a b\r\n\r\nlast", "a b\r\rlast\r", "a b\r\n\rlast\n"}) {
+        auto f = InputFile::open(dir.write("lines.txt", text));
+        ASSERT_TRUE(f);
+        EXPECT_EQ(all_lines(*f), want) << text;
+        EXPECT_TRUE(f->at_eof());
+    }
 }
 
 TEST(InputFile, AtEofOnlyAfterTheLastLine) {
@@ -60,21 +60,26 @@ TEST(InputFile, BackStepsToTheLineReadLastAndRewindStartsAgain) {
     EXPECT_EQ(line, "one");
 }
 
+// Each kind of line end, also a CRLF whose CR ends one buffer and whose LF
+// starts the next, and a file of CR alone, which is not searched for LF at
+// every line.
 TEST(InputFile, BackWorksAcrossBufferRefills) {
     TempDir dir;
-    std::string text;
-    for (int i = 0; i < 300000; ++i) text += "line " + std::to_string(i) + "\n";
-    auto f = InputFile::open(dir.write("big.txt", text));
-    std::string_view line;
-    for (int i = 0; i < 300000; ++i) {
-        ASSERT_EQ(f->read_line(line), LineStatus::ok);
-        if (i % 997 == 0) {
-            ASSERT_TRUE(f->back());
+    for (const char* end : {"\n", "\r\n", "\r"}) {
+        std::string text;
+        for (int i = 0; i < 300000; ++i) text.append("line ").append(std::to_string(i)).append(end);
+        auto f = InputFile::open(dir.write("big.txt", text));
+        std::string_view line;
+        for (int i = 0; i < 300000; ++i) {
             ASSERT_EQ(f->read_line(line), LineStatus::ok);
+            if (i % 997 == 0) {
+                ASSERT_TRUE(f->back());
+                ASSERT_EQ(f->read_line(line), LineStatus::ok);
+            }
+            ASSERT_EQ(line, "line " + std::to_string(i));
         }
-        ASSERT_EQ(line, "line " + std::to_string(i));
+        EXPECT_EQ(f->read_line(line), LineStatus::eof);
     }
-    EXPECT_EQ(f->read_line(line), LineStatus::eof);
 }
 
 // A small file is read in small pieces; one that grows after it was opened is
