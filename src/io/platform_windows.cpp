@@ -63,7 +63,6 @@ int posix_error(DWORD code) {
     }
 }
 
-std::string last_error_text() { return error_text(posix_error(::GetLastError())); }
 
 bool attributes(std::string_view name, WIN32_FILE_ATTRIBUTE_DATA& data) {
     return ::GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data) != 0;
