@@ -248,6 +248,16 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
             why = error_text(EACCES);
             return false;
         }
+        // A file another program holds open without letting it be replaced
+        // is reported now, while the user can still close it and try again,
+        // not when the new one is to take its place.
+        const HANDLE h = ::CreateFileW(wide(plan.target).c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            why = error_text(posix_error(::GetLastError()));
+            return false;
+        }
+        ::CloseHandle(h);
     } else if (posix_error(::GetLastError()) != ENOENT) {
         return true;  // left to the open, which reports it
     }

@@ -18,9 +18,10 @@ bool is_output_code(std::string_view t) { return t == "O " || t == "F " || t == 
 
 std::string unit_field(int unit) { return util::fixed_int(unit, 4); }
 
-// An output never replaces a file the run reads: a header .mif named as File 2
-// that is also the new layer, or a layer in the current folder named like a
-// report layer, would otherwise be emptied before it is read.
+// An output never replaces a file the run reads, such as a header .mif named
+// as File 2 that is also the new layer, or a layer in the current folder named
+// like a report layer: by its name, or by the file it would replace (links and
+// other spellings of one file).
 void refuse_run_input(const std::string& name, const io::FileKey& output) {
     Runtime& rt = runtime();
     for (const io::FileKey& input : rt.run_inputs) {
