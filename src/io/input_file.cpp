@@ -43,7 +43,7 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
 }
 
 void InputFile::start() {
-    cur_ = end_ = no_lf_before_ = 0;
+    cur_ = end_ = no_lf_before_ = no_cr_before_ = 0;
     prev_ = SIZE_MAX;
     source_done_ = error_ = skip_rest_ = false;
     raw_.clear();
@@ -120,6 +120,7 @@ bool InputFile::fill() {
         cur_ -= keep;
         if (prev_ != SIZE_MAX) prev_ -= keep;
         no_lf_before_ = no_lf_before_ > keep ? no_lf_before_ - keep : 0;
+        no_cr_before_ = no_cr_before_ > keep ? no_cr_before_ - keep : 0;
     }
     if (buf_.size() < end_ + chunk_) buf_.resize(end_ + chunk_);
     for (;;) {
@@ -172,13 +173,17 @@ void InputFile::forget_line() {
 
 bool InputFile::find_line_end(std::size_t from, std::size_t& end, std::size_t& next) {
     const char* base = buf_.data();
-    // Where no LF stands up to is remembered: a file whose lines end in CR
-    // alone would otherwise be searched to the end of the buffer at every line.
+    // How far no LF and no CR stand is remembered: a file whose lines end in
+    // CR alone is not searched to the end of the buffer for LF at every line,
+    // nor one without CR for CR.
     const std::size_t lf_from = std::max(from, no_lf_before_);
     const char* lf = static_cast<const char*>(std::memchr(base + lf_from, '\n', end_ - lf_from));
     const std::size_t stop = lf != nullptr ? static_cast<std::size_t>(lf - base) : end_;
     no_lf_before_ = stop;
-    const char* cr = static_cast<const char*>(std::memchr(base + from, '\r', stop - from));
+    const std::size_t cr_from = std::max(from, no_cr_before_);
+    const char* cr = static_cast<const char*>(std::memchr(base + cr_from, '\r', end_ - cr_from));
+    no_cr_before_ = cr != nullptr ? static_cast<std::size_t>(cr - base) : end_;
+    if (cr != nullptr && cr > base + stop) cr = nullptr;  // the line ends at its LF first
     if (cr == nullptr) {
         resume_ = end_;
         if (lf == nullptr) return false;
@@ -257,7 +262,7 @@ bool InputFile::at_eof() {
 void InputFile::rewind() {
     forget_line();
     if (!source_->rewind()) {
-        cur_ = end_ = no_lf_before_ = 0;
+        cur_ = end_ = no_lf_before_ = no_cr_before_ = 0;
         prev_ = SIZE_MAX;
         error_ = true;
         return;
@@ -268,7 +273,7 @@ void InputFile::rewind() {
 bool InputFile::back() {
     forget_line();
     if (prev_ == SIZE_MAX) return false;
-    cur_ = no_lf_before_ = prev_;
+    cur_ = no_lf_before_ = no_cr_before_ = prev_;
     prev_ = SIZE_MAX;
     skip_rest_ = false;
     return true;

@@ -79,6 +79,7 @@ private:
     std::size_t end_ = 0;         // end of valid text
     std::size_t prev_ = SIZE_MAX; // start of the line read last
     std::size_t no_lf_before_ = 0;  // no LF from cur_ up to here
+    std::size_t no_cr_before_ = 0;  // no CR from cur_ up to here
     std::size_t resume_ = 0;      // where find_line_end stopped without a line end
     bool source_done_ = false;
     bool error_ = false;
