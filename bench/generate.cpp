@@ -24,17 +24,18 @@
 // in millimetres, so the files do not depend on the standard library's random
 // distributions or on floating-point printing.
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "io/system_file.h"
 
 namespace {
 
@@ -64,12 +65,11 @@ private:
 // A buffered output file that reports failure instead of silently truncating.
 class Out {
 public:
-    explicit Out(const fs::path& path) : path_(path), f_(std::fopen(path.c_str(), "wb")) {
-        if (f_ == nullptr) throw std::runtime_error("cannot create " + path.string() + ": " + std::strerror(errno));
+    explicit Out(const fs::path& path) : path_(path) {
+        std::string why;
+        f_ = velmorak::io::FileSink::create(path.string(), false, why);
+        if (!f_) throw std::runtime_error("cannot create " + path.string() + ": " + why);
         buf_.reserve(kFlushAt + 4096);
-    }
-    ~Out() {
-        if (f_ != nullptr) std::fclose(f_);
     }
     Out(const Out&) = delete;
     Out& operator=(const Out&) = delete;
@@ -86,23 +86,19 @@ public:
     std::uint64_t bytes() const { return written_ + buf_.size(); }
     void close() {
         flush();
-        if (std::fclose(f_) != 0) {
-            f_ = nullptr;
-            throw std::runtime_error("cannot write " + path_.string());
-        }
-        f_ = nullptr;
+        if (!f_->close() || !f_->commit()) throw std::runtime_error("cannot write " + path_.string() + ": " + f_->error());
     }
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 20;
     void flush() {
-        if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
-            throw std::runtime_error("cannot write " + path_.string());
+        if (!buf_.empty() && !f_->write(buf_.data(), buf_.size()))
+            throw std::runtime_error("cannot write " + path_.string() + ": " + f_->error());
         written_ += buf_.size();
         buf_.clear();
     }
     fs::path path_;
-    std::FILE* f_;
+    std::unique_ptr<velmorak::io::FileSink> f_;
     std::string buf_;
     std::uint64_t written_ = 0;
 };

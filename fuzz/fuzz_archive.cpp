@@ -7,7 +7,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "io/archive.h"
+#include "d12/archive.h"
+#include "io/input_file.h"
 
 namespace {
 
@@ -42,11 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = file.write(fuzz::as_text(data, size));
     std::string member;
     std::string why;
-    auto in = io::open_12da_archive(path, member, why);
-    if (!in) {
+    auto source = d12::open_12da_archive(path, member, why);
+    if (!source) {
         VELMORAK_FUZZ_CHECK(!why.empty());
         return 0;
     }
+    auto in = io::InputFile::from_source(std::move(source));
     VELMORAK_FUZZ_CHECK(member.size() >= 5);
     const Pass first = read_all(*in);
     in->rewind();

@@ -7,9 +7,10 @@
 #include "d12/object.h"
 #include "d12/string_details.h"
 #include "d12/string_walk.h"
-#include "io/archive.h"
+#include "d12/archive.h"
 #include "io/input_file.h"
 #include "services/runtime.h"
+#include "services/units.h"
 #include "util/big_array.h"
 #include "util/text.h"
 #include "vsi_source.h"
@@ -68,16 +69,15 @@ public:
 
     void open_file(const std::string& path, std::string& why) {
         std::unique_ptr<io::ByteSource> bytes;
-        if (io::is_12da_archive_name(path)) {
+        if (d12::is_12da_archive_name(path)) {
             std::string member;
-            bytes = io::open_12da_member(path, member, why, [](const std::string& damage) {
-                services::runtime().console.line(damage);
-                services::STOPRUN();
-            });
+            bytes = d12::open_12da_archive(path, member, why);
         } else {
             bytes = open_vsi_source(path, why);
         }
         if (!bytes) return;
+        // Damaged data, or a read the system fails, stops the walk with its reason.
+        bytes = services::stop_on_read_failure(std::move(bytes), path);
         if (auto text = utf8_text(std::move(bytes)))
             file_ = io::InputFile::from_source(std::move(text));
         else

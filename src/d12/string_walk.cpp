@@ -1,5 +1,6 @@
 #include "d12/string_walk.h"
 
+#include "d12/archive.h"
 #include "d12/reader.h"
 #include "d12/string_blocks.h"
 #include "services/messages.h"
@@ -12,7 +13,7 @@ namespace velmorak::d12 {
 
 io::InputFile& open_12da_input(std::string_view file1) {
     int unit = 0;
-    services::OPENFILE(unit, "I ", util::rtrim(file1));
+    open_12d_file(unit, file1);
     return services::runtime().units.input(unit);
 }
 

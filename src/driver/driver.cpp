@@ -14,6 +14,7 @@
 #include "io/platform.h"
 #include "services/messages.h"
 #include "services/runtime.h"
+#include "services/units.h"
 #include "util/fixed.h"
 #include "util/fixed_text.h"
 #include "util/path.h"
@@ -216,6 +217,9 @@ int run(const std::vector<std::string>& args) {
         status = services::kStatusStopped;
     }
 
+    // Outputs a conversion leaves open (the unsnapped points of -zln) are
+    // closed here, and a write that failed stops the run before "Finished.".
+    services::close_open_outputs();
     // A quiet run ends on the last message or result line.
     if (!con.quiet()) {
         con.end_line();
@@ -228,6 +232,8 @@ int run(const std::vector<std::string>& args) {
 int main_entry(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     io::platform::binary_standard_streams();
+    // Interrupted, the run leaves no temporaries: every output stays as it was.
+    io::platform::remove_temporaries_on_interrupt();
     const std::vector<std::string> args = io::platform::command_line(argc, argv);
     services::ScopedRuntime scope(io::platform::console_input(), io::platform::console_output());
     scope.get().console.set_input_is_terminal(io::platform::standard_input_is_terminal());

@@ -6,6 +6,7 @@
 
 #include "io/names.h"
 #include "io/platform.h"
+#include "io/system_file.h"
 #include "io/text_decoding.h"
 
 namespace velmorak::io {
@@ -33,7 +34,7 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
         return nullptr;
     }
     std::string failure;
-    std::unique_ptr<ByteSource> source = platform::open_for_reading(name, failure);
+    std::unique_ptr<ByteSource> source = FileSource::open(name, failure);
     if (!source) {
         if (why) *why = failure;
         return nullptr;
@@ -42,7 +43,7 @@ std::unique_ptr<InputFile> InputFile::open(std::string_view name, std::string* w
 }
 
 void InputFile::start() {
-    cur_ = end_ = 0;
+    cur_ = end_ = no_lf_before_ = no_cr_before_ = 0;
     prev_ = SIZE_MAX;
     source_done_ = error_ = skip_rest_ = false;
     raw_.clear();
@@ -118,6 +119,8 @@ bool InputFile::fill() {
         end_ -= keep;
         cur_ -= keep;
         if (prev_ != SIZE_MAX) prev_ -= keep;
+        no_lf_before_ = no_lf_before_ > keep ? no_lf_before_ - keep : 0;
+        no_cr_before_ = no_cr_before_ > keep ? no_cr_before_ - keep : 0;
     }
     if (buf_.size() < end_ + chunk_) buf_.resize(end_ + chunk_);
     for (;;) {
@@ -168,47 +171,73 @@ void InputFile::forget_line() {
 #endif
 }
 
+bool InputFile::find_line_end(std::size_t from, std::size_t& end, std::size_t& next) {
+    const char* base = buf_.data();
+    // How far no LF and no CR stand is remembered: a file whose lines end in
+    // CR alone is not searched to the end of the buffer for LF at every line,
+    // nor one without CR for CR.
+    const std::size_t lf_from = std::max(from, no_lf_before_);
+    const char* lf = static_cast<const char*>(std::memchr(base + lf_from, '\n', end_ - lf_from));
+    const std::size_t stop = lf != nullptr ? static_cast<std::size_t>(lf - base) : end_;
+    no_lf_before_ = stop;
+    const std::size_t cr_from = std::max(from, no_cr_before_);
+    const char* cr = static_cast<const char*>(std::memchr(base + cr_from, '\r', end_ - cr_from));
+    no_cr_before_ = cr != nullptr ? static_cast<std::size_t>(cr - base) : end_;
+    if (cr != nullptr && cr > base + stop) cr = nullptr;  // the line ends at its LF first
+    if (cr == nullptr) {
+        resume_ = end_;
+        if (lf == nullptr) return false;
+        end = stop;
+        next = stop + 1;
+        return true;
+    }
+    end = static_cast<std::size_t>(cr - base);
+    if (end + 1 == end_ && !source_done_) {
+        resume_ = end;  // the LF of a CRLF may come with the next read
+        return false;
+    }
+    next = end + (end + 1 < end_ && base[end + 1] == '\n' ? 2 : 1);
+    return true;
+}
+
 LineStatus InputFile::next_line(std::string_view& line) {
     line = {};
+    std::size_t end = 0;
+    std::size_t next = 0;
     if (skip_rest_) {  // drop the rest of a line that was cut
         prev_ = SIZE_MAX;
-        for (;;) {
-            const char* nl = static_cast<const char*>(std::memchr(buf_.data() + cur_, '\n', end_ - cur_));
-            if (nl != nullptr) {
-                cur_ = static_cast<std::size_t>(nl - buf_.data()) + 1;
+        while (!find_line_end(cur_, end, next)) {
+            cur_ = resume_;
+            if (!fill()) {
+                next = end_;
                 break;
             }
-            cur_ = end_;
-            if (!fill()) break;
         }
+        cur_ = next;
         skip_rest_ = false;
     }
     std::size_t searched = cur_;
     for (;;) {
-        const char* base = buf_.data();
-        const char* nl = static_cast<const char*>(std::memchr(base + searched, '\n', end_ - searched));
-        if (nl != nullptr) {
-            std::size_t len = static_cast<std::size_t>(nl - (base + cur_));
-            if (len > 0 && base[cur_ + len - 1] == '\r') --len;
-            if (len > kMaxLine) {
-                len = kMaxLine;
-            }
-            line = std::string_view(base + cur_, len);
+        if (find_line_end(searched, end, next)) {
+            line = std::string_view(buf_.data() + cur_, std::min(end - cur_, kMaxLine));
             prev_ = cur_;
-            cur_ = static_cast<std::size_t>(nl - base) + 1;
+            cur_ = next;
             return LineStatus::ok;
         }
         if (end_ - cur_ >= kMaxLine) {
-            line = std::string_view(base + cur_, kMaxLine);
+            line = std::string_view(buf_.data() + cur_, kMaxLine);
             prev_ = cur_;
             cur_ += kMaxLine;
             skip_rest_ = true;
             return LineStatus::ok;
         }
-        const std::size_t offset = end_ - cur_;
+        const std::size_t offset = resume_ - cur_;
         if (!fill()) {
-            if (error_) return LineStatus::error;
-            if (cur_ < end_) {  // a last line without its line end
+            if (error_) {
+                cur_ = end_;  // nothing after a failed read is a line: callers reading to the end stop here
+                return LineStatus::error;
+            }
+            if (cur_ < end_) {  // a last line without its line end (or ended by a CR alone)
                 std::size_t len = end_ - cur_;
                 if (buf_[cur_ + len - 1] == '\r') --len;
                 line = std::string_view(buf_.data() + cur_, len);
@@ -224,6 +253,7 @@ LineStatus InputFile::next_line(std::string_view& line) {
 
 bool InputFile::at_eof() {
     forget_line();
+    if (error_) return true;
     if (cur_ < end_) return false;
     if (skip_rest_) return false;
     return !fill() && cur_ >= end_;
@@ -232,7 +262,7 @@ bool InputFile::at_eof() {
 void InputFile::rewind() {
     forget_line();
     if (!source_->rewind()) {
-        cur_ = end_ = 0;
+        cur_ = end_ = no_lf_before_ = no_cr_before_ = 0;
         prev_ = SIZE_MAX;
         error_ = true;
         return;
@@ -243,7 +273,7 @@ void InputFile::rewind() {
 bool InputFile::back() {
     forget_line();
     if (prev_ == SIZE_MAX) return false;
-    cur_ = prev_;
+    cur_ = no_lf_before_ = no_cr_before_ = prev_;
     prev_ = SIZE_MAX;
     skip_rest_ = false;
     return true;

@@ -3,8 +3,8 @@
 //
 // InputFile streams a file through one large buffer and hands out each line
 // as a view into it, with no allocation per line. It remembers where the last
-// line began, so stepping back one line costs no re-read. Lines end at LF or
-// CRLF (a trailing CR is not data). A file that begins with a UTF-8, UTF-16LE
+// line began, so stepping back one line costs no re-read. Lines end at LF,
+// CRLF or a CR alone (as classic Mac OS wrote them); the line end is not data. A file that begins with a UTF-8, UTF-16LE
 // or UTF-16BE byte order mark (the terrain package writes its 12d ASCII
 // exports as UTF-16LE) is decoded into Windows-1252, the 8-bit text the rest
 // of the program works on; a character without such a byte becomes "?" and
@@ -40,7 +40,7 @@ public:
     // allocation of its own that the next of those calls frees, so that
     // AddressSanitizer reports a view that is kept too long.
     LineStatus read_line(std::string_view& line);
-    // True when no further line can be read.
+    // True when no further line can be read, also after a read failed.
     bool at_eof();
     void rewind();
     // Steps back to the start of the line read last; false when there is none.
@@ -62,6 +62,10 @@ private:
     enum class Encoding { bytes, utf8, utf16le, utf16be };
     explicit InputFile(std::unique_ptr<ByteSource> source);
     LineStatus next_line(std::string_view& line);
+    // Where the line holding `from` ends in the buffer: `end` at its line end,
+    // `next` after it. False (with resume_ where to search on) when the
+    // buffer holds no whole line end from `from`.
+    bool find_line_end(std::size_t from, std::size_t& end, std::size_t& next);
     void forget_line();  // ends the life of the line handed out last
     bool fill();  // reads more text after end_; false at the end of the file or on error
     void start();
@@ -74,6 +78,9 @@ private:
     std::size_t cur_ = 0;         // next unread character
     std::size_t end_ = 0;         // end of valid text
     std::size_t prev_ = SIZE_MAX; // start of the line read last
+    std::size_t no_lf_before_ = 0;  // no LF from cur_ up to here
+    std::size_t no_cr_before_ = 0;  // no CR from cur_ up to here
+    std::size_t resume_ = 0;      // where find_line_end stopped without a line end
     bool source_done_ = false;
     bool error_ = false;
     bool skip_rest_ = false;      // the line read last was cut: skip to its end

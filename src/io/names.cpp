@@ -15,6 +15,10 @@ std::optional<std::int64_t> save_date(std::string_view name) {
     return platform::modified_seconds(name);
 }
 
+std::string input_file_name(std::string_view name) {
+    return has_nul(name) ? std::string(name) : platform::input_name(name);
+}
+
 // The program never changes its working folder, so it is asked for once: a run
 // that writes thousands of files would otherwise ask at every open.
 const std::filesystem::path& working_folder(std::error_code& ec) {
@@ -33,10 +37,12 @@ std::string open_file_key(std::string_view name) {
     return (folder / p).lexically_normal().string();
 }
 
-bool same_file(std::string_view a, std::string_view b) {
-    if (open_file_key(a) == open_file_key(b)) return true;
-    if (has_nul(a) || has_nul(b)) return false;
-    return platform::same_existing_file(a, b);
+FileKey file_key(std::string_view name) {
+    FileKey key{open_file_key(name), std::nullopt};
+    if (!has_nul(name)) key.identity = platform::file_identity(name);
+    return key;
 }
+
+bool same_file(std::string_view output, std::string_view input) { return file_key(output).same_as(file_key(input)); }
 
 }  // namespace velmorak::io

@@ -4,6 +4,7 @@
 
 #include "io/names.h"
 #include "io/platform.h"
+#include "io/system_file.h"
 
 namespace velmorak::io {
 
@@ -13,7 +14,7 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool appen
         return nullptr;
     }
     std::string failure;
-    std::unique_ptr<platform::ByteSink> sink = platform::open_for_writing(name, append, failure);
+    std::unique_ptr<FileSink> sink = FileSink::create(name, append, failure);
     if (!sink) {
         if (why) *why = failure;
         return nullptr;
@@ -23,9 +24,9 @@ std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool appen
     return f;
 }
 
-OutputFile::OutputFile(std::unique_ptr<platform::ByteSink> sink) : sink_(std::move(sink)) {}
+OutputFile::OutputFile(std::unique_ptr<FileSink> sink) : sink_(std::move(sink)), identity_(sink_->identity()) {}
 
-OutputFile::~OutputFile() { close(); }
+OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::flush() {
     if (!sink_ && !buf_.empty() && !failed_) {  // written after close()
@@ -40,15 +41,42 @@ bool OutputFile::flush() {
     return !failed_;
 }
 
-bool OutputFile::close() {
+bool OutputFile::finish() {
     if (!sink_) return !failed_;
     flush();
     if (!sink_->close() && !failed_) {
         failed_ = true;
         why_ = sink_->error();
     }
+    return !failed_;
+}
+
+bool OutputFile::replace() {
+    if (!sink_) return !failed_;
+    if (failed_) {
+        discard();
+        return false;
+    }
+    if (!sink_->commit()) {
+        failed_ = true;
+        why_ = sink_->error();
+    }
     sink_.reset();
     return !failed_;
+}
+
+bool OutputFile::close() {
+    finish();
+    return replace();  // drops the temporary when finish() failed
+}
+
+void OutputFile::discard() noexcept {
+    if (!sink_) return;
+    // A device, a named pipe or a file appended to gets what was written, as
+    // it would have without a temporary; failures no longer matter here.
+    if (sink_->in_place()) flush();
+    sink_->discard();
+    sink_.reset();
 }
 
 }  // namespace velmorak::io

@@ -2,15 +2,21 @@
 // Buffered output: records are appended to one buffer that goes to the file
 // a megabyte at a time. Lines end in "\n". A write that fails is remembered
 // and reported by close(), which a caller must check.
+//
+// A file written anew goes to a temporary beside it (see FileSink) and takes
+// its place in close(), so that the file is replaced only by a whole one. An
+// output destroyed without close() (the run stopped) leaves the file as it was.
+// A device, a named pipe and a file appended to are written in place.
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velmorak::io {
 
-namespace platform {
-class ByteSink;
-}
+class FileSink;
 
 class OutputFile {
 public:
@@ -36,14 +42,26 @@ public:
         commit();
     }
     bool flush();
+    // finish() and then replace(): false when the file could not be written whole.
     bool close();
+    // Writes what is left and closes the file; false when not all was written.
+    bool finish();
+    // After finish(): the file written takes the place of the one it replaces;
+    // false when it cannot.
+    bool replace();
+    // Drops the file written, leaving the one it was to replace as it was
+    // (a file written in place keeps what was written).
+    void discard() noexcept;
     bool failed() const noexcept { return failed_; }
+    // The file this one writes in place or replaces, when there was one.
+    const std::optional<std::pair<std::uint64_t, std::uint64_t>>& identity() const noexcept { return identity_; }
     const std::string& failure() const noexcept { return why_; }
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 20;
-    explicit OutputFile(std::unique_ptr<platform::ByteSink> sink);
-    std::unique_ptr<platform::ByteSink> sink_;
+    explicit OutputFile(std::unique_ptr<FileSink> sink);
+    std::unique_ptr<FileSink> sink_;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> identity_;
     std::string buf_;
     bool failed_ = false;
     std::string why_;

@@ -16,25 +16,74 @@
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include "io/byte_source.h"
 
 namespace velmorak::io::platform {
 
-// Where written bytes go: a file created or appended to.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    // Writes all n bytes; false (error() says why) when it cannot.
-    virtual bool write(const void* src, std::size_t n) = 0;
-    virtual bool close() = 0;
-    virtual const std::string& error() const = 0;
+// A file the system holds open: a descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// The error of an input that exists but is no plain file (a named pipe, a
+// device): no POSIX number says it in the words users of the program know.
+inline constexpr int kNotRegularFile = 100000;
+
+enum class OpenFor {
+    reading,    // a plain file, shared with other programs (a folder fails with EISDIR)
+    creating,   // a new file: fails with EEXIST when the name is taken
+    replacing,  // created, or emptied when it exists
+    appending,  // created, or written at its end
 };
+
+// The calls the file layer makes of the system to open, read, write, close,
+// rename and list files, as one table. A test replaces an entry to make a call
+// fail at a chosen moment, or to count calls, and puts the table back: the
+// way SQLite's tests drive its OS layer. Each entry tells a failure by its
+// result and the POSIX error number in `err`. Names are the system's own text
+// (native_name); on Windows the entries convert them for the wide calls.
+struct SystemCalls {
+    Handle (*open)(const char* name, OpenFor how, int& err);
+    // Up to n bytes at the file's position: how many, 0 at the end, -1 on error.
+    std::ptrdiff_t (*read)(Handle file, void* dst, std::size_t n, int& err);
+    // The same from `offset`, leaving the position alone where the system can.
+    std::ptrdiff_t (*read_at)(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err);
+    // Some of the n bytes (at least one), or -1.
+    std::ptrdiff_t (*write)(Handle file, const void* src, std::size_t n, int& err);
+    bool (*close)(Handle file, int& err);
+    bool (*rewind)(Handle file);
+    std::int64_t (*size)(Handle file);  // -1 when the file has no size (not a plain file)
+    // Puts `from` in the place of `to`, replacing the file there.
+    bool (*rename)(const char* from, const char* to, int& err);
+    bool (*remove)(const char* name);
+    // A folder's entries, for the letter-case lookup of inputs (POSIX only:
+    // Windows finds names in any case by itself and never lists a folder).
+    void* (*open_folder)(const char* name);
+    const char* (*next_in_folder)(void* folder);  // nullptr after the last entry
+    void (*close_folder)(void* folder);
+};
+// The table in use, one for the process.
+SystemCalls& system_calls();
+
+// The system's own entries, the table's first contents: each platform file
+// defines them. Everything else calls them through system_calls().
+namespace native {
+Handle open(const char* name, OpenFor how, int& err);
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err);
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err);
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err);
+bool close(Handle file, int& err);
+bool rewind(Handle file);
+std::int64_t size(Handle file);
+bool rename(const char* from, const char* to, int& err);
+bool remove(const char* name);
+void* open_folder(const char* name);
+const char* next_in_folder(void* folder);
+void close_folder(void* folder);
+}  // namespace native
 
 // The name as the system's own path text: on POSIX backslashes become "/".
 std::string native_name(std::string_view name);
@@ -47,22 +96,50 @@ std::filesystem::path native_path(std::string_view name);
 // name differs from it only in the case of ASCII letters, the way the Windows
 // file system would find it; with none or several such entries the name is
 // kept as it is. Windows finds names in any case by itself and keeps them all.
+// Outputs are written as spelled and never looked up this way.
 std::string input_name(std::string_view name);
 
+// Whether an input of this name is found, and its last-modification time in
+// whole seconds since 1970 (empty when unknown); both as inputs are found.
 bool exists(std::string_view name);
-// Last-modification time in whole seconds since 1970; empty when unknown.
 std::optional<std::int64_t> modified_seconds(std::string_view name);
-// True when both names exist and are one file (device and file number).
-bool same_existing_file(std::string_view a, std::string_view b);
+// The device and file number of the file a name leads to, as spelled (links
+// followed); empty when there is none. Two names of one file share them.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name);
 
-// A plain file opened for shared reading; nullptr and the reason in `why` for
-// anything else (a folder, a device, a named pipe, a missing file).
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why);
-// Creates or empties the file, or appends to it; nullptr and the reason in
-// `why` when it cannot, at once also for a named pipe that nobody reads.
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why);
+// How an output is written. Normally into a temporary file beside the file it
+// replaces, which takes that file's place once it is whole; the file replaced
+// is the output itself, or the plain file a symbolic link of that name leads
+// to. An output that exists and is not a plain file (a device, a named pipe,
+// a link to one) is written in place: a temporary beside a device would be a
+// file in /dev.
+struct OutputPlan {
+    std::string target;     // the system's name of the file written or replaced
+    std::string temporary;  // the system's name of the temporary; empty when written in place
+    int permissions = -1;   // those of the file replaced, given to the temporary (POSIX); -1 none
+    // The file_identity of the file written in place or replaced; empty for a new file.
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
+};
+// False, with the reason in `why`, when the output cannot be written (a
+// read-only file). `shorter` asks for a temporary of a short name, for a
+// target whose name is too long to lengthen.
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why);
+// Gives an open temporary the permissions of the file it replaces.
+void set_permissions(Handle file, int permissions);
 
-// The text of a POSIX error number, the same on every system.
+// Temporaries still being written, removed when the run is interrupted
+// (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break and closing the
+// console), before the program exits with 128 plus the signal's number (130
+// for Ctrl+C, 143 for a termination). hold_temporary gives a slot to pass to
+// release_temporary once the temporary is renamed or removed; -1 when every
+// slot is taken (the temporary is then left by an interrupt).
+void remove_temporaries_on_interrupt();
+int hold_temporary(const std::string& native);
+void release_temporary(int slot);
+// Removes the temporaries held; safe to call from a signal handler.
+void remove_held_temporaries() noexcept;
+
+// The text of a POSIX error number (or kNotRegularFile), the same on every system.
 std::string error_text(int err);
 
 // Memory aligned to `alignment` (a power of two); nullptr when there is none.

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <system_error>
@@ -30,71 +32,101 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return true;
 }
 
-// A plain file read from its descriptor.
-class DescriptorSource final : public ByteSource {
-public:
-    explicit DescriptorSource(int fd) : fd_(fd) {}
-    ~DescriptorSource() override { ::close(fd_); }
-    DescriptorSource(const DescriptorSource&) = delete;
-    DescriptorSource& operator=(const DescriptorSource&) = delete;
+int descriptor(Handle file) { return static_cast<int>(file); }
 
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        for (;;) {
-            const ssize_t got = ::read(fd_, dst, n);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) why_ = error_text(errno);
-            return static_cast<std::ptrdiff_t>(got);
-        }
-    }
-    bool rewind() override { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-    std::optional<std::uint64_t> size() const override {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
-        return static_cast<std::uint64_t>(st.st_size);
-    }
-    const std::string& error() const override { return why_; }
-
-private:
-    int fd_;
-    std::string why_;
-};
-
-class DescriptorSink final : public ByteSink {
-public:
-    explicit DescriptorSink(int fd) : fd_(fd) {}
-    ~DescriptorSink() override { close(); }
-    DescriptorSink(const DescriptorSink&) = delete;
-    DescriptorSink& operator=(const DescriptorSink&) = delete;
-
-    bool write(const void* src, std::size_t n) override {
-        const char* p = static_cast<const char*>(src);
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::write(fd_, p + done, n - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                why_ = error_text(got < 0 ? errno : ENOSPC);
-                return false;
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        return true;
-    }
-    bool close() override {
-        if (fd_ < 0) return true;
-        const bool ok = ::close(fd_) == 0;
-        if (!ok) why_ = error_text(errno);
-        fd_ = -1;
-        return ok;
-    }
-    const std::string& error() const override { return why_; }
-
-private:
-    int fd_;
-    std::string why_;
-};
+// A failed call's result, with errno kept for the caller.
+template <typename T>
+T failed(T result, int& err) {
+    err = errno;
+    return result;
+}
 
 }  // namespace
+
+namespace native {
+
+Handle open(const char* name, OpenFor how, int& err) {
+    if (how == OpenFor::creating) {
+        const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd >= 0 ? fd : failed(kNoHandle, err);
+    }
+    if (how != OpenFor::reading) {
+        // A named pipe nobody reads would hold the run in open() without
+        // O_NONBLOCK; with it such a pipe fails like any output that cannot be created.
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (how == OpenFor::appending ? O_APPEND : O_TRUNC);
+        const int fd = ::open(name, flags, 0666);
+        if (fd < 0) return failed(kNoHandle, err);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    // Without O_NONBLOCK a named pipe would hold the run until some other
+    // program wrote to it; it is refused below like anything else that is not
+    // a plain file, since the readers rewind and re-read their inputs.
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return failed(kNoHandle, err);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+        ::close(fd);
+        return kNoHandle;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        err = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+        return kNoHandle;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err) {
+    for (;;) {
+        const ssize_t got = ::read(descriptor(file), dst, n);
+        if (got >= 0) return got;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+    for (;;) {
+        const ssize_t got = ::pread(descriptor(file), dst, n, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err) {
+    for (;;) {
+        const ssize_t put = ::write(descriptor(file), src, n);
+        if (put >= 0) return put;
+        if (errno != EINTR) return failed<std::ptrdiff_t>(-1, err);
+    }
+}
+
+bool close(Handle file, int& err) { return ::close(descriptor(file)) == 0 || failed(false, err); }
+
+bool rewind(Handle file) { return ::lseek(descriptor(file), 0, SEEK_SET) == 0; }
+
+std::int64_t size(Handle file) {
+    struct stat st {};
+    if (::fstat(descriptor(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
+
+bool remove(const char* name) { return ::unlink(name) == 0; }
+
+void* open_folder(const char* name) { return ::opendir(name); }
+
+const char* next_in_folder(void* folder) {
+    const dirent* entry = ::readdir(static_cast<DIR*>(folder));
+    return entry != nullptr ? entry->d_name : nullptr;
+}
+
+void close_folder(void* folder) { ::closedir(static_cast<DIR*>(folder)); }
+
+}  // namespace native
 
 std::string native_name(std::string_view name) {
     std::string s(name);
@@ -112,16 +144,17 @@ std::string input_name(std::string_view name) {
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string_view leaf = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
     if (leaf.empty() || leaf == "." || leaf == "..") return path;
-    DIR* dir = ::opendir(folder.c_str());
+    SystemCalls& sys = system_calls();
+    void* dir = sys.open_folder(folder.c_str());
     if (dir == nullptr) return path;
     std::string found;
     int matches = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!equal_ignoring_case(entry->d_name, leaf)) continue;
-        found = entry->d_name;
+    while (const char* entry = sys.next_in_folder(dir)) {
+        if (!equal_ignoring_case(entry, leaf)) continue;
+        found = entry;
         if (++matches > 1) break;
     }
-    ::closedir(dir);
+    sys.close_folder(dir);
     if (matches != 1) return path;
     return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + found;
 }
@@ -137,52 +170,79 @@ std::optional<std::int64_t> modified_seconds(std::string_view name) {
     return static_cast<std::int64_t>(st.st_mtime);
 }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    struct stat sa {}, sb {};
-    if (!stat_name(input_name(a), sa) || !stat_name(input_name(b), sb)) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why) {
-    const std::string path = input_name(name);
-    // Without O_NONBLOCK a named pipe would hold the run until some other
-    // program wrote to it; it is refused below like anything else that is not
-    // a plain file, since the readers rewind and re-read their inputs.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        why = error_text(errno);
-        return nullptr;
-    }
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        why = error_text(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = S_ISDIR(st.st_mode) ? error_text(EISDIR) : std::string("Not a regular file");
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<DescriptorSource>(fd);
+    if (!stat_name(native_name(name), st)) return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
 }
 
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why) {
-    const std::string path = native_name(name);
-    // A named pipe nobody reads would hold the run in open() without O_NONBLOCK;
-    // with it such a pipe fails like any output that cannot be created.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        why = error_text(errno);
-        return nullptr;
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why) {
+    plan = {};
+    plan.target = native_name(name);
+    struct stat st {};
+    if (::lstat(plan.target.c_str(), &st) != 0) {
+        // Anything but a new file is left to the open, which reports it.
+        if (errno != ENOENT) return true;
+    } else {
+        const bool link = S_ISLNK(st.st_mode);
+        // A link that leads nowhere is written through, as it is.
+        if (link && ::stat(plan.target.c_str(), &st) != 0) return true;
+        plan.identity = std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
+        if (!S_ISREG(st.st_mode)) return true;  // a device or a named pipe in place; a folder fails to open
+        if (link) {
+            // The link stays; the file it leads to is replaced.
+            char* real = ::realpath(plan.target.c_str(), nullptr);
+            if (real == nullptr) return true;
+            plan.target = real;
+            std::free(real);
+        }
+        // A file the user may not write is not replaced either.
+        if (::access(plan.target.c_str(), W_OK) != 0) {
+            why = error_text(errno);
+            return false;
+        }
+        plan.permissions = static_cast<int>(st.st_mode & 07777);
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<DescriptorSink>(fd);
+    const std::size_t slash = plan.target.find_last_of('/');
+    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    // ".site.12da.mif.velmorak-1234.tmp": hidden, and telling what it is and whose.
+    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
+    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
+    static const std::string pid = std::to_string(::getpid());
+    plan.temporary.append("velmorak-").append(pid).append(".tmp");
+    return true;
 }
 
-std::string error_text(int err) { return std::generic_category().message(err); }
+void set_permissions(Handle file, int permissions) {
+    // What the user's umask left of them on a new file is no reason to fail.
+    [[maybe_unused]] const int ignored = ::fchmod(descriptor(file), static_cast<mode_t>(permissions));
+}
+
+namespace {
+
+extern "C" void remove_temporaries_and_exit(int signal) {
+    remove_held_temporaries();
+    ::_exit(128 + signal);
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() {
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_exit;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        // A signal the shell had ignored (a run started with nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+std::string error_text(int err) {
+    if (err == kNotRegularFile) return "Not a regular file";
+    return std::generic_category().message(err);
+}
 
 void* allocate_aligned(std::size_t alignment, std::size_t bytes, bool large) {
     const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;

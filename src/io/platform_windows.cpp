@@ -138,12 +138,14 @@ int posix_error(DWORD code) {
             return ENOSPC;
         case ERROR_TOO_MANY_OPEN_FILES:
             return EMFILE;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
         default:
             return EIO;
     }
 }
 
-std::string last_error_text() { return error_text(posix_error(::GetLastError())); }
 
 bool attributes(std::string_view name, WIN32_FILE_ATTRIBUTE_DATA& data) {
     return ::GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data) != 0;
@@ -151,78 +153,102 @@ bool attributes(std::string_view name, WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-class HandleSource final : public ByteSource {
-public:
-    explicit HandleSource(HANDLE h) : h_(h) {}
-    ~HandleSource() override { ::CloseHandle(h_); }
-    HandleSource(const HandleSource&) = delete;
-    HandleSource& operator=(const HandleSource&) = delete;
+HANDLE handle(Handle file) { return reinterpret_cast<HANDLE>(file); }
 
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        DWORD got = 0;
-        const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
-        if (!::ReadFile(h_, dst, ask, &got, nullptr)) {
-            why_ = last_error_text();
-            return -1;
-        }
-        return static_cast<std::ptrdiff_t>(got);
-    }
-    bool rewind() override {
-        LARGE_INTEGER zero{};
-        return ::SetFilePointerEx(h_, zero, nullptr, FILE_BEGIN) != 0;
-    }
-    std::optional<std::uint64_t> size() const override {
-        LARGE_INTEGER size{};
-        if (!::GetFileSizeEx(h_, &size) || size.QuadPart < 0) return std::nullopt;
-        return static_cast<std::uint64_t>(size.QuadPart);
-    }
-    const std::string& error() const override { return why_; }
+// A failed call's result, with the error number kept for the caller.
+template <typename T>
+T failed(T result, int& err) {
+    err = posix_error(::GetLastError());
+    return result;
+}
 
-private:
-    HANDLE h_;
-    std::string why_;
-};
-
-class HandleSink final : public ByteSink {
-public:
-    explicit HandleSink(HANDLE h) : h_(h) {}
-    ~HandleSink() override { close(); }
-    HandleSink(const HandleSink&) = delete;
-    HandleSink& operator=(const HandleSink&) = delete;
-
-    bool write(const void* src, std::size_t n) override {
-        const char* p = static_cast<const char*>(src);
-        while (n > 0) {
-            const DWORD ask = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
-            DWORD put = 0;
-            if (!::WriteFile(h_, p, ask, &put, nullptr)) {
-                why_ = last_error_text();
-                return false;
-            }
-            if (put == 0) {
-                why_ = error_text(ENOSPC);
-                return false;
-            }
-            p += put;
-            n -= put;
-        }
-        return true;
-    }
-    bool close() override {
-        if (h_ == INVALID_HANDLE_VALUE) return true;
-        const bool ok = ::CloseHandle(h_) != 0;
-        if (!ok) why_ = last_error_text();
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-    const std::string& error() const override { return why_; }
-
-private:
-    HANDLE h_;
-    std::string why_;
-};
+// Longest piece handed to one ReadFile or WriteFile, which count in 32 bits.
+DWORD piece(std::size_t n) { return n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n); }
 
 }  // namespace
+
+namespace native {
+
+Handle open(const char* name, OpenFor how, int& err) {
+    const std::wstring path = wide(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        err = EISDIR;
+        return kNoHandle;
+    }
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (how == OpenFor::reading) {
+        h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    } else {
+        // Others may read what is written, as on POSIX; a file another program
+        // holds open without sharing it fails here (the user is asked to close it).
+        const DWORD access = how == OpenFor::appending ? FILE_APPEND_DATA : GENERIC_WRITE;
+        const DWORD disposition = how == OpenFor::creating    ? CREATE_NEW
+                                  : how == OpenFor::appending ? OPEN_ALWAYS
+                                                              : CREATE_ALWAYS;
+        // A temporary may be deleted while open: an interrupt removes it so.
+        const DWORD share = how == OpenFor::creating ? kShareAll : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (h == INVALID_HANDLE_VALUE) return failed(kNoHandle, err);
+    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
+        ::CloseHandle(h);
+        err = kNotRegularFile;
+        return kNoHandle;
+    }
+    return reinterpret_cast<Handle>(h);
+}
+
+std::ptrdiff_t read(Handle file, void* dst, std::size_t n, int& err) {
+    DWORD got = 0;
+    if (!::ReadFile(handle(file), dst, piece(n), &got, nullptr)) return failed<std::ptrdiff_t>(-1, err);
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+std::ptrdiff_t read_at(Handle file, void* dst, std::size_t n, std::uint64_t offset, int& err) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(handle(file), dst, piece(n), &got, &at)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+        return failed<std::ptrdiff_t>(-1, err);
+    }
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+std::ptrdiff_t write(Handle file, const void* src, std::size_t n, int& err) {
+    DWORD put = 0;
+    if (!::WriteFile(handle(file), src, piece(n), &put, nullptr)) return failed<std::ptrdiff_t>(-1, err);
+    return static_cast<std::ptrdiff_t>(put);
+}
+
+bool close(Handle file, int& err) { return ::CloseHandle(handle(file)) != 0 || failed(false, err); }
+
+bool rewind(Handle file) {
+    LARGE_INTEGER zero{};
+    return ::SetFilePointerEx(handle(file), zero, nullptr, FILE_BEGIN) != 0;
+}
+
+std::int64_t size(Handle file) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle(file), &size) || size.QuadPart < 0) return -1;
+    return static_cast<std::int64_t>(size.QuadPart);
+}
+
+bool rename(const char* from, const char* to, int& err) {
+    return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || failed(false, err);
+}
+
+bool remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
+
+// Windows finds names in any case by itself: no folder is ever listed.
+void* open_folder(const char*) { return nullptr; }
+const char* next_in_folder(void*) { return nullptr; }
+void close_folder(void*) {}
+
+}  // namespace native
 
 std::string native_name(std::string_view name) { return std::string(name); }
 
@@ -245,66 +271,107 @@ std::optional<std::int64_t> modified_seconds(std::string_view name) {
     return static_cast<std::int64_t>(ticks / 10000000) - kFrom1601To1970;
 }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    auto identify = [](std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
-        // Asks for no access at all: only the file's identity is read.
-        const HANDLE h = ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
-        ::CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    if (!identify(a, ia) || !identify(b, ib)) return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string_view name) {
+    // Asks for no access at all: only the file's identity is read.
+    const HANDLE h =
+        ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    if (!ok) return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>(
+        info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
-std::unique_ptr<ByteSource> open_for_reading(std::string_view name, std::string& why) {
-    const std::wstring path = wide(name);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-        why = error_text(EISDIR);
-        return nullptr;
-    }
-    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        why = last_error_text();
-        return nullptr;
-    }
-    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device or a pipe
-        ::CloseHandle(h);
-        why = "Not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<HandleSource>(h);
+namespace {
+
+// The program's 8-bit text of a wide name; false when a character of it has none.
+bool narrow(const std::wstring& wide_name, std::string& out) {
+    if (wide_name.empty()) return false;
+    BOOL lost = FALSE;
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide_name.data(), static_cast<int>(wide_name.size()), nullptr, 0,
+                                        nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.assign(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide_name.data(), static_cast<int>(wide_name.size()), out.data(), n, nullptr,
+                          &lost);
+    return !lost;
 }
 
-std::unique_ptr<ByteSink> open_for_writing(std::string_view name, bool append, std::string& why) {
-    const std::wstring path = wide(name);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-        why = error_text(EISDIR);
-        return nullptr;
+// The file a symbolic link leads to, by the handle opened through it; false
+// when it is not a file on disk (a device) or its name cannot be had.
+bool link_target(const std::string& name, std::string& target) {
+    const HANDLE h =
+        ::CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = ::GetFileType(h) == FILE_TYPE_DISK;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = ok ? ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED) : 0;
+    if (n >= path.size()) {
+        path.resize(n + 1);
+        n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
     }
-    // Others may read what is written, as on POSIX; a file another program
-    // holds open without sharing it fails here (the user is asked to close it).
-    const HANDLE h = ::CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        why = last_error_text();
-        return nullptr;
-    }
-    if (::GetFileType(h) != FILE_TYPE_DISK) {
-        ::CloseHandle(h);
-        why = "Not a regular file";
-        return nullptr;
-    }
-    return std::make_unique<HandleSink>(h);
+    ::CloseHandle(h);
+    path.resize(n < path.size() ? n : 0);
+    return ok && n > 0 && narrow(path, target);
 }
+
+}  // namespace
+
+bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why) {
+    plan = {};
+    plan.target = std::string(name);
+    const DWORD attrs = ::GetFileAttributesW(wide(name).c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES) {
+        plan.identity = file_identity(name);
+        // A folder fails to open; a link is replaced at the file it leads to,
+        // and one that leads to a device is written through, in place.
+        if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+        if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !link_target(plan.target, plan.target)) return true;
+        if ((attrs & FILE_ATTRIBUTE_READONLY) != 0) {
+            why = error_text(EACCES);
+            return false;
+        }
+        // A file another program holds open without letting it be replaced
+        // is reported now, while the user can still close it and try again,
+        // not when the new one is to take its place.
+        const HANDLE h = ::CreateFileW(wide(plan.target).c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            why = error_text(posix_error(::GetLastError()));
+            return false;
+        }
+        ::CloseHandle(h);
+    } else if (posix_error(::GetLastError()) != ENOENT) {
+        return true;  // left to the open, which reports it
+    }
+    const std::size_t slash = plan.target.find_last_of("\\/");
+    const std::size_t leaf = slash != std::string::npos ? slash + 1 : plan.target.size() >= 2 && plan.target[1] == ':' ? 2 : 0;
+    // ".site.12da.mif.velmorak-1234.tmp": telling what it is and whose.
+    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
+    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
+    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId())).append(".tmp");
+    return true;
+}
+
+// Windows files carry no POSIX permissions: a new file is like the one it replaces.
+void set_permissions(Handle, int) {}
+
+namespace {
+
+// Runs on a thread of its own while the program goes on: the temporaries are
+// removed (opened for deletion by others, they go once their handles close,
+// which exiting does) and the program ends as a POSIX one ends on SIGINT or SIGTERM.
+BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
+    remove_held_temporaries();
+    ::ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
+    return TRUE;
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() { ::SetConsoleCtrlHandler(remove_temporaries_and_exit, TRUE); }
 
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.
@@ -317,6 +384,8 @@ std::string error_text(int err) {
         case ENAMETOOLONG: return "File name too long";
         case ENOSPC: return "No space left on device";
         case EMFILE: return "Too many open files";
+        case EEXIST: return "File exists";
+        case kNotRegularFile: return "Not a regular file";
         default: return "Input/output error";
     }
 }

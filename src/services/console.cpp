@@ -13,13 +13,15 @@ constexpr std::size_t kQuietDecideAt = 16;
 
 bool is_control(char c) {
     const auto b = static_cast<unsigned char>(c);
-    return (b < 0x20 && c != '\t' && c != '\n') || b == 0x7F;
+    return (b < 0x20 && c != '\t') || b == 0x7F;
 }
 
-// Lines echoed from input files may hold control characters (the NULs of a
-// failed copy, a stray CR, an escape sequence). Written as they are, the
-// terminal would hide them or act on them, and an "Erroneous line" would look
-// sound; they are shown in caret notation instead (NUL as ^@, CR as ^M).
+// Lines echoed from input files, and names from them (a 12d string's, an
+// archive member's), may hold control characters (the NULs of a failed copy,
+// a stray CR, an escape sequence, a line end in a name). Written as they are,
+// the terminal would hide them or act on them, and an "Erroneous line" would
+// look sound; they are shown in caret notation instead (NUL as ^@, CR as ^M,
+// LF as ^J): only end_line() ends a console line.
 void append_visible(std::string& out, std::string_view text) {
     std::size_t from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -7,9 +7,10 @@
 // laid out as «/» text first ends an open line, or writes an empty line when
 // the cursor stood at the start of a line. Output is buffered and flushed
 // before any read from standard input, before a command runs, and at the end
-// of the run. Control characters other than tab and line end are written in
-// caret notation (^@ for NUL), since they mostly come from damaged input
-// echoed in a message. Tests construct one over string streams.
+// of the run. Control characters other than tab are written in caret
+// notation (^@ for NUL, ^J for a line end within a text), since they mostly
+// come from damaged input echoed in a message. Tests construct one over
+// string streams.
 //
 // It knows where its input comes from: a person at a terminal (the default),
 // or a pipe or a file, which the pauses never read. A quiet console (-q, for

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "io/names.h"
 #include "util/fixed_text.h"
 
 namespace velmorak::services {
@@ -34,7 +35,8 @@ RuntimeInUse::~RuntimeInUse() { g_current = previous_; }
 
 void protect_input(std::string_view name) {
     const std::string_view n = util::rtrim(name);
-    if (!n.empty()) runtime().run_inputs.emplace_back(n);
+    // Looked up once here: every output of the run is compared with it.
+    if (!n.empty()) runtime().run_inputs.push_back(io::file_key(io::input_file_name(n)));
 }
 
 void INITSERVICES() {

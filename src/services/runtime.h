@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/names.h"
 #include "services/console.h"
 #include "services/messages.h"
 #include "services/units.h"
@@ -45,7 +46,7 @@ struct Runtime {
     RunOptions options;
     bool replacement_warned = false;  // characters of a file were replaced by "?"
     // Files this run reads: no output may be opened on one of them.
-    std::vector<std::string> run_inputs;
+    std::vector<io::FileKey> run_inputs;
 };
 
 // Names a file as an input of this run, so that no output replaces it.

@@ -1,12 +1,14 @@
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
+#include "io/platform.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
 #include "support/support.h"
 
 namespace velmorak::io {
@@ -21,15 +23,15 @@ std::vector<std::string> all_lines(InputFile& f) {
     return lines;
 }
 
-TEST(InputFile, ReadsLfAndCrlfLinesAlikeAndALastLineWithoutLineEnd) {
+TEST(InputFile, ReadsLfCrlfAndCrLinesAlikeAndALastLineWithoutLineEnd) {
     TempDir dir;
-    auto lf = InputFile::open(dir.write("lf.txt", "a b\n\nlast"));
-    auto crlf = InputFile::open(dir.write("crlf.txt", "a b\r\n\r\nlast"));
-    ASSERT_TRUE(lf && crlf);
     const std::vector<std::string> want = {"a b", "", "last"};
-    EXPECT_EQ(all_lines(*lf), want);
-    EXPECT_EQ(all_lines(*crlf), want);
-    EXPECT_TRUE(lf->at_eof());
+    for (const char* text : {"a b\n\nlast", "a b\r\n\r\nlast", "a b\r\rlast\r", "a b\r\n\rlast\n"}) {
+        auto f = InputFile::open(dir.write("lines.txt", text));
+        ASSERT_TRUE(f);
+        EXPECT_EQ(all_lines(*f), want) << text;
+        EXPECT_TRUE(f->at_eof());
+    }
 }
 
 TEST(InputFile, AtEofOnlyAfterTheLastLine) {
@@ -58,21 +60,26 @@ TEST(InputFile, BackStepsToTheLineReadLastAndRewindStartsAgain) {
     EXPECT_EQ(line, "one");
 }
 
+// Each kind of line end, also a CRLF whose CR ends one buffer and whose LF
+// starts the next, and a file of CR alone, which is not searched for LF at
+// every line.
 TEST(InputFile, BackWorksAcrossBufferRefills) {
     TempDir dir;
-    std::string text;
-    for (int i = 0; i < 300000; ++i) text += "line " + std::to_string(i) + "\n";
-    auto f = InputFile::open(dir.write("big.txt", text));
-    std::string_view line;
-    for (int i = 0; i < 300000; ++i) {
-        ASSERT_EQ(f->read_line(line), LineStatus::ok);
-        if (i % 997 == 0) {
-            ASSERT_TRUE(f->back());
+    for (const char* end : {"\n", "\r\n", "\r"}) {
+        std::string text;
+        for (int i = 0; i < 300000; ++i) text.append("line ").append(std::to_string(i)).append(end);
+        auto f = InputFile::open(dir.write("big.txt", text));
+        std::string_view line;
+        for (int i = 0; i < 300000; ++i) {
             ASSERT_EQ(f->read_line(line), LineStatus::ok);
+            if (i % 997 == 0) {
+                ASSERT_TRUE(f->back());
+                ASSERT_EQ(f->read_line(line), LineStatus::ok);
+            }
+            ASSERT_EQ(line, "line " + std::to_string(i));
         }
-        ASSERT_EQ(line, "line " + std::to_string(i));
+        EXPECT_EQ(f->read_line(line), LineStatus::eof);
     }
-    EXPECT_EQ(f->read_line(line), LineStatus::eof);
 }
 
 // A small file is read in small pieces; one that grows after it was opened is
@@ -87,7 +94,9 @@ TEST(InputFile, AFileThatGrowsAfterOpeningIsReadPieceByPiece) {
     for (int i = 0; i < 20000; ++i) want.push_back("vertex " + std::to_string(i * 7919));
     want.insert(want.begin() + 5000, std::string(40000, 'y'));
     for (std::size_t i = 1; i < want.size(); ++i) more += want[i] + "\n";
-    testing::write_file(name, "first\n" + more);
+    auto grow = OutputFile::create(name, true);  // appended to: the file opened grows
+    grow->write(more);
+    ASSERT_TRUE(grow->close());
 
     std::string_view line;
     for (std::size_t i = 0; i < want.size(); ++i) {
@@ -244,9 +253,59 @@ TEST(LetterCase, AMissingInputIsTheOneFileOfItsFolderNamedAlikeButForCase) {
         std::string_view line;
         ASSERT_EQ(f->read_line(line), LineStatus::ok);
         EXPECT_EQ(line, c.found);
-        // An output named like the input is the input, so a run does not empty it.
-        EXPECT_TRUE(same_file(asked, dir.file(c.found)));
+        // An output named as the input is found is the input, so a run does not empty it.
+        EXPECT_TRUE(same_file(dir.file(c.found), input_file_name(asked)));
     }
+}
+
+// Counts the folders the file layer lists while it lives.
+class FolderReads {
+public:
+    FolderReads() : saved_(platform::system_calls()) {
+        count_ = 0;
+        open_ = saved_.open_folder;
+        platform::system_calls().open_folder = [](const char* name) {
+            ++count_;
+            return open_(name);
+        };
+    }
+    ~FolderReads() { platform::system_calls() = saved_; }
+    FolderReads(const FolderReads&) = delete;
+    FolderReads& operator=(const FolderReads&) = delete;
+    int count() const { return count_; }
+
+private:
+    static inline int count_ = 0;
+    static inline void* (*open_)(const char*) = nullptr;
+    platform::SystemCalls saved_;
+};
+
+// A run with -xs writes one .csv per string. Only inputs are looked up in
+// their folders (here the missing Header.mif, once), never an output, neither
+// when it is new nor when a second run writes it again: a run of 1,000
+// profiles reads as many folders as a run of 10.
+TEST(LetterCase, OutputsNeverListTheirFolder) {
+    std::vector<int> reads;
+    for (const int profiles : {10, 1000}) {
+        TempDir dir;
+        std::string text = "model \"site\"\n";
+        for (int i = 0; i < profiles; ++i)
+            text.append("string 3d {\n  name \"P").append(std::to_string(i)).append("\"\n  data {\n    0 0 1\n    1 1 2\n  }\n}\n");
+        const std::string file1 = dir.write("site.12da", text);
+        std::string last_csv = "P";
+        last_csv += std::to_string(profiles - 1);
+        last_csv += ".csv";
+        for (int run = 0; run < 2; ++run) {
+            testing::Capture cap;
+            FolderReads counter;
+            ASSERT_EQ(driver::run({"velmorak", file1, "-xs"}), 0) << cap.out();
+            ASSERT_TRUE(dir.exists(last_csv)) << cap.out();
+            reads.push_back(counter.count());
+        }
+    }
+    ASSERT_EQ(reads.size(), 4u);
+    EXPECT_EQ(reads[0], reads[2]);
+    EXPECT_EQ(reads[1], reads[3]);
 }
 
 TEST(LetterCase, AnOutputIsCreatedAsSpelled) {
@@ -261,22 +320,28 @@ TEST(LetterCase, AnOutputIsCreatedAsSpelled) {
     EXPECT_EQ(dir.read("LAYER.MIF"), "output\n");
 }
 
-TEST(OutputFile, CreatesEmptiesAppendsAndWritesLf) {
+TEST(OutputFile, ReplacesWhenClosedAppendsAndWritesLf) {
     TempDir dir;
     const std::string name = dir.write("out.txt", "old content\n");
     {
-        auto f = OutputFile::create(name, false);
-        ASSERT_TRUE(f);
-        f->line("one");
-        f->write("two");
-        f->line("");
+        auto dropped = OutputFile::create(name, false);
+        dropped->line("never closed");
     }
+    EXPECT_EQ(dir.read("out.txt"), "old content\n");
+    auto f = OutputFile::create(name, false);
+    ASSERT_TRUE(f);
+    f->line("one");
+    f->write("two");
+    f->line("");
+    EXPECT_EQ(dir.read("out.txt"), "old content\n");
+    ASSERT_TRUE(f->close());
     EXPECT_EQ(dir.read("out.txt"), "one\ntwo\n");
     {
-        auto f = OutputFile::create(name, true);
-        f->line("three");
+        auto appended = OutputFile::create(name, true);
+        appended->line("three");
     }
     EXPECT_EQ(dir.read("out.txt"), "one\ntwo\nthree\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "a temporary was left";
     std::string why;
     EXPECT_EQ(OutputFile::create(dir.file("no/such/folder/x.txt"), false, &why), nullptr);
     EXPECT_FALSE(why.empty());

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "io/archive.h"
+#include "d12/archive.h"
 #include "io/input_file.h"
 #include "io/zip_writer.h"
 #include "support/support.h"
@@ -50,9 +50,10 @@ bool tool(const char* name) {
 
 std::string read_member(const std::string& archive, std::string& member) {
     std::string why;
-    auto in = io::open_12da_archive(archive, member, why);
-    EXPECT_TRUE(in) << why;
-    if (!in) return {};
+    auto source = d12::open_12da_archive(archive, member, why);
+    EXPECT_TRUE(source) << why;
+    if (!source) return {};
+    auto in = io::InputFile::from_source(std::move(source));
     std::string text;
     std::string_view line;
     while (in->read_line(line) == io::LineStatus::ok) {

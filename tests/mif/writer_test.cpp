@@ -177,7 +177,10 @@ TEST(MifWriteHeader, UnreadableBoundsStopTheRunAndGoToTheLog) {
     Capture cap;
     services::INITSERVICES();
     const Out mif = open_output(dir.file("out.mif"));
-    const Out log = open_output(dir.file("run.log"));
+    // Appended to, the log is written in place: the stop keeps what it holds.
+    int log_unit = 0;
+    services::OPENFILE(log_unit, "A ", dir.file("run.log"));
+    const Out log{log_unit, services::runtime().units.output(log_unit)};
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
     EXPECT_THROW(
         miWriteHeader(mif.file, "CoordSys NonEarth Units \"m\" Bounds (west, 2) (3, 4)", "", log.unit, xmin, ymin, xmax, ymax),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sstream>
 #include <string>
 
@@ -75,15 +77,18 @@ TEST(Pause, AnOpenLineIsEndedBeforeThePauseText) {
     EXPECT_EQ(cap.out(), "XS1, XS2, \nPress Enter to Continue\n");
 }
 
+// The outputs a stopped run was writing are dropped: a file they were to
+// replace stays as it was, a new one is not created, no temporary is left.
 TEST(StopRun, ClosesEveryUnitWithoutReportPausesAndStopsWithStatusOne) {
     testing::TempDir dir;
+    dir.write("b.txt", "earlier\n");
     Capture cap("\n");
     INITSERVICES();
     int u1 = 0, u2 = 0, u3 = 0;
     OPENFILE(u1, "O ", dir.file("a.txt"));
     OPENFILE(u2, "O ", dir.file("b.txt"));
     OPENFILE(u3, "O ", dir.file("c.txt"));
-    cap.rt().units.output(u2).line("kept");
+    cap.rt().units.output(u2).line("not kept");
     const std::string before = cap.out();
     try {
         STOPRUN();
@@ -93,7 +98,8 @@ TEST(StopRun, ClosesEveryUnitWithoutReportPausesAndStopsWithStatusOne) {
     }
     const std::string after = cap.out().substr(before.size());
     EXPECT_EQ(after, "\nPress Enter to Close\n");
-    EXPECT_EQ(dir.read("b.txt"), "kept\n");  // buffered output reached the file
+    EXPECT_EQ(dir.read("b.txt"), "earlier\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     EXPECT_FALSE(cap.rt().units.connected(u1));
     EXPECT_TRUE(cap.rt().units.in_use(u1));  // the flags stay as they were
 }

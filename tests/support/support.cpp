@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 
+#include "io/system_file.h"
 #include "test_paths.h"
 
 namespace velmorak::testing {
@@ -39,18 +39,29 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
 
 std::string TempDir::read(const std::string& name) const { return read_file(path_ / name); }
 
+// Both go through the program's own file layer, as every file of the project does.
 std::string read_file(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read " + p.string());
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
+    std::string why;
+    auto f = io::FileSource::open(p.string(), why);
+    if (!f) throw std::runtime_error("cannot read " + p.string() + ": " + why);
+    std::string bytes(f->size().value_or(0), '\0');
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
+        const std::ptrdiff_t got = f->read(bytes.data() + have, bytes.size() - have);
+        if (got < 0) throw std::runtime_error("cannot read " + p.string() + ": " + f->error());
+        if (got == 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    bytes.resize(have);
+    return bytes;
 }
 
 void write_file(const std::filesystem::path& p, const std::string& content) {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    if (!f) throw std::runtime_error("cannot write " + p.string());
-    f << content;
+    std::string why;
+    auto f = io::FileSink::create(p.string(), false, why);
+    if (!f || !f->write(content.data(), content.size()) || !f->close() || !f->commit())
+        throw std::runtime_error("cannot write " + p.string() + ": " + (f ? f->error() : why));
 }
 
 std::filesystem::path fixture(const std::string& relative) { return std::filesystem::path(VELMORAK_TEST_DATA) / relative; }

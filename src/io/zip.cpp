@@ -8,19 +8,15 @@
 // member's sizes, CRC-32 and method come from the central directory: writers
 // that stream (Info-ZIP reading from a pipe, for one) leave them zero in the
 // local header. zlib inflates the member in fixed buffers.
-#include "io/archive.h"
+#include "io/zip.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <string>
 #include <vector>
 
-#include "io/read_ahead.h"
-#include "util/fixed_text.h"
+#include "io/system_file.h"
 
 namespace velmorak::io {
 namespace {
@@ -48,80 +44,13 @@ std::uint32_t get32(const unsigned char* p) {
 }
 std::uint64_t get64(const unsigned char* p) { return get32(p) | (static_cast<std::uint64_t>(get32(p + 4)) << 32); }
 
-bool ends_with_nocase(std::string_view text, std::string_view tail) {
-    if (text.size() < tail.size()) return false;
-    text.remove_prefix(text.size() - tail.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != tail[i]) return false;
-    }
-    return true;
-}
-
-// The archive file, read at given offsets; every read is checked against its size.
-class ArchiveFile {
-public:
-    bool open(std::string_view name, std::string& why) {
-        const std::filesystem::path path = native_path(name);
-        std::error_code ec;
-        const std::filesystem::file_status st = std::filesystem::status(path, ec);
-        if (!ec && std::filesystem::is_directory(st)) {
-            why = std::make_error_code(std::errc::is_a_directory).message();
-            return false;
-        }
-        if (!ec && !std::filesystem::is_regular_file(st)) {
-            why = "Not a regular file";
-            return false;
-        }
-        errno = 0;
-        in_.open(path, std::ios::binary);
-        if (!in_) {
-            why = errno != 0 ? std::generic_category().message(errno) : std::string("Cannot open the file");
-            return false;
-        }
-        in_.seekg(0, std::ios::end);
-        const std::streamoff end = in_.tellg();
-        if (!in_ || end < 0) {
-            why = "Cannot find the size of the file";
-            return false;
-        }
-        size_ = static_cast<std::uint64_t>(end);
-        return true;
-    }
-    std::uint64_t size() const noexcept { return size_; }
-    // Exactly n bytes from `offset`; false when they lie (partly) beyond the end.
-    bool read_at(std::uint64_t offset, void* dst, std::size_t n) {
-        if (offset > size_ || n > size_ - offset) return false;
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(offset));
-        in_.read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
-        return in_.gcount() == static_cast<std::streamsize>(n);
-    }
-
-private:
-    std::ifstream in_;
-    std::uint64_t size_ = 0;
-};
-
-// Where the one member lies and what its directory entry says of it.
-struct Member {
-    std::string name;
-    std::uint16_t flags = 0;
-    std::uint16_t method = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t compressed = 0;
-    std::uint64_t size = 0;
-    std::uint64_t local_offset = 0;
-    std::uint64_t data_offset = 0;  // found from the local header
-};
-
 // Streams one member: inflated through zlib, or copied when stored. Its CRC-32
 // and length are compared with the directory's at its end; a member that would
 // grow past its declared size fails at once, so a ZIP bomb ends early.
 class MemberSource final : public ByteSource {
 public:
-    MemberSource(ArchiveFile&& file, Member member)
-        : file_(std::move(file)), member_(std::move(member)), input_(kInflateInput) {}
+    MemberSource(std::unique_ptr<FileSource> file, ZipEntry member, std::uint64_t data_offset)
+        : file_(std::move(file)), member_(std::move(member)), data_offset_(data_offset), input_(kInflateInput) {}
     ~MemberSource() override {
         if (inflating_) inflateEnd(&zs_);
     }
@@ -148,8 +77,7 @@ public:
         std::size_t got = 0;
         if (member_.method == kStored) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, member_.size - produced_));
-            if (want > 0 && !file_.read_at(member_.data_offset + produced_, dst, want))
-                return fail("The archive is cut short inside member " + member_.name + ".");
+            if (want > 0 && !file_->read_at(data_offset_ + produced_, dst, want)) return fail(file_->error());
             got = want;
             crc_ = crc32(crc_, static_cast<const Bytef*>(dst), static_cast<uInt>(got));
             produced_ += got;
@@ -162,8 +90,7 @@ public:
             if (zs_.avail_in == 0 && consumed_ < member_.compressed) {
                 const std::size_t want =
                     static_cast<std::size_t>(std::min<std::uint64_t>(input_.size(), member_.compressed - consumed_));
-                if (!file_.read_at(member_.data_offset + consumed_, input_.data(), want))
-                    return fail("The archive is cut short inside member " + member_.name + ".");
+                if (!file_->read_at(data_offset_ + consumed_, input_.data(), want)) return fail(file_->error());
                 consumed_ += want;
                 zs_.next_in = input_.data();
                 zs_.avail_in = static_cast<uInt>(want);
@@ -214,8 +141,9 @@ private:
         return static_cast<std::ptrdiff_t>(got);
     }
 
-    ArchiveFile file_;
-    Member member_;
+    std::unique_ptr<FileSource> file_;
+    ZipEntry member_;
+    std::uint64_t data_offset_;  // behind the local header
     std::vector<unsigned char> input_;
     z_stream zs_{};
     bool inflating_ = false;
@@ -227,35 +155,15 @@ private:
     std::string why_;
 };
 
-// Ends the run through `on_failure` (it reports the reason and stops) when the
-// member turns out damaged as it is read: the line reader would take a failed
-// read for the end of the file.
-class StopOnFailure final : public ByteSource {
-public:
-    StopOnFailure(std::unique_ptr<ByteSource> inner, std::function<void(const std::string&)> on_failure)
-        : inner_(std::move(inner)), on_failure_(std::move(on_failure)) {}
-    std::ptrdiff_t read(void* dst, std::size_t n) override {
-        const std::ptrdiff_t got = inner_->read(dst, n);
-        if (got < 0 && on_failure_) on_failure_(inner_->error());
-        return got;
-    }
-    bool rewind() override { return inner_->rewind(); }
-    std::optional<std::uint64_t> size() const override { return inner_->size(); }
-    const std::string& error() const override { return inner_->error(); }
-
-private:
-    std::unique_ptr<ByteSource> inner_;
-    std::function<void(const std::string&)> on_failure_;
-};
-
 const char* const kOutside = "The archive's directory points outside the file.";
 const char* const kNotZip = "Not a ZIP archive.";
+const char* const kDamagedDirectory = "The archive's directory is damaged.";
 
 // Finds the end of central directory record and, through ZIP64 where the
 // 32-bit fields say so, the directory's offset, size and number of entries.
-bool find_directory(ArchiveFile& file, std::uint64_t& offset, std::uint64_t& length, std::uint64_t& entries,
+bool find_directory(FileSource& file, std::uint64_t& offset, std::uint64_t& length, std::uint64_t& entries,
                     std::string& why) {
-    const std::uint64_t size = file.size();
+    const std::uint64_t size = *file.size();
     if (size < kEndSize) {
         why = kNotZip;
         return false;
@@ -321,7 +229,7 @@ bool find_directory(ArchiveFile& file, std::uint64_t& offset, std::uint64_t& len
     }
     // Every entry takes at least its fixed part.
     if (entries > length / kCentralSize) {
-        why = "The archive's directory is damaged.";
+        why = kDamagedDirectory;
         return false;
     }
     return true;
@@ -330,7 +238,7 @@ bool find_directory(ArchiveFile& file, std::uint64_t& offset, std::uint64_t& len
 // Replaces the 32-bit sizes and offset of an entry that says so with those of
 // its ZIP64 extra field (which holds only the ones replaced, in this order).
 bool apply_zip64(const unsigned char* extra, std::size_t n, std::uint32_t size32, std::uint32_t compressed32,
-                 std::uint32_t offset32, Member& m) {
+                 std::uint32_t offset32, ZipEntry& m) {
     if (size32 != 0xFFFFFFFF && compressed32 != 0xFFFFFFFF && offset32 != 0xFFFFFFFF) return true;
     for (std::size_t i = 0; i + 4 <= n;) {
         const std::uint16_t id = get16(extra + i);
@@ -356,19 +264,18 @@ bool apply_zip64(const unsigned char* extra, std::size_t n, std::uint32_t size32
     return false;
 }
 
-// Reads the central directory; the one .12da member, or why there is none.
-bool pick_member(ArchiveFile& file, std::uint64_t offset, std::uint64_t length, std::uint64_t entries, Member& out,
-                 std::string& why) {
+// Reads the central directory's entries.
+bool read_entries(FileSource& file, std::uint64_t offset, std::uint64_t length, std::uint64_t count,
+                  std::vector<ZipEntry>& out, std::string& why) {
     std::vector<unsigned char> dir(static_cast<std::size_t>(length));
     if (!file.read_at(offset, dir.data(), dir.size())) {
         why = kOutside;
         return false;
     }
-    std::vector<Member> found;
     std::size_t at = 0;
-    for (std::uint64_t e = 0; e < entries; ++e) {
+    for (std::uint64_t e = 0; e < count; ++e) {
         if (at + kCentralSize > dir.size() || get32(&dir[at]) != kCentralSignature) {
-            why = "The archive's directory is damaged.";
+            why = kDamagedDirectory;
             return false;
         }
         const unsigned char* h = &dir[at];
@@ -376,10 +283,10 @@ bool pick_member(ArchiveFile& file, std::uint64_t offset, std::uint64_t length, 
         const std::size_t extra_len = get16(h + 30);
         const std::size_t comment_len = get16(h + 32);
         if (at + kCentralSize + name_len + extra_len + comment_len > dir.size()) {
-            why = "The archive's directory is damaged.";
+            why = kDamagedDirectory;
             return false;
         }
-        Member m;
+        ZipEntry m;
         m.name.assign(reinterpret_cast<const char*>(h + kCentralSize), name_len);
         m.flags = get16(h + 8);
         m.method = get16(h + 10);
@@ -390,31 +297,21 @@ bool pick_member(ArchiveFile& file, std::uint64_t offset, std::uint64_t length, 
         m.compressed = compressed32;
         m.size = size32;
         m.local_offset = offset32;
-        if (ends_with_nocase(m.name, ".12da")) {
-            if (!apply_zip64(h + kCentralSize + name_len, extra_len, size32, compressed32, offset32, m)) {
-                why = "The archive's ZIP64 sizes of member " + m.name + " are missing.";
-                return false;
-            }
-            found.push_back(std::move(m));
-        }
+        m.zip64_missing = !apply_zip64(h + kCentralSize + name_len, extra_len, size32, compressed32, offset32, m);
+        out.push_back(std::move(m));
         at += kCentralSize + name_len + extra_len + comment_len;
     }
-    if (found.empty()) {
-        why = "The archive holds no .12da file.";
-        return false;
-    }
-    if (found.size() > 1) {
-        why = "The archive holds several .12da files:";
-        for (std::size_t i = 0; i < found.size(); ++i) why += (i == 0 ? " " : ", ") + found[i].name;
-        why += ".";
-        return false;
-    }
-    out = std::move(found.front());
     return true;
 }
 
-// Checks the member's flags and method and finds its data behind the local header.
-bool locate_data(ArchiveFile& file, std::uint64_t directory, Member& m, std::string& why) {
+// Checks a member's flags, method and sizes and finds its data behind the
+// local header (at `data`).
+bool locate_data(FileSource& file, std::uint64_t directory, const ZipEntry& m, std::uint64_t& data,
+                 std::string& why) {
+    if (m.zip64_missing) {
+        why = "The archive's ZIP64 sizes of member " + m.name + " are missing.";
+        return false;
+    }
     if ((m.flags & 0x0001) != 0 || (m.flags & 0x0040) != 0) {
         why = "Member " + m.name + " is encrypted.";
         return false;
@@ -437,9 +334,9 @@ bool locate_data(ArchiveFile& file, std::uint64_t directory, Member& m, std::str
         why = "The archive's directory does not point at member " + m.name + ".";
         return false;
     }
-    m.data_offset = m.local_offset + kLocalSize + get16(h + 26) + get16(h + 28);
+    data = m.local_offset + kLocalSize + get16(h + 26) + get16(h + 28);
     // The data lies before the directory.
-    if (m.data_offset > directory || m.compressed > directory - m.data_offset) {
+    if (data > directory || m.compressed > directory - data) {
         why = "The archive is cut short, or its directory points outside the file.";
         return false;
     }
@@ -448,48 +345,51 @@ bool locate_data(ArchiveFile& file, std::uint64_t directory, Member& m, std::str
 
 }  // namespace
 
-bool is_12da_archive_name(std::string_view name) { return ends_with_nocase(util::rtrim(name), ".12daz"); }
+ZipArchive::ZipArchive(std::unique_ptr<FileSource> file) : file_(std::move(file)) {}
 
-std::unique_ptr<ByteSource> open_12da_member(std::string_view name, std::string& member, std::string& why,
-                                             std::function<void(const std::string&)> on_failure,
-                                             const ArchiveLimits& limits) {
-    if (name.find('\0') != std::string_view::npos) {
-        why = std::make_error_code(std::errc::invalid_argument).message();
+ZipArchive::~ZipArchive() = default;
+
+std::unique_ptr<ZipArchive> ZipArchive::open(std::string_view name, std::string& why) {
+    std::unique_ptr<FileSource> file = FileSource::open(name, why);
+    if (!file) return nullptr;
+    std::unique_ptr<ZipArchive> zip(new ZipArchive(std::move(file)));
+    std::uint64_t length = 0, count = 0;
+    if (find_directory(*zip->file_, zip->directory_, length, count, why) &&
+        read_entries(*zip->file_, zip->directory_, length, count, zip->entries_, why))
+        return zip;
+    // A read the system failed tells more than what the archive then seemed to be.
+    if (!zip->file_->error().empty()) why = zip->file_->error();
+    return nullptr;
+}
+
+std::unique_ptr<ByteSource> ZipArchive::open_member(std::size_t index, std::string& why, const ZipLimits& limits) {
+    if (!file_ || index >= entries_.size()) {
+        why = "No such member in the archive.";
         return nullptr;
     }
-    ArchiveFile file;
-    if (!file.open(name, why)) return nullptr;
-    std::uint64_t offset = 0, length = 0, entries = 0;
-    Member m;
-    if (!find_directory(file, offset, length, entries, why) || !pick_member(file, offset, length, entries, m, why) ||
-        !locate_data(file, offset, m, why))
+    const ZipEntry& m = entries_[index];
+    std::uint64_t data = 0;
+    if (!locate_data(*file_, directory_, m, data, why)) {
+        if (!file_->error().empty()) why = file_->error();
         return nullptr;
-    const std::uint64_t limit = std::min(limits.max_output, file.size() > limits.max_output / limits.ratio
+    }
+    const std::uint64_t archive = *file_->size();
+    const std::uint64_t limit = std::min(limits.max_output, archive > limits.max_output / limits.ratio
                                                                 ? limits.max_output
-                                                                : file.size() * limits.ratio);
+                                                                : archive * limits.ratio);
     if (m.size > limit) {
         why = "Member " + m.name + " would inflate to " + std::to_string(m.size) + " bytes, more than " +
-              (limit == limits.max_output ? std::string("4 GiB") : "100 times the archive's size") +
+              (limit == limits.max_output ? std::to_string(limits.max_output >> 30) + " GiB"
+                                          : std::to_string(limits.ratio) + " times the archive's size") +
               ": refused as a ZIP bomb.";
         return nullptr;
     }
-    member = m.name;
-    auto source = std::make_unique<MemberSource>(std::move(file), std::move(m));
+    auto source = std::make_unique<MemberSource>(std::move(file_), m, data);
     if (!source->start()) {
         why = source->error();
         return nullptr;
     }
-    return std::make_unique<StopOnFailure>(read_ahead(std::move(source)), std::move(on_failure));
-}
-
-std::unique_ptr<InputFile> open_12da_archive(std::string_view name, std::string& member, std::string& why,
-                                             std::function<void(const std::string&)> on_failure,
-                                             const ArchiveLimits& limits) {
-    auto source = open_12da_member(name, member, why, std::move(on_failure), limits);
-    if (!source) return nullptr;
-    // The first block read ahead holds all of a small member, so a damaged
-    // one is refused here, before any output is opened.
-    return InputFile::from_source(std::move(source));
+    return source;
 }
 
 }  // namespace velmorak::io

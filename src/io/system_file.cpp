@@ -1,0 +1,226 @@
+#include "io/system_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "io/platform.h"
+
+namespace velmorak::io {
+
+namespace platform {
+
+SystemCalls& system_calls() {
+    static SystemCalls calls{native::open,   native::read,   native::read_at,        native::write,
+                             native::close,  native::rewind, native::size,           native::rename,
+                             native::remove, native::open_folder, native::next_in_folder, native::close_folder};
+    return calls;
+}
+
+// The temporaries being written, where an interrupt finds them: names in
+// fixed storage and a flag each, so that the handler neither allocates nor
+// meets a name half written.
+namespace {
+constexpr int kHeld = 128;
+constexpr std::size_t kLongestName = 4096;
+char g_held_names[kHeld][kLongestName];
+std::atomic<bool> g_held[kHeld];
+static_assert(std::atomic<bool>::is_always_lock_free);
+}  // namespace
+
+int hold_temporary(const std::string& native) {
+    if (native.size() >= kLongestName) return -1;
+    for (int i = 0; i < kHeld; ++i) {
+        if (g_held[i].load(std::memory_order_acquire)) continue;
+        std::memcpy(g_held_names[i], native.c_str(), native.size() + 1);
+        g_held[i].store(true, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+
+void release_temporary(int slot) {
+    if (slot >= 0 && slot < kHeld) g_held[slot].store(false, std::memory_order_release);
+}
+
+void remove_held_temporaries() noexcept {
+    for (int i = 0; i < kHeld; ++i)
+        if (g_held[i].load(std::memory_order_acquire)) native::remove(g_held_names[i]);
+}
+
+}  // namespace platform
+
+using platform::system_calls;
+
+// ---------------------------------------------------------------- reading
+
+std::unique_ptr<FileSource> FileSource::open(std::string_view name, std::string& why) {
+    const std::string path = platform::input_name(name);
+    int err = 0;
+    const platform::Handle file = system_calls().open(path.c_str(), platform::OpenFor::reading, err);
+    if (file == platform::kNoHandle) {
+        why = platform::error_text(err);
+        return nullptr;
+    }
+    const std::int64_t size = system_calls().size(file);
+    return std::unique_ptr<FileSource>(new FileSource(file, size > 0 ? static_cast<std::uint64_t>(size) : 0));
+}
+
+FileSource::~FileSource() {
+    int ignored = 0;
+    system_calls().close(file_, ignored);
+}
+
+bool FileSource::fail(int err) {
+    why_ = platform::error_text(err);
+    return false;
+}
+
+bool FileSource::ended_early(std::uint64_t at) {
+    why_ = "The file ended after " + std::to_string(at) + " of its " + std::to_string(opened_size_) +
+           " bytes: it was changed while it was read.";
+    return false;
+}
+
+std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
+    if (n == 0) return 0;
+    int err = 0;
+    const std::ptrdiff_t got = system_calls().read(file_, dst, n, err);
+    if (got < 0) {
+        fail(err);
+        return -1;
+    }
+    if (got == 0 && position_ < opened_size_) {
+        ended_early(position_);
+        return -1;
+    }
+    position_ += static_cast<std::uint64_t>(got);
+    return got;
+}
+
+bool FileSource::rewind() {
+    if (!system_calls().rewind(file_)) return false;
+    position_ = 0;
+    return true;
+}
+
+bool FileSource::read_at(std::uint64_t offset, void* dst, std::size_t n) {
+    if (offset > opened_size_ || n > opened_size_ - offset) {
+        why_.clear();  // no failure of the system: the caller tells what it means
+        return false;
+    }
+    auto* p = static_cast<char*>(dst);
+    while (n > 0) {
+        int err = 0;
+        const std::ptrdiff_t got = system_calls().read_at(file_, p, n, offset, err);
+        if (got < 0) return fail(err);
+        if (got == 0) return ended_early(offset);
+        p += got;
+        n -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+// Creates the temporary of a plan. Its name is held for removal on an
+// interrupt before the file exists: a signal that comes while the system
+// creates it (most of a small file's life) finds it all the same.
+platform::Handle create_temporary(const platform::OutputPlan& plan, int& slot, int& err) {
+    platform::SystemCalls& sys = system_calls();
+    slot = platform::hold_temporary(plan.temporary);
+    platform::Handle file = sys.open(plan.temporary.c_str(), platform::OpenFor::creating, err);
+    if (file == platform::kNoHandle && err == EEXIST) {
+        // Left by a killed run whose process number this one has now.
+        sys.remove(plan.temporary.c_str());
+        file = sys.open(plan.temporary.c_str(), platform::OpenFor::creating, err);
+    }
+    if (file == platform::kNoHandle) platform::release_temporary(slot);
+    return file;
+}
+
+}  // namespace
+
+std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, std::string& why) {
+    platform::OutputPlan plan;
+    int err = 0;
+    int slot = -1;
+    platform::Handle file = platform::kNoHandle;
+    if (append) {
+        plan.target = platform::native_name(name);
+        plan.identity = platform::file_identity(name);
+        file = system_calls().open(plan.target.c_str(), platform::OpenFor::appending, err);
+    } else if (!platform::plan_output(name, false, plan, why)) {
+        return nullptr;
+    } else if (plan.temporary.empty()) {
+        file = system_calls().open(plan.target.c_str(), platform::OpenFor::replacing, err);
+    } else {
+        file = create_temporary(plan, slot, err);
+        if (file == platform::kNoHandle && err == ENAMETOOLONG && platform::plan_output(name, true, plan, why))
+            file = create_temporary(plan, slot, err);
+    }
+    if (file == platform::kNoHandle) {
+        why = platform::error_text(err);
+        return nullptr;
+    }
+    if (plan.permissions >= 0) platform::set_permissions(file, plan.permissions);
+    return std::unique_ptr<FileSink>(new FileSink(file, std::move(plan), slot));
+}
+
+FileSink::~FileSink() { discard(); }
+
+bool FileSink::fail(int err) {
+    why_ = platform::error_text(err);
+    return false;
+}
+
+bool FileSink::write(const void* src, std::size_t n) {
+    if (file_ == platform::kNoHandle) return fail(EBADF);
+    const char* p = static_cast<const char*>(src);
+    while (n > 0) {
+        int err = 0;
+        const std::ptrdiff_t put = system_calls().write(file_, p, n, err);
+        if (put <= 0) return fail(put < 0 ? err : ENOSPC);
+        p += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool FileSink::close() {
+    if (file_ == platform::kNoHandle) return true;
+    int err = 0;
+    const bool ok = system_calls().close(file_, err);
+    file_ = platform::kNoHandle;
+    return ok || fail(err);
+}
+
+bool FileSink::commit() {
+    if (plan_.temporary.empty()) return true;
+    int err = 0;
+    const bool ok = system_calls().rename(plan_.temporary.c_str(), plan_.target.c_str(), err);
+    if (!ok) {
+        fail(err);
+        system_calls().remove(plan_.temporary.c_str());
+    }
+    platform::release_temporary(slot_);
+    plan_.temporary.clear();
+    return ok;
+}
+
+void FileSink::discard() noexcept {
+    if (file_ != platform::kNoHandle) {
+        int ignored = 0;
+        system_calls().close(file_, ignored);
+        file_ = platform::kNoHandle;
+    }
+    if (plan_.temporary.empty()) return;
+    system_calls().remove(plan_.temporary.c_str());
+    platform::release_temporary(slot_);
+    plan_.temporary.clear();
+}
+
+}  // namespace velmorak::io
