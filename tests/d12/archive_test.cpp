@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "d12/conversion_support.h"

@@ -3,12 +3,12 @@
 // are installed, accepted by Info-ZIP's `unzip -t` and Python's zipfile.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "d12/archive.h"
 #include "io/input_file.h"
+#include "io/output_file.h"
 #include "io/zip_writer.h"
 #include "support/support.h"
 
@@ -77,17 +77,21 @@ TEST(ZipWriter, ArchivesReadBackByEveryReader) {
     for (const ZipCase& c : cases) {
         SCOPED_TRACE(c.label);
         const std::string path = dir.file(std::string(c.label) + ".12daz");
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
+        std::string why;
+        std::unique_ptr<io::OutputFile> out = io::OutputFile::create(path, false, &why);
+        ASSERT_TRUE(out) << why;
         io::ZipOptions options;
         options.zip64 = c.zip64;
         io::ZipWriter zip(
-            [f](const void* p, std::size_t n, std::string&) { return std::fwrite(p, 1, n, f) == n; }, c.member,
-            options);
+            [&out](const void* p, std::size_t n, std::string&) {
+                out->write(std::string_view(static_cast<const char*>(p), n));
+                return true;
+            },
+            c.member, options);
         for (std::size_t at = 0; at < c.text.size(); at += c.piece)
             ASSERT_TRUE(zip.write(c.text.data() + at, std::min(c.piece, c.text.size() - at))) << zip.error();
         ASSERT_TRUE(zip.finish()) << zip.error();
-        ASSERT_EQ(std::fclose(f), 0);
+        ASSERT_TRUE(out->close()) << out->failure();
 
         std::string member;
         const std::string back = read_member(path, member);
