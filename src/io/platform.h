@@ -37,6 +37,10 @@ enum class OpenFor {
     creating,   // a new file: fails with EEXIST when the name is taken
     replacing,  // created, or emptied when it exists
     appending,  // created, or written at its end
+    // A file with no name yet in the folder `name` would be in (Linux), named
+    // by `link` once whole; it vanishes by itself if the run ends before.
+    // Fails where the system or the file system has no such files.
+    unnamed,
 };
 
 // The calls the file layer makes of the system to open, read, write, close,
@@ -58,6 +62,8 @@ struct SystemCalls {
     std::int64_t (*size)(Handle file);  // -1 when the file has no size (not a plain file)
     // Puts `from` in the place of `to`, replacing the file there.
     bool (*rename)(const char* from, const char* to, int& err);
+    // Gives a file opened `unnamed` the name `to`; fails with EEXIST when the name is taken.
+    bool (*link)(Handle file, const char* to, int& err);
     bool (*remove)(const char* name);
     // A folder's entries, for the letter-case lookup of inputs (POSIX only:
     // Windows finds names in any case by itself and never lists a folder).
@@ -79,6 +85,7 @@ bool close(Handle file, int& err);
 bool rewind(Handle file);
 std::int64_t size(Handle file);
 bool rename(const char* from, const char* to, int& err);
+bool link(Handle file, const char* to, int& err);
 bool remove(const char* name);
 void* open_folder(const char* name);
 const char* next_in_folder(void* folder);
@@ -117,6 +124,10 @@ struct OutputPlan {
     std::string target;     // the system's name of the file written or replaced
     std::string temporary;  // the system's name of the temporary; empty when written in place
     int permissions = -1;   // those of the file replaced, given to the temporary (POSIX); -1 none
+    // A new file: where the system can, its temporary is an unnamed file in
+    // its folder, which needs no name and no removal, and takes the output's
+    // name at once, cheaper than a rename (`temporary` is then the fallback).
+    bool unnamed = false;
     // The file_identity of the file written in place or replaced; empty for a new file.
     std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
 };

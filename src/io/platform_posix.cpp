@@ -41,11 +41,53 @@ T failed(T result, int& err) {
     return result;
 }
 
+// The folder part of a name: "." for a bare leaf.
+std::string folder_of(const char* name) {
+    const std::string_view path(name);
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
+#if defined(__linux__) && defined(O_TMPFILE)
+// An unnamed file is named through its /proc entry (linkat with
+// AT_EMPTY_PATH would need a privilege); without /proc there are none.
+bool proc_fd_usable() {
+    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+    return usable;
+}
+
+Handle open_unnamed(const char* name, int& err) {
+    if (!proc_fd_usable()) {
+        err = ENOSYS;
+        return kNoHandle;
+    }
+    const int fd = ::open(folder_of(name).c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    return fd >= 0 ? fd : failed(kNoHandle, err);
+}
+
+bool link_unnamed(Handle file, const char* to, int& err) {
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", descriptor(file));
+    return ::linkat(AT_FDCWD, proc, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0 || failed(false, err);
+}
+#else
+Handle open_unnamed(const char*, int& err) {
+    err = ENOSYS;
+    return kNoHandle;
+}
+
+bool link_unnamed(Handle, const char*, int& err) {
+    err = ENOSYS;
+    return false;
+}
+#endif
+
 }  // namespace
 
 namespace native {
 
 Handle open(const char* name, OpenFor how, int& err) {
+    if (how == OpenFor::unnamed) return open_unnamed(name, err);
     if (how == OpenFor::creating) {
         const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         return fd >= 0 ? fd : failed(kNoHandle, err);
@@ -115,6 +157,8 @@ std::int64_t size(Handle file) {
 
 bool rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
 
+bool link(Handle file, const char* to, int& err) { return link_unnamed(file, to, err); }
+
 bool remove(const char* name) { return ::unlink(name) == 0; }
 
 void* open_folder(const char* name) { return ::opendir(name); }
@@ -183,6 +227,7 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
     if (::lstat(plan.target.c_str(), &st) != 0) {
         // Anything but a new file is left to the open, which reports it.
         if (errno != ENOENT) return true;
+        plan.unnamed = true;
     } else {
         const bool link = S_ISLNK(st.st_mode);
         // A link that leads nowhere is written through, as it is.

@@ -170,6 +170,10 @@ DWORD piece(std::size_t n) { return n > (1u << 30) ? (1u << 30) : static_cast<DW
 namespace native {
 
 Handle open(const char* name, OpenFor how, int& err) {
+    if (how == OpenFor::unnamed) {  // Windows has no files without a name
+        err = ENOSYS;
+        return kNoHandle;
+    }
     const std::wstring path = wide(name);
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -239,6 +243,11 @@ std::int64_t size(Handle file) {
 
 bool rename(const char* from, const char* to, int& err) {
     return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || failed(false, err);
+}
+
+bool link(Handle, const char*, int& err) {
+    err = ENOSYS;
+    return false;
 }
 
 bool remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }

@@ -13,7 +13,7 @@ namespace platform {
 SystemCalls& system_calls() {
     static SystemCalls calls{native::open,   native::read,   native::read_at,        native::write,
                              native::close,  native::rewind, native::size,           native::rename,
-                             native::remove, native::open_folder, native::next_in_folder, native::close_folder};
+                             native::link,   native::remove, native::open_folder, native::next_in_folder, native::close_folder};
     return calls;
 }
 
@@ -158,9 +158,16 @@ std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, s
     } else if (plan.temporary.empty()) {
         file = system_calls().open(plan.target.c_str(), platform::OpenFor::replacing, err);
     } else {
-        file = create_temporary(plan, slot, err);
-        if (file == platform::kNoHandle && err == ENAMETOOLONG && platform::plan_output(name, true, plan, why))
+        if (plan.unnamed) file = system_calls().open(plan.target.c_str(), platform::OpenFor::unnamed, err);
+        if (file == platform::kNoHandle) {
+            // No unnamed files here: a named temporary, whose failure is the one reported.
+            plan.unnamed = false;
             file = create_temporary(plan, slot, err);
+            if (file == platform::kNoHandle && err == ENAMETOOLONG && platform::plan_output(name, true, plan, why)) {
+                plan.unnamed = false;
+                file = create_temporary(plan, slot, err);
+            }
+        }
     }
     if (file == platform::kNoHandle) {
         why = platform::error_text(err);
@@ -178,7 +185,7 @@ bool FileSink::fail(int err) {
 }
 
 bool FileSink::write(const void* src, std::size_t n) {
-    if (file_ == platform::kNoHandle) return fail(EBADF);
+    if (closed_) return fail(EBADF);
     const char* p = static_cast<const char*>(src);
     while (n > 0) {
         int err = 0;
@@ -191,7 +198,10 @@ bool FileSink::write(const void* src, std::size_t n) {
 }
 
 bool FileSink::close() {
-    if (file_ == platform::kNoHandle) return true;
+    if (closed_) return true;
+    closed_ = true;
+    // An unnamed file stays open until commit() names it: closed, it would be gone.
+    if (plan_.unnamed) return true;
     int err = 0;
     const bool ok = system_calls().close(file_, err);
     file_ = platform::kNoHandle;
@@ -199,6 +209,7 @@ bool FileSink::close() {
 }
 
 bool FileSink::commit() {
+    if (plan_.unnamed) return commit_unnamed();
     if (plan_.temporary.empty()) return true;
     int err = 0;
     const bool ok = system_calls().rename(plan_.temporary.c_str(), plan_.target.c_str(), err);
@@ -211,12 +222,49 @@ bool FileSink::commit() {
     return ok;
 }
 
+// The unnamed file takes the output's name. When another program created
+// the output meanwhile, it is given the temporary's name and replaces that
+// file like any other. Then it is closed: a close that fails takes the
+// output away again, as it would never have been renamed.
+bool FileSink::commit_unnamed() {
+    platform::SystemCalls& sys = system_calls();
+    int err = 0;
+    bool ok = sys.link(file_, plan_.target.c_str(), err);
+    if (!ok && err == EEXIST) {
+        slot_ = platform::hold_temporary(plan_.temporary);
+        ok = sys.link(file_, plan_.temporary.c_str(), err);
+        if (!ok && err == EEXIST) {  // left by a killed run whose process number this one has now
+            sys.remove(plan_.temporary.c_str());
+            ok = sys.link(file_, plan_.temporary.c_str(), err);
+        }
+        if (ok && !sys.rename(plan_.temporary.c_str(), plan_.target.c_str(), err)) {
+            sys.remove(plan_.temporary.c_str());
+            ok = false;
+        }
+        platform::release_temporary(slot_);
+    }
+    int close_err = 0;
+    const bool closed = sys.close(file_, close_err);
+    file_ = platform::kNoHandle;
+    closed_ = true;
+    if (ok && !closed) {
+        sys.remove(plan_.target.c_str());
+        err = close_err;
+        ok = false;
+    }
+    plan_.unnamed = false;
+    plan_.temporary.clear();
+    return ok || fail(err);
+}
+
 void FileSink::discard() noexcept {
+    closed_ = true;
     if (file_ != platform::kNoHandle) {
         int ignored = 0;
         system_calls().close(file_, ignored);
         file_ = platform::kNoHandle;
     }
+    plan_.unnamed = false;  // gone with its descriptor
     if (plan_.temporary.empty()) return;
     system_calls().remove(plan_.temporary.c_str());
     platform::release_temporary(slot_);

@@ -75,7 +75,9 @@ private:
     FileSink(platform::Handle file, platform::OutputPlan plan, int slot)
         : file_(file), plan_(std::move(plan)), slot_(slot) {}
     bool fail(int err);
+    bool commit_unnamed();
     platform::Handle file_;
+    bool closed_ = false;
     platform::OutputPlan plan_;
     int slot_;  // the temporary's slot for removal on an interrupt
     std::string why_;

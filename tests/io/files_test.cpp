@@ -341,7 +341,20 @@ TEST(OutputFile, ReplacesWhenClosedAppendsAndWritesLf) {
         appended->line("three");
     }
     EXPECT_EQ(dir.read("out.txt"), "one\ntwo\nthree\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "a temporary was left";
+    // A new output is not seen before it is closed, and one that another
+    // program creates meanwhile is replaced like any other.
+    {
+        auto dropped = OutputFile::create(dir.file("new.txt"), false);
+        dropped->line("never closed");
+    }
+    EXPECT_FALSE(dir.exists("new.txt"));
+    auto fresh = OutputFile::create(dir.file("new.txt"), false);
+    ASSERT_TRUE(fresh);
+    fresh->line("ours");
+    dir.write("new.txt", "theirs\n");
+    ASSERT_TRUE(fresh->close());
+    EXPECT_EQ(dir.read("new.txt"), "ours\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a temporary was left";
     std::string why;
     EXPECT_EQ(OutputFile::create(dir.file("no/such/folder/x.txt"), false, &why), nullptr);
     EXPECT_FALSE(why.empty());

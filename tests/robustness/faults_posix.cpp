@@ -275,28 +275,34 @@ TEST(InjectedFaults, EveryConversionStopsAndLeavesOutputsWholeOrAsTheyWere) {
         ASSERT_FALSE(good[c.name].empty()) << c.name;
     }
 
+    // Each fault hits a run that replaces earlier outputs, and one that writes them new.
     for (const Row& row : rows) {
-        const Conversion& c = *std::find_if(std::begin(kConversions), std::end(kConversions),
-                                            [&](const Conversion& k) { return std::string(k.name) == row.conversion; });
-        SCOPED_TRACE(std::string(row.conversion) + ", " + row.file + " at " + std::to_string(row.at));
-        TempDir dir;
-        c.place(dir);
-        const auto inputs = files(dir.path());
-        // Earlier outputs of the same names, which the run must not spoil.
-        for (const auto& [name, bytes] : good[c.name]) dir.write(name, "earlier\n");
-        const ChildRun r = run_in_child(dir, c, {row.fault, row.file, row.at});
+        for (const bool earlier : {true, false}) {
+            const Conversion& c = *std::find_if(std::begin(kConversions), std::end(kConversions),
+                                                [&](const Conversion& k) { return std::string(k.name) == row.conversion; });
+            SCOPED_TRACE(std::string(row.conversion) + ", " + row.file + " at " + std::to_string(row.at) +
+                         (earlier ? ", over earlier outputs" : ", new outputs"));
+            TempDir dir;
+            c.place(dir);
+            const auto inputs = files(dir.path());
+            // Earlier outputs of the same names, which the run must not spoil.
+            if (earlier)
+                for (const auto& [name, bytes] : good[c.name]) dir.write(name, "earlier\n");
+            const ChildRun r = run_in_child(dir, c, {row.fault, row.file, row.at});
 
-        EXPECT_EQ(r.status, 1) << r.console;
-        EXPECT_NE(r.console.find("\n" + error_line(row)), std::string::npos) << r.console;
-        EXPECT_EQ(r.console.find("\nFinished.\n"), std::string::npos) << r.console;
-        for (const auto& [name, bytes] : files(dir.path())) {
-            EXPECT_EQ(name.find(".velmorak-"), std::string::npos) << "a temporary was left: " << name;
-            if (inputs.contains(name)) {
-                EXPECT_EQ(bytes, inputs.at(name)) << name << ", an input, was changed";
-            } else if (good[c.name].contains(name)) {
-                EXPECT_TRUE(bytes == "earlier\n" || bytes == good[c.name].at(name)) << name << " is neither whole nor as it was";
-            } else {
-                ADD_FAILURE() << "unexpected file " << name;
+            EXPECT_EQ(r.status, 1) << r.console;
+            EXPECT_NE(r.console.find("\n" + error_line(row)), std::string::npos) << r.console;
+            EXPECT_EQ(r.console.find("\nFinished.\n"), std::string::npos) << r.console;
+            for (const auto& [name, bytes] : files(dir.path())) {
+                EXPECT_EQ(name.find(".velmorak-"), std::string::npos) << "a temporary was left: " << name;
+                if (inputs.contains(name)) {
+                    EXPECT_EQ(bytes, inputs.at(name)) << name << ", an input, was changed";
+                } else if (good[c.name].contains(name)) {
+                    EXPECT_TRUE((earlier && bytes == "earlier\n") || bytes == good[c.name].at(name))
+                        << name << " is neither whole nor as it was";
+                } else {
+                    ADD_FAILURE() << "unexpected file " << name;
+                }
             }
         }
     }
