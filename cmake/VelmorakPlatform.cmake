@@ -1,9 +1,10 @@
-# The platform layer: src/io/platform_posix.cpp or platform_windows.cpp,
+# The platform layer: src/io/platform_posix.cpp or platform_windows*.cpp,
 # whichever fits the target system; the other is left out of the build.
 if(WIN32)
   set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/io/platform_posix.cpp)
 else()
-  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/io/platform_windows.cpp)
+  set(VELMORAK_OTHER_PLATFORM ${PROJECT_SOURCE_DIR}/src/io/platform_windows.cpp
+    ${PROJECT_SOURCE_DIR}/src/io/platform_windows_text.cpp)
 endif()
 set_source_files_properties(${VELMORAK_OTHER_PLATFORM} PROPERTIES HEADER_FILE_ONLY ON)
 

@@ -17,21 +17,28 @@
 namespace velmorak::d12 {
 namespace {
 
-// One row of the layer: the elevation, then the string type in quotes.
-void write_row(io::OutputFile& mid, float elevation, std::string_view type) {
+// One row of the layer: the elevation, then the string type as a MID text.
+void write_row(io::OutputFile& mid, float elevation, std::string_view quoted_type) {
     std::string& row = mid.buffer();
     util::put_fixed(row, elevation, 16, 3);
     row += ',';
-    mif::put_mid_text(row, util::rtrim(type));
+    row += quoted_type;
     row += '\n';
     mid.commit();
 }
 
 // A vertex as a Point object with its row.
-void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, float elevation, std::string_view type) {
+void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, float elevation,
+                        std::string_view quoted_type) {
     mif::miWritePoint(layer.mif, vertex_line, mif::kVertexSymbol);
-    write_row(layer.mid, elevation, type);
+    write_row(layer.mid, elevation, quoted_type);
 }
+
+// What write_block lays out once per block and writes many times.
+struct BlockText {
+    std::string vertex_lines;
+    std::string quoted_type;
+};
 
 // One block of a string: a Pline, and for a 3D string a Point for every vertex
 // with an elevation, since the line's one row cannot carry them. A block of
@@ -39,28 +46,31 @@ void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, f
 // after a Pline of fewer than two vertices. Its vertex becomes a Point (a 3D
 // one only when its elevation is real). False when nothing was written.
 bool write_block(mif::OutputLayer& layer, const d12Object& object, const VertexArrays& v, float null_value,
-                 std::string& vertex_lines) {
+                 BlockText& text) {
     const auto n = static_cast<std::int32_t>(v.count);
-    // The vertices are laid out once: a 3D string writes them again as points.
-    vertex_lines.clear();
-    mif::miFormatVertices(vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y), n);
-    const std::string_view lines(vertex_lines);
+    // The vertices and the type are laid out once: a 3D string writes them
+    // again for every point.
+    text.vertex_lines.clear();
+    mif::miFormatVertices(text.vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y), n);
+    const std::string_view lines(text.vertex_lines);
+    text.quoted_type.clear();
+    mif::put_mid_text(text.quoted_type, util::rtrim(object.type));
+    const std::string_view type(text.quoted_type);
     const bool flat = object.data2d || object.hipData;
     if (n < 2) {
         if (n == 0 || (!flat && !has_elevation(v.z[0], null_value))) return false;
-        write_vertex_point(layer, lines, v.z[0], object.type);
+        write_vertex_point(layer, lines, v.z[0], type);
         return true;
     }
-    mif::miWritePline(layer.mif, n, vertex_lines, mif::kBreaklinePen);
+    mif::miWritePline(layer.mif, n, text.vertex_lines, mif::kBreaklinePen);
     if (flat) {
-        write_row(layer.mid, v.z[0], object.type);
+        write_row(layer.mid, v.z[0], type);
         return true;
     }
-    write_row(layer.mid, 0.0f, object.type);
+    write_row(layer.mid, 0.0f, type);
     for (std::size_t i = 0; i < v.count; ++i) {
         if (has_elevation(v.z[i], null_value))
-            write_vertex_point(layer, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), v.z[i],
-                               object.type);
+            write_vertex_point(layer, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), v.z[i], type);
     }
     return true;
 }
@@ -83,7 +93,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     if (!walk.start()) return;
 
     VertexArrays v;
-    std::string vertex_lines;
+    BlockText text;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
     while (walk.next()) {
@@ -93,7 +103,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
         }
         // A hipdata block without -hip is read, and dropped uncounted.
         if (!walk.read_vertices(v) || (walk.object().hipData && !hip)) continue;
-        if (!write_block(layer, walk.object(), v, walk.null_value(), vertex_lines)) {
+        if (!write_block(layer, walk.object(), v, walk.null_value(), text)) {
             ++ignored;
             continue;
         }

@@ -181,7 +181,7 @@ bool InputFile::find_line_end(std::size_t from, std::size_t& end, std::size_t& n
     const std::size_t stop = lf != nullptr ? static_cast<std::size_t>(lf - base) : end_;
     no_lf_before_ = stop;
     const std::size_t cr_from = std::max(from, no_cr_before_);
-    const char* cr = static_cast<const char*>(std::memchr(base + cr_from, '\r', end_ - cr_from));
+    const char* cr = cr_from < end_ ? static_cast<const char*>(std::memchr(base + cr_from, '\r', end_ - cr_from)) : nullptr;
     no_cr_before_ = cr != nullptr ? static_cast<std::size_t>(cr - base) : end_;
     if (cr != nullptr && cr > base + stop) cr = nullptr;  // the line ends at its LF first
     if (cr == nullptr) {

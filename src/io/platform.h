@@ -2,8 +2,9 @@
 // The operating system behind the file layer: everything the program asks of
 // the system about files, folders and memory goes through these few calls.
 // One file implements them for POSIX (platform_posix.cpp) and one for Windows
-// (platform_windows.cpp); the build compiles the one for its target, and no
-// other file of the program calls the system or tests which one it runs on.
+// (platform_windows.cpp, with its UTF-16 conversions in platform_windows_text);
+// the build compiles those for its target, and no other file of the program
+// calls the system or tests which one it runs on.
 //
 // Names are the program's own text, with "\" and "/" both separating folders:
 // bytes as given on POSIX; UTF-8 on Windows, where a byte that begins no UTF-8
