@@ -17,24 +17,19 @@
 #include <vector>
 
 #include "io/system_file.h"
+#include "io/zip_format.h"
 
 namespace velmorak::io {
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
+using namespace zip_format;
+
 constexpr std::uint64_t kEndSize = 22;
 constexpr std::uint64_t kZip64LocatorSize = 20;
 constexpr std::uint64_t kZip64EndSize = 56;
 constexpr std::uint64_t kCentralSize = 46;
 constexpr std::uint64_t kLocalSize = 30;
 constexpr std::uint64_t kMaxComment = 0xFFFF;
-constexpr std::uint16_t kZip64Extra = 0x0001;
-constexpr std::uint16_t kStored = 0;
-constexpr std::uint16_t kDeflated = 8;
 constexpr std::size_t kInflateInput = 1 << 18;  // compressed bytes read at a time
 
 std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }

@@ -3,19 +3,15 @@
 #include <ctime>
 #include <limits>
 
+#include "io/zip_format.h"
+
 namespace velmorak::io {
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint16_t kDeflated = 8;
+using namespace zip_format;
+
 constexpr std::uint16_t kDescriptorFollows = 0x0008;
 constexpr std::uint16_t kUtf8Name = 0x0800;
-constexpr std::uint16_t kZip64Extra = 0x0001;
 constexpr std::uint16_t kVersionDeflate = 20;
 constexpr std::uint16_t kVersionZip64 = 45;
 constexpr std::uint16_t kMadeOnUnix = 3 << 8;
