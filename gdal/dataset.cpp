@@ -6,16 +6,22 @@
 #include <cstdlib>
 
 #include "ogr_12da.h"
-#include "text.h"
+#include "io/utf8_text.h"
+#include "util/value_text.h"
+#include "vsi_source.h"
 
 namespace velmorak::gdal12 {
 namespace {
 
+using util::lower_ascii;
+using util::parse_integer;
+using util::parse_real;
+
 AttributeKind kind_of(const Attribute& a) {
     std::int64_t i = 0;
     double r = 0.0;
-    if (a.kind == AttributeKind::integer && parse_integer(a.value, i)) return AttributeKind::integer;
-    if (a.kind != AttributeKind::text && parse_real(a.value, r)) return AttributeKind::real;
+    if (a.type == AttributeKind::integer && parse_integer(a.value, i)) return AttributeKind::integer;
+    if (a.type != AttributeKind::text && parse_real(a.value, r)) return AttributeKind::real;
     return AttributeKind::text;
 }
 
@@ -69,7 +75,7 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
         return nullptr;
     }
     std::string why;
-    ds->source_ = StringSource::open(ds->path_, static_cast<std::size_t>(capacity), why);
+    ds->source_ = StringRecords::open(ds->path_, static_cast<std::size_t>(capacity), why, open_vsi_source);
     if (!ds->source_) {
         report(CE_Failure, ds->path_, 0, why);
         return nullptr;
@@ -85,9 +91,9 @@ bool D12Dataset::scan() {
     bool layers_cut = false;
     StringRecord& s = record_;
     for (;;) {
-        const StringSource::Step step = source_->next(s);
-        if (step == StringSource::Step::end) break;
-        if (step == StringSource::Step::stopped) {
+        const StringRecords::Step step = source_->next(s);
+        if (step == StringRecords::Step::end) break;
+        if (step == StringRecords::Step::stopped) {
             // What came before the damage is read; the damage is told once, here.
             stop_after_ = position_;
             report(CE_Warning, path_, source_->stop_line(),
@@ -171,14 +177,14 @@ bool D12Dataset::read_after(std::uint64_t after, StringRecord& s) {
         at_end_ = false;
     }
     while (!at_end_ && position_ < stop_after_) {
-        const StringSource::Step step = source_->next(s);
-        if (step == StringSource::Step::string) {
+        const StringRecords::Step step = source_->next(s);
+        if (step == StringRecords::Step::string) {
             position_ = s.number;
             if (s.number > after) return true;
             continue;
         }
         at_end_ = true;
-        if (step == StringSource::Step::stopped) report_stop();
+        if (step == StringRecords::Step::stopped) report_stop();
     }
     return false;
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "ogr_12da.h"
-#include "vsi_source.h"
+#include "io/utf8_text.h"
 
 namespace velmorak::gdal12 {
 namespace {
@@ -19,7 +19,7 @@ std::string first_significant_line(const GByte* bytes, int n) {
     std::string text;
     if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         std::uint32_t pending = 0;
-        utf16_to_utf8(bytes + 2, static_cast<std::size_t>(n - 2), bytes[0] == 0xFE, true, pending, text);
+        io::utf16_to_utf8(bytes + 2, static_cast<std::size_t>(n - 2), bytes[0] == 0xFE, true, pending, text);
     } else {
         const std::size_t skip = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
         text.assign(reinterpret_cast<const char*>(bytes) + skip, static_cast<std::size_t>(n) - skip);

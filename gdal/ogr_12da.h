@@ -20,12 +20,18 @@
 #include <unordered_map>
 #include <vector>
 
-#include "string_source.h"
+#include "d12/string_records.h"
 #include "text_output.h"
 
 namespace velmorak::gdal12 {
 
 inline constexpr const char* kDriverName = "12DA";
+
+// The strings come from the core's one 12d reader, shared with the C interface.
+using d12::StringRecord;
+using d12::StringRecords;
+using AttributeKind = d12::AttributeType;
+using Attribute = d12::StringAttribute;
 
 // ---------------------------------------------------------------- reading
 
@@ -116,7 +122,7 @@ private:
 
     double null_height_ = 0.0;
     std::string path_;
-    std::unique_ptr<StringSource> source_;
+    std::unique_ptr<StringRecords> source_;
     std::uint64_t position_ = 0;  // number of the string read last
     bool at_end_ = false;
     bool stop_reported_ = false;

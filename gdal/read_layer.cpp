@@ -4,10 +4,16 @@
 #include <cmath>
 
 #include "ogr_12da.h"
-#include "text.h"
+#include "io/utf8_text.h"
+#include "util/value_text.h"
 
 namespace velmorak::gdal12 {
 namespace {
+
+using io::as_utf8;
+using util::lower_ascii;
+using util::parse_integer;
+using util::parse_real;
 
 // The string's own properties come first, in this order; its attributes follow.
 enum FixedField { kName, kType, kColour, kStyle, kBreakline, kChainage, kClosed, kFixedFields };

@@ -1,0 +1,112 @@
+#pragma once
+// The strings of a 12d ASCII file, one record each, in file order, with
+// everything another program makes of a string: its model, type, name,
+// colour, style, breakline, chainage, whether it is closed, its vertices and
+// its attributes. This is the one reader of 12d ASCII for programs other than
+// the converter: the GDAL driver and the C interface (velmorak/d12.h) both
+// read through StringRecords, over the converter's own walk (string_walk.h).
+//
+// A reader holds one string at a time and reads the file again from the
+// start when asked to go back. Every string counts in the numbering, with or
+// without vertices, so a string number names the same string on every pass.
+// Texts come as the file holds them once decoded to UTF-8 where the file
+// says its encoding (a byte order mark); the caller takes a text of a file
+// without one through io::as_utf8. The core runs under a CoreRun of the
+// reader's own: nothing is printed, nothing waits, and a stop of the reading
+// (a damaged file) becomes Step::stopped with its reason.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "d12/string_details.h"
+#include "io/byte_source.h"
+#include "io/input_file.h"
+#include "services/core_run.h"
+#include "util/big_array.h"
+
+namespace velmorak::d12 {
+
+class StringWalk;
+
+struct StringRecord {
+    std::uint64_t number = 0;  // 1 for the file's first string
+    std::uint64_t line = 0;    // the line of its "string ... {" header
+    std::string model;         // the model it stands in; empty before any model line
+    std::string type;          // the word after "string": super, 3d, 2d, interface ...
+    std::string name;
+    std::string colour;
+    std::string style;
+    std::string breakline;
+    bool has_chainage = false;
+    double chainage = 0.0;
+    bool closed = false;  // its vertices end with a copy of the first
+    // A value inside a nested group is named "group/attribute" (groups nested
+    // deeper add their names in turn); a value is a text without its quotes
+    // and escapes, or a number as written.
+    std::vector<StringAttribute> attributes;
+    // The vertices of its data blocks in order; a null height is NaN. A
+    // string of keywords only (an arc, a circle) has none.
+    std::vector<double> x;
+    std::vector<double> y;
+    std::vector<double> z;
+    bool has_heights = false;  // some vertex has a real height
+};
+
+class StringRecords {
+public:
+    // Where the bytes of a plain file (not a .12daz) come from: the GDAL
+    // driver reads through GDAL's file layer. Without one, the file layer of
+    // the core (io::FileSource) opens it.
+    using OpenBytes = std::function<std::unique_ptr<io::ByteSource>(const std::string& path, std::string& why)>;
+
+    // Opens a .12da or .4da, or a .12daz by its one .12da member; nullptr and
+    // the reason in `why` when it cannot. A string of more than `capacity`
+    // vertices stops the reading.
+    static std::unique_ptr<StringRecords> open(const std::string& path, std::size_t capacity, std::string& why,
+                                               const OpenBytes& open_plain = {});
+    ~StringRecords();
+    StringRecords(const StringRecords&) = delete;
+    StringRecords& operator=(const StringRecords&) = delete;
+
+    enum class Step { string, end, stopped };
+    // The next string. `stopped` when the file is damaged beyond reading on:
+    // stop_text() then holds the reader's message and stop_line() its line.
+    Step next(StringRecord& s);
+    // Back to the first string.
+    void rewind();
+    // Reads the header, if no string was read yet: its null value is known
+    // after. False when the reading stopped in it.
+    bool read_header();
+    // The file's null value (-99999 unless its header says another), once
+    // the header is read.
+    double null_value() const noexcept;
+    const std::string& stop_text() const noexcept { return core_.stop_text(); }
+    std::uint64_t stop_line() const noexcept { return stop_line_; }
+
+private:
+    explicit StringRecords(std::size_t capacity);
+    void open_file(const std::string& path, std::string& why, const OpenBytes& open_plain);
+    bool read_next(StringRecord& s);
+    void start();
+    void take_block(StringRecord& s, bool& plan_only, std::size_t count);
+    void take_details(StringRecord& s);
+
+    services::CoreRun core_;
+    std::unique_ptr<io::InputFile> file_;
+    std::unique_ptr<StringWalk> walk_;
+    StringDetails details_;
+    // Sized once for the longest string allowed, touched only as far as the longest string read.
+    std::size_t capacity_;
+    util::LazyVector<double> x_;
+    util::LazyVector<double> y_;
+    util::LazyVector<float> z_;
+    std::uint64_t number_ = 0;
+    std::uint64_t stop_line_ = 0;
+    bool started_ = false;
+    bool has_next_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace velmorak::d12
