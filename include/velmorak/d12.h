@@ -83,7 +83,7 @@ typedef enum velmorak_d12_attribute_kind {
  * the reader's next call. */
 typedef struct velmorak_d12_string {
     uint64_t number;   /* 1 for the file's first string: the GDAL feature id */
-    uint64_t position; /* where the string is: velmorak_d12_seek comes back to it */
+    uint64_t position; /* where the string is, for velmorak_d12_seek: opaque, compare it with nothing */
     uint64_t line;     /* the line of its header "string ... {" */
     const char *model; /* the model it stands in; "" before any model line */
     const char *type;  /* the word after "string": super, 3d, 2d, interface ... */
@@ -123,7 +123,11 @@ VELMORAK_API int velmorak_d12_next(velmorak_d12_reader *reader, velmorak_d12_str
 VELMORAK_API int velmorak_d12_rewind(velmorak_d12_reader *reader);
 
 /* Makes the string at `position` (from velmorak_d12_string.position) the one
- * the next call of velmorak_d12_next gives. */
+ * the next call of velmorak_d12_next gives. A position is opaque: take it only
+ * from a string this reader gave. Going back to a string reads the file again
+ * from its start as far as that string, going forward reads on: a seek costs
+ * the reading of the strings passed over. VELMORAK_D12_INVALID for a position
+ * the file holds no string at. */
 VELMORAK_API int velmorak_d12_seek(velmorak_d12_reader *reader, uint64_t position);
 
 /* Attribute `index` (0 .. attribute_count - 1) of the string given last. A
@@ -136,6 +140,17 @@ VELMORAK_API int velmorak_d12_attribute(velmorak_d12_reader *reader, size_t inde
 VELMORAK_API const char *velmorak_d12_error(const velmorak_d12_reader *reader);
 /* The line of the file the error concerns; 0 when none. */
 VELMORAK_API uint64_t velmorak_d12_error_line(const velmorak_d12_reader *reader);
+
+/* Fills the null heights (NaN) of a string that has real ones, as the GDAL
+ * driver does by default: a null height between two real ones takes the height
+ * interpolated linearly along the string's plan length (the running sum of
+ * sqrt(dx*dx + dy*dy) from the first vertex) between them; one before the first
+ * real height or after the last takes that height; one whose two real
+ * neighbours lie at the same plan distance takes the earlier one's. A string
+ * whose heights are all null is left unchanged. Returns the number of heights
+ * filled (0 also for a NULL array). Takes the arrays of a velmorak_d12_string
+ * after copying its z, which belongs to the reader. */
+VELMORAK_API size_t velmorak_d12_fill_null_heights(const double *x, const double *y, double *z, size_t n);
 
 /* ------------------------------------------------------------------------
  * Writing
