@@ -3,7 +3,9 @@
 #include <cpl_string.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "ogr_12da.h"
 #include "io/utf8_text.h"
@@ -66,13 +68,21 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
                  limit);
         return nullptr;
     }
-    // NaN unless the caller names a number: GeoJSON, for one, cannot hold a NaN height.
-    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "NaN");
-    char* end = nullptr;
-    ds->null_height_ = CPLStrtod(null_height, &end);
-    if (end == null_height || *end != '\0') {
-        CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: NaN or a number is needed.", null_height);
-        return nullptr;
+    // Null heights among real ones are filled along the string unless the
+    // caller asks for NaN or names a number: GeoJSON, for one, cannot hold a
+    // NaN height, and a shapefile's heights are read back as zeros.
+    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "INTERPOLATE");
+    ds->interpolate_ = EQUAL(null_height, "INTERPOLATE");
+    if (EQUAL(null_height, "NAN")) {
+        ds->null_height_ = std::numeric_limits<double>::quiet_NaN();
+    } else if (!ds->interpolate_) {
+        char* end = nullptr;
+        ds->null_height_ = CPLStrtod(null_height, &end);
+        if (end == null_height || *end != '\0' || std::isnan(ds->null_height_)) {
+            CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: INTERPOLATE, NaN or a number is needed.",
+                     null_height);
+            return nullptr;
+        }
     }
     std::string why;
     ds->source_ = StringRecords::open(ds->path_, static_cast<std::size_t>(capacity), why, open_vsi_source);
@@ -90,6 +100,7 @@ bool D12Dataset::scan() {
     std::vector<LayerScan> scans;
     bool layers_cut = false;
     StringRecord& s = record_;
+    std::string scratch;
     for (;;) {
         const StringRecords::Step step = source_->next(s);
         if (step == StringRecords::Step::end) break;
@@ -115,7 +126,7 @@ bool D12Dataset::scan() {
             scans.emplace_back();
             LayerScan& l = scans.back();
             l.model = s.model;
-            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : s.model;
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : io::as_utf8(s.model, scratch);
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -124,6 +135,8 @@ bool D12Dataset::scan() {
         const bool point = is_point(s);
         (point ? l.points : l.lines) = true;
         l.heights = l.heights || s.has_heights;
+        if (s.has_heights && !l.null_gaps)
+            l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;
             e.MinX = std::min(e.MinX, s.x[i]);
@@ -137,14 +150,15 @@ bool D12Dataset::scan() {
         }
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
-            std::string key = lower_ascii(a.name);
+            const std::string& name = io::as_utf8(a.name, scratch);
+            std::string key = lower_ascii(name);
             const auto f = l.field_index.find(key);
             if (f != l.field_index.end()) {
                 AttributeKind& k = l.fields[static_cast<std::size_t>(f->second)].kind;
                 k = wider(k, kind);
             } else if (l.fields.size() < kMaxFields) {
                 l.field_index.emplace(std::move(key), static_cast<int>(l.fields.size()));
-                l.fields.push_back({a.name, kind});
+                l.fields.push_back({name, kind});
             } else if (!l.fields_cut) {
                 l.fields_cut = true;
                 report(CE_Warning, path_, s.line,
@@ -153,7 +167,7 @@ bool D12Dataset::scan() {
             }
         }
     }
-    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), null_height_));
+    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
     return true;
 }
 

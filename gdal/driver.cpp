@@ -76,8 +76,9 @@ constexpr const char* kOpenOptions =
     "<OpenOptionList>"
     "<Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; "
     "a string with more ends the reading with an error'/>"
-    "<Option name='NULL_HEIGHT' type='string' default='NaN' description='What a null height reads as in a "
-    "string that has real heights: NaN, or a number such as -999'/>"
+    "<Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in "
+    "a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field "
+    "null_heights), NaN, or a number such as -999'/>"
     "</OpenOptionList>";
 constexpr const char* kCreationOptions =
     "<CreationOptionList>"

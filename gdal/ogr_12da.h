@@ -46,6 +46,7 @@ struct LayerScan {
     bool points = false;   // it has one-vertex strings ...
     bool lines = false;    // ... and strings of several vertices
     bool heights = false;  // some vertex has a real height
+    bool null_gaps = false;  // some string has a null height among real ones
     // The attribute fields in the order first met; the key is the field name in lower case.
     struct Field {
         std::string name;
@@ -70,8 +71,10 @@ bool is_point(const StringRecord& s);
 
 class D12Layer final : public OGRLayer {
 public:
-    // `null_height` stands for a null height in a string that has real ones: NaN, or the caller's number.
-    D12Layer(D12Dataset& ds, LayerScan scan, double null_height);
+    // What a null height in a string that has real ones reads as: the height
+    // interpolated along the string (`interpolate`), else `null_height`: NaN,
+    // or the caller's number.
+    D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null_height);
     ~D12Layer() override;
 
     void ResetReading() override;
@@ -90,8 +93,12 @@ private:
 
     D12Dataset& ds_;
     LayerScan scan_;
+    bool interpolate_;
     double null_height_;
-    std::vector<double> z_;  // heights with the null height put in
+    int null_heights_field_ = -1;  // the field that counts the heights filled; -1 when the layer has none
+    int first_attribute_field_ = 0;
+    std::vector<double> z_;  // heights with the null heights filled or put in
+    std::string scratch_;    // UTF-8 of texts that are not UTF-8 in the file
     OGRFeatureDefn* defn_;
     std::uint64_t after_ = 0;  // the number of the string read last by GetNextFeature
     // The field of the string's attribute at each position, with the name it was found for.
@@ -120,6 +127,7 @@ private:
     bool scan();
     void report_stop();
 
+    bool interpolate_ = true;
     double null_height_ = 0.0;
     std::string path_;
     std::unique_ptr<StringRecords> source_;

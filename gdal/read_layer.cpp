@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ogr_12da.h"
+#include "d12/null_heights.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
 
@@ -37,33 +38,44 @@ OGRwkbGeometryType geometry_type(const LayerScan& l) {
     return l.heights ? OGR_GT_SetZ(flat) : flat;
 }
 
-bool is_fixed_name(const std::string& lower) {
+// Where a layer holds strings with null heights among real ones, the count of
+// heights filled in each follows the fixed fields.
+constexpr const char* kNullHeights = "null_heights";
+
+bool is_fixed_name(const std::string& lower, bool null_heights) {
     for (const char* name : kFixedNames)
         if (lower == name) return true;
-    return false;
+    return null_heights && lower == kNullHeights;
 }
 
 }  // namespace
 
-D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, double null_height)
-    : ds_(ds), scan_(std::move(scan)), null_height_(null_height) {
+D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null_height)
+    : ds_(ds), scan_(std::move(scan)), interpolate_(interpolate), null_height_(null_height) {
     defn_ = new OGRFeatureDefn(scan_.name.c_str());
     defn_->Reference();
     SetDescription(defn_->GetName());
     // What a null height reads as in a string with real ones.
-    SetMetadataItem("NULL_HEIGHT", std::isnan(null_height_) ? "NaN" : CPLSPrintf("%.17g", null_height_));
+    SetMetadataItem("NULL_HEIGHT", interpolate_             ? "INTERPOLATE"
+                                   : std::isnan(null_height_) ? "NaN"
+                                                              : CPLSPrintf("%.17g", null_height_));
     defn_->SetGeomType(geometry_type(scan_));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
         if (i == kClosed) field.SetSubType(OFSTBoolean);
         defn_->AddFieldDefn(&field);
     }
+    first_attribute_field_ = kFixedFields;
+    if (interpolate_ && scan_.null_gaps) {
+        OGRFieldDefn field(kNullHeights, OFTInteger);
+        null_heights_field_ = first_attribute_field_++;
+        defn_->AddFieldDefn(&field);
+    }
     // An attribute named like one of the string's own properties keeps its
     // value under the name of the block it comes from.
-    std::unordered_map<std::string, int> index;
     for (std::size_t i = 0; i < scan_.fields.size(); ++i) {
         LayerScan::Field& f = scan_.fields[i];
-        if (is_fixed_name(lower_ascii(f.name))) f.name = "attributes/" + f.name;
+        if (is_fixed_name(lower_ascii(f.name), null_heights_field_ >= 0)) f.name = "attributes/" + f.name;
         OGRFieldDefn field(f.name.c_str(), field_type(f.kind));
         defn_->AddFieldDefn(&field);
     }
@@ -132,7 +144,12 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     auto f = std::make_unique<OGRFeature>(defn_);
     f->SetFID(static_cast<GIntBig>(s.number));
     const double* z = s.has_heights ? s.z.data() : nullptr;
-    if (z != nullptr && !std::isnan(null_height_)) {
+    std::size_t filled = 0;
+    if (z != nullptr && interpolate_) {
+        z_.assign(s.z.begin(), s.z.end());
+        filled = d12::fill_null_heights(s.x.data(), s.y.data(), z_.data(), z_.size());
+        z = z_.data();
+    } else if (z != nullptr && !std::isnan(null_height_)) {
         z_.assign(s.z.begin(), s.z.end());
         for (double& h : z_)
             if (std::isnan(h)) h = null_height_;
@@ -146,6 +163,7 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
         f->SetGeometryDirectly(line);
     }
     set_fields(*f, s);
+    if (null_heights_field_ >= 0) f->SetField(null_heights_field_, static_cast<int>(filled));
     if (filtered && ((m_poFilterGeom != nullptr && !FilterGeometry(f->GetGeometryRef())) ||
                      (m_poAttrQuery != nullptr && !m_poAttrQuery->Evaluate(f.get()))))
         return nullptr;
@@ -153,7 +171,7 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
 }
 
 void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
-    std::string scratch;
+    std::string& scratch = scratch_;
     auto text = [&](int field, const std::string& value) {
         if (!value.empty()) f.SetField(field, as_utf8(value, scratch).c_str());
     };
@@ -170,12 +188,12 @@ void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
         if (i >= attribute_field_.size()) attribute_field_.resize(i + 1);
         auto& [name, index] = attribute_field_[i];
         if (name != a.name) {
-            const auto it = scan_.field_index.find(lower_ascii(a.name));
+            const auto it = scan_.field_index.find(lower_ascii(as_utf8(a.name, scratch)));
             name = a.name;
             index = it == scan_.field_index.end() ? -1 : it->second;
         }
         if (index < 0) continue;
-        const int field = kFixedFields + index;
+        const int field = first_attribute_field_ + index;
         switch (scan_.fields[static_cast<std::size_t>(index)].kind) {
             case AttributeKind::integer: {
                 std::int64_t v = 0;

@@ -27,8 +27,10 @@ NAN = float("nan")
 # ---------------------------------------------------------------- the table
 #
 # Each case: a file's text, and per layer (in order) its feature count,
-# geometry type and features: fid, geometry (WKT type and vertices, NaN for a
-# null height) and the fields expected set (every other field must be null).
+# geometry type and features: fid, geometry (WKT type and vertices) and the
+# fields expected set (every other field must be null). A null height among
+# real ones is filled along the string (NULL_HEIGHT=INTERPOLATE, the default),
+# and the layers that hold such strings count the heights filled in each.
 
 CASES = [
     (
@@ -82,13 +84,16 @@ string interface {
 """,
         [
             ("Survey", 6, ogr.GT_SetZ(ogr.wkbUnknown), [
-                (1, "LINESTRING", [(10, 20, 1.5), (11, 21, NAN), (12, 22, 2.5)], {"name": "A1", "type": "3d", "closed": 0}),
-                (2, "LINESTRING", [(30, 40, 12.5), (31, 41, 12.5)], {"name": "Kerb", "type": "2d", "closed": 0}),
-                (3, "LINESTRING", [(50, 60), (51, 61)], {"name": "Flat", "type": "2d", "closed": 0}),
+                (1, "LINESTRING", [(10, 20, 1.5), (11, 21, 2.0), (12, 22, 2.5)],
+                 {"name": "A1", "type": "3d", "closed": 0, "null_heights": 1}),
+                (2, "LINESTRING", [(30, 40, 12.5), (31, 41, 12.5)],
+                 {"name": "Kerb", "type": "2d", "closed": 0, "null_heights": 0}),
+                (3, "LINESTRING", [(50, 60), (51, 61)], {"name": "Flat", "type": "2d", "closed": 0, "null_heights": 0}),
                 (4, "LINESTRING", [(0, 0, 5), (10, 0, 6), (10, 10, 7), (0, 0, 5)],
-                 {"name": "Ring", "type": "polyline", "closed": 1}),
-                (5, "POINT", [(100, 200, 3.25)], {"name": "Spot", "type": "super", "closed": 0}),
-                (6, "LINESTRING", [(1, 2, 3), (4, 5, 6)], {"name": "Daylight", "type": "interface", "closed": 0}),
+                 {"name": "Ring", "type": "polyline", "closed": 1, "null_heights": 0}),
+                (5, "POINT", [(100, 200, 3.25)], {"name": "Spot", "type": "super", "closed": 0, "null_heights": 0}),
+                (6, "LINESTRING", [(1, 2, 3), (4, 5, 6)],
+                 {"name": "Daylight", "type": "interface", "closed": 0, "null_heights": 0}),
             ]),
         ],
     ),
@@ -134,8 +139,9 @@ string super {
         [
             ("models", 1, ogr.wkbPoint25D, [(1, "POINT", [(1, 1, 1)], {"name": "Before", "type": "2d", "closed": 0})]),
             ("Roads", 2, ogr.wkbLineString25D, [
-                (2, "LINESTRING", [(0, 0), (5, 5)], {"name": "R1", "type": "super", "closed": 0}),
-                (5, "LINESTRING", [(9, 9, NAN), (8, 8, 2)], {"name": "R2", "type": "super", "closed": 0}),
+                (2, "LINESTRING", [(0, 0), (5, 5)], {"name": "R1", "type": "super", "closed": 0, "null_heights": 0}),
+                (5, "LINESTRING", [(9, 9, 2), (8, 8, 2)],
+                 {"name": "R2", "type": "super", "closed": 0, "null_heights": 1}),
             ]),
             ("Lots", 1, ogr.wkbLineString, [
                 (4, "LINESTRING", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
@@ -193,14 +199,14 @@ string super {
 """,
         [
             ("Water", 2, ogr.wkbLineString25D, [
-                (1, "LINESTRING", [(1, 2, 3), (4, 5, NAN)], {
+                (1, "LINESTRING", [(1, 2, 3), (4, 5, 3)], {
                     "name": 'WM "150"', "type": "super", "colour": "light blue", "style": "WATR Main",
-                    "breakline": "line", "chainage": 12.5, "closed": 0, "Owner": "Coliban {Water}",
+                    "breakline": "line", "chainage": 12.5, "closed": 0, "null_heights": 1, "Owner": "Coliban {Water}",
                     "Valves": 3.0, "Diameter": 0.15, "attributes/name": "shadowed", "Asset/Class": "A",
                     "Asset/Survey/Method": "GNSS // RTK"}),
                 (2, "LINESTRING", [(7, 8), (9, 10)], {
                     "name": "WM 151", "type": "super", "colour": "red", "breakline": "point", "closed": 0,
-                    "Valves": 2.5, "Diameter": 1.0, "Tin": "Natural"}),
+                    "null_heights": 0, "Valves": 2.5, "Diameter": 1.0, "Tin": "Natural"}),
             ]),
         ],
     ),
@@ -253,11 +259,78 @@ string super {
             ]),
         ],
     ),
+    (
+        # Null heights filled along the plan length: between real ones, before
+        # the first and after the last; none in a string of nulls only; the
+        # earlier height where both neighbours stand on one spot.
+        "gaps.12da",
+        """null -999
+model "Gaps"
+string 3d {
+  name "middle"
+  data {
+    0 0 10
+    3 4 -999
+    6 8 -999
+    9 12 16
+  }
+}
+string 3d {
+  name "ends"
+  data {
+    0 0 -999
+    1 0 5
+    2 0 7
+    3 0 -999
+    4 0 null
+  }
+}
+string 3d {
+  name "none"
+  data {
+    0 0 -999
+    1 1 -999
+  }
+}
+string 3d {
+  name "one spot"
+  data {
+    5 5 1
+    5 5 -999
+    5 5 3
+  }
+}
+model "Whole"
+string 3d {
+  name "whole"
+  data {
+    0 0 1
+    1 0 2
+  }
+}
+""",
+        [
+            ("Gaps", 4, ogr.wkbLineString25D, [
+                (1, "LINESTRING", [(0, 0, 10), (3, 4, 12), (6, 8, 14), (9, 12, 16)],
+                 {"name": "middle", "type": "3d", "closed": 0, "null_heights": 2}),
+                (2, "LINESTRING", [(0, 0, 5), (1, 0, 5), (2, 0, 7), (3, 0, 7), (4, 0, 7)],
+                 {"name": "ends", "type": "3d", "closed": 0, "null_heights": 3}),
+                (3, "LINESTRING", [(0, 0), (1, 1)], {"name": "none", "type": "3d", "closed": 0, "null_heights": 0}),
+                (4, "LINESTRING", [(5, 5, 1), (5, 5, 1), (5, 5, 3)],
+                 {"name": "one spot", "type": "3d", "closed": 0, "null_heights": 1}),
+            ]),
+            # A layer without gaps has no count.
+            ("Whole", 1, ogr.wkbLineString25D, [
+                (5, "LINESTRING", [(0, 0, 1), (1, 0, 2)], {"name": "whole", "type": "3d", "closed": 0}),
+            ]),
+        ],
+    ),
 ]
 
 # Field types the "fields" case must give: integers and reals meeting in one field make it Real.
 FIELD_TYPES = {"Owner": ogr.OFTString, "Valves": ogr.OFTReal, "Diameter": ogr.OFTReal,
-               "Asset/Class": ogr.OFTString, "chainage": ogr.OFTReal, "closed": ogr.OFTInteger}
+               "Asset/Class": ogr.OFTString, "chainage": ogr.OFTReal, "closed": ogr.OFTInteger,
+               "null_heights": ogr.OFTInteger}
 
 
 def vertices(geom):
@@ -365,12 +438,23 @@ class ReadTest(unittest.TestCase):
         roads.SetAttributeFilter("name = 'R1'")
         self.assertEqual([f.GetFID() for f in roads], [2])
         roads.SetAttributeFilter(None)
-        # A null height read as a number of the caller's, for formats without NaN.
-        self.assertEqual(roads.GetMetadataItem("NULL_HEIGHT"), "NaN")
-        numbered = gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR, open_options=["NULL_HEIGHT=-999"])
-        r2 = numbered.GetLayerByName("Roads").GetFeature(5)
-        self.assertEqual(r2.GetGeometryRef().GetPoints(), [(9.0, 9.0, -999.0), (8.0, 8.0, 2.0)])
-        self.assertEqual(numbered.GetLayerByName("Roads").GetMetadataItem("NULL_HEIGHT"), "-999")
+        # A null height filled by default, kept as NaN, or read as a number of
+        # the caller's; only filling counts the heights filled.
+        self.assertEqual(roads.GetMetadataItem("NULL_HEIGHT"), "INTERPOLATE")
+        for option, metadata, z in [("NULL_HEIGHT=interpolate", "INTERPOLATE", 2.0), ("NULL_HEIGHT=NaN", "NaN", NAN),
+                                    ("NULL_HEIGHT=nan", "NaN", NAN), ("NULL_HEIGHT=-999", "-999", -999.0)]:
+            with self.subTest(option=option):
+                opened = gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR, open_options=[option])
+                layer = opened.GetLayerByName("Roads")
+                self.assertEqual(layer.GetMetadataItem("NULL_HEIGHT"), metadata)
+                r2 = layer.GetFeature(5)
+                points = r2.GetGeometryRef().GetPoints()
+                self.assertTrue(same_number(points[0][2], z), points)
+                self.assertEqual(points[1], (8.0, 8.0, 2.0))
+                self.assertEqual(layer.GetLayerDefn().GetFieldIndex("null_heights") >= 0, metadata == "INTERPOLATE")
+        with Errors():
+            with self.assertRaises(RuntimeError):
+                gdal.OpenEx(self.write("models.12da", CASES[1][1]), gdal.OF_VECTOR, open_options=["NULL_HEIGHT=high"])
         # Two layers read in turn share one reader.
         lots = ds.GetLayerByName("Lots")
         roads.ResetReading()
@@ -395,6 +479,18 @@ class ReadTest(unittest.TestCase):
                 layer = ds.GetLayer(0)
                 self.assertEqual(layer.GetName(), "Łódź")
                 self.assertEqual(layer.GetNextFeature().GetField("name"), "Straße 測量")
+        # A file without a byte order mark whose text is not UTF-8 was written
+        # in Windows-1252: its model (the layer), attribute names (the fields)
+        # and values all come as UTF-8.
+        path = os.path.join(self.tmp, "cp1252.12da")
+        with open(path, "wb") as f:
+            f.write('model "Café"\nstring super {\n  name "Pré"\n  attributes { text "Propriétaire" "Élan €" }\n'
+                    '  data_2d {\n    1 2\n    3 4\n  }\n}\n'.encode("cp1252"))
+        ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+        layer = ds.GetLayer(0)
+        self.assertEqual(layer.GetName(), "Café")
+        f = layer.GetNextFeature()
+        self.assertEqual((f.GetField("name"), f.GetField("Propriétaire")), ("Pré", "Élan €"))
         # Other text is not taken for 12d ASCII.
         other = self.write("other.txt", "name,x,y\nA,1,2\n")
         with Errors():
@@ -444,11 +540,27 @@ class ReadTest(unittest.TestCase):
                 self.assertEqual(f.GetField("Asset/Survey/Method"), "GNSS {RTK}")
                 self.assertEqual(f.GetField("string id"), 48213)
                 got = vertices(f.GetGeometryRef())
+                # The null height between 212.512 and 212.877, interpolated along the plan length.
                 want = [(321104.512, 5812290.338, 212.406), (321128.09, 5812301.771, 212.512),
-                        (321151.733, 5812313.204, NAN), (321170.006, 5812330.918, 212.877)]
+                        (321151.733, 5812313.204, 212.69736749048982), (321170.006, 5812330.918, 212.877)]
+                self.assertEqual(f.GetField("null_heights"), 1)
                 self.assertEqual(len(got), 4)
                 for g, e in zip(got, want):
                     self.assertTrue(all(same_number(a, b, 1e-6) for a, b in zip(e, g)), got)
+
+    def test_shapefile_of_the_example(self):
+        # A shapefile holds no NaN height: the example's null height, filled by
+        # default, reaches it as the height between its neighbours.
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "site.12da")
+        out = os.path.join(self.tmp, "site-shp")
+        shutil.rmtree(out, ignore_errors=True)
+        run = subprocess.run(["ogr2ogr", "-f", "ESRI Shapefile", out, source], capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        shp = ogr.Open(os.path.join(out, "creek_reach.shp"))
+        f = shp.GetLayer(0).GetNextFeature()
+        self.assertEqual(f.GetField("null_heigh"), 1)  # the shapefile's ten letters
+        z = [p[2] for p in f.GetGeometryRef().GetPoints()]
+        self.assertTrue(12.91 < z[2] < 13.05, z)
 
     def test_real_world_files_open_cleanly(self):
         folder = os.path.join(SHARED, "data", "realworld", "12da")
