@@ -48,8 +48,4 @@ private:
     std::string why_;
 };
 
-// Appends UTF-8 text as UTF-16LE with every "\n" written "\r\n"; bytes that
-// are not UTF-8 become U+FFFD.
-void utf8_to_utf16le_crlf(std::string_view text, std::string& out);
-
 }  // namespace velmorak::gdal12

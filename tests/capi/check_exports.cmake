@@ -1,7 +1,14 @@
 # Checks a binary's dynamic symbol table (a Windows .dll or .exe: its export
-# table) against the exported names of the C header: every routine and variable declared with VELMORAK_API must be
-# defined there. With ONLY=ON, the binary must also export nothing else of the
-# program's own code (no symbol of the velmorak namespaces).
+# table) against the exported names of the C headers: every routine and
+# variable declared with VELMORAK_API must be defined there. With ONLY=ON, the
+# binary must also export nothing else of the program's own code (no symbol of
+# the velmorak namespaces).
+#
+# A Windows binary is also checked for the DLLs it imports: Windows's own
+# only, so that velmorak.dll loads into any program (one built with MSVC,
+# Python through ctypes) and velmorak.exe runs on a bare machine. A mingw-w64
+# run-time DLL (libgcc_s_seh-1, libstdc++-6, libwinpthread-1, zlib1) among
+# them means a library was not linked statically.
 #   cmake -DHEADER=velmorak.h -DBINARY=<file> -DNM=<nm> [-DONLY=ON] -P check_exports.cmake
 cmake_minimum_required(VERSION 3.20)
 foreach(var HEADER BINARY NM)
@@ -68,7 +75,11 @@ if(windows_binary)
   endif()
   string(REPLACE "\n" ";" dump_lines "${dump_output}")
   set(in_table OFF)
+  set(imported "")
   foreach(line IN LISTS dump_lines)
+    if(line MATCHES "^[ \t]*DLL Name: (.+)$")
+      list(APPEND imported "${CMAKE_MATCH_1}")
+    endif()
     if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
       set(in_table ON)
     elseif(in_table AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ ]+)")
@@ -113,6 +124,25 @@ if(ONLY)
   endforeach()
   if(internal)
     message(FATAL_ERROR "check_exports: ${BINARY} exports internals: ${internal}")
+  endif()
+endif()
+if(windows_binary)
+  # Windows's own DLLs, as the mingw-w64 build imports them (its C run-time
+  # msvcrt.dll is part of every Windows), and the API sets that stand for them.
+  set(system_dlls kernel32.dll msvcrt.dll shell32.dll advapi32.dll user32.dll ws2_32.dll ntdll.dll
+    bcrypt.dll ole32.dll shlwapi.dll)
+  set(foreign "")
+  foreach(dll IN LISTS imported)
+    string(TOLOWER "${dll}" name)
+    if(NOT name IN_LIST system_dlls AND NOT name MATCHES "^api-ms-win-[a-z0-9-]+\\.dll$")
+      list(APPEND foreign "${dll}")
+    endif()
+  endforeach()
+  if(NOT imported)
+    message(FATAL_ERROR "check_exports: no import table found in ${BINARY}")
+  endif()
+  if(foreign)
+    message(FATAL_ERROR "check_exports: ${BINARY} needs DLLs that are not Windows's own: ${foreign} (it imports: ${imported})")
   endif()
 endif()
 message(STATUS "check_exports: ${BINARY} exports all ${declared_count} names of ${HEADER}")
