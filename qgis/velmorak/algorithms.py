@@ -28,7 +28,7 @@ from qgis.core import (
 )
 
 from . import native
-from .feature_strings import FieldPlan, feature_strings, model_name
+from .feature_strings import FieldPlan, feature_strings, key_fields, model_name
 
 D12_FILTER = "12d ASCII (*.12da *.4da *.12daz *.12DA *.4DA *.12DAZ)"
 MIF_FILTER = "MapInfo Interchange (*.mif *.MIF)"
@@ -397,7 +397,7 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                 for layer in vector_layers:
                     model = model_name(layer)
                     plan = FieldPlan(layer.fields(), name_field, colour_field,
-                                     lambda text, m=model: _warn(feedback, f"Layer {m}: {text}"))
+                                     lambda text, m=model: _warn(feedback, f"Layer {m}: {text}"), key_fields(layer))
                     f.write(json.dumps({"model": model}) + "\n")
                     empty = 0
                     for feature in layer.getFeatures():

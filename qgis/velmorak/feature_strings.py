@@ -15,7 +15,7 @@ the worker process (export_worker.py).
 """
 import math
 
-from qgis.core import QgsProviderRegistry, QgsWkbTypes
+from qgis.core import QgsAbstractGeometry, QgsProviderRegistry, QgsWkbTypes
 from qgis.PyQt.QtCore import QDate, QDateTime, QTime, QVariant
 
 INTEGER_TYPES = (QVariant.Int, QVariant.UInt, QVariant.LongLong, QVariant.ULongLong)
@@ -24,6 +24,15 @@ NUMBER_TYPES = INTEGER_TYPES + (QVariant.Double,)
 
 def _is_null(value):
     return value is None or (isinstance(value, QVariant) and value.isNull())
+
+
+def key_fields(layer):
+    """The fields that are the layer's keys in its data source (a GeoPackage's fid):
+    GDAL gives them as feature ids, not fields, so they are no attributes of the strings."""
+    try:
+        return set(layer.dataProvider().pkAttributeIndexes()) if layer.providerType() == "ogr" else set()
+    except AttributeError:
+        return set()
 
 
 def model_name(layer):
@@ -40,7 +49,7 @@ def model_name(layer):
 class FieldPlan:
     """Which field of a layer fills which part of a string, chosen once per layer."""
 
-    def __init__(self, fields, name_option="", colour_option="", warn=None):
+    def __init__(self, fields, name_option="", colour_option="", warn=None, keys=()):
         def named(*names):
             for i in range(fields.count()):
                 if fields.at(i).name().lower() in names:
@@ -65,11 +74,12 @@ class FieldPlan:
         self.chainage = named("chainage")
         self.type = named("type")
         self.closed = named("closed")
-        if self.closed >= 0 and self.types[self.closed] not in INTEGER_TYPES:
+        # The driver's "closed" is an integer of boolean kind, which QGIS gives as a Bool field.
+        if self.closed >= 0 and self.types[self.closed] not in INTEGER_TYPES + (QVariant.Bool,):
             self.closed = -1
         if self.chainage >= 0 and self.types[self.chainage] not in NUMBER_TYPES:
             self.chainage = -1
-        own = {self.name, self.colour, self.style, self.breakline, self.chainage}
+        own = {self.name, self.colour, self.style, self.breakline, self.chainage} | set(keys)
         self.attributes = [(i, fields.at(i).name()) for i in range(fields.count()) if i not in own]
 
     def is_set(self, attributes, i):
@@ -120,7 +130,8 @@ def geometry_parts(geometry):
     if g is None or g.isEmpty():
         return []
     if QgsWkbTypes.isCurvedType(g.wkbType()):
-        g = g.segmentize()
+        # Steps of 4 degrees along an arc, as GDAL makes curves linear.
+        g = g.segmentize(math.radians(4), QgsAbstractGeometry.MaximumAngle)
     parts = []
     todo = [(g, False)]
     while todo:

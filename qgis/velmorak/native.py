@@ -15,7 +15,6 @@ import stat
 import subprocess
 import sys
 import tempfile
-import time
 
 PLUGIN_DIR = os.path.dirname(os.path.abspath(__file__))
 # Folder names under lib/, as the GDAL Python driver looks for them too.
@@ -181,11 +180,3 @@ def run(args, cwd, feedback=None, poll=0.1):
         out.seek(0)
         err.seek(0)
         return RunResult(status, out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace"))
-
-
-def wait_for(predicate, timeout=2.0):
-    """Some systems show a file moved in by another process a moment late (network folders)."""
-    end = time.monotonic() + timeout
-    while not predicate() and time.monotonic() < end:
-        time.sleep(0.05)
-    return predicate()
