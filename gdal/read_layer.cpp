@@ -1,6 +1,7 @@
 #include <cpl_string.h>
 #include <ogr_geometry.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ogr_12da.h"
@@ -145,11 +146,13 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     f->SetFID(static_cast<GIntBig>(s.number));
     const double* z = s.has_heights ? s.z.data() : nullptr;
     std::size_t filled = 0;
-    if (z != nullptr && interpolate_) {
+    if (z == nullptr || std::none_of(s.z.begin(), s.z.end(), [](double h) { return std::isnan(h); })) {
+        // Nothing to fill or put in: the record's heights as they are.
+    } else if (interpolate_) {
         z_.assign(s.z.begin(), s.z.end());
         filled = d12::fill_null_heights(s.x.data(), s.y.data(), z_.data(), z_.size());
         z = z_.data();
-    } else if (z != nullptr && !std::isnan(null_height_)) {
+    } else if (!std::isnan(null_height_)) {
         z_.assign(s.z.begin(), s.z.end());
         for (double& h : z_)
             if (std::isnan(h)) h = null_height_;
