@@ -93,6 +93,7 @@ def install():
             z.extractall(PLUGINS)
     else:
         package.layout(PLUGINS, BUILD)
+    print(f"plugin installed from {ZIP or BUILD}", flush=True)
     # Enabled, as Plugin Manager leaves an installed plugin; qgis_process loads only those.
     os.makedirs(os.path.join(PROFILE, "QGIS"), exist_ok=True)
     with open(os.path.join(PROFILE, "QGIS", "QGIS3.ini"), "a", encoding="utf-8") as f:
