@@ -76,7 +76,7 @@ struct velmorak_d12_reader {
         error += records->stop_text();
         return VELMORAK_D12_ERROR;
     }
-    void failed(std::string why) noexcept {
+    void failed(std::string why) {
         has_string = false;
         error_line = 0;
         error = std::move(why);
@@ -150,14 +150,26 @@ int open_reader(std::string path, size_t max_vertices, velmorak_d12_reader** rea
 }
 
 int open_guarded(const char* path, size_t max_vertices, velmorak_d12_reader** reader,
-                 std::string (*name)(const void*)) {
-    if (reader == nullptr || path == nullptr) {
-        if (reader != nullptr) *reader = nullptr;
-        set_last_error("velmorak_d12_open: no path or no place for the reader given");
-        return VELMORAK_D12_INVALID;
-    }
-    return d12_guarded([&] { return open_reader(name(path), max_vertices, reader); },
-                       [&](std::string why) { set_last_error(std::move(why)); });
+                 std::string (*name)(const void*)) noexcept {
+    return d12_guarded(
+        [&] {
+            if (reader == nullptr || path == nullptr) {
+                if (reader != nullptr) *reader = nullptr;
+                set_last_error("velmorak_d12_open: no path or no place for the reader given");
+                return VELMORAK_D12_INVALID;
+            }
+            return open_reader(name(path), max_vertices, reader);
+        },
+        [](std::string why) { set_last_error(std::move(why)); });
+}
+
+// Runs the body of an export that works on a reader: a NULL reader is refused
+// and an exception leaves its reason as the reader's error.
+template <typename F>
+int on_reader(velmorak_d12_reader* reader, F&& body) noexcept {
+    if (reader == nullptr) return VELMORAK_D12_INVALID;
+    return d12_guarded([&] { return body(*reader); },
+                       [&](const std::string& why) { reader->failed(reader->path + ": " + why); });
 }
 
 }  // namespace
@@ -186,78 +198,70 @@ double velmorak_d12_null_value(const velmorak_d12_reader* reader) {
 }
 
 int velmorak_d12_next(velmorak_d12_reader* reader, velmorak_d12_string* s) {
-    if (reader == nullptr) return VELMORAK_D12_INVALID;
-    if (s == nullptr) return reader->invalid("velmorak_d12_next: no string to fill given");
-    return d12_guarded(
-        [&] {
-            switch (reader->step()) {
-                case StringRecords::Step::string:
-                    reader->fill(*s);
-                    return reader->ok();
-                case StringRecords::Step::end:
-                    reader->ok();
-                    return VELMORAK_D12_END;
-                case StringRecords::Step::stopped:
-                    break;
-            }
-            return reader->stopped();
-        },
-        [&](std::string why) { reader->failed(reader->path + ": " + why); });
+    return on_reader(reader, [&](velmorak_d12_reader& r) {
+        if (s == nullptr) return r.invalid("velmorak_d12_next: no string to fill given");
+        switch (r.step()) {
+            case StringRecords::Step::string:
+                r.fill(*s);
+                return r.ok();
+            case StringRecords::Step::end:
+                r.ok();
+                return VELMORAK_D12_END;
+            case StringRecords::Step::stopped:
+                break;
+        }
+        return r.stopped();
+    });
 }
 
 int velmorak_d12_rewind(velmorak_d12_reader* reader) {
-    if (reader == nullptr) return VELMORAK_D12_INVALID;
-    return d12_guarded(
-        [&] {
-            reader->records->rewind();
-            reader->has_string = false;
-            reader->read = 0;
-            return reader->ok();
-        },
-        [&](std::string why) { reader->failed(reader->path + ": " + why); });
+    return on_reader(reader, [](velmorak_d12_reader& r) {
+        r.records->rewind();
+        r.has_string = false;
+        r.read = 0;
+        return r.ok();
+    });
 }
 
 int velmorak_d12_seek(velmorak_d12_reader* reader, uint64_t position) {
-    if (reader == nullptr) return VELMORAK_D12_INVALID;
-    if (position == 0) return reader->invalid("velmorak_d12_seek: 0 is no position of a string");
-    return d12_guarded(
-        [&] {
-            // A position is the string's number: the file is read again from
-            // its start to reach a string behind the one read last, and read
-            // on to reach one ahead.
-            if (reader->read >= position) {
-                reader->records->rewind();
-                reader->read = 0;
+    return on_reader(reader, [&](velmorak_d12_reader& r) {
+        if (position == 0) return r.invalid("velmorak_d12_seek: 0 is no position of a string");
+        // A position is the string's number: the file is read again from its
+        // start to reach a string behind the one read last, and read on to
+        // reach one ahead.
+        if (r.read >= position) {
+            r.records->rewind();
+            r.read = 0;
+        }
+        r.has_string = false;
+        while (r.read + 1 < position) {
+            switch (r.step()) {
+                case StringRecords::Step::string:
+                    continue;
+                case StringRecords::Step::end:
+                    return r.invalid("velmorak_d12_seek: the file holds no string at that position");
+                case StringRecords::Step::stopped:
+                    break;
             }
-            reader->has_string = false;
-            while (reader->read + 1 < position) {
-                switch (reader->step()) {
-                    case StringRecords::Step::string:
-                        continue;
-                    case StringRecords::Step::end:
-                        return reader->invalid("velmorak_d12_seek: the file holds no string at that position");
-                    case StringRecords::Step::stopped:
-                        break;
-                }
-                return reader->stopped();
-            }
-            return reader->ok();
-        },
-        [&](std::string why) { reader->failed(reader->path + ": " + why); });
+            return r.stopped();
+        }
+        return r.ok();
+    });
 }
 
 int velmorak_d12_attribute(velmorak_d12_reader* reader, size_t index, const char** name,
                            velmorak_d12_attribute_kind* kind, const char** value) {
-    if (reader == nullptr) return VELMORAK_D12_INVALID;
-    if (name == nullptr || kind == nullptr || value == nullptr)
-        return reader->invalid("velmorak_d12_attribute: no place for the name, kind or value given");
-    if (!reader->has_string) return reader->invalid("velmorak_d12_attribute: no string was given by velmorak_d12_next");
-    if (index >= reader->record.attributes.size())
-        return reader->invalid("velmorak_d12_attribute: the string has no attribute of that index");
-    *name = reader->attribute_texts[2 * index];
-    *value = reader->attribute_texts[2 * index + 1];
-    *kind = kind_of(reader->record.attributes[index].type);
-    return reader->ok();
+    return on_reader(reader, [&](velmorak_d12_reader& r) {
+        if (name == nullptr || kind == nullptr || value == nullptr)
+            return r.invalid("velmorak_d12_attribute: no place for the name, kind or value given");
+        if (!r.has_string) return r.invalid("velmorak_d12_attribute: no string was given by velmorak_d12_next");
+        if (index >= r.record.attributes.size())
+            return r.invalid("velmorak_d12_attribute: the string has no attribute of that index");
+        *name = r.attribute_texts[2 * index];
+        *value = r.attribute_texts[2 * index + 1];
+        *kind = kind_of(r.record.attributes[index].type);
+        return r.ok();
+    });
 }
 
 const char* velmorak_d12_error(const velmorak_d12_reader* reader) {
