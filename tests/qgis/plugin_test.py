@@ -59,12 +59,21 @@ from qgis.core import (  # noqa: E402
     QgsProcessingException,
     QgsProviderRegistry,
     QgsRectangle,
+    QgsSettings,
     QgsVectorLayer,
     QgsWkbTypes,
 )
 from qgis.PyQt.QtCore import QSize, QVariant  # noqa: E402
 from qgis.PyQt.QtGui import QColor, QImage, QPainter  # noqa: E402
 
+# The profile's settings file, where QGIS keeps it (QGIS3.ini): the plugin
+# enabled there is what qgis_process loads, and the plugin writes there too.
+from qgis.PyQt.QtCore import QCoreApplication, QSettings  # noqa: E402
+
+QCoreApplication.setOrganizationName("QGIS")
+QCoreApplication.setApplicationName("QGIS3")
+QSettings.setDefaultFormat(QSettings.IniFormat)
+QSettings.setPath(QSettings.IniFormat, QSettings.UserScope, PROFILE)
 APP = QgsApplication([], False, PROFILE)
 APP.initQgis()
 sys.path.append("/usr/share/qgis/python/plugins")
@@ -95,9 +104,10 @@ def install():
         package.layout(PLUGINS, BUILD)
     print(f"plugin installed from {ZIP or BUILD}", flush=True)
     # Enabled, as Plugin Manager leaves an installed plugin; qgis_process loads only those.
-    os.makedirs(os.path.join(PROFILE, "QGIS"), exist_ok=True)
-    with open(os.path.join(PROFILE, "QGIS", "QGIS3.ini"), "a", encoding="utf-8") as f:
-        f.write("\n[PythonPlugins]\nvelmorak=true\n")
+    settings = QgsSettings()
+    settings.setValue("PythonPlugins/velmorak", True)
+    settings.sync()
+    assert settings.fileName() == os.path.join(PROFILE, "QGIS", "QGIS3.ini"), settings.fileName()
 
 
 def load():
@@ -295,6 +305,44 @@ class PluginTest(unittest.TestCase):
                     for got, want in zip(got_features, features):
                         self.assertTrue(same(got, want), f"{name}: {got} != {want}")
                 self.assertGreater(rendered_pixels(layers), 50, "the strings do not show on a map")
+
+    def test_restart_lists_12d_files_in_the_file_dialogs_and_the_browser(self):
+        from velmorak import gdal_setup
+
+        folder = os.path.join(PLUGINS, "velmorak", "gdal_driver")
+        key = "prepend|GDAL_PYTHON_DRIVER_PATH="
+        settings = QgsSettings()
+        # (variables kept, switched on, the plugin changes them, what they hold after)
+        cases = [
+            (["overwrite|FOO=bar"], False, False, ["overwrite|FOO=bar"]),
+            (["overwrite|FOO=bar"], True, True, ["overwrite|FOO=bar", key + folder + os.pathsep]),
+            ([], False, True, [key + folder + os.pathsep]),
+            ([key + folder + os.pathsep], True, False, [key + folder + os.pathsep]),
+            ([key + "/elsewhere" + os.pathsep], True, True, [key + folder + os.pathsep]),
+        ]
+        for variables, use, changed, after in cases:
+            with self.subTest(variables=variables, use=use):
+                settings.setValue("qgis/customEnvVars", variables)
+                settings.setValue("qgis/customEnvVarsUse", use)
+                self.assertEqual(gdal_setup.remember_for_startup(folder), changed)
+                self.assertEqual(settings.value("qgis/customEnvVars"), after)
+                self.assertEqual(settings.value("qgis/customEnvVarsUse", type=bool), use or changed)
+        # QGIS sets the variable before it registers GDAL's drivers: a QGIS
+        # started so offers 12d ASCII in its file dialogs and its Browser.
+        startup = r"""
+import json, os, sys
+from qgis.core import QgsApplication, QgsProviderRegistry
+app = QgsApplication([], False, sys.argv[2])
+app.initQgis()
+items = [p.createDataItem(sys.argv[1], None) for p in QgsApplication.dataItemProviderRegistry().providers()]
+print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVectorFilters(),
+                  "browser": any(i is not None and i.name() == os.path.basename(sys.argv[1]) for i in items)}))
+"""
+        env = dict(os.environ, GDAL_PYTHON_DRIVER_PATH=folder + os.pathsep)
+        run = subprocess.run([sys.executable, "-c", startup, SITE, os.path.join(WORK, "restarted")], env=env,
+                             capture_output=True, text=True, timeout=300)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(json.loads(run.stdout.splitlines()[-1]), {"filter": True, "browser": True})
 
     def test_breaklines(self):
         cases = [
