@@ -1,0 +1,782 @@
+# The GDAL vector driver "12DA" in Python: 12d ASCII files (.12da, .4da and
+# .12daz archives) read through the converter's C library, for GDAL builds
+# that cannot load the native plugin (QGIS on Windows, whose GDAL is built
+# with another compiler). It serves the layers, fields, geometries and open
+# options of the native driver: one layer per 12d model, one feature per
+# string with vertices, the string number as the feature id. Read only.
+#
+# GDAL reads the lines below before Python runs: literal values only, each on
+# one line. Where the native driver is installed too, GDAL registers it first
+# and passes this file over (a driver name is registered once).
+#
+# gdal: DRIVER_NAME = "12DA"
+# gdal: DRIVER_SUPPORTED_API_VERSION = [1]
+# gdal: DRIVER_DCAP_VECTOR = "YES"
+# gdal: DRIVER_DCAP_Z_GEOMETRIES = "YES"
+# gdal: DRIVER_DMD_LONGNAME = "12d ASCII"
+# gdal: DRIVER_DMD_EXTENSIONS = "12da 4da 12daz"
+# gdal: DRIVER_DMD_EXTENSION = "12da"
+# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (along the string between its real heights), NaN, or a number such as -999'/></OpenOptionList>"
+#
+# The library is looked for in turn: the full path in VELMORAK_LIBRARY; the
+# plugin layout, ../lib/linux-x86_64/libvelmorak.so or ../lib/windows-x64/
+# velmorak.dll beside this file's folder; then the system's library path.
+
+import ctypes
+import ctypes.util
+import math
+import os
+import re
+import struct
+import sys
+from array import array
+
+try:
+    # Defined by GDAL when it loads this file as a driver.
+    from gdal_python_driver import BaseDataset, BaseDriver, BaseLayer
+except ImportError:
+    # Imported by a program of its own (the tests), outside GDAL.
+    class BaseLayer:
+        FastFeatureCount = "FastFeatureCount"
+        FastGetExtent = "FastGetExtent"
+        RandomRead = "RandomRead"
+        StringsAsUTF8 = "StringsAsUTF8"
+
+    class BaseDataset:
+        pass
+
+    class BaseDriver:
+        pass
+
+
+API_VERSION = 1  # of velmorak/d12.h
+OK, END = 0, 1
+TEXT, INTEGER, REAL = 0, 1, 2
+CE_WARNING, CE_FAILURE = 2, 3
+CPLE_APPDEFINED, CPLE_ILLEGALARG, CPLE_NOTSUPPORTED = 1, 5, 6
+GDAL_OF_UPDATE = 0x01
+
+# As the native driver: a damaged file must not give every feature thousands
+# of empty fields, nor a dataset countless layers.
+MAX_FIELDS = 2000
+MAX_LAYERS = 10000
+
+# The string's own properties come first, in this order; its attributes follow.
+FIXED_FIELDS = ["name", "type", "colour", "style", "breakline", "chainage", "closed"]
+# The number of null heights a string had filled, in layers that have any.
+NULL_HEIGHTS_FIELD = "null_heights"
+
+# ---------------------------------------------------------------- GDAL's messages
+
+
+def _cpl_error_function():
+    """CPLError of the GDAL that runs this driver, or None."""
+    try:
+        from osgeo import gdal
+
+        return lambda level, number, text: gdal.Error(level, number, text)
+    except Exception:
+        pass
+    if os.name == "posix":
+        # A GDAL program (ogrinfo) has GDAL among its own libraries.
+        try:
+            cpl_error = ctypes.CDLL(None).CPLError
+            cpl_error.restype = None
+            return lambda level, number, text: cpl_error(level, number, b"%s", text.encode("utf-8", "replace"))
+        except (AttributeError, OSError):
+            pass
+    return None
+
+
+_cpl_error = None
+
+
+def report(level, number, text):
+    """Reports `text` through GDAL's error handling; False where it cannot be reached."""
+    global _cpl_error
+    if _cpl_error is None:
+        _cpl_error = _cpl_error_function() or False
+    if not _cpl_error:
+        return False
+    try:
+        _cpl_error(level, number, text)
+    except RuntimeError:
+        # A host that turned GDAL's errors into exceptions has seen the message.
+        pass
+    return True
+
+
+def fail(number, text):
+    """Fails an open: the message through GDAL, or as an exception that GDAL reports."""
+    if not report(CE_FAILURE, number, text):
+        raise RuntimeError(text)
+    return None
+
+
+# ---------------------------------------------------------------- the library
+
+
+class String(ctypes.Structure):
+    _fields_ = [
+        ("number", ctypes.c_uint64),
+        ("position", ctypes.c_uint64),
+        ("line", ctypes.c_uint64),
+        ("model", ctypes.c_char_p),
+        ("type", ctypes.c_char_p),
+        ("name", ctypes.c_char_p),
+        ("colour", ctypes.c_char_p),
+        ("style", ctypes.c_char_p),
+        ("breakline", ctypes.c_char_p),
+        ("has_chainage", ctypes.c_int),
+        ("chainage", ctypes.c_double),
+        ("closed", ctypes.c_int),
+        ("has_heights", ctypes.c_int),
+        ("vertex_count", ctypes.c_size_t),
+        ("x", ctypes.POINTER(ctypes.c_double)),
+        ("y", ctypes.POINTER(ctypes.c_double)),
+        ("z", ctypes.POINTER(ctypes.c_double)),
+        ("attribute_count", ctypes.c_size_t),
+    ]
+
+
+def _platform_folder():
+    machine = (os.environ.get("PROCESSOR_ARCHITECTURE", "") if os.name == "nt" else os.uname().machine).lower()
+    wide = sys.maxsize > 2**32
+    if sys.platform.startswith("linux") and machine in ("x86_64", "amd64") and wide:
+        return "linux-x86_64", "libvelmorak.so"
+    if sys.platform == "win32" and wide:
+        return "windows-x64", "velmorak.dll"
+    return None, None
+
+
+def library_candidates(driver_file=None):
+    """The places the library is looked for, in order: (what, path or name)."""
+    found = []
+    named = os.environ.get("VELMORAK_LIBRARY", "")
+    if named:
+        found.append(("VELMORAK_LIBRARY", named))
+    folder, name = _platform_folder()
+    here = driver_file or globals().get("__file__", "")
+    if folder and here:
+        found.append(("plugin", os.path.join(os.path.dirname(os.path.abspath(here)), os.pardir, "lib", folder, name)))
+    system = ctypes.util.find_library("velmorak")
+    if system:
+        found.append(("system", system))
+    return found
+
+
+def _bind(lib):
+    c_int, c_size_t, c_uint64, c_double = ctypes.c_int, ctypes.c_size_t, ctypes.c_uint64, ctypes.c_double
+    c_char_p, c_void_p = ctypes.c_char_p, ctypes.c_void_p
+    doubles = ctypes.POINTER(c_double)
+    signatures = {
+        "velmorak_d12_api_version": (c_int, []),
+        "velmorak_d12_last_error": (c_char_p, []),
+        "velmorak_d12_open": (c_int, [c_char_p, c_size_t, ctypes.POINTER(c_void_p)]),
+        "velmorak_d12_close": (None, [c_void_p]),
+        "velmorak_d12_next": (c_int, [c_void_p, ctypes.POINTER(String)]),
+        "velmorak_d12_seek": (c_int, [c_void_p, c_uint64]),
+        "velmorak_d12_attribute": (c_int, [c_void_p, c_size_t, ctypes.POINTER(c_char_p), ctypes.POINTER(c_int),
+                                           ctypes.POINTER(c_char_p)]),
+        "velmorak_d12_error": (c_char_p, [c_void_p]),
+        "velmorak_d12_fill_null_heights": (c_size_t, [doubles, doubles, doubles, c_size_t]),
+    }
+    if os.name == "nt":
+        signatures["velmorak_d12_open_w"] = (c_int, [ctypes.c_wchar_p, c_size_t, ctypes.POINTER(c_void_p)])
+    for name, (restype, argtypes) in signatures.items():
+        function = getattr(lib, name)  # AttributeError: not this interface
+        function.restype = restype
+        function.argtypes = argtypes
+    return lib
+
+
+def load_library(driver_file=None):
+    """(library, None), or (None, why not) in one line for the user."""
+    tried = []
+    for what, path in library_candidates(driver_file):
+        if what != "system" and not os.path.isfile(path):
+            tried.append(os.path.normpath(path))
+            continue
+        try:
+            lib = _bind(ctypes.CDLL(path))
+        except (OSError, AttributeError) as e:
+            return None, "the velmorak library %s cannot be used: %s" % (path, e)
+        version = lib.velmorak_d12_api_version()
+        if version != API_VERSION:
+            return None, "the velmorak library %s has the 12d interface version %d; this driver needs version %d" % (
+                path, version, API_VERSION)
+        return lib, None
+    where = "; looked for " + ", ".join(tried) if tried else ""
+    return None, ("the velmorak library (libvelmorak.so, or velmorak.dll on Windows) was not found: set "
+                  "VELMORAK_LIBRARY to its full path, or install it in the lib folder of the 12DA plugin" + where)
+
+
+_library = None
+
+
+def library():
+    global _library
+    if _library is None:
+        _library = load_library()
+    return _library
+
+
+# ---------------------------------------------------------------- values and texts
+
+# What from_chars takes as a whole number and as a real, as the native driver
+# reads attribute values: no locale, no underscores, no other digits than ASCII.
+_INTEGER = re.compile(r"-?[0-9]+\Z")
+_REAL = re.compile(r"-?(?:([0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?|(inf(?:inity)?)|nan(\([0-9A-Za-z_]*\))?)\Z",
+                   re.IGNORECASE)
+_NONZERO = re.compile(r"[1-9]")
+
+
+def _trimmed(text):
+    text = text.strip(" \t")
+    if len(text) > 1 and text[0] == "+":
+        text = text[1:]
+    return text
+
+
+def parse_integer(text):
+    """The whole text as a 64-bit integer, or None."""
+    text = _trimmed(text)
+    if not _INTEGER.match(text):
+        return None
+    value = int(text)
+    return value if -(2**63) <= value < 2**63 else None
+
+
+def parse_real(text):
+    """The whole text as a double, or None (also when out of a double's range)."""
+    text = _trimmed(text)
+    m = _REAL.match(text)
+    if not m:
+        return None
+    if m.group(3) is not None:
+        return float(text[: text.index("(")])
+    value = float(text)
+    # from_chars takes no number beyond a double's range, either way.
+    if m.group(1) is not None and (math.isinf(value) or (value == 0.0 and _NONZERO.search(m.group(1)))):
+        return None
+    return value
+
+
+def kind_of(kind, value):
+    """The field kind an attribute value asks for."""
+    if kind == INTEGER and parse_integer(value) is not None:
+        return INTEGER
+    if kind != TEXT and parse_real(value) is not None:
+        return REAL
+    return TEXT
+
+
+def wider(a, b):
+    """One field holds every value of its name: integers and reals meet as reals, anything else as texts."""
+    if a == b:
+        return a
+    if a == TEXT or b == TEXT:
+        return TEXT
+    return REAL
+
+
+_ASCII_LOWER = {c: c + 32 for c in range(ord("A"), ord("Z") + 1)}
+
+
+def lower_ascii(text):
+    return text.translate(_ASCII_LOWER)
+
+
+def utf8(raw):
+    return raw.decode("utf-8", "replace")
+
+
+def base_name(path):
+    """The file's name without folder and last extension, as GDAL's CPLGetBasename gives it."""
+    start = max(path.rfind("/"), path.rfind("\\")) + 1
+    name = path[start:]
+    dot = name.rfind(".")
+    return name[:dot] if dot > 0 else name
+
+
+def first_significant_line(first_bytes):
+    """The first line that is neither empty nor a comment, from the bytes GDAL read ahead."""
+    if first_bytes[:2] in (b"\xff\xfe", b"\xfe\xff"):
+        text = first_bytes[2:].decode("utf-16-le" if first_bytes[0] == 0xFF else "utf-16-be", "replace")
+    else:
+        text = first_bytes[3:] if first_bytes[:3] == b"\xef\xbb\xbf" else first_bytes
+        text = text.decode("latin-1")
+    for line in re.split(r"[\r\n]", text):
+        line = line.lstrip(" \t")
+        if line and not line.startswith("//"):
+            return line
+    return ""
+
+
+def is_12d_first_line(line):
+    """A line a 12d ASCII file opens with: its null value, its first model or string, or a TIN."""
+    m = re.search(r"[ \t{]", line)
+    word, rest = (line[: m.start()], line[m.start():]) if m else (line, "")
+    word = word.upper()
+    has_rest = rest.strip(" \t") != ""
+    if word in ("NULL", "MODEL"):
+        return has_rest and rest[0] != "{"
+    if word in ("STRING", "TIN", "SUPER_TIN", "FULL_TIN"):
+        return "{" in rest
+    return False
+
+
+def _gdal_version():
+    try:
+        from osgeo import gdal
+
+        return int(gdal.VersionInfo("VERSION_NUM"))
+    except Exception:
+        pass
+    if os.name == "posix":
+        try:
+            info = ctypes.CDLL(None).GDALVersionInfo
+            info.restype = ctypes.c_char_p
+            info.argtypes = [ctypes.c_char_p]
+            return int(info(b"VERSION_NUM"))
+        except (AttributeError, OSError, ValueError, TypeError):
+            pass
+    return 0
+
+
+# GDAL takes a Python driver's geometries as WKB from 3.8 on, as WKT before.
+# Both carry the exact doubles: WKT through the shortest text that reads back
+# as the same double.
+_wkb = None
+
+
+def geometry_as_wkb():
+    global _wkb
+    if _wkb is None:
+        _wkb = _gdal_version() >= 3080000
+    return _wkb
+
+
+_ORDER = 1 if sys.byteorder == "little" else 0
+_POINT2, _POINT3 = struct.Struct("=BIdd"), struct.Struct("=BIddd")
+_LINE = struct.Struct("=BII")
+
+
+def wkb(xs, ys, zs, point):
+    """ISO WKB of a point or line string from arrays of doubles (zs None: 2D)."""
+    if point:
+        if zs is None:
+            return _POINT2.pack(_ORDER, 1, xs[0], ys[0])
+        return _POINT3.pack(_ORDER, 1001, xs[0], ys[0], zs[0])
+    n = len(xs)
+    dim = 2 if zs is None else 3
+    coords = array("d", bytes(8 * dim * n))
+    coords[0::dim] = xs
+    coords[1::dim] = ys
+    if zs is not None:
+        coords[2::dim] = zs
+    return _LINE.pack(_ORDER, 2 if zs is None else 1002, n) + coords.tobytes()
+
+
+def wkt(xs, ys, zs, point):
+    """WKT of a point or line string, every double written so that it reads back the same."""
+    if point:
+        text = ("POINT (%r %r)" % (xs[0], ys[0])) if zs is None else ("POINT Z (%r %r %r)" % (xs[0], ys[0], zs[0]))
+    elif zs is None:
+        text = "LINESTRING (" + ",".join(map("%r %r".__mod__, zip(xs, ys))) + ")"
+    else:
+        text = "LINESTRING Z (" + ",".join(map("%r %r %r".__mod__, zip(xs, ys, zs))) + ")"
+    if "n" in text[text.index("(") :]:
+        # GDAL before 3.8 reads a null height only as "-nan", and an infinity only in digits.
+        text = text.replace("nan", "-nan").replace("inf", "1e999")
+    return text
+
+
+# ---------------------------------------------------------------- the driver
+
+
+class LayerScan:
+    """What the first scan learns about one model."""
+
+    def __init__(self, name, model):
+        self.name = name
+        self.model = model
+        self.numbers = array("Q")  # the string numbers of its features
+        self.positions = array("Q")  # ... and where they are, for the reader's seek
+        self.points = False  # it has one-vertex strings ...
+        self.lines = False  # ... and strings of several vertices
+        self.heights = False  # some vertex has a real height
+        self.gaps = False  # some string has a null height among real ones
+        self.extent = [math.inf, math.inf, -math.inf, -math.inf]
+        self.fields = []  # [name, kind] of the attributes in the order first met
+        self.field_index = {}  # lower-case name -> index in fields
+        self.fields_cut = False
+
+
+def _doubles(pointer, n):
+    a = array("d")
+    a.frombytes(ctypes.string_at(pointer, 8 * n))
+    return a
+
+
+def _has_nan(values):
+    total = sum(values)
+    return total != total and any(map(math.isnan, values))
+
+
+class Layer(BaseLayer):
+    def __init__(self, ds, scan, null_height):
+        self._ds = ds
+        self._scan = scan
+        self._null_height = null_height  # "INTERPOLATE", or a float (NaN: left as it is)
+        self.name = scan.name
+        self._interpolate = null_height == "INTERPOLATE"
+        self._count_gaps = self._interpolate and scan.gaps
+        fields = [{"name": n, "type": "String"} for n in FIXED_FIELDS[:5]]
+        fields.append({"name": "chainage", "type": "Real"})
+        fields.append({"name": "closed", "type": "Boolean"})
+        if self._count_gaps:
+            fields.append({"name": NULL_HEIGHTS_FIELD, "type": "Integer"})
+        fixed = set(f["name"] for f in fields)
+        # An attribute named like one of the string's own properties keeps its
+        # value under the name of the block it comes from.
+        self._field_names = []
+        for name, kind in scan.fields:
+            if lower_ascii(name) in fixed:
+                name = "attributes/" + name
+            self._field_names.append(name)
+            fields.append({"name": name, "type": {INTEGER: "Integer64", REAL: "Real"}.get(kind, "String")})
+        self.fields = fields
+        flat = "Geometry" if scan.points and scan.lines else "Point" if scan.points else "LineString"
+        self.geometry_fields = [{"name": "", "type": flat + "Z" if scan.heights else flat}]
+        if null_height == "INTERPOLATE":
+            self._null_text = "INTERPOLATE"
+        elif math.isnan(null_height):
+            self._null_text = "NaN"
+        else:
+            self._null_text = "%.17g" % null_height
+        # The field of each attribute name met, by the name's bytes.
+        self._attribute_field = {}
+
+    def metadata(self, domain):
+        return {"NULL_HEIGHT": self._null_text} if not domain else None
+
+    def test_capability(self, cap):
+        if cap == BaseLayer.FastFeatureCount:
+            return getattr(self, "attribute_filter", None) is None and getattr(self, "spatial_filter", None) is None
+        return cap in (BaseLayer.FastGetExtent, BaseLayer.StringsAsUTF8, BaseLayer.RandomRead)
+
+    def feature_count(self, force):
+        return len(self._scan.numbers)
+
+    def extent(self, force):
+        return list(self._scan.extent) if len(self._scan.numbers) else None
+
+    def __iter__(self):
+        ds = self._ds
+        scan = self._scan
+        for i in range(len(scan.numbers)):
+            s = ds.read(scan.numbers[i], scan.positions[i])
+            if s is None:
+                return
+            yield self._feature(s)
+
+    def feature_by_id(self, fid):
+        scan = self._scan
+        if not len(scan.numbers) or fid < scan.numbers[0] or fid > scan.numbers[-1]:
+            return None
+        i = self._ds.feature_slot(self, fid)
+        if i is None:
+            return None
+        s = self._ds.read(fid, scan.positions[i])
+        return None if s is None else self._feature(s)
+
+    def _feature(self, s):
+        n = s.vertex_count
+        xs = _doubles(s.x, n)
+        ys = _doubles(s.y, n)
+        zs = None
+        fields = {}
+        if s.has_heights:
+            zs = _doubles(s.z, n)
+            null_height = self._null_height
+            if self._interpolate:
+                filled = 0
+                if _has_nan(zs):
+                    filled = self._ds.lib.velmorak_d12_fill_null_heights(
+                        s.x, s.y, (ctypes.c_double * n).from_buffer(zs), n)
+                if self._count_gaps:
+                    fields[NULL_HEIGHTS_FIELD] = filled
+            elif null_height == null_height and _has_nan(zs):
+                zs = array("d", [null_height if v != v else v for v in zs])
+        elif self._count_gaps:
+            fields[NULL_HEIGHTS_FIELD] = 0
+        point = n == 1 or (n == 2 and s.closed and xs[0] == xs[1] and ys[0] == ys[1])
+        geometry = wkb(xs, ys, zs, point) if geometry_as_wkb() else wkt(xs, ys, zs, point)
+        for key in ("name", "type", "colour", "style", "breakline"):
+            value = getattr(s, key)
+            if value:
+                fields[key] = utf8(value)
+        if s.has_chainage:
+            fields["chainage"] = s.chainage
+        fields["closed"] = 1 if s.closed else 0
+        if s.attribute_count:
+            self._set_attributes(s, fields)
+        return {"type": "OGRFeature", "id": s.number, "fields": fields, "geometry_fields": {"": geometry}}
+
+    def _set_attributes(self, s, fields):
+        ds = self._ds
+        known = self._attribute_field
+        for i in range(s.attribute_count):
+            raw_name, kind, raw_value = ds.attribute(i)
+            target = known.get(raw_name)
+            if target is None:
+                index = self._scan.field_index.get(lower_ascii(utf8(raw_name)))
+                target = known[raw_name] = (None, None) if index is None else (
+                    self._field_names[index], self._scan.fields[index][1])
+            name, field_kind = target
+            if name is None:
+                continue
+            value = utf8(raw_value)
+            if field_kind == TEXT:
+                fields[name] = value
+            elif field_kind == INTEGER:
+                v = parse_integer(value)
+                if v is not None:
+                    fields[name] = v
+            else:
+                v = parse_real(value)
+                if v is not None:
+                    fields[name] = v
+
+
+class Dataset(BaseDataset):
+    def __init__(self, lib, handle, path, null_height):
+        self.lib = lib
+        self._handle = handle
+        self._path = path
+        self._string = String()
+        self._string_ref = ctypes.byref(self._string)
+        self._attr_name = ctypes.c_char_p()
+        self._attr_kind = ctypes.c_int()
+        self._attr_value = ctypes.c_char_p()
+        self._attr_refs = (ctypes.byref(self._attr_name), ctypes.byref(self._attr_kind), ctypes.byref(self._attr_value))
+        self._next_number = 1  # the number of the string the reader gives next
+        self._stop_reported = False
+        self._layer_of = None
+        self._slot = None
+        self.layers = [Layer(self, scan, null_height) for scan in self._scan(null_height == "INTERPOLATE")]
+
+    def close(self):
+        if self._handle:
+            self.lib.velmorak_d12_close(self._handle)
+            self._handle = None
+
+    def __del__(self):
+        self.close()
+
+    def attribute(self, i):
+        name, kind, value = self._attr_refs
+        if self.lib.velmorak_d12_attribute(self._handle, i, name, kind, value) != OK:
+            return b"", TEXT, b""
+        return self._attr_name.value or b"", self._attr_kind.value, self._attr_value.value or b""
+
+    def _error_text(self):
+        return utf8(self.lib.velmorak_d12_error(self._handle) or b"")
+
+    def read(self, number, position):
+        """The string numbered `number` (at `position`), or None after reporting why not."""
+        if self._handle is None:
+            return None
+        lib = self.lib
+        if self._next_number != number:
+            if lib.velmorak_d12_seek(self._handle, position) != OK:
+                self._report_stop()
+                return None
+        status = lib.velmorak_d12_next(self._handle, self._string_ref)
+        if status != OK:
+            self._next_number = 0
+            self._report_stop()
+            return None
+        self._next_number = number + 1
+        return self._string
+
+    def _report_stop(self):
+        if not self._stop_reported:
+            self._stop_reported = True
+            report(CE_FAILURE, CPLE_APPDEFINED, self._error_text() or "%s: the file cannot be read again" % self._path)
+
+    def feature_slot(self, layer, number):
+        """Where string `number` is among the layer's features, or None when it is not one of them."""
+        if self._slot is None or number < 1 or number > len(self._layer_of):
+            return None
+        index = self._layer_of[number - 1]
+        if index < 0 or self.layers[index] is not layer:
+            return None
+        return self._slot[number - 1]
+
+    def _scan(self, find_gaps):
+        """Reads the file through once: its models, the fields of each, their counts and extents."""
+        lib = self.lib
+        handle = self._handle
+        s = self._string
+        ref = self._string_ref
+        scans = []
+        by_model = {}
+        layer_of = array("i")
+        slot = array("I")
+        names = {}  # attribute name bytes -> (name, lower-case name)
+        layers_cut = False
+        while True:
+            status = lib.velmorak_d12_next(handle, ref)
+            if status == END:
+                break
+            if status != OK:
+                # What came before the damage is read; the damage is told once, here.
+                report(CE_WARNING, CPLE_APPDEFINED, self._error_text() + " The strings after this point are not read.")
+                self._stop_reported = True
+                break
+            n = s.vertex_count
+            if n == 0:
+                layer_of.append(-1)
+                slot.append(0)
+                continue
+            model = s.model
+            index = by_model.get(model)
+            if index is None:
+                if len(scans) == MAX_LAYERS:
+                    if not layers_cut:
+                        report(CE_WARNING, CPLE_APPDEFINED, "%s, line %d: more than %d models; the strings of the "
+                               "others are left out." % (self._path, s.line, MAX_LAYERS))
+                    layers_cut = True
+                    layer_of.append(-1)
+                    slot.append(0)
+                    continue
+                index = by_model[model] = len(scans)
+                scans.append(LayerScan(utf8(model) if model else base_name(self._path), model))
+            layer = scans[index]
+            layer_of.append(index)
+            slot.append(len(layer.numbers))
+            layer.numbers.append(s.number)
+            layer.positions.append(s.position)
+            xs = memoryview(ctypes.string_at(s.x, 8 * n)).cast("d")
+            ys = memoryview(ctypes.string_at(s.y, 8 * n)).cast("d")
+            # A closed string of one vertex comes with the copy that closes it.
+            if n == 1 or (n == 2 and s.closed and xs[0] == xs[1] and ys[0] == ys[1]):
+                layer.points = True
+            else:
+                layer.lines = True
+            e = layer.extent
+            e[0] = min(e[0], min(xs))
+            e[1] = min(e[1], min(ys))
+            e[2] = max(e[2], max(xs))
+            e[3] = max(e[3], max(ys))
+            if s.has_heights:
+                layer.heights = True
+                if find_gaps and not layer.gaps and _has_nan(memoryview(ctypes.string_at(s.z, 8 * n)).cast("d")):
+                    layer.gaps = True
+            for i in range(s.attribute_count):
+                raw_name, kind, raw_value = self.attribute(i)
+                known = names.get(raw_name)
+                if known is None:
+                    name = utf8(raw_name)
+                    known = names[raw_name] = (name, lower_ascii(name))
+                name, key = known
+                f = layer.field_index.get(key)
+                if f is not None:
+                    field = layer.fields[f]
+                    if field[1] != TEXT:
+                        field[1] = wider(field[1], kind_of(kind, utf8(raw_value)))
+                elif len(layer.fields) < MAX_FIELDS:
+                    layer.field_index[key] = len(layer.fields)
+                    layer.fields.append([name, kind_of(kind, utf8(raw_value))])
+                elif not layer.fields_cut:
+                    layer.fields_cut = True
+                    report(CE_WARNING, CPLE_APPDEFINED, "%s, line %d: layer %s has more than %d attribute names; the "
+                           "values of the others are left out." % (self._path, s.line, layer.name, MAX_FIELDS))
+        self._next_number = 0  # the reader is at the end, or stopped
+        self._layer_of = layer_of
+        self._slot = slot
+        return scans
+
+
+def _option(options, name, default):
+    for key, value in (options or {}).items():
+        if key.upper() == name:
+            return value
+    return default
+
+
+def _atoll(text):
+    m = re.match(r"[ \t\n\v\f\r]*([+-]?[0-9]+)", text)
+    return int(m.group(1)) if m else 0
+
+
+# What CPLStrtod reads whole: a decimal or hexadecimal number, or an infinity, after blanks.
+_STRTOD = re.compile(r"[ \t\n\v\f\r]*([+-]?(?:(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?|inf(?:inity)?))\Z",
+                     re.IGNORECASE)
+_STRTOD_HEX = re.compile(r"[ \t\n\v\f\r]*([+-]?0x(?:[0-9a-f]+\.?[0-9a-f]*|\.[0-9a-f]+)(?:p[+-]?[0-9]+)?)\Z",
+                         re.IGNORECASE)
+
+
+def parse_null_height(text):
+    """The NULL_HEIGHT open option as the native driver reads it: "INTERPOLATE", or a
+    float (NaN for NAN); None when it is neither."""
+    if text.upper() == "INTERPOLATE":
+        return "INTERPOLATE"
+    if text.upper() == "NAN":
+        return math.nan
+    m = _STRTOD.match(text)
+    if m:
+        return float(m.group(1))
+    m = _STRTOD_HEX.match(text)
+    if m:
+        hex_text = m.group(1)
+        if "p" not in hex_text.lower():
+            hex_text += "p0"
+        return float.fromhex(hex_text)
+    return None
+
+
+class Driver(BaseDriver):
+    def identify(self, filename, first_bytes, open_flags, open_options={}):
+        try:
+            ext = filename.rsplit(".", 1)[-1].lower() if "." in os.path.basename(filename) else ""
+            if not first_bytes and not os.path.isfile(filename):
+                return False
+            if ext == "12daz":
+                return len(first_bytes) >= 4 and first_bytes[:2] == b"PK"
+            if ext in ("12da", "4da"):
+                return True
+            return bool(first_bytes) and is_12d_first_line(first_significant_line(first_bytes))
+        except Exception:
+            return False
+
+    def open(self, filename, first_bytes, open_flags, open_options={}):
+        if not self.identify(filename, first_bytes, open_flags):
+            return None
+        if open_flags & GDAL_OF_UPDATE:
+            return fail(CPLE_NOTSUPPORTED, "The 12DA driver does not update 12d ASCII files: it reads them, and "
+                        "writes new ones (ogr2ogr without -update, -append or -overwrite replaces the file).")
+        limit = _option(open_options, "MAX_VERTICES", "1000000")
+        capacity = _atoll(limit)
+        if capacity < 1 or capacity > 2**31:
+            return fail(CPLE_ILLEGALARG, "MAX_VERTICES=%s: a number of vertices from 1 to 2147483648 is needed." % limit)
+        text = _option(open_options, "NULL_HEIGHT", "INTERPOLATE")
+        null_height = parse_null_height(text)
+        if null_height is None:
+            return fail(CPLE_ILLEGALARG, "NULL_HEIGHT=%s: INTERPOLATE, NaN or a number is needed." % text)
+        if filename.startswith("/vsi"):
+            return fail(CPLE_NOTSUPPORTED, "%s: the 12DA driver in Python reads files on disk only, not through GDAL's "
+                        "virtual file systems." % filename)
+        lib, why = library()
+        if lib is None:
+            return fail(CPLE_APPDEFINED, "%s: %s." % (filename, why))
+        handle = ctypes.c_void_p()
+        if os.name == "nt":
+            status = lib.velmorak_d12_open_w(filename, capacity, ctypes.byref(handle))
+        else:
+            status = lib.velmorak_d12_open(filename.encode("utf-8", "surrogateescape"), capacity, ctypes.byref(handle))
+        if status != OK:
+            return fail(CPLE_APPDEFINED, utf8(lib.velmorak_d12_last_error() or b"") or "%s: cannot be read" % filename)
+        return Dataset(lib, handle, filename, null_height)
