@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -225,6 +226,16 @@ TEST(D12ReaderApi, ReadsEachFileOfTheTable) {
         }
         velmorak_d12_close(r);
     }
+#if defined(_WIN32)
+    // A wide path, as Windows programs hold their names.
+    const std::wstring wide = std::filesystem::path(project("../../examples/site.12da")).wstring();
+    velmorak_d12_reader* w = nullptr;
+    ASSERT_EQ(velmorak_d12_open_w(wide.c_str(), 0, &w), VELMORAK_D12_OK) << velmorak_d12_last_error();
+    velmorak_d12_string first{};
+    ASSERT_EQ(velmorak_d12_next(w, &first), VELMORAK_D12_OK);
+    EXPECT_STREQ(first.name, "LB top");
+    velmorak_d12_close(w);
+#endif
     // Arguments a caller got wrong.
     velmorak_d12_reader* r = nullptr;
     EXPECT_EQ(velmorak_d12_open(nullptr, 0, &r), VELMORAK_D12_INVALID);
