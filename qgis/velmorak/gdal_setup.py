@@ -70,9 +70,9 @@ def register(folder, name="12DA"):
 def remember_for_startup(folder):
     """Adds `folder` to GDAL_PYTHON_DRIVER_PATH in QGIS's environment settings,
     applied at QGIS's next start before GDAL's drivers are registered, so that
-    the file dialogs and the Browser list 12d ASCII files. Returns True when
-    the settings changed; False when they had it already, or keep other
-    variables switched off."""
+    the file dialogs and the Browser list 12d ASCII files. Returns "added",
+    "present" when the settings had it already, or "left" when they keep
+    other variables switched off (switching them on would apply those too)."""
     from qgis.core import QgsSettings
 
     settings = QgsSettings()
@@ -83,12 +83,10 @@ def remember_for_startup(folder):
     ours = f"prepend|{ENV}={folder}{os.pathsep}"
     for entry in variables:
         if entry.split("=", 1)[0] in (f"prepend|{ENV}", f"overwrite|{ENV}", f"append|{ENV}") and folder in entry:
-            return False
+            return "present"
     others = [v for v in variables if not v.startswith(f"prepend|{ENV}=")]
-    # Switching the settings on would also apply variables the user keeps
-    # there switched off: leave those settings to the user.
     if others and not settings.value("qgis/customEnvVarsUse", False, type=bool):
-        return False
+        return "left"
     settings.setValue("qgis/customEnvVars", others + [ours])
     settings.setValue("qgis/customEnvVarsUse", True)
-    return True
+    return "added"

@@ -45,18 +45,28 @@ class VelmorakPlugin:
 
     def initProcessing(self):
         self.register_driver()
-        if self.provider is None:
+        registry = QgsApplication.processingRegistry()
+        # Once per QGIS: a second instance (a plugin reloaded without unload) leaves the first one's.
+        if self.provider is None and registry.providerById("velmorak") is None:
             self.provider = VelmorakProvider()
-            QgsApplication.processingRegistry().addProvider(self.provider)
+            registry.addProvider(self.provider)
 
     def initGui(self):
         self.initProcessing()
         if self.driver == "python":
             try:
-                if gdal_setup.remember_for_startup(native.driver_dir()):
+                folder = native.driver_dir()
+                outcome = gdal_setup.remember_for_startup(folder)
+                if outcome == "added":
                     QgsMessageLog.logMessage(
                         "12d ASCII files open now. Restart QGIS once for the file dialogs and the Browser to "
                         "list them.", LOG_TAG, Qgis.Info)
+                elif outcome == "left":
+                    QgsMessageLog.logMessage(
+                        "12d ASCII files open now. For the file dialogs and the Browser to list them, add "
+                        f"GDAL_PYTHON_DRIVER_PATH={folder} under Settings > Options > System > Environment "
+                        "(its variables are switched off there, so the plugin left them alone), and restart "
+                        "QGIS.", LOG_TAG, Qgis.Info)
             except Exception as e:  # settings that cannot be written
                 QgsMessageLog.logMessage(f"QGIS's environment settings were not changed: {e}", LOG_TAG,
                                          Qgis.Warning)

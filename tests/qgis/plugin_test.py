@@ -312,21 +312,21 @@ class PluginTest(unittest.TestCase):
         folder = os.path.join(PLUGINS, "velmorak", "gdal_driver")
         key = "prepend|GDAL_PYTHON_DRIVER_PATH="
         settings = QgsSettings()
-        # (variables kept, switched on, the plugin changes them, what they hold after)
+        # (variables kept, switched on, what the plugin does, what they hold after)
         cases = [
-            (["overwrite|FOO=bar"], False, False, ["overwrite|FOO=bar"]),
-            (["overwrite|FOO=bar"], True, True, ["overwrite|FOO=bar", key + folder + os.pathsep]),
-            ([], False, True, [key + folder + os.pathsep]),
-            ([key + folder + os.pathsep], True, False, [key + folder + os.pathsep]),
-            ([key + "/elsewhere" + os.pathsep], True, True, [key + folder + os.pathsep]),
+            (["overwrite|FOO=bar"], False, "left", ["overwrite|FOO=bar"]),
+            (["overwrite|FOO=bar"], True, "added", ["overwrite|FOO=bar", key + folder + os.pathsep]),
+            ([], False, "added", [key + folder + os.pathsep]),
+            ([key + folder + os.pathsep], True, "present", [key + folder + os.pathsep]),
+            ([key + "/elsewhere" + os.pathsep], True, "added", [key + folder + os.pathsep]),
         ]
-        for variables, use, changed, after in cases:
+        for variables, use, outcome, after in cases:
             with self.subTest(variables=variables, use=use):
                 settings.setValue("qgis/customEnvVars", variables)
                 settings.setValue("qgis/customEnvVarsUse", use)
-                self.assertEqual(gdal_setup.remember_for_startup(folder), changed)
+                self.assertEqual(gdal_setup.remember_for_startup(folder), outcome)
                 self.assertEqual(settings.value("qgis/customEnvVars"), after)
-                self.assertEqual(settings.value("qgis/customEnvVarsUse", type=bool), use or changed)
+                self.assertEqual(settings.value("qgis/customEnvVarsUse", type=bool), use or outcome == "added")
         # QGIS sets the variable before it registers GDAL's drivers: a QGIS
         # started so offers 12d ASCII in its file dialogs and its Browser.
         startup = r"""
