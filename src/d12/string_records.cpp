@@ -165,7 +165,9 @@ void StringRecords::take_block(StringRecord& s, bool& plan_only, std::size_t cou
         s.x.push_back(x_[i]);
         s.y.push_back(y_[i]);
         const float z = z_[i];
-        const bool real = !o.hipData && z != kNoElevation && has_elevation(z, null_value);
+        // A 2D block without a "z" line has no height at all; in a 3D block
+        // only the file's null value is null, as the conversions read it.
+        const bool real = !o.hipData && !(o.data2d && z == kNoElevation) && has_elevation(z, null_value);
         s.z.push_back(real ? as_written(z) : kNaN);
         s.has_heights = s.has_heights || real;
     }

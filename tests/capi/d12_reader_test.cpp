@@ -99,8 +99,8 @@ std::vector<FileRow> file_rows() {
     const std::vector<std::string> breaklines = {
         "1 fixture|2d|flat 3d n=3 first=100,200 z=12.5,12.5,12.5",
         "2 fixture|2d|noz 2d n=2 first=1,2 z=null,null",
-        // -99999 is the reader's own mark of a vertex without a height, whatever the file's null value.
-        "3 fixture|3d|mixed 3d n=5 first=0,0 z=10,null,11,null,12",
+        // -99999 is a height where the null value is -999.
+        "3 fixture|3d|mixed 3d n=5 first=0,0 z=10,-99999,11,null,12",
         "4 fixture|3d|firstnull 3d n=2 first=5,5 z=null,7.25",
         "5 fixture|polyline|ring closed 3d n=4 first=0,0 z=1,2,3,1",
         "6 fixture|polyline|open 3d n=2 first=0,0 z=1,2",
