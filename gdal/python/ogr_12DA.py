@@ -69,23 +69,81 @@ NULL_HEIGHTS_FIELD = "null_heights"
 # ---------------------------------------------------------------- GDAL's messages
 
 
+def _gdal_library():
+    """The GDAL library this driver runs in, through ctypes, or None."""
+    if os.name == "posix":
+        # A GDAL program (ogrinfo) has GDAL among its own libraries ...
+        try:
+            lib = ctypes.CDLL(None)
+            lib.GDALVersionInfo
+            return lib
+        except (AttributeError, OSError):
+            pass
+        # ... a Python program has it behind GDAL's bindings.
+        try:
+            from osgeo import _gdal
+
+            lib = ctypes.CDLL(_gdal.__file__)
+            lib.GDALVersionInfo
+            return lib
+        except Exception:
+            return None
+    if os.name == "nt":
+        # The GDAL DLL the process has loaded (gdal.dll, gdal309.dll ...).
+        try:
+            kernel32 = ctypes.WinDLL("kernel32", use_last_error=True)
+            psapi = ctypes.WinDLL("psapi", use_last_error=True)
+            kernel32.GetCurrentProcess.restype = ctypes.c_void_p
+            kernel32.GetModuleFileNameW.argtypes = [ctypes.c_void_p, ctypes.c_wchar_p, ctypes.c_ulong]
+            psapi.EnumProcessModules.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p), ctypes.c_ulong,
+                                                 ctypes.POINTER(ctypes.c_ulong)]
+            modules = (ctypes.c_void_p * 4096)()
+            needed = ctypes.c_ulong()
+            if not psapi.EnumProcessModules(kernel32.GetCurrentProcess(), modules, ctypes.sizeof(modules),
+                                            ctypes.byref(needed)):
+                return None
+            for module in modules[: min(needed.value // ctypes.sizeof(ctypes.c_void_p), len(modules))]:
+                path = ctypes.create_unicode_buffer(1024)
+                if kernel32.GetModuleFileNameW(module, path, 1024) and re.fullmatch(
+                        r"gdal[0-9]*\.dll", os.path.basename(path.value), re.IGNORECASE):
+                    lib = ctypes.CDLL(path.value)
+                    lib.GDALVersionInfo
+                    return lib
+        except Exception:
+            return None
+    return None
+
+
+_gdal = None
+
+
+def gdal_function(name, restype, argtypes):
+    """A function of GDAL's C interface, or None where GDAL's library cannot be reached."""
+    global _gdal
+    if _gdal is None:
+        _gdal = _gdal_library() or False
+    if not _gdal:
+        return None
+    try:
+        function = getattr(_gdal, name)
+    except AttributeError:
+        return None
+    function.restype = restype
+    function.argtypes = argtypes
+    return function
+
+
 def _cpl_error_function():
     """CPLError of the GDAL that runs this driver, or None."""
+    cpl_error = gdal_function("CPLError", None, [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p])
+    if cpl_error is not None:
+        return lambda level, number, text: cpl_error(level, number, b"%s", text.encode("utf-8", "replace"))
     try:
         from osgeo import gdal
 
         return lambda level, number, text: gdal.Error(level, number, text)
     except Exception:
-        pass
-    if os.name == "posix":
-        # A GDAL program (ogrinfo) has GDAL among its own libraries.
-        try:
-            cpl_error = ctypes.CDLL(None).CPLError
-            cpl_error.restype = None
-            return lambda level, number, text: cpl_error(level, number, b"%s", text.encode("utf-8", "replace"))
-        except (AttributeError, OSError):
-            pass
-    return None
+        return None
 
 
 _cpl_error = None
@@ -327,21 +385,26 @@ def is_12d_first_line(line):
 
 
 def _gdal_version():
+    info = gdal_function("GDALVersionInfo", ctypes.c_char_p, [ctypes.c_char_p])
     try:
-        from osgeo import gdal
+        return int(info(b"VERSION_NUM")) if info is not None else 0
+    except ValueError:
+        return 0
 
-        return int(gdal.VersionInfo("VERSION_NUM"))
-    except Exception:
-        pass
-    if os.name == "posix":
-        try:
-            info = ctypes.CDLL(None).GDALVersionInfo
-            info.restype = ctypes.c_char_p
-            info.argtypes = [ctypes.c_char_p]
-            return int(info(b"VERSION_NUM"))
-        except (AttributeError, OSError, ValueError, TypeError):
-            pass
-    return 0
+
+def set_layer_metadata(pointer, items):
+    """Sets metadata items on GDAL's own object of a layer, whose address GDAL gives
+    the layer as text: GDAL answers GetMetadataItem from there, not from Python."""
+    set_item = gdal_function("GDALSetMetadataItem", ctypes.c_int,
+                             [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p])
+    try:
+        address = int(pointer, 16)
+    except (TypeError, ValueError):
+        return
+    if set_item is None or not address:
+        return
+    for key, value in items.items():
+        set_item(address, key.encode("utf-8"), value.encode("utf-8"), None)
 
 
 # GDAL takes a Python driver's geometries as WKB from 3.8 on, as WKT before.
@@ -458,13 +521,18 @@ class Layer(BaseLayer):
         # The field of each attribute name met, by the name's bytes.
         self._attribute_field = {}
 
+    def __setattr__(self, key, value):
+        super().__setattr__(key, value)
+        if key == "_gdal_pointer":
+            set_layer_metadata(value, self.metadata(None))
+
     def metadata(self, domain):
         return {"NULL_HEIGHT": self._null_text} if not domain else None
 
     def test_capability(self, cap):
         if cap == BaseLayer.FastFeatureCount:
             return getattr(self, "attribute_filter", None) is None and getattr(self, "spatial_filter", None) is None
-        return cap in (BaseLayer.FastGetExtent, BaseLayer.StringsAsUTF8, BaseLayer.RandomRead)
+        return cap in (BaseLayer.FastGetExtent, BaseLayer.StringsAsUTF8, "ZGeometries")
 
     def feature_count(self, force):
         return len(self._scan.numbers)

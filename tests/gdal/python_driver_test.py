@@ -289,6 +289,54 @@ class PythonDriverTest(unittest.TestCase):
         self.assertGreater(opened, len(rows) // 2)
         self.assertGreater(with_features, len(rows) // 2)
 
+    def test_calls_answer_alike(self):
+        # What a program asks of a layer beyond a listing: metadata items, features by id (across layers),
+        # filters, capabilities, and the errors of a refused open, with GDAL's exceptions on and off.
+        script = """
+import sys
+from osgeo import gdal
+if sys.argv[1] == "exceptions":
+    gdal.UseExceptions()
+messages = []
+gdal.PushErrorHandler(lambda level, number, text: messages.append((level, number, text)))
+for options in ([], ["NULL_HEIGHT=-999"], ["NULL_HEIGHT=high"], ["MAX_VERTICES=x"]):
+    try:
+        ds = gdal.OpenEx(sys.argv[2], gdal.OF_VECTOR, open_options=options)
+    except RuntimeError as e:
+        print("refused", e)
+        continue
+    if ds is None:
+        print("refused")
+        continue
+    print(ds.GetDriver().ShortName, ds.GetDescription() == sys.argv[2], ds.GetLayerCount(), ds.TestCapability("CreateLayer"))
+    for i in range(ds.GetLayerCount()):
+        layer = ds.GetLayer(i)
+        print(layer.GetName(), layer.GetFeatureCount(), layer.GetExtent(), layer.GetMetadataItem("NULL_HEIGHT"),
+              layer.GetMetadata(), [layer.TestCapability(c) for c in ("FastFeatureCount", "FastGetExtent", "StringsAsUTF8")])
+        for fid in (6, 4, 1, 2, 0, 99):
+            f = layer.GetFeature(fid)
+            print(fid, f and (f.GetFID(), f.GetField("name"), f.GetGeometryRef().ExportToIsoWkt()))
+    water = ds.GetLayerByName("Water")
+    water.SetAttributeFilter("Valves > 2.6")
+    print([f.GetFID() for f in water], water.GetFeatureCount(), water.TestCapability("FastFeatureCount"))
+    water.SetAttributeFilter(None)
+    water.SetSpatialFilterRect(2.5, 2.5, 3.5, 3.5)
+    print([f.GetFID() for f in water], water.GetFeatureCount())
+print(messages)
+"""
+        path = made_files(self.tmp)[0][1]
+        for mode in ("exceptions", "return codes"):
+            answers = []
+            for env in (self.native, self.python):
+                run = subprocess.run([sys.executable, "-c", script, mode, path], capture_output=True, text=True,
+                                     env=dict(os.environ, **env), timeout=120)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                answers.append(run.stdout)
+            with self.subTest(mode=mode):
+                self.assertIn("INTERPOLATE", answers[0])
+                self.assertIn("refused", answers[0])
+                self.assertEqual(answers[1], answers[0])
+
     def test_both_installed_native_serves(self):
         rows, errors = self.formats(self.both)
         self.assertEqual(rows, ["12DA -vector- (rw+v): 12d ASCII"], errors)
