@@ -387,6 +387,9 @@ class Export12daAlgorithm(VelmorakAlgorithm):
         except native.NativeError as e:
             raise QgsProcessingException(str(e))
         os.makedirs(os.path.dirname(output), exist_ok=True)
+        if len({layer.crs().authid() for layer in vector_layers}) > 1:
+            _warn(feedback, "The layers are in different coordinate reference systems; 12d ASCII holds none, and "
+                            "each layer's coordinates are written as they are.")
         staging = Staging()
         try:
             job = staging.path("job.jsonl")

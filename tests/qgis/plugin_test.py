@@ -409,6 +409,38 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
                 self.assertEqual(read_bytes(mine[:-4] + extension),
                                  read_bytes(os.path.join(by_hand, theirs + extension)), theirs + extension)
 
+    def test_in_a_model(self):
+        # The modeller's way: the breaklines of one step are the input of the next.
+        from qgis.core import (QgsProcessingModelAlgorithm, QgsProcessingModelChildAlgorithm,
+                               QgsProcessingModelChildParameterSource as Source, QgsProcessingModelOutput,
+                               QgsProcessingModelParameter, QgsProcessingParameterFile)
+
+        model = QgsProcessingModelAlgorithm("chain", "tests")
+        model.addModelParameter(QgsProcessingParameterFile("source", "12d file"), QgsProcessingModelParameter("source"))
+        breaklines = QgsProcessingModelChildAlgorithm("velmorak:breaklines")
+        breaklines.setChildId("b")
+        breaklines.addParameterSources("INPUT", [Source.fromModelParameter("source")])
+        breaklines.addParameterSources("HIPDATA", [Source.fromStaticValue(False)])
+        strings = QgsProcessingModelChildAlgorithm("velmorak:mif_to_12da")
+        strings.setChildId("m")
+        strings.addParameterSources("INPUT", [Source.fromChildOutput("b", "OUTPUT")])
+        final = QgsProcessingModelOutput("final", "final")
+        final.setChildId("m")
+        final.setChildOutputName("OUTPUT")
+        strings.setModelOutputs({"final": final})
+        model.addChildAlgorithm(breaklines)
+        model.addChildAlgorithm(strings)
+        model.updateDestinationParameters()
+        output = os.path.join(self.out, "model", "chain.12da")
+        os.makedirs(os.path.dirname(output))
+        result = processing.run(model, {"source": SITE, "m:final": output})
+        self.assertEqual(result["m:final"], output)
+        # The step between wrote a temporary OUTPUT.mif, whose name the model of the strings takes.
+        layer = converter_run([(SITE, "site.12da"), (HEADER, "Header.mif")], ["site.12da"])
+        by_hand = converter_run([(os.path.join(layer, "site.12da.mif"), "OUTPUT.mif"),
+                                 (os.path.join(layer, "site.12da.mid"), "OUTPUT.mid")], ["OUTPUT.mif"])
+        self.assertEqual(read_bytes(output), read_bytes(os.path.join(by_hand, "OUTPUT.12da")))
+
     def test_converter_errors_stop_the_algorithm(self):
         damaged = os.path.join(self.out, "damaged.12da")
         with open(damaged, "w", encoding="utf-8") as f:
