@@ -127,10 +127,10 @@ if(ONLY)
   endif()
 endif()
 if(windows_binary)
-  # Windows's own DLLs, as the mingw-w64 build imports them (its C run-time
-  # msvcrt.dll is part of every Windows), and the API sets that stand for them.
-  set(system_dlls kernel32.dll msvcrt.dll shell32.dll advapi32.dll user32.dll ws2_32.dll ntdll.dll
-    bcrypt.dll ole32.dll shlwapi.dll)
+  # Windows's own DLLs: the build imports KERNEL32, msvcrt (the C run-time of
+  # mingw-w64, part of every Windows) and SHELL32; the others are system DLLs a
+  # change may bring in, as the API sets that stand for them are.
+  set(system_dlls kernel32.dll msvcrt.dll shell32.dll advapi32.dll user32.dll ws2_32.dll ntdll.dll)
   set(foreign "")
   foreach(dll IN LISTS imported)
     string(TOLOWER "${dll}" name)
