@@ -52,8 +52,6 @@ PLUGINS = os.path.join(PROFILE, "python", "plugins")
 
 from qgis.core import (  # noqa: E402
     QgsApplication,
-    QgsFeature,
-    QgsGeometry,
     QgsMapRendererCustomPainterJob,
     QgsMapSettings,
     QgsProcessingException,
