@@ -16,7 +16,7 @@
 # gdal: DRIVER_DMD_LONGNAME = "12d ASCII"
 # gdal: DRIVER_DMD_EXTENSIONS = "12da 4da 12daz"
 # gdal: DRIVER_DMD_EXTENSION = "12da"
-# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (along the string between its real heights), NaN, or a number such as -999'/></OpenOptionList>"
+# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/></OpenOptionList>"
 #
 # The library is looked for in turn: the full path in VELMORAK_LIBRARY; the
 # plugin layout, ../lib/linux-x86_64/libvelmorak.so or ../lib/windows-x64/
@@ -208,19 +208,18 @@ def _platform_folder():
 
 
 def library_candidates(driver_file=None):
-    """The places the library is looked for, in order: (what, path or name)."""
-    found = []
+    """The places the library is looked for, in order: (what, path or name). The
+    system's path is searched last, and only when asked for: it runs a program."""
     named = os.environ.get("VELMORAK_LIBRARY", "")
     if named:
-        found.append(("VELMORAK_LIBRARY", named))
+        yield "VELMORAK_LIBRARY", named
     folder, name = _platform_folder()
     here = driver_file or globals().get("__file__", "")
     if folder and here:
-        found.append(("plugin", os.path.join(os.path.dirname(os.path.abspath(here)), os.pardir, "lib", folder, name)))
+        yield "plugin", os.path.join(os.path.dirname(os.path.abspath(here)), os.pardir, "lib", folder, name)
     system = ctypes.util.find_library("velmorak")
     if system:
-        found.append(("system", system))
-    return found
+        yield "system", system
 
 
 def _bind(lib):
@@ -375,11 +374,11 @@ def is_12d_first_line(line):
     """A line a 12d ASCII file opens with: its null value, its first model or string, or a TIN."""
     m = re.search(r"[ \t{]", line)
     word, rest = (line[: m.start()], line[m.start():]) if m else (line, "")
-    word = word.upper()
+    word = lower_ascii(word)
     has_rest = rest.strip(" \t") != ""
-    if word in ("NULL", "MODEL"):
+    if word in ("null", "model"):
         return has_rest and rest[0] != "{"
-    if word in ("STRING", "TIN", "SUPER_TIN", "FULL_TIN"):
+    if word in ("string", "tin", "super_tin", "full_tin"):
         return "{" in rest
     return False
 
