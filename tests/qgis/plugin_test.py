@@ -304,6 +304,28 @@ class PluginTest(unittest.TestCase):
                         self.assertTrue(same(got, want), f"{name}: {got} != {want}")
                 self.assertGreater(rendered_pixels(layers), 50, "the strings do not show on a map")
 
+    def test_native_driver_is_kept(self):
+        # A QGIS whose GDAL has the native plugin: the plugin leaves it to open the files.
+        script = r"""
+import json, os, sys
+from qgis.core import QgsApplication, QgsVectorLayer
+app = QgsApplication([], False, sys.argv[2])
+app.initQgis()
+sys.path.insert(0, sys.argv[1])
+import velmorak
+from osgeo import gdal
+plugin = velmorak.classFactory(None)
+layer = QgsVectorLayer(sys.argv[3], "site", "ogr")
+print(json.dumps({"driver": plugin.driver, "language": gdal.GetDriverByName("12DA").GetMetadataItem("DRIVER_LANGUAGE"),
+                  "path": os.environ.get("GDAL_PYTHON_DRIVER_PATH"), "features": layer.featureCount()}))
+"""
+        run = subprocess.run([sys.executable, "-c", script, PLUGINS, os.path.join(WORK, "native"), SITE],
+                             env=native_env(), capture_output=True, text=True, timeout=300)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(json.loads(run.stdout.splitlines()[-1]),
+                         {"driver": "native", "language": None, "path": None,
+                          "features": len(native_reading(SITE)[0][2])})
+
     def test_restart_lists_12d_files_in_the_file_dialogs_and_the_browser(self):
         from velmorak import gdal_setup
 
