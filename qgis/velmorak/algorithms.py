@@ -401,7 +401,9 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                     model = model_name(layer)
                     plan = FieldPlan(layer.fields(), name_field, colour_field,
                                      lambda text, m=model: _warn(feedback, f"Layer {m}: {text}"), key_fields(layer))
-                    f.write(json.dumps({"model": model}) + "\n")
+                    # The model line comes with its first string, as the driver writes it: a
+                    # layer of no strings leaves no empty model behind.
+                    model_line = json.dumps({"model": model}) + "\n"
                     empty = 0
                     for feature in layer.getFeatures():
                         if feedback.isCanceled():
@@ -409,6 +411,9 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                         found = feature_strings(feature, plan)
                         if not found:
                             empty += 1
+                        if found and model_line:
+                            f.write(model_line)
+                            model_line = None
                         for s in found:
                             f.write(json.dumps({"string": s}) + "\n")
                             strings += 1

@@ -477,9 +477,11 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
             # every model of the file, as the driver reads it, with the default options
             ("katana", sublayers(KATANA)[1] if with_corpus(KATANA) else [], KATANA, {}, ".12da", []),
             # points, lines, rings with holes, curves, 2D and 3D, null heights, groups, dates; a UTF-16 archive
-            ("design", design[:3], self.design_gpkg, {"NAME_FIELD": "label", "COLOUR_FIELD": "paint", "ENCODING": 1},
-             ".12daz", ["-lco", "NAME_FIELD=label", "-lco", "COLOUR_FIELD=paint", "-dsco", "ENCODING=UTF-16",
-                        "ponds", "kerbs", "marks"]),
+            # (and a layer without features, which leaves no model)
+            ("design", design[:3] + design[4:], self.design_gpkg,
+             {"NAME_FIELD": "label", "COLOUR_FIELD": "paint", "ENCODING": 1}, ".12daz",
+             ["-lco", "NAME_FIELD=label", "-lco", "COLOUR_FIELD=paint", "-dsco", "ENCODING=UTF-16",
+              "ponds", "kerbs", "marks", "empty"]),
         ]
         for name, layers, source, params, extension, options in cases:
             if not layers:
@@ -494,7 +496,9 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
                 # strings, fields, values and vertices.
                 written, expected = native_reading(output), native_reading(reference)
                 self.assertTrue(same(written, expected), f"{written}\n!=\n{expected}")
-                self.assertEqual(self.encoding_of(output), self.encoding_of(reference))
+                (encoding, text), (expected_encoding, _) = self.d12_text(output), self.d12_text(reference)
+                self.assertEqual(encoding, expected_encoding)
+                self.assertNotIn('model "empty"', text)
                 # and it opens through the plugin: a model per layer
                 details, back = sublayers(output)
                 self.assertEqual([d.name() for d in details], [n for n, _, _ in expected])
@@ -519,15 +523,17 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
             self.assertAlmostEqual(math.hypot(x - 1, y), 1, delta=2e-5)
 
     @staticmethod
-    def encoding_of(path):
-        """The byte order mark the written text starts with (of the archive's one member)."""
+    def d12_text(path):
+        """The encoding, by its byte order mark, and the text of a 12d file (of the archive's one member)."""
         if path.endswith(".12daz"):
             with zipfile.ZipFile(path) as z:
                 (member,) = z.namelist()
-                text = z.read(member)
+                data = z.read(member)
         else:
-            text = read_bytes(path)
-        return "UTF-16LE" if text.startswith(b"\xff\xfe") else "UTF-8" if text.startswith(b"\xef\xbb\xbf") else None
+            data = read_bytes(path)
+        if data.startswith(b"\xff\xfe"):
+            return "UTF-16LE", data.decode("utf-16")
+        return ("UTF-8" if data.startswith(b"\xef\xbb\xbf") else None), data.decode("utf-8-sig")
 
     def design_layers(self):
         """A GeoPackage of the geometries and field kinds a user exports, written with GDAL."""
@@ -553,6 +559,7 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
             "arcs": (ogr.wkbCompoundCurve, [
                 ("COMPOUNDCURVE (CIRCULARSTRING (0 0,1 1,2 0),(2 0,3 0))", {"label": "Arc"}),
             ]),
+            "empty": (ogr.wkbLineString, []),
         }
         fields = [("label", ogr.OFTString), ("paint", ogr.OFTString), ("Asset/Owner", ogr.OFTString),
                   ("level", ogr.OFTReal), ("count", ogr.OFTInteger64), ("when", ogr.OFTDate)]
