@@ -101,6 +101,8 @@ bool StringRecords::read_header() {
 
 double StringRecords::null_value() const noexcept { return walk_->null_value(); }
 
+std::size_t StringRecords::passed_tins() const noexcept { return walk_->passed_tins().size(); }
+
 void StringRecords::rewind() {
     started_ = false;
     stopped_ = false;

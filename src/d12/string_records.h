@@ -83,6 +83,9 @@ public:
     // the header is read.
     double null_value() const noexcept;
     const std::string& stop_text() const noexcept { return core_.stop_text(); }
+    // How many surfaces (tin, full_tin, super_tin) the strings passed since the
+    // start of the file stood among; d12::TinRecords reads them.
+    std::size_t passed_tins() const noexcept;
     std::uint64_t stop_line() const noexcept { return stop_line_; }
 
 private:

@@ -20,14 +20,22 @@
 // top-level "model" line before it), the line its header stands on, and, once
 // its block is read, whether another block of the same string follows. Nothing
 // is allocated per string: the object's texts keep their capacity.
+//
+// The surfaces between the strings (tin, full_tin, super_tin: tin.h) come out
+// of next() too, read whole into the caller's Tin record, when the caller
+// asks for them with collect_tins(); is_tin() then tells them from strings.
+// Otherwise they are passed over, and passed_tins() names them afterwards,
+// so that a conversion that reads only strings can say what it left out.
 #include <cmath>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "d12/line_lexer.h"
 #include "d12/object.h"
+#include "d12/tin.h"
 #include "io/input_file.h"
 #include "util/big_array.h"
 
@@ -69,6 +77,22 @@ public:
     // Asked before start(): each string's colour, style, breakline, chainage
     // and attributes are collected into `details` as it is walked.
     void collect_details(StringDetails* details) noexcept { details_ = details; }
+
+    // Asked before start(): each surface is read whole into `tin` and comes
+    // out of next() as an object of its own (type "tin", "full_tin" or
+    // "super_tin", no data flags), with is_tin() true.
+    void collect_tins(Tin* tin) noexcept { tin_ = tin; }
+    bool is_tin() const noexcept { return is_tin_; }
+
+    // The surfaces passed over so far (all of them, unless collected).
+    struct PassedTin {
+        TinKind kind = TinKind::tin;
+        std::string name;
+    };
+    const std::vector<PassedTin>& passed_tins() const noexcept { return passed_; }
+    // Tells the console, after a conversion's summary, which surfaces it left
+    // out and what reads them; nothing when the file has none.
+    void report_passed_tins() const;
 
     // The 1-based number of the line read last (for messages).
     std::size_t line_number() const noexcept { return lines_.line_number(); }
@@ -113,6 +137,7 @@ private:
     void pass_over_unread();
     void note_model_line(std::string_view line);
     void report_cut_off();
+    bool take_tin(TinKind kind);
 
     LineLexer lines_;
     std::size_t capacity_;
@@ -124,6 +149,10 @@ private:
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
     StringDetails* details_ = nullptr;
+    Tin* tin_ = nullptr;
+    bool is_tin_ = false;
+    Tin passed_over_;  // the name of a surface nobody collects
+    std::vector<PassedTin> passed_;
 };
 
 }  // namespace velmorak::d12
