@@ -189,8 +189,8 @@ void FileWriter::plan_groups(std::span<const AttributeOut> attributes) {
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         std::string_view path = attributes[i].name;
         std::size_t g = 0;
-        for (std::size_t slash = path.find('/'); slash != std::string_view::npos && slash > 0 && slash + 1 < path.size();
-             slash = path.find('/')) {
+        for (std::size_t slash = path.find('/');
+             slash != std::string_view::npos && slash > 0 && slash + 1 < path.size(); slash = path.find('/')) {
             const std::string_view name = path.substr(0, slash);
             std::size_t child = groups_[g].first_child;
             while (child != kNone && groups_[child].name != name) child = groups_[child].next_sibling;
