@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "layer_names.h"
 #include "ogr_12da.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
@@ -91,6 +92,9 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
         return nullptr;
     }
     ds->SetDescription(info->pszFilename);
+    bool srs_ok = true;
+    ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
+    if (!srs_ok) return nullptr;
     if (!ds->scan()) return nullptr;
     return ds.release();
 }
@@ -126,7 +130,8 @@ bool D12Dataset::scan() {
             scans.emplace_back();
             LayerScan& l = scans.back();
             l.model = s.model;
-            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : io::as_utf8(s.model, scratch);
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
+                                     : layer_name_of_model(io::as_utf8(s.model, scratch));
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -167,7 +172,10 @@ bool D12Dataset::scan() {
             }
         }
     }
-    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
+    for (LayerScan& l : scans) {
+        layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
+        if (srs_) layers_.back()->GetLayerDefn()->GetGeomFieldDefn(0)->SetSpatialRef(srs_.get());
+    }
     return true;
 }
 

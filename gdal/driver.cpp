@@ -79,6 +79,8 @@ constexpr const char* kOpenOptions =
     "<Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in "
     "a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field "
     "null_heights), NaN, or a number such as -999'/>"
+    "<Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, "
+    "WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/>"
     "</OpenOptionList>";
 constexpr const char* kCreationOptions =
     "<CreationOptionList>"
@@ -119,6 +121,7 @@ void GDALRegister_12DA() {
     driver->SetMetadataItem(GDAL_DMD_EXTENSION, "12da");
     driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
     driver->SetMetadataItem(GDAL_DCAP_Z_GEOMETRIES, "YES");
+    driver->SetMetadataItem(GDAL_DCAP_FEATURE_STYLES, "YES");
     driver->SetMetadataItem(GDAL_DCAP_CREATE, "YES");
     driver->SetMetadataItem(GDAL_DCAP_CREATE_LAYER, "YES");
     driver->SetMetadataItem(GDAL_DCAP_CREATE_FIELD, "YES");

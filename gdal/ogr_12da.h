@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "d12/string_records.h"
+#include "srs.h"
 #include "text_output.h"
 
 namespace velmorak::gdal12 {
@@ -129,6 +130,7 @@ private:
 
     bool interpolate_ = true;
     double null_height_ = 0.0;
+    SrsPointer srs_;  // of every layer; null when nothing gives one
     std::string path_;
     std::unique_ptr<StringRecords> source_;
     std::uint64_t position_ = 0;  // number of the string read last
@@ -185,6 +187,8 @@ private:
     int closed_field_ = -1;
     Group attributes_;
     std::string scratch_;
+    std::string style_colour_;  // the colour of a feature's style string
+    bool degrees_ = false;  // its CRS is geographic, and no vertex is written yet
     bool warned_empty_ = false;
 };
 
@@ -207,7 +211,12 @@ protected:
                            char** options) override;
 
 private:
+    // Keeps the CRS of the first layer that has one for the file's .prj; warns
+    // of a layer in another CRS.
+    void note_srs(const char* layer, const OGRSpatialReference* srs);
+
     std::string path_;
+    SrsPointer srs_;
     std::unique_ptr<TextOutput> out_;
     std::string model_;
     bool has_model_ = false;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ogr_12da.h"
+#include "styles.h"
 #include "d12/null_heights.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
@@ -60,6 +61,8 @@ D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null
     SetMetadataItem("NULL_HEIGHT", interpolate_             ? "INTERPOLATE"
                                    : std::isnan(null_height_) ? "NaN"
                                                               : CPLSPrintf("%.17g", null_height_));
+    // The model's own name, which the layer's name may have had to change.
+    if (!scan_.model.empty()) SetMetadataItem("MODEL", as_utf8(scan_.model, scratch_).c_str());
     defn_->SetGeomType(geometry_type(scan_));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
@@ -165,7 +168,13 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
         line->setPoints(static_cast<int>(s.x.size()), s.x.data(), s.y.data(), z);
         f->SetGeometryDirectly(line);
     }
+    f->GetGeometryRef()->assignSpatialReference(defn_->GetGeomFieldDefn(0)->GetSpatialRef());
     set_fields(*f, s);
+    // The colour as a pen, which QGIS and GDAL's writers of styles (DXF, MapInfo, KML) draw with.
+    if (!s.colour.empty()) {
+        const std::string style = pen_style(as_utf8(s.colour, scratch_));
+        if (!style.empty()) f->SetStyleString(style.c_str());
+    }
     if (null_heights_field_ >= 0) f->SetField(null_heights_field_, static_cast<int>(filled));
     if (filtered && ((m_poFilterGeom != nullptr && !FilterGeometry(f->GetGeometryRef())) ||
                      (m_poAttrQuery != nullptr && !m_poAttrQuery->Evaluate(f.get()))))

@@ -13,10 +13,11 @@
 # gdal: DRIVER_SUPPORTED_API_VERSION = [1]
 # gdal: DRIVER_DCAP_VECTOR = "YES"
 # gdal: DRIVER_DCAP_Z_GEOMETRIES = "YES"
+# gdal: DRIVER_DCAP_FEATURE_STYLES = "YES"
 # gdal: DRIVER_DMD_LONGNAME = "12d ASCII"
 # gdal: DRIVER_DMD_EXTENSIONS = "12da 4da 12daz"
 # gdal: DRIVER_DMD_EXTENSION = "12da"
-# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/></OpenOptionList>"
+# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/><Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/></OpenOptionList>"
 #
 # The library is looked for in turn: the full path in VELMORAK_LIBRARY; the
 # plugin layout, ../lib/linux-x86_64/libvelmorak.so or ../lib/windows-x64/
@@ -356,6 +357,162 @@ def base_name(path):
     return name[:dot] if dot > 0 else name
 
 
+# ---------------------------------------------------------------- names, colours, CRS (as the native driver)
+
+
+def layer_name_of_model(model):
+    """The layer name of a model: GDAL's writers take layer names as file names, so
+    '/', '\\' and a leading '..' become '_'. The model's own name stays in MODEL."""
+    name = model.replace("/", "_").replace("\\", "_")
+    return "_" + name[2:] if name.startswith("..") else name
+
+
+# 12d's colour names in the order of its colour list: a colour given as a
+# number is the entry at that position, from 1 (gdal/styles.cpp).
+COLOURS = [
+    ("red", 0xFF0000), ("green", 0x00FF00), ("blue", 0x0000FF), ("yellow", 0xFFFF00),
+    ("cyan", 0x00FFFF), ("magenta", 0xFF00FF), ("white", 0xFFFFFF), ("black", 0x000000),
+    ("orange", 0xFF8000), ("brown", 0xA0522D), ("grey", 0x808080), ("pink", 0xFFC0CB),
+    ("purple", 0x800080), ("light blue", 0xADD8E6), ("dark blue", 0x00008B), ("light green", 0x90EE90),
+    ("dark green", 0x006400), ("light grey", 0xD3D3D3), ("dark grey", 0x404040), ("dark red", 0x8B0000),
+    ("gray", 0x808080), ("light gray", 0xD3D3D3),
+]
+_COLOUR_OF_NAME = {}
+for _name, _rgb in COLOURS:
+    _COLOUR_OF_NAME.setdefault(_name, _rgb)
+_HEX6 = re.compile(r"[0-9A-Fa-f]{6}\Z")
+_BLANKS = re.compile(r"[ \t_]+")
+
+
+def colour_rgb(colour):
+    """0xRRGGBB of a 12d colour (a name, a number of the list, #RRGGBB), or None."""
+    colour = colour.strip(" \t")
+    if not colour:
+        return None
+    if colour[0] == "#":
+        return int(colour[1:], 16) if len(colour) == 7 and _HEX6.match(colour[1:]) else None
+    if "0" <= colour[0] <= "9":
+        if not colour.isascii() or not colour.isdigit():
+            return None
+        n = int(colour)
+        return COLOURS[n - 1][1] if 1 <= n <= len(COLOURS) else None
+    return _COLOUR_OF_NAME.get(_BLANKS.sub(" ", lower_ascii(colour)))
+
+
+def pen_style(colour):
+    """The OGR style string of a 12d colour, PEN(c:#RRGGBB), or None."""
+    rgb = colour_rgb(colour)
+    return None if rgb is None else "PEN(c:#%06X)" % rgb
+
+
+class _QuietGdal:
+    """GDAL's own messages while a file beside the 12d file is tried are not the user's concern."""
+
+    def __enter__(self):
+        self._push = gdal_function("CPLPushErrorHandler", None, [ctypes.c_void_p])
+        self._pop = gdal_function("CPLPopErrorHandler", None, [])
+        quiet = getattr(_gdal, "CPLQuietErrorHandler", None) if _gdal else None
+        if self._push is None or self._pop is None or quiet is None:
+            self._pop = None
+        else:
+            self._push(ctypes.cast(quiet, ctypes.c_void_p))
+        return self
+
+    def __exit__(self, *exc):
+        if self._pop is not None:
+            self._pop()
+            reset = gdal_function("CPLErrorReset", None, [])
+            if reset is not None:
+                reset()
+        return False
+
+
+def _srs_wkt(handle):
+    """WKT2 of an OGRSpatialReferenceH, which GDAL reads back as the same CRS; None when it cannot."""
+    export = gdal_function("OSRExportToWktEx", ctypes.c_int,
+                           [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p), ctypes.POINTER(ctypes.c_char_p)])
+    free = gdal_function("VSIFree", None, [ctypes.c_void_p])
+    if export is None or free is None:
+        return None
+    text = ctypes.c_void_p()
+    options = (ctypes.c_char_p * 2)(b"FORMAT=WKT2_2019", None)
+    if export(handle, ctypes.byref(text), options) != 0 or not text.value:
+        free(text)
+        return None
+    wkt = ctypes.string_at(text.value).decode("utf-8", "replace")
+    free(text)
+    return wkt
+
+
+def _srs_from_user_input(text):
+    """WKT of what OGRSpatialReference::SetFromUserInput makes of `text`, or None."""
+    new = gdal_function("OSRNewSpatialReference", ctypes.c_void_p, [ctypes.c_char_p])
+    set_input = gdal_function("OSRSetFromUserInput", ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p])
+    destroy = gdal_function("OSRDestroySpatialReference", None, [ctypes.c_void_p])
+    if new is None or set_input is None or destroy is None:
+        return None
+    handle = new(None)
+    try:
+        if set_input(handle, text.encode("utf-8", "surrogateescape")) != 0:
+            return None
+        return _srs_wkt(handle)
+    finally:
+        destroy(handle)
+
+
+def _srs_of_header_mif(header):
+    """WKT of the CRS GDAL's MapInfo driver reads from a header .mif's CoordSys, or None."""
+    open_ex = gdal_function("GDALOpenEx", ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_uint,
+                                                            ctypes.POINTER(ctypes.c_char_p), ctypes.c_void_p,
+                                                            ctypes.c_void_p])
+    get_layer = gdal_function("GDALDatasetGetLayer", ctypes.c_void_p, [ctypes.c_void_p, ctypes.c_int])
+    layer_srs = gdal_function("OGR_L_GetSpatialRef", ctypes.c_void_p, [ctypes.c_void_p])
+    close = gdal_function("GDALClose", None, [ctypes.c_void_p])
+    if None in (open_ex, get_layer, layer_srs, close):
+        return None
+    drivers = (ctypes.c_char_p * 2)(b"MapInfo File", None)
+    ds = open_ex(header.encode("utf-8", "surrogateescape"), 0x04, drivers, None, None)  # GDAL_OF_VECTOR
+    if not ds:
+        return None
+    try:
+        layer = get_layer(ds, 0)
+        srs = layer_srs(layer) if layer else None
+        return _srs_wkt(srs) if srs else None
+    finally:
+        close(ds)
+
+
+def crs_of_12d_file(path, option):
+    """The CRS of a 12d file as WKT, as the native driver finds it (gdal/srs.h): the SRS
+    option, else site.12da.prj or site.prj, else the CoordSys of a Header.mif beside it.
+    None when nothing gives one; False after a CPLError when the option cannot be read."""
+    if option:
+        wkt = _srs_from_user_input(option)
+        if wkt is None:
+            fail(CPLE_ILLEGALARG, "SRS=%s: not a coordinate reference system GDAL knows." % option)
+            return False
+        return wkt
+    stem = path[: len(path) - len(path.rsplit(".", 1)[-1]) - 1] if "." in os.path.basename(path) else path
+    for prj in (path + ".prj", stem + ".prj"):
+        if os.path.isfile(prj):
+            try:
+                with open(prj, "rb") as f:
+                    text = b"".join(f.read().splitlines()).decode("utf-8", "surrogateescape")
+            except OSError:
+                text = ""
+            with _QuietGdal():
+                wkt = _srs_from_user_input(text) if text else None
+            if wkt is None:
+                report(CE_WARNING, CPLE_APPDEFINED,
+                       "%s holds no coordinate reference system GDAL can read; it is passed over." % prj)
+            return wkt
+    header = os.path.join(os.path.dirname(path), "Header.mif")
+    if os.path.isfile(header):
+        with _QuietGdal():
+            return _srs_of_header_mif(header)
+    return None
+
+
 def first_significant_line(first_bytes):
     """The first line that is neither empty nor a comment, from the bytes GDAL read ahead."""
     if first_bytes[:2] in (b"\xff\xfe", b"\xfe\xff"):
@@ -487,7 +644,7 @@ def _has_nan(values):
 
 
 class Layer(BaseLayer):
-    def __init__(self, ds, scan, null_height):
+    def __init__(self, ds, scan, null_height, srs=None):
         self._ds = ds
         self._scan = scan
         self._null_height = null_height  # "INTERPOLATE", or a float (NaN: left as it is)
@@ -510,7 +667,7 @@ class Layer(BaseLayer):
             fields.append({"name": name, "type": {INTEGER: "Integer64", REAL: "Real"}.get(kind, "String")})
         self.fields = fields
         flat = "Geometry" if scan.points and scan.lines else "Point" if scan.points else "LineString"
-        self.geometry_fields = [{"name": "", "type": flat + "Z" if scan.heights else flat}]
+        self.geometry_fields = [{"name": "", "type": flat + "Z" if scan.heights else flat, "srs": srs}]
         if null_height == "INTERPOLATE":
             self._null_text = "INTERPOLATE"
         elif math.isnan(null_height):
@@ -526,7 +683,15 @@ class Layer(BaseLayer):
             set_layer_metadata(value, self.metadata(None))
 
     def metadata(self, domain):
-        return {"NULL_HEIGHT": self._null_text} if not domain else None
+        if domain:
+            return None
+        # In the order GDAL lists a native layer's items: by name.
+        items = {}
+        # The model's own name, which the layer's name may have had to change.
+        if self._scan.model:
+            items["MODEL"] = utf8(self._scan.model)
+        items["NULL_HEIGHT"] = self._null_text
+        return items
 
     def test_capability(self, cap):
         if cap == BaseLayer.FastFeatureCount:
@@ -589,7 +754,12 @@ class Layer(BaseLayer):
         fields["closed"] = 1 if s.closed else 0
         if s.attribute_count:
             self._set_attributes(s, fields)
-        return {"type": "OGRFeature", "id": s.number, "fields": fields, "geometry_fields": {"": geometry}}
+        feature = {"type": "OGRFeature", "id": s.number, "fields": fields, "geometry_fields": {"": geometry}}
+        # The colour as a pen, which QGIS and GDAL's writers of styles draw with.
+        style = pen_style(fields["colour"]) if "colour" in fields else None
+        if style is not None:
+            feature["style"] = style
+        return feature
 
     def _set_attributes(self, s, fields):
         ds = self._ds
@@ -618,7 +788,7 @@ class Layer(BaseLayer):
 
 
 class Dataset(BaseDataset):
-    def __init__(self, lib, handle, path, null_height):
+    def __init__(self, lib, handle, path, null_height, srs=None):
         self.lib = lib
         self._handle = handle
         self._path = path
@@ -632,7 +802,7 @@ class Dataset(BaseDataset):
         self._stop_reported = False
         self._layer_of = None
         self._slot = None
-        self.layers = [Layer(self, scan, null_height) for scan in self._scan(null_height == "INTERPOLATE")]
+        self.layers = [Layer(self, scan, null_height, srs) for scan in self._scan(null_height == "INTERPOLATE")]
 
     def close(self):
         if self._handle:
@@ -720,7 +890,7 @@ class Dataset(BaseDataset):
                     slot.append(0)
                     continue
                 index = by_model[model] = len(scans)
-                scans.append(LayerScan(utf8(model) if model else base_name(self._path), model))
+                scans.append(LayerScan(layer_name_of_model(utf8(model)) if model else base_name(self._path), model))
             layer = scans[index]
             layer_of.append(index)
             slot.append(len(layer.numbers))
@@ -846,4 +1016,8 @@ class Driver(BaseDriver):
             status = lib.velmorak_d12_open(filename.encode("utf-8", "surrogateescape"), capacity, ctypes.byref(handle))
         if status != OK:
             return fail(CPLE_APPDEFINED, utf8(lib.velmorak_d12_last_error() or b"") or "%s: cannot be read" % filename)
-        return Dataset(lib, handle, filename, null_height)
+        srs = crs_of_12d_file(filename, _option(open_options, "SRS", ""))
+        if srs is False:
+            lib.velmorak_d12_close(handle)
+            return None
+        return Dataset(lib, handle, filename, null_height, srs)

@@ -17,7 +17,7 @@ import tempfile
 import unittest
 import zipfile
 
-from osgeo import gdal, ogr
+from osgeo import gdal, ogr, osr
 
 gdal.UseExceptions()
 SHARED = sys.argv[1] if len(sys.argv) > 1 else ""
@@ -528,7 +528,8 @@ class ReadTest(unittest.TestCase):
         for path in (source, archive):
             with self.subTest(file=os.path.basename(path)):
                 gpkg = gdal.OpenEx(self.export(path), gdal.OF_VECTOR)
-                layer = gpkg.GetLayerByName("SURVEY/Water")
+                # A layer name holds no path: the model "SURVEY/Water" is the layer SURVEY_Water.
+                layer = gpkg.GetLayerByName("SURVEY_Water")
                 self.assertIsNotNone(layer)
                 self.assertEqual(layer.GetFeatureCount(), 1)
                 f = layer.GetNextFeature()
@@ -590,6 +591,100 @@ class ReadTest(unittest.TestCase):
         self.assertIn("using driver `12DA' successful", run.stdout)
         self.assertIn("Layer name: Roads", run.stdout)
         self.assertIn("Feature Count: 2", run.stdout)
+
+    def test_layer_names_crs_and_styles(self):
+        """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
+        Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
+        def string(name, colour):
+            return "string 2d {\n  name \"%s\"\n%s  data {\n    0 0\n    1 1\n  }\n}\n" % (
+                name, "  colour %s\n" % colour if colour else "")
+
+        text = ("null -999\n" + 'model "../../evilmodel"\n' + string("A", "red") + 'model "SURVEY/Water"\n' +
+                string("B", '"Light_Blue"') + 'model "a\\\\b"\n' + string("C", "3") + 'model "..lane"\n' +
+                string("D", '"#12ab34"') + 'model "ok.name"\n' + string("E", "chartreuse") + string("F", None))
+        layers = [("__.._evilmodel", "../../evilmodel", "PEN(c:#FF0000)"),
+                  ("SURVEY_Water", "SURVEY/Water", "PEN(c:#ADD8E6)"),
+                  ("a_b", "a\\b", "PEN(c:#0000FF)"),
+                  ("_lane", "..lane", "PEN(c:#12AB34)"),
+                  ("ok.name", "ok.name", None)]
+        folder = os.path.join(self.tmp, "names")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "evil.12da")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+        self.assertEqual([ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())], [l[0] for l in layers])
+        for name, model, style in layers:
+            layer = ds.GetLayerByName(name)
+            self.assertEqual(layer.GetMetadataItem("MODEL"), model, name)
+            self.assertEqual([f.GetStyleString() for f in layer], [style] * layer.GetFeatureCount(), name)
+        ds = None
+        # GDAL's MapInfo writer takes layer names as file names: everything stays in out/.
+        work = os.path.join(folder, "a", "b")
+        os.makedirs(work, exist_ok=True)
+        r = subprocess.run(["ogr2ogr", "-f", "MapInfo File", "out", path], cwd=work, capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        written = sorted(os.path.relpath(os.path.join(d, n), folder) for d, _, names in os.walk(folder) for n in names)
+        self.assertEqual([w for w in written if not w.startswith(os.path.join("a", "b", "out") + os.sep)],
+                         ["evil.12da"])
+        self.assertIn(os.path.join("a", "b", "out", "__.._evilmodel.tab"), written)
+
+        # The CRS: each row a set of files beside site.12da, the open options, and the CRS
+        # expected (an EPSG code, or a parameter of the Header.mif's projection), or None.
+        def esri(code):
+            srs = osr.SpatialReference()
+            srs.ImportFromEPSG(code)
+            return srs.ExportToWkt(["FORMAT=WKT1_ESRI"])
+
+        with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "examples",
+                               "Header.mif"), encoding="latin-1") as f:
+            header = f.read()  # CoordSys Earth Projection 8 ... central meridian 153
+        crs_rows = [
+            ("none", {}, [], None),
+            ("option", {}, ["SRS=EPSG:28356"], 28356),
+            ("option before a .prj", {"site.12da.prj": esri(28355)}, ["SRS=EPSG:28356"], 28356),
+            ("site.12da.prj", {"site.12da.prj": esri(28355)}, [], 28355),
+            ("site.prj", {"site.prj": esri(28354)}, [], 28354),
+            ("site.12da.prj before site.prj", {"site.12da.prj": esri(28355), "site.prj": esri(28354)}, [], 28355),
+            ("a .prj before Header.mif", {"site.prj": esri(28354), "Header.mif": header}, [], 28354),
+            ("Header.mif", {"Header.mif": header}, [], "central_meridian=153"),
+            ("a .prj GDAL cannot read", {"site.prj": "PROJCS[\"broken"}, [], None),
+        ]
+        for row, files, options, expected in crs_rows:
+            with self.subTest(crs=row):
+                where = os.path.join(self.tmp, "crs-" + row.replace(" ", "-"))
+                os.makedirs(where, exist_ok=True)
+                site = os.path.join(where, "site.12da")
+                with open(site, "w", encoding="utf-8") as f:
+                    f.write('model "M"\n' + string("S", None))
+                for name, content in files.items():
+                    with open(os.path.join(where, name), "w", encoding="latin-1") as f:
+                        f.write(content)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(site, gdal.OF_VECTOR, open_options=options)
+                    layer = ds.GetLayer(0)
+                    srs = layer.GetSpatialRef()
+                    feature = layer.GetNextFeature()
+                    geom_srs = feature.GetGeometryRef().GetSpatialReference()
+                if expected is None:
+                    self.assertIsNone(srs)
+                    self.assertIsNone(geom_srs)
+                else:
+                    self.assertIsNotNone(srs)
+                    self.assertTrue(geom_srs is not None and geom_srs.IsSame(srs))
+                    self.assertEqual(srs.GetDataAxisToSRSAxisMapping(), [1, 2])
+                    if isinstance(expected, int):
+                        wanted = osr.SpatialReference()
+                        wanted.ImportFromEPSG(expected)
+                        self.assertTrue(srs.IsSame(wanted), srs.ExportToWkt())
+                    else:
+                        key, value = expected.split("=")
+                        self.assertEqual(srs.GetProjParm(key), float(value), srs.ExportToWkt())
+                self.assertEqual([m for m in errors.messages if m[0] != gdal.CE_Debug],
+                                 [(gdal.CE_Warning, os.path.join(where, "site.prj") + " holds no coordinate reference "
+                                   "system GDAL can read; it is passed over.")] if row.startswith("a .prj GDAL") else [])
+        with self.assertRaisesRegex(RuntimeError, "SRS=nonsense: not a coordinate reference system"):
+            gdal.OpenEx(site, gdal.OF_VECTOR, open_options=["SRS=nonsense"])
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ import tempfile
 import unittest
 import zipfile
 
-from osgeo import gdal, ogr
+from osgeo import gdal, ogr, osr
 
 gdal.UseExceptions()
 VELMORAK = sys.argv[3] if len(sys.argv) > 3 else ""
@@ -223,8 +223,10 @@ class WriteTest(unittest.TestCase):
             gdal.VectorTranslate(out, mem, format="12DA", layerCreationOptions=["NAME_FIELD=id", "COLOUR_FIELD=hue"])
         finally:
             gdal.PopErrorHandler()
-        self.assertEqual(len(with_errors), 1, with_errors)
-        self.assertIn("without geometry", with_errors[0])
+        # GeoJSON's coordinates are degrees of WGS 84: 5 decimals of them are told to be coarse.
+        self.assertEqual(len(with_errors), 2, with_errors)
+        self.assertIn("Layer options is in degrees", with_errors[0])
+        self.assertIn("without geometry", with_errors[1])
         with open(out, encoding="utf-8-sig") as f:
             text = f.read()
         self.assertIn('name      "BL-1"', text)
@@ -260,6 +262,63 @@ class WriteTest(unittest.TestCase):
         csv = [n for n in os.listdir(folder) if n.endswith(".csv")]
         self.assertEqual(len(csv), three_d, r.stdout)
         self.assertTrue(os.path.exists(target + ".Lines.mif"))
+
+    def test_crs_and_style_colour(self):
+        """The layers' CRS goes to <output>.prj and reads back; a CRS in degrees and a second CRS are
+        told; a feature's style gives the string's colour where the layer has no colour field."""
+        def srs_of(code):
+            srs = osr.SpatialReference()
+            srs.ImportFromEPSG(code)
+            return srs
+
+        # Each row: the layers (name, EPSG code or None, [(style string, colour field or None)]),
+        # the CRS the written file reads back in, the warnings, and the colours read back.
+        rows = [
+            ("projected", [("L", 28356, [("PEN(c:#FF0000)", None), ("BRUSH(fc:#0000fe)", None)])],
+             28356, [], ["red", "blue"]),
+            ("colour field first", [("L", None, [("PEN(c:#FF0000)", "green")])], None, [], ["green"]),
+            ("nearest colour", [("L", None, [("PEN(c:#F08000,w:2pt)", None), ("LABEL(t:\"x\")", None)])],
+             None, [], ["orange", None]),
+            ("degrees", [("L", 4326, [(None, None)])], 4326, ["Layer L is in degrees:"], [None]),
+            ("two CRSs", [("A", 28356, [(None, None)]), ("B", 28355, [(None, None)])], 28356,
+             ["Layer B is in another CRS than the layers before it"], [None, None]),
+        ]
+        for row, layers, crs, warnings, colours in rows:
+            with self.subTest(row=row):
+                out = os.path.join(self.tmp, "crs-" + row.replace(" ", "-") + ".12da")
+                mem = gdal.GetDriverByName("Memory").Create("", 0, 0, 0, gdal.GDT_Unknown)
+                for name, code, features in layers:
+                    layer = mem.CreateLayer(name, srs_of(code) if code else None, ogr.wkbLineString)
+                    layer.CreateField(ogr.FieldDefn("name", ogr.OFTString))
+                    if any(colour for _, colour in features):
+                        layer.CreateField(ogr.FieldDefn("colour", ogr.OFTString))
+                    for i, (style, colour) in enumerate(features):
+                        f = ogr.Feature(layer.GetLayerDefn())
+                        f.SetField("name", "S%d" % i)
+                        if colour:
+                            f.SetField("colour", colour)
+                        if style:
+                            f.SetStyleString(style)
+                        f.SetGeometry(ogr.CreateGeometryFromWkt("LINESTRING (0 0,1 1)"))
+                        layer.CreateFeature(f)
+                messages = []
+                gdal.PushErrorHandler(lambda level, number, text: messages.append(text))
+                try:
+                    gdal.VectorTranslate(out, mem, format="12DA")
+                finally:
+                    gdal.PopErrorHandler()
+                self.assertEqual(len(messages), len(warnings), messages)
+                for m, w in zip(messages, warnings):
+                    self.assertIn(w, m)
+                self.assertEqual(os.path.exists(out + ".prj"), crs is not None)
+                back = gdal.OpenEx(out, gdal.OF_VECTOR)
+                srs = back.GetLayer(0).GetSpatialRef()
+                if crs is None:
+                    self.assertIsNone(srs)
+                else:
+                    self.assertTrue(srs is not None and srs.IsSame(srs_of(crs)), srs and srs.ExportToWkt())
+                got = [f.GetField("colour") for i in range(back.GetLayerCount()) for f in back.GetLayer(i)]
+                self.assertEqual(got, colours)
 
 
 if __name__ == "__main__":
