@@ -14,7 +14,10 @@ an interface, then initProcessing), and then:
   (byte for byte), or for the export those of ogr2ogr -f 12DA with the native
   driver and the same creation options; a damaged input gives the
   converter's ERROR line as a QgsProcessingException;
-- qgis_process lists the five algorithms with the plugin in the profile.
+- qgis_process lists the five algorithms with the plugin in the profile;
+- the QGIS application (on a virtual display, xvfb-run) starts the plugin
+  with its interface and adds a 12d layer, and once started again offers
+  12d ASCII in its file dialogs.
 
 Run by CTest with the system's Python (python3-qgis):
     plugin_test.py <shared-data> <linux-build> <native-gdal-plugin-dir> [plugin zip]
@@ -123,6 +126,11 @@ NATIVE_DUMP = r"""
 import json, sys
 from osgeo import gdal, ogr
 gdal.UseExceptions()
+def vertices(g):
+    # Every vertex in order, the rings and parts of a geometry one after another, as QGIS lists them.
+    if g.GetGeometryCount() > 0:
+        return [v for i in range(g.GetGeometryCount()) for v in vertices(g.GetGeometryRef(i))]
+    return [list(p) for p in (g.GetPoints() or [])]
 assert gdal.GetDriverByName("12DA").GetMetadataItem("DRIVER_LANGUAGE") != "PYTHON"
 ds = gdal.OpenEx(sys.argv[1], gdal.OF_VECTOR)
 out = []
@@ -135,8 +143,7 @@ for i in range(ds.GetLayerCount()):
         g = f.GetGeometryRef()
         geometry = None
         if g is not None:
-            points = [list(p) for p in (g.GetPoints() or [])]
-            geometry = [g.GetGeometryName().upper(), bool(g.Is3D()), points]
+            geometry = [g.GetGeometryName().upper(), bool(g.Is3D()), vertices(g)]
         values = [f.GetField(i) for i in range(d.GetFieldCount())]
         features.append([f.GetFID(), [int(v) if isinstance(v, bool) else v for v in values], geometry])
     out.append([layer.GetName(), fields, features])
@@ -473,9 +480,12 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
 
     def test_export(self):
         design = self.design_layers()
+        # The strings' layers; a surface's triangles (polygons) are the driver's own business.
+        katana = [layer for layer in (sublayers(KATANA)[1] if with_corpus(KATANA) else [])
+                  if layer.geometryType() != QgsWkbTypes.PolygonGeometry]
         cases = [
-            # every model of the file, as the driver reads it, with the default options
-            ("katana", sublayers(KATANA)[1] if with_corpus(KATANA) else [], KATANA, {}, ".12da", []),
+            # every model of strings of the file, as the driver reads it, with the default options
+            ("katana", katana, KATANA, {}, ".12da", [layer.name() for layer in katana]),
             # points, lines, rings with holes, curves, 2D and 3D, null heights, groups, dates; a UTF-16 archive
             # (and a layer without features, which leaves no model)
             ("design", design[:3] + design[4:], self.design_gpkg,
@@ -495,7 +505,9 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
                 # Both files read back the same through the native driver: the same models,
                 # strings, fields, values and vertices.
                 written, expected = native_reading(output), native_reading(reference)
-                self.assertTrue(same(written, expected), f"{written}\n!=\n{expected}")
+                self.assertEqual([n for n, _, _ in written], [n for n, _, _ in expected])
+                for got, want in zip(written, expected):
+                    self.assertTrue(same(got, want), f"{got}\n!=\n{want}")
                 (encoding, text), (expected_encoding, _) = self.d12_text(output), self.d12_text(reference)
                 self.assertEqual(encoding, expected_encoding)
                 self.assertNotIn('model "empty"', text)
@@ -600,6 +612,64 @@ class QgisProcessTest(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         listed = {line.split()[0] for line in run.stdout.splitlines() if line.strip().startswith("velmorak:")}
         self.assertEqual(sorted(listed), ALGORITHMS, run.stdout)
+
+
+DESKTOP_SCRIPT = r"""
+import json, os, sys
+from qgis.utils import iface, plugins
+from qgis.core import QgsApplication, QgsProviderRegistry, QgsSettings
+from qgis.PyQt.QtCore import QTimer
+plugin = plugins.get("velmorak")
+layer = iface.addVectorLayer(os.environ["VELMORAK_TEST_LAYER"], "site", "ogr")
+with open(os.environ["VELMORAK_TEST_OUT"], "a", encoding="utf-8") as f:
+    f.write(json.dumps({
+        "driver": getattr(plugin, "driver", None),
+        "provider": QgsApplication.processingRegistry().providerById("velmorak") is not None,
+        "features": layer.featureCount() if layer is not None and layer.isValid() else None,
+        "filter": "12d ASCII" in QgsProviderRegistry.instance().fileVectorFilters(),
+        "settings": QgsSettings().value("qgis/customEnvVars"),
+    }) + "\n")
+QTimer.singleShot(200, QgsApplication.instance().quit)
+"""
+
+
+class DesktopTest(unittest.TestCase):
+    def test_enabled_in_qgis_and_after_a_restart(self):
+        # The QGIS application itself (on a virtual display): the plugin started with its
+        # interface, a file added through it; then QGIS started again, with 12d ASCII in its
+        # file dialogs from the environment settings the plugin left.
+        if not shutil.which("xvfb-run"):
+            if os.environ.get("VELMORAK_GDAL_REQUIRED"):
+                self.fail("xvfb-run not found (Debian package xvfb)")
+            self.skipTest("xvfb-run not found (Debian package xvfb)")
+        profiles = os.path.join(WORK, "desktop")
+        plugins = os.path.join(profiles, "profiles", "default", "python", "plugins")
+        os.makedirs(os.path.join(profiles, "profiles", "default", "QGIS"))
+        if not os.path.isdir(os.path.join(PLUGINS, "velmorak")):
+            install()
+        shutil.copytree(os.path.join(PLUGINS, "velmorak"), os.path.join(plugins, "velmorak"))
+        with open(os.path.join(profiles, "profiles", "default", "QGIS", "QGIS3.ini"), "w", encoding="utf-8") as f:
+            f.write("[PythonPlugins]\nvelmorak=true\n")
+        script = os.path.join(WORK, "desktop.py")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write(DESKTOP_SCRIPT)
+        out = os.path.join(WORK, "desktop.jsonl")
+        env = dict(os.environ, VELMORAK_TEST_LAYER=SITE + "|layername=creek_reach", VELMORAK_TEST_OUT=out)
+        env.pop("QT_QPA_PLATFORM")
+        for _ in range(2):
+            run = subprocess.run(["xvfb-run", "-a", "qgis", "--profiles-path", profiles, "--profile", "default",
+                                  "--noversioncheck", "--nologo", "--code", script], env=env,
+                                 stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+            self.assertEqual(run.returncode, 0, run.stderr)
+        with open(out, encoding="utf-8") as f:
+            first, second = (json.loads(line) for line in f)
+        folder = os.path.join(plugins, "velmorak", "gdal_driver")
+        features = len(native_reading(SITE)[0][2])
+        self.assertEqual({k: first[k] for k in ("driver", "provider", "features", "settings")},
+                         {"driver": "python", "provider": True, "features": features,
+                          "settings": ["prepend|GDAL_PYTHON_DRIVER_PATH=" + folder + os.pathsep]})
+        self.assertEqual(second["features"], features)
+        self.assertTrue(second["filter"], second)
 
 
 if __name__ == "__main__":
