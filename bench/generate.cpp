@@ -16,6 +16,8 @@
 //                           every section end among them except on a few dangling
 //                           Plines, and one in twenty points off every vertex
 //   manifest.txt            the counts of what was written, "key value" per line
+// The mode "models" writes only models.12da and models-interleaved.12da:
+// 200 models of 250 strings per scale, grouped and taking turns.
 // Scale n multiplies every count by n. The point count per scale unit defaults
 // to 500,000 so that scale 2 still fits the 1,000,000 breakline points the 3D
 // conversion holds.
@@ -529,8 +531,50 @@ void write_mif_layers(const fs::path& folder, int scale, std::uint64_t points_pe
     m.add("points.off_vertex", off_points);
 }
 
+// The same 50,000 strings of 200 models (250 strings each, 10 to 40
+// vertices) written twice: models.12da with each model's strings together,
+// as the terrain package exports, and models-interleaved.12da with the
+// models taking turns string by string, as a file joined from several
+// exports can hold them. String k of model m is the same in both files.
+void write_models_12da(const fs::path& folder, int scale, Manifest& m) {
+    const int models = 200;
+    const int per_model = 250 * scale;
+    struct Written {
+        const char* file;
+        bool interleaved;
+    };
+    for (const Written w : {Written{"models.12da", false}, Written{"models-interleaved.12da", true}}) {
+        Out o(folder / w.file);
+        o.line("// 12d ASCII benchmark: many models");
+        o.line("null -999");
+        std::vector<Vertex> v;
+        for (int i = 0; i < models * per_model; ++i) {
+            const int model = w.interleaved ? i % models : i / per_model;
+            const int k = w.interleaved ? i / models : i % per_model;
+            if (w.interleaved || k == 0) {
+                std::string& s = o.buf();
+                s.append("model \"site ");
+                put_int(s, model);
+                s.append("\"");
+                o.end();
+            }
+            Rng rng(0x12DA'0100ULL + static_cast<std::uint64_t>(model) * 100'003ULL + static_cast<std::uint64_t>(k));
+            const int n = static_cast<int>(rng.range(10, 40));
+            walk(rng, n, v);
+            o.line("string 3d {");
+            name_line(o, "M", static_cast<std::int64_t>(model) * 100'000 + k, false);
+            o.line("  colour    green");
+            data_block(o, "data", v.data(), n, true, rng);
+            o.line("}");
+        }
+        o.close();
+        m.add(std::string(w.file) + ".bytes", o.bytes());
+    }
+    m.add("models.strings", static_cast<std::uint64_t>(models) * static_cast<std::uint64_t>(per_model));
+}
+
 int usage() {
-    std::fputs("usage: velmorak_generate <folder> <scale> [all|12da|xs|mif] [points-per-scale]\n", stderr);
+    std::fputs("usage: velmorak_generate <folder> <scale> [all|12da|xs|mif|models] [points-per-scale]\n", stderr);
     return 2;
 }
 
@@ -542,7 +586,7 @@ int main(int argc, char** argv) {
     const int scale = std::atoi(argv[2]);
     const std::string what = argc > 3 ? argv[3] : "all";
     const std::uint64_t points_per_scale = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 500'000;
-    if (scale < 1 || points_per_scale < 1 || (what != "all" && what != "12da" && what != "xs" && what != "mif"))
+    if (scale < 1 || points_per_scale < 1 || (what != "all" && what != "12da" && what != "xs" && what != "mif" && what != "models"))
         return usage();
     try {
         fs::create_directories(folder);
@@ -551,6 +595,7 @@ int main(int argc, char** argv) {
         if (what == "all" || what == "12da") write_big_12da(folder, scale, m);
         if (what == "all" || what == "xs") write_xs_12da(folder, scale, m);
         if (what == "all" || what == "mif") write_mif_layers(folder, scale, points_per_scale, m);
+        if (what == "models") write_models_12da(folder, scale, m);
         Out man(folder / "manifest.txt");
         man.buf().append(m.text);
         man.close();

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "layer_names.h"
+#include "deferred_delete.h"
 #include "ogr_12da.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
@@ -52,11 +53,15 @@ bool is_point(const StringRecord& s) {
 }
 
 GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
-    if (!identify(info)) return nullptr;
-    if (info->eAccess == GA_Update) {
-        CPLError(CE_Failure, CPLE_NotSupported,
-                 "The 12DA driver does not update 12d ASCII files: it reads them, and writes new ones "
-                 "(ogr2ogr without -update, -append or -overwrite replaces the file).");
+    // Update access is declined quietly, as GDAL's read-only drivers do:
+    // programs (QGIS) ask for it first and open for reading after.
+    if (info->eAccess == GA_Update) return nullptr;
+    // A file whose deletion was noted is gone for whoever opens it.
+    carry_out_deletions();
+    if (!identify(info)) {
+        if (info->fpL != nullptr && has_12d_extension(info->pszFilename))
+            report(CE_Failure, info->pszFilename, 0,
+                   "not a 12d ASCII file (neither its first lines nor a .12da member in a ZIP archive)");
         return nullptr;
     }
     auto ds = std::make_unique<D12Dataset>();
@@ -117,7 +122,13 @@ bool D12Dataset::scan() {
             break;
         }
         position_ = s.number;
-        if (s.x.empty()) continue;
+        StringEntry entry;
+        entry.offset = s.offset;
+        entry.line = s.line;
+        if (s.x.empty()) {
+            index_.add(entry);
+            continue;
+        }
         auto it = by_model.find(s.model);
         if (it == by_model.end()) {
             if (scans.size() == kMaxLayers) {
@@ -126,12 +137,15 @@ bool D12Dataset::scan() {
                 layers_cut = true;
                 continue;
             }
+                index_.add(entry);
             it = by_model.emplace(s.model, scans.size()).first;
             scans.emplace_back();
             LayerScan& l = scans.back();
             l.model = s.model;
             l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
+            l.index = static_cast<std::uint32_t>(scans.size() - 1);
                                      : layer_name_of_model(io::as_utf8(s.model, scratch));
+            models_.push_back(s.model);
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -144,6 +158,14 @@ bool D12Dataset::scan() {
             l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;
+        entry.layer = l.index;
+        const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
+        const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
+        entry.box[0] = *xmin;
+        entry.box[1] = *ymin;
+        entry.box[2] = *xmax;
+        entry.box[3] = *ymax;
+        index_.add(entry);
             e.MinX = std::min(e.MinX, s.x[i]);
             e.MaxX = std::max(e.MaxX, s.x[i]);
             e.MinY = std::min(e.MinY, s.y[i]);
@@ -184,7 +206,7 @@ OGRLayer* D12Dataset::GetLayer(int i) {
     return layers_[static_cast<std::size_t>(i)].get();
 }
 
-int D12Dataset::TestCapability(const char*) { return FALSE; }
+int D12Dataset::TestCapability(const char* cap) { return EQUAL(cap, ODsCZGeometries); }
 
 void D12Dataset::report_stop() {
     if (stop_reported_) return;
@@ -218,4 +240,11 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     return read_after(number - 1, s) && s.number == number;
 }
 
+    // Any string but the next one read is gone to where the first scan found it.
+    const StringEntry* e = index_.find(number);
+    if (e != nullptr && e->layer != kNoLayer && (number != position_ + 1 || at_end_) &&
+        source_->seek(e->offset, e->line, models_[e->layer], number)) {
+        position_ = number - 1;
+        at_end_ = false;
+    }
 }  // namespace velmorak::gdal12

@@ -4,10 +4,13 @@
 // any GDAL layer written as 12d ASCII strings.
 //
 // Reading: opening a file reads it through once (the first scan) to find its
-// models, the fields of each and their feature counts and extents; each pass
-// of a layer over its features reads the file again, string by string, and
-// never holds more than one string. The layers of a dataset share one reader,
-// which steps back to the start when a layer asks for a string behind it.
+// models, the fields of each and their feature counts and extents, and notes
+// where each string begins (string_index.h). A layer's pass over its features
+// reads its own strings, one at a time, going straight to each where the file
+// can seek (a plain file of 8-bit or UTF-8 text); a feature fetched by id is
+// read where it is. The layers of a dataset share one reader; one that cannot
+// seek (a UTF-16 file, a .12daz member) steps back to the start when a layer
+// asks for a string behind it, and reads on to the string wanted.
 //
 // Writing: each layer becomes a model, each feature one string per line, ring
 // or point, streamed to the file as it comes.
@@ -22,6 +25,7 @@
 
 #include "d12/string_records.h"
 #include "srs.h"
+#include "string_index.h"
 #include "text_output.h"
 
 namespace velmorak::gdal12 {
@@ -38,6 +42,7 @@ using Attribute = d12::StringAttribute;
 
 // What the first scan learns about one model.
 struct LayerScan {
+    std::uint32_t index = 0;  // the layer's place in the dataset, as the string index names it
     std::string name;
     std::string model;  // as the file names it; empty for strings before any model line
     std::uint64_t first = 0;  // string numbers of its first and last features
@@ -106,6 +111,7 @@ private:
     std::vector<std::pair<std::string, int>> attribute_field_;
 };
 
+
 class D12Dataset final : public GDALDataset {
 public:
     // Opens and scans the file; nullptr after a CPLError when it cannot be read.
@@ -119,9 +125,11 @@ public:
     // above `after`, whose record it fills. False at the end of the file, or
     // when the file cannot be read on (reported once, through CPLError).
     bool read_after(std::uint64_t after, StringRecord& s);
-    // The string numbered `number`; false when there is none.
+    // The string numbered `number`; false when there is none. Where the file
+    // can seek, the reader goes straight to it.
     bool read_string(std::uint64_t number, StringRecord& s);
     StringRecord& record() noexcept { return record_; }
+    const StringIndex& index() const noexcept { return index_; }
     const std::string& path() const noexcept { return path_; }
 
 private:
@@ -139,6 +147,8 @@ private:
     std::uint64_t stop_after_ = UINT64_MAX;  // the first scan stopped after this string
     StringRecord record_;
     std::vector<std::unique_ptr<D12Layer>> layers_;
+    StringIndex index_;
+    std::vector<std::string> models_;  // the model of each layer, as the file names it
 };
 
 // ---------------------------------------------------------------- writing
@@ -232,3 +242,9 @@ int identify(GDALOpenInfo* info);
 void report(CPLErr level, const std::string& path, std::uint64_t line, const std::string& text);
 
 }  // namespace velmorak::gdal12
+// TRUE when the content is 12d ASCII (its first lines) or a .12daz (a ZIP
+// archive with a .12da member), whatever the name.
+// What GDAL is told: also a file only named as 12d ASCII goes to the driver,
+// which refuses it with the reason.
+int identify_for_gdal(GDALOpenInfo* info);
+bool has_12d_extension(const char* path);

@@ -92,7 +92,9 @@ void D12Layer::ResetReading() { after_ = 0; }
 OGRFeature* D12Layer::GetNextFeature() {
     StringRecord& s = ds_.record();
     while (after_ < scan_.last) {
-        if (!ds_.read_after(std::max(after_, scan_.first - 1), s)) {
+        // The layer's own strings only, found in the first scan's index.
+        const std::uint64_t next = ds_.index().next_of_layer(std::max(after_, scan_.first - 1), scan_.index);
+        if (next == 0 || !ds_.read_string(next, s)) {
             after_ = scan_.last;
             return nullptr;
         }
@@ -114,6 +116,8 @@ OGRFeature* D12Layer::GetNextFeature() {
 OGRFeature* D12Layer::GetFeature(GIntBig fid) {
     if (fid < 0 || static_cast<std::uint64_t>(fid) < scan_.first || static_cast<std::uint64_t>(fid) > scan_.last)
         return nullptr;
+    const StringEntry* e = ds_.index().find(static_cast<std::uint64_t>(fid));
+    if (e == nullptr || e->layer != scan_.index) return nullptr;
     StringRecord& s = ds_.record();
     if (!ds_.read_string(static_cast<std::uint64_t>(fid), s) || s.x.empty() || s.model != scan_.model)
         return nullptr;
@@ -139,6 +143,7 @@ OGRErr D12Layer::GetExtent(int geom_field, OGREnvelope* extent, int force) {
 int D12Layer::TestCapability(const char* cap) {
     if (EQUAL(cap, OLCFastFeatureCount)) return m_poFilterGeom == nullptr && m_poAttrQuery == nullptr;
     if (EQUAL(cap, OLCFastGetExtent)) return TRUE;
+    if (EQUAL(cap, OLCRandomRead)) return TRUE;
     if (EQUAL(cap, OLCStringsAsUTF8)) return TRUE;
     if (EQUAL(cap, OLCZGeometries)) return TRUE;
     return FALSE;

@@ -7,6 +7,7 @@
 
 #include "mif2d12/d12_writer.h"
 #include "ogr_12da.h"
+#include "deferred_delete.h"
 #include "styles.h"
 #include "text_output.h"
 
@@ -39,6 +40,19 @@ void number_text(double v, std::string& out) {
 }
 
 bool is_undefined(const OGRSpatialReference& srs) {
+// The type the layer reads back as: a string per line or ring, a one-vertex
+// string per point, so polygons come back as lines and multi-parts as their
+// parts; a layer of both, or of anything, as unknown. Heights stay.
+OGRwkbGeometryType read_back_type(OGRwkbGeometryType type) {
+    const OGRwkbGeometryType flat = wkbFlatten(type);
+    OGRwkbGeometryType back = wkbUnknown;
+    if (flat == wkbNone) return wkbNone;
+    if (flat == wkbPoint || flat == wkbMultiPoint) back = wkbPoint;
+    if (flat == wkbLineString || flat == wkbMultiLineString || flat == wkbPolygon || flat == wkbMultiPolygon)
+        back = wkbLineString;
+    return OGR_GT_HasZ(type) && back != wkbUnknown ? OGR_GT_SetZ(back) : back;
+}
+
     const char* name = srs.GetName();
     return name != nullptr && (EQUAL(name, "Undefined geographic SRS") || EQUAL(name, "Undefined Cartesian SRS"));
 }
@@ -57,6 +71,10 @@ GDALDataset* D12WriteDataset::create(const char* name, CSLConstList options) {
         return nullptr;
     }
     // A .12daz archive holds one .12da, named after the archive.
+    // GDAL asked to delete an earlier file of this name first: it is replaced
+    // only once the new one is whole, and stays as it was if the writing fails.
+    take_back_deletion(name);
+    carry_out_deletions();
     const bool archive = EQUAL(CPLGetExtension(name), "12daz");
     const std::string member = archive ? std::string(CPLGetBasename(name)) + ".12da" : std::string();
     std::string why;
@@ -141,7 +159,7 @@ D12WriteLayer::D12WriteLayer(D12WriteDataset& ds, const char* name, const OGRSpa
       colour_option_(CSLFetchNameValueDef(options, "COLOUR_FIELD", "")) {
     defn_ = new OGRFeatureDefn(name);
     defn_->Reference();
-    defn_->SetGeomType(type);
+    defn_->SetGeomType(read_back_type(type));
     degrees_ = srs != nullptr && srs->IsGeographic() && !is_undefined(*srs);
     if (srs != nullptr && defn_->GetGeomFieldCount() > 0) {
         OGRSpatialReference* copy = srs->Clone();
@@ -266,6 +284,7 @@ OGRErr D12WriteLayer::ICreateFeature(OGRFeature* feature) {
     std::unique_ptr<OGRGeometry> linear;
     if (geom != nullptr && geom->hasCurveGeometry()) {
         linear.reset(geom->getLinearGeometry());
+    }
         geom = linear.get();
     }
     // Every part of the geometry is a string of its own: the points and lines

@@ -83,7 +83,9 @@ typedef enum velmorak_d12_attribute_kind {
  * the reader's next call. */
 typedef struct velmorak_d12_string {
     uint64_t number;   /* 1 for the file's first string: the GDAL feature id */
-    uint64_t position; /* where the string is, for velmorak_d12_seek: opaque, compare it with nothing */
+    uint64_t position; /* where the string is, for velmorak_d12_seek: the byte offset of its header line in
+                        * the file's text (after a byte order mark; in a UTF-16 file or a .12daz, in the
+                        * text as UTF-8). The feature id is `number`, not this. */
     uint64_t line;     /* the line of its header "string ... {" */
     const char *model; /* the model it stands in; "" before any model line */
     const char *type;  /* the word after "string": super, 3d, 2d, interface ... */
@@ -123,11 +125,12 @@ VELMORAK_API int velmorak_d12_next(velmorak_d12_reader *reader, velmorak_d12_str
 VELMORAK_API int velmorak_d12_rewind(velmorak_d12_reader *reader);
 
 /* Makes the string at `position` (from velmorak_d12_string.position) the one
- * the next call of velmorak_d12_next gives. A position is opaque: take it only
- * from a string this reader gave. Going back to a string reads the file again
- * from its start as far as that string, going forward reads on: a seek costs
- * the reading of the strings passed over. VELMORAK_D12_INVALID for a position
- * the file holds no string at. */
+ * the next call of velmorak_d12_next gives. Take a position only from a
+ * string this reader gave. In a plain file of 8-bit or UTF-8 text the reader
+ * goes there at once, whatever it read before. A UTF-16 file and a .12daz
+ * archive are read in sequence: going back reads the file again from its
+ * start as far as that string, going forward reads on. VELMORAK_D12_INVALID
+ * for a position the reader gave no string at. */
 VELMORAK_API int velmorak_d12_seek(velmorak_d12_reader *reader, uint64_t position);
 
 /* Attribute `index` (0 .. attribute_count - 1) of the string given last. A
@@ -212,6 +215,36 @@ VELMORAK_API int velmorak_d12_writer_finish(velmorak_d12_writer *writer);
 VELMORAK_API const char *velmorak_d12_writer_error(const velmorak_d12_writer *writer);
 /* Frees the writer; a file not finished is abandoned. */
 VELMORAK_API void velmorak_d12_writer_close(velmorak_d12_writer *writer);
+
+/* ------------------------------------------------------------------------
+ * Surfaces (tin, full_tin and super_tin objects)
+ *
+ *
+ * passed over. Points are numbered from 0 in the arrays (the file numbers
+ * them from 1). A tin lists its visible triangles only; a full_tin's
+ * nulled triangles, and those on its four construction points, come out
+ */
+
+    VELMORAK_D12_TIN = 0,
+    VELMORAK_D12_FULL_TIN = 1,
+    VELMORAK_D12_SUPER_TIN = 2
+
+ * until the reader's next call. */
+    uint64_t line;     /* the line of its header "tin {" */
+    const char *model; /* the model it stands in; "" before any model line */
+    const char *name;
+    const char *colour;
+    size_t point_count;
+    const double *points;      /* x, y, z of each point in turn (3 * point_count values); z NaN where null */
+    size_t triangle_count;
+    const uint32_t *triangles; /* three point indices (from 0) of each triangle in turn */
+    const unsigned char *visible; /* 1 for a visible triangle, 0 for an invisible one */
+    size_t visible_count;
+    size_t attribute_count;
+    size_t member_count;
+
+ * naming a point it lacks, a missing block ...): the error names its line. */
+                                            velmorak_d12_attribute_kind *kind, const char **value);
 
 #ifdef __cplusplus
 }

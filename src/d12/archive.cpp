@@ -43,6 +43,18 @@ std::unique_ptr<io::ByteSource> open_12da_archive(std::string_view name, std::st
     }
     std::unique_ptr<io::ZipArchive> zip = io::ZipArchive::open(name, why);
     if (!zip) return nullptr;
+    return open_12da_member(std::move(zip), member, why, limits);
+}
+
+std::unique_ptr<io::ByteSource> open_12da_archive(std::unique_ptr<io::RandomAccessBytes> file, std::string& member,
+                                                  std::string& why, const io::ZipLimits& limits) {
+    std::unique_ptr<io::ZipArchive> zip = io::ZipArchive::open(std::move(file), why);
+    if (!zip) return nullptr;
+    return open_12da_member(std::move(zip), member, why, limits);
+}
+
+std::unique_ptr<io::ByteSource> open_12da_member(std::unique_ptr<io::ZipArchive> zip, std::string& member,
+                                                 std::string& why, const io::ZipLimits& limits) {
     const std::vector<io::ZipEntry>& entries = zip->entries();
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < entries.size(); ++i)

@@ -24,6 +24,13 @@ bool is_12da_archive_name(std::string_view name);
 std::unique_ptr<io::ByteSource> open_12da_archive(std::string_view name, std::string& member, std::string& why,
                                                   const io::ZipLimits& limits = {});
 
+// The same of an archive held in `file` (read through GDAL's virtual file layer, say).
+std::unique_ptr<io::ByteSource> open_12da_archive(std::unique_ptr<io::RandomAccessBytes> file, std::string& member,
+                                                  std::string& why, const io::ZipLimits& limits = {});
+// The same of an archive whose directory is read.
+std::unique_ptr<io::ByteSource> open_12da_member(std::unique_ptr<io::ZipArchive> zip, std::string& member,
+                                                 std::string& why, const io::ZipLimits& limits = {});
+
 // OPENFILE of File 1 with code "I ": a .12daz by its .12da member, the
 // member's name shown after the unit, and anything else as a plain file.
 void open_12d_file(int& unit, std::string_view file1);

@@ -57,6 +57,7 @@ bool StringWalk::next() {
         if (!same_string) {
             // Between objects: the line starts whatever comes next, a block or a string.
             top_line_ = lines_.line_number();
+            top_offset_ = lines_.file().line_offset();
             if (starts_with_keyword(line_, "model")) note_model_line(line_);
             if (object_.level == 0) {
                 if (const std::optional<TinKind> kind = tin_header(line_)) {
@@ -71,12 +72,25 @@ bool StringWalk::next() {
         } else {
             block_index_ = 0;
             string_line_ = top_line_;
+            string_offset_ = top_offset_;
         }
         unread_ = true;
         return true;
     }
     report_cut_off();
     return false;
+}
+
+bool StringWalk::seek(std::uint64_t offset, std::size_t line, std::string_view model) {
+    if (line == 0 || !lines_.file().seek(offset)) return false;
+    lines_.set_line_number(line - 1);
+    // Between objects, as after the last block of the string before.
+    unread_ = false;
+    object_.more = false;
+    object_.level = 0;
+    object_.cutOff = false;
+    model_.assign(model);
+    return true;
 }
 
 // The surface whose header line was just read, read whole from that line
@@ -107,6 +121,7 @@ bool StringWalk::take_tin(TinKind kind) {
     line_.clear();
     is_tin_ = true;
     return true;
+    string_offset_ = top_offset_;
 }
 
 void StringWalk::report_passed_tins() const {

@@ -121,6 +121,18 @@ public:
     std::size_t string_line() const noexcept { return string_line_; }
 
     // 0 for a string's first data block, 1 for its second ...
+    // Where the line holding the string's header begins in the file
+    // (io::InputFile::line_offset): a place seek() goes back to.
+    std::uint64_t string_offset() const noexcept { return string_offset_; }
+
+    // Whether seek() can place the walk on a string (a file read in sequence only cannot).
+    bool seekable() noexcept { return lines_.file().seekable(); }
+    // The next call of next() gives the string whose header line begins at
+    // `offset` (a string_offset() of this file), on line `line`, in `model`:
+    // what the walk would know had it read the file that far. Only after
+    // start(). False when the file cannot be placed there.
+    bool seek(std::uint64_t offset, std::size_t line, std::string_view model);
+
     std::size_t block_index() const noexcept { return block_index_; }
 
     // Reads the vertices of the current block into x[0..count), y, z, which
@@ -146,7 +158,9 @@ private:
     std::string model_;
     std::size_t top_line_ = 0;  // the line the last top-level object began on
     std::size_t string_line_ = 0;
+    std::uint64_t top_offset_ = 0;  // ... and where that line begins
     std::size_t block_index_ = 0;
+    std::uint64_t string_offset_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
     StringDetails* details_ = nullptr;
     Tin* tin_ = nullptr;

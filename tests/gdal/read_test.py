@@ -593,6 +593,7 @@ class ReadTest(unittest.TestCase):
         self.assertIn("Feature Count: 2", run.stdout)
 
     def test_layer_names_crs_and_styles(self):
+
         """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
         Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
         def string(name, colour):
@@ -688,4 +689,226 @@ class ReadTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
+# ---------------------------------------------------------------- files as GDAL finds them
+#
+# A file of two models whose strings take turns, with attributes: big enough
+# (over 1 MiB) that standard input cannot be read twice, interleaved so that a
+# layer's pass and a fetch by id go to their strings through the index.
+
+
+def interleaved_text(strings=6000, vertices=12):
+    parts = ["// two models taking turns\nnull -999\n"]
+    for k in range(strings):
+        model = "Kerbs" if k % 2 == 0 else "Levels"
+        parts.append('model "%s"\nstring 3d {\n  name "S%d"\n  attributes {\n    integer "n" %d\n  }\n  data {\n'
+                     % (model, k + 1, k + 1))
+        parts.extend("    %d.%03d %d.5 %d.25\n" % (1000 + k, v, 2000 + v, 10 + v % 7) for v in range(vertices))
+        parts.append("  }\n}\n")
+    return "".join(parts)
+
+
+def listing(ds):
+    """Every layer's features as (layer, fid, WKT, fields), in the driver's order."""
+    out = []
+    for i in range(ds.GetLayerCount()):
+        layer = ds.GetLayer(i)
+        layer.ResetReading()
+        for f in layer:
+            out.append((layer.GetName(), f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(),
+                        tuple(f.GetField(j) for j in range(f.GetFieldCount()))))
+    return out
+
+
+def ogrinfo_features(stdout):
+    """The features ogrinfo -al printed, without the lines that name the file."""
+    return [line for line in stdout.splitlines() if line.startswith(("OGRFeature(", "  ", "Layer name", "Feature Count"))]
+
+
+class PlacesTest(unittest.TestCase):
+    """Where GDAL finds a file (/vsi* paths, standard input, archives), what it is
+    told by content, and the index that fetches strings by id."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-gdal-places-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+        for name in gdal.ReadDir("/vsimem/velmorak") or []:
+            gdal.Unlink("/vsimem/velmorak/" + name)
+
+    write = ReadTest.write
+
+    def make(self):
+        if getattr(self, "_plain", None):
+            return self._plain
+        text = interleaved_text()
+        self.assertGreater(len(text), 1 << 20)
+        plain = self.write("turns.12da", text)
+        with zipfile.ZipFile(os.path.join(self.tmp, "turns.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.write(plain, "turns.12da")
+        with zipfile.ZipFile(os.path.join(self.tmp, "turns.12daz"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("Project Survey.12da", b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+        import gzip
+        with open(os.path.join(self.tmp, "turns.12da.gz"), "wb") as f:
+            f.write(gzip.compress(text.encode()))
+        with open(os.path.join(self.tmp, "turns.12daz"), "rb") as f:
+            archive = f.read()
+        gdal.FileFromMemBuffer("/vsimem/velmorak/turns.12daz", archive)
+        gdal.FileFromMemBuffer("/vsimem/velmorak/archive-any-name.bin", archive)
+        gdal.FileFromMemBuffer("/vsimem/velmorak/turns.12da", text.encode())
+        self.__class__._plain = plain
+        return plain
+
+    def test_virtual_files_and_streams(self):
+        plain = self.make()
+        want = listing(gdal.OpenEx(plain, gdal.OF_VECTOR))
+        self.assertEqual(len(want), 6000)
+        t = self.tmp
+        rows = [
+            ("/vsizip/", "/vsizip/" + os.path.join(t, "turns.zip") + "/turns.12da"),
+            ("/vsigzip/", "/vsigzip/" + os.path.join(t, "turns.12da.gz")),
+            ("/vsimem/", "/vsimem/velmorak/turns.12da"),
+            (".12daz in /vsimem/", "/vsimem/velmorak/turns.12daz"),
+            (".12daz by content, any name", "/vsimem/velmorak/archive-any-name.bin"),
+            ("member of a .12daz through /vsizip/", "/vsizip/{" + os.path.join(t, "turns.12daz") + "}/Project Survey.12da"),
+        ]
+        for row, path in rows:
+            with self.subTest(row=row):
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    self.assertEqual(ds.GetDriver().ShortName, "12DA")
+                    self.assertEqual(listing(ds), want)
+                    # A fetch by id after the pass, backwards.
+                    layer = ds.GetLayerByName("Levels")
+                    for fid in (5998, 2, 1000):
+                        self.assertEqual(layer.GetFeature(fid).GetField("n"), fid)
+                self.assertEqual(errors.messages, [])
+        # Standard input, over 1 MiB, through ogrinfo and ogr2ogr: read once, in one pass.
+        expected = subprocess.run(["ogrinfo", "-ro", "-al", plain], capture_output=True, text=True)
+        self.assertEqual(expected.returncode, 0, expected.stderr)
+        with open(plain, "rb") as f:
+            piped = subprocess.run(["ogrinfo", "-ro", "-al", "/vsistdin/"], stdin=f, capture_output=True, text=True)
+        with self.subTest(row="/vsistdin/ to ogrinfo"):
+            self.assertEqual(piped.returncode, 0, piped.stderr)
+            self.assertEqual(piped.stderr, "")
+            self.assertEqual(ogrinfo_features(piped.stdout), ogrinfo_features(expected.stdout))
+        with self.subTest(row="/vsistdin/ to ogr2ogr"):
+            out = os.path.join(t, "stdin.gpkg")
+            if os.path.exists(out):
+                os.remove(out)
+            with open(plain, "rb") as f:
+                r = subprocess.run(["ogr2ogr", "-f", "GPKG", out, "/vsistdin/"], stdin=f, capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            gpkg = gdal.OpenEx(out, gdal.OF_VECTOR)
+            self.assertEqual(sorted(gpkg.GetLayer(i).GetFeatureCount() for i in range(gpkg.GetLayerCount())),
+                             [3000, 3000])
+
+    def test_identified_by_content(self):
+        text = CASES[1][1]
+        rows = [
+            # name, content, opens, message looked for when it does not
+            ("junk.12da", b"\x00\x01 this is not 12d at all\n", False, "not a 12d ASCII file"),
+            ("junk.4da", b"PK\x03\x04 cut archive", False, "not a 12d ASCII file"),
+            ("notes.12da", b"Shopping list\nmilk\n", False, "not a 12d ASCII file"),
+            ("survey.txt", text.encode(), True, None),
+            ("survey.dat", b"\xff\xfe" + text.encode("utf-16-le"), True, None),
+            ("headed.12da", ("// notes\n" * 400 + text).encode(), True, None),
+        ]
+        for name, content, opens, message in rows:
+            with self.subTest(file=name):
+                path = os.path.join(self.tmp, name)
+                with open(path, "wb") as f:
+                    f.write(content)
+                r = subprocess.run(["ogrinfo", "-ro", "-so", path], capture_output=True, text=True)
+                if opens:
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    self.assertIn("using driver `12DA' successful", r.stdout)
+                else:
+                    self.assertNotEqual(r.returncode, 0, r.stdout)
+                    self.assertIn(message, r.stderr)
+        # A ZIP archive without a .12da member is another driver's business.
+        other = os.path.join(self.tmp, "other.zip")
+        with zipfile.ZipFile(other, "w") as z:
+            z.writestr("readme.txt", "hello")
+        r = subprocess.run(["ogrinfo", "-ro", "-so", other], capture_output=True, text=True)
+        self.assertNotEqual(r.returncode, 0, r.stdout)
+        self.assertNotIn("12d", r.stderr)
+
+    def test_update_access_is_declined_quietly(self):
+        path = self.write("update.12da", CASES[1][1])
+        # ogrinfo without -ro asks for update access first, as QGIS does.
+        r = subprocess.run(["ogrinfo", "-so", "-al", path], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr, "")
+        self.assertIn("Feature Count: 2", r.stdout)
+        with Errors() as errors:
+            gdal.PushErrorHandler("CPLQuietErrorHandler")
+            try:
+                gdal.OpenEx(path, gdal.OF_VECTOR | gdal.OF_UPDATE, allowed_drivers=["12DA"])
+            except RuntimeError:
+                pass
+            finally:
+                gdal.PopErrorHandler()
+        self.assertEqual([m for m in errors.messages if "12DA" in m[1] or "update" in m[1]], [])
+
+    def test_index_of_strings(self):
+        """The same features by pass and by id, for files the reader places itself in
+        (8-bit, UTF-8 with a mark) and files it reads in sequence (UTF-16, .12daz)."""
+        text = interleaved_text(strings=400, vertices=3)
+        rows = [
+            ("8-bit", "idx.12da", text.encode()),
+            ("UTF-8 with a mark", "idx-bom.12da", b"\xef\xbb\xbf" + text.encode()),
+            ("CRLF", "idx-crlf.12da", text.replace("\n", "\r\n").encode()),
+            ("UTF-16", "idx-16.12da", b"\xff\xfe" + text.encode("utf-16-le")),
+            (".12daz", "idx.12daz", None),
+        ]
+        want = None
+        for row, name, content in rows:
+            with self.subTest(row=row):
+                path = os.path.join(self.tmp, name)
+                if content is None:
+                    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+                        z.writestr("idx.12da", text)
+                else:
+                    with open(path, "wb") as f:
+                        f.write(content)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    got = listing(ds)
+                    if want is None:
+                        want = got
+                    self.assertEqual(got, want)
+                    self.assertEqual([f[1] for f in got if f[0] == "Kerbs"], list(range(1, 401, 2)))
+                    by_fid = {(f[0], f[1]): f for f in got}
+                    rng = __import__("random").Random(31)
+                    keys = list(by_fid)
+                    for layer_name, fid in [rng.choice(keys) for _ in range(60)]:
+                        layer = ds.GetLayerByName(layer_name)
+                        self.assertTrue(layer.TestCapability(ogr.OLCRandomRead))
+                        f = layer.GetFeature(fid)
+                        self.assertEqual((layer_name, f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(),
+                                          tuple(f.GetField(j) for j in range(f.GetFieldCount()))), by_fid[layer_name, fid])
+                        # A string of the other layer is not this layer's feature.
+                        self.assertIsNone(layer.GetFeature(fid + 1 if fid < 400 else fid - 1))
+                    # Passes of the two layers, each broken off half-way by the other's.
+                    kerbs, levels = ds.GetLayerByName("Kerbs"), ds.GetLayerByName("Levels")
+                    kerbs.ResetReading()
+                    levels.ResetReading()
+                    mixed = []
+                    for _ in range(200):
+                        mixed.append(kerbs.GetNextFeature().GetFID())
+                        mixed.append(levels.GetNextFeature().GetFID())
+                    self.assertEqual(mixed, list(range(1, 401)))
+                    self.assertIsNone(kerbs.GetNextFeature())
+                    # A filter still passes over the strings in order.
+                    levels.SetAttributeFilter("n > 390")
+                    self.assertEqual([f.GetFID() for f in levels], [392, 394, 396, 398, 400])
+                    levels.SetAttributeFilter(None)
+                self.assertEqual(errors.messages, [])
+
+
+
+import struct  # noqa: E402  (the rasters' cells)
     unittest.main(argv=[sys.argv[0], "-v"])

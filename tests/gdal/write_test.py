@@ -263,6 +263,7 @@ class WriteTest(unittest.TestCase):
         self.assertEqual(len(csv), three_d, r.stdout)
         self.assertTrue(os.path.exists(target + ".Lines.mif"))
 
+
     def test_crs_and_style_colour(self):
         """The layers' CRS goes to <output>.prj and reads back; a CRS in degrees and a second CRS are
         told; a feature's style gives the string's colour where the layer has no colour field."""
@@ -319,6 +320,71 @@ class WriteTest(unittest.TestCase):
                     self.assertTrue(srs is not None and srs.IsSame(srs_of(crs)), srs and srs.ExportToWkt())
                 got = [f.GetField("colour") for i in range(back.GetLayerCount()) for f in back.GetLayer(i)]
                 self.assertEqual(got, colours)
+
+    def test_failed_and_interrupted_writes_leave_no_file(self):
+        """A write that fails (a file size limit: EFBIG, as a full disk fails it) or that is
+        interrupted (the same limit's signal kills ogr2ogr) leaves an earlier file as it was and
+        no new one, in the folder and in a .12daz alike."""
+        import resource
+        import signal
+
+        big = os.path.join(self.tmp, "big.12da")
+        with open(big, "w", encoding="utf-8") as f:
+            f.write("null -999\nmodel \"big\"\n")
+            for k in range(6000):
+                f.write('string 3d {\n  name "S%d"\n  data {\n' % k)
+                f.write("".join("    %d.%03d 2%05d.5 1%d.25\n" % (1000 + k, v, v, v % 9) for v in range(30)))
+                f.write("  }\n}\n")
+
+        def limited(ignore_signal):
+            def start():
+                if ignore_signal:
+                    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (300 * 1024, 300 * 1024))
+            return start
+
+        earlier_text = b"\xef\xbb\xbfnull -999\nmodel \"earlier\"\nstring 2d {\n  data {\n    0 0\n    1 1\n  }\n}\n"
+        rows = [
+            # row, output name, an earlier file there, the signal ignored (the write fails) or not (killed)
+            ("failed write over an earlier .12da", "x.12da", True, True),
+            ("failed write, no earlier file", "x.12da", False, True),
+            ("failed write over an earlier .12daz", "x.12daz", True, True),
+            ("interrupted write over an earlier .12da", "x.12da", True, False),
+            ("interrupted write, no earlier file", "x.12da", False, False),
+        ]
+        for row, name, earlier, fails in rows:
+            with self.subTest(row=row):
+                folder = os.path.join(self.tmp, "limited-" + row.replace(" ", "-").replace(".", ""))
+                shutil.rmtree(folder, ignore_errors=True)
+                os.makedirs(folder)
+                target = os.path.join(folder, name)
+                if earlier:
+                    with open(target, "wb") as f:
+                        f.write(earlier_text)
+                r = subprocess.run(["ogr2ogr", "-f", "12DA", target, big], capture_output=True, text=True,
+                                   preexec_fn=limited(fails))
+                if fails:
+                    self.assertNotEqual(r.returncode, 0, r.stderr)
+                    self.assertIn("ERROR", r.stderr)
+                else:
+                    self.assertEqual(r.returncode, -signal.SIGXFSZ, r.stderr)
+                left = sorted(os.listdir(folder))
+                if earlier:
+                    with open(target, "rb") as f:
+                        self.assertEqual(f.read(), earlier_text)
+                else:
+                    self.assertNotIn(name, left)
+                if fails:
+                    # A failed write removes what it wrote; a killed one may leave its temporary,
+                    # under a name no reader takes for the file.
+                    self.assertEqual(left, [name] if earlier else [])
+        # GDAL deletes a file before it creates one of the same name: the driver's Delete
+        # waits for that; asked on its own, the file is gone once the driver is used again.
+        doomed = self.write(big, "doomed.12da")
+        self.assertEqual(gdal.GetDriverByName("12DA").Delete(doomed), 0)
+        with self.assertRaises(RuntimeError):
+            gdal.OpenEx(doomed, gdal.OF_VECTOR)
+        self.assertFalse(os.path.exists(doomed))
 
 
 if __name__ == "__main__":

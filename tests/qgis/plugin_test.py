@@ -311,6 +311,30 @@ class PluginTest(unittest.TestCase):
                         self.assertTrue(same(got, want), f"{name}: {got} != {want}")
                 self.assertGreater(rendered_pixels(layers), 50, "the strings do not show on a map")
 
+    def test_python_for_the_export_worker(self):
+        from velmorak import native
+
+        qgis_win = "C:\\Program Files\\QGIS 3.34.4\\bin\\qgis-ltr-bin.exe"
+        apps_win = "C:\\PROGRA~1\\QGIS33~1.4\\apps\\Python312"
+        # (sys.executable, sys.exec_prefix, Windows, files there, on PATH, the one taken)
+        cases = [
+            ("/usr/bin/python3", "/usr", False, {"/usr/bin/python3"}, None, "/usr/bin/python3"),
+            ("/usr/bin/qgis", "/usr", False, {"/usr/bin/python3", "/usr/bin/python"}, None, "/usr/bin/python3"),
+            ("/opt/qgis/bin/qgis", "/opt/py", False, {"/opt/py/bin/python3"}, None, "/opt/py/bin/python3"),
+            ("/usr/bin/qgis", "/usr", False, set(), "/home/u/bin/python3", "/home/u/bin/python3"),
+            (qgis_win, apps_win, True, {apps_win + "\\python.exe"}, None, apps_win + "\\python.exe"),
+            (qgis_win, apps_win, True, {apps_win + "\\python.exe", "C:\\Program Files\\QGIS 3.34.4\\bin\\python3.exe"},
+             None, "C:\\Program Files\\QGIS 3.34.4\\bin\\python3.exe"),
+            (apps_win + "\\python.exe", apps_win, True, {apps_win + "\\python.exe"}, None, apps_win + "\\python.exe"),
+        ]
+        for executable, prefix, windows, files, on_path, taken in cases:
+            with self.subTest(executable=executable, files=files):
+                self.assertEqual(native.python_interpreter(executable, prefix, windows, files.__contains__,
+                                                           lambda name, p=on_path: p if name.startswith("python3") else None),
+                                 taken)
+        with self.assertRaises(native.NativeError):
+            native.python_interpreter("/usr/bin/qgis", "/usr", False, lambda c: False, lambda name: None)
+
     def test_native_driver_is_kept(self):
         # A QGIS whose GDAL has the native plugin: the plugin leaves it to open the files.
         script = r"""
