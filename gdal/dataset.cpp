@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "layer_names.h"
-#include "deferred_delete.h"
 #include "ogr_12da.h"
+#include "deferred_delete.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
 #include "vsi_source.h"
@@ -135,17 +135,17 @@ bool D12Dataset::scan() {
                 if (!layers_cut) report(CE_Warning, path_, s.line, "more than " + std::to_string(kMaxLayers) +
                                                                         " models; the strings of the others are left out.");
                 layers_cut = true;
+                index_.add(entry);
                 continue;
             }
-                index_.add(entry);
             it = by_model.emplace(s.model, scans.size()).first;
             scans.emplace_back();
             LayerScan& l = scans.back();
-            l.model = s.model;
-            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
             l.index = static_cast<std::uint32_t>(scans.size() - 1);
-                                     : layer_name_of_model(io::as_utf8(s.model, scratch));
+            l.model = s.model;
             models_.push_back(s.model);
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
+                                     : layer_name_of_model(io::as_utf8(s.model, scratch));
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -156,8 +156,6 @@ bool D12Dataset::scan() {
         l.heights = l.heights || s.has_heights;
         if (s.has_heights && !l.null_gaps)
             l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
-        for (std::size_t i = 0; i < s.x.size(); ++i) {
-            OGREnvelope3D& e = l.extent;
         entry.layer = l.index;
         const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
         const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
@@ -166,6 +164,8 @@ bool D12Dataset::scan() {
         entry.box[2] = *xmax;
         entry.box[3] = *ymax;
         index_.add(entry);
+        for (std::size_t i = 0; i < s.x.size(); ++i) {
+            OGREnvelope3D& e = l.extent;
             e.MinX = std::min(e.MinX, s.x[i]);
             e.MaxX = std::max(e.MaxX, s.x[i]);
             e.MinY = std::min(e.MinY, s.y[i]);
@@ -237,9 +237,6 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     if (number == 0) return false;
     // The string read last is still in the record (a host that asks for one feature twice over).
     if (&s == &record_ && position_ == number && record_.number == number) return true;
-    return read_after(number - 1, s) && s.number == number;
-}
-
     // Any string but the next one read is gone to where the first scan found it.
     const StringEntry* e = index_.find(number);
     if (e != nullptr && e->layer != kNoLayer && (number != position_ + 1 || at_end_) &&
@@ -247,4 +244,7 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
         position_ = number - 1;
         at_end_ = false;
     }
+    return read_after(number - 1, s) && s.number == number;
+}
+
 }  // namespace velmorak::gdal12

@@ -59,7 +59,6 @@ bool is_12d_first_line(std::string_view line) {
     return false;
 }
 
-}  // namespace
 // A ZIP archive whose first member is a .12da, as the terrain package and
 // this driver write a .12daz.
 bool is_12da_archive(const GByte* bytes, int n) {
@@ -82,6 +81,7 @@ bool is_12d_text(GDALOpenInfo* info) {
     return false;
 }
 
+}  // namespace
 
 int identify(GDALOpenInfo* info) {
     if (info->fpL == nullptr || info->nHeaderBytes == 0) return FALSE;
@@ -104,19 +104,21 @@ int identify_by_content_or_name(GDALOpenInfo* info) {
     return info->fpL != nullptr && has_12d_extension(info->pszFilename) ? GDAL_IDENTIFY_UNKNOWN : FALSE;
 }
 
-}  // namespace velmorak::gdal12
 }  // namespace
 
 int identify_for_gdal(GDALOpenInfo* info) { return identify_by_content_or_name(info); }
 
+}  // namespace velmorak::gdal12
 
 namespace {
 
-int identify_12da(GDALOpenInfo* info) { return velmorak::gdal12::identify(info); }
+int identify_12da(GDALOpenInfo* info) { return velmorak::gdal12::identify_for_gdal(info); }
 GDALDataset* open_12da(GDALOpenInfo* info) { return velmorak::gdal12::D12Dataset::open(info); }
 GDALDataset* create_12da(const char* name, int, int, int, GDALDataType, char** options) {
     return velmorak::gdal12::D12WriteDataset::create(name, options);
 }
+CPLErr delete_12da(const char* name) { return velmorak::gdal12::delete_later(name) ? CE_None : CE_Failure; }
+void unload_12da(GDALDriver*) { velmorak::gdal12::carry_out_deletions(); }
 
 constexpr const char* kOpenOptions =
     "<OpenOptionList>"
@@ -125,8 +127,6 @@ constexpr const char* kOpenOptions =
     "<Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in "
     "a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field "
     "null_heights), NaN, or a number such as -999'/>"
-CPLErr delete_12da(const char* name) { return velmorak::gdal12::delete_later(name) ? CE_None : CE_Failure; }
-void unload_12da(GDALDriver*) { velmorak::gdal12::carry_out_deletions(); }
     "<Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, "
     "WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/>"
     "</OpenOptionList>";
@@ -179,10 +179,8 @@ void GDALRegister_12DA() {
     driver->SetMetadataItem(GDAL_DS_LAYER_CREATIONOPTIONLIST, kLayerCreationOptions);
     driver->pfnIdentify = identify_12da;
     driver->pfnOpen = open_12da;
-    driver->SetMetadataItem(GDAL_DCAP_RASTER, "YES");
-    driver->SetMetadataItem(GDAL_DMD_SUBDATASETS, "YES");
     driver->pfnCreate = create_12da;
-    GetGDALDriverManager()->RegisterDriver(driver);
-}
     driver->pfnDelete = delete_12da;
     driver->pfnUnloadDriver = unload_12da;
+    GetGDALDriverManager()->RegisterDriver(driver);
+}

@@ -111,7 +111,6 @@ private:
     std::vector<std::pair<std::string, int>> attribute_field_;
 };
 
-
 class D12Dataset final : public GDALDataset {
 public:
     // Opens and scans the file; nullptr after a CPLError when it cannot be read.
@@ -128,8 +127,8 @@ public:
     // The string numbered `number`; false when there is none. Where the file
     // can seek, the reader goes straight to it.
     bool read_string(std::uint64_t number, StringRecord& s);
-    StringRecord& record() noexcept { return record_; }
     const StringIndex& index() const noexcept { return index_; }
+    StringRecord& record() noexcept { return record_; }
     const std::string& path() const noexcept { return path_; }
 
 private:
@@ -146,9 +145,9 @@ private:
     bool stop_reported_ = false;
     std::uint64_t stop_after_ = UINT64_MAX;  // the first scan stopped after this string
     StringRecord record_;
-    std::vector<std::unique_ptr<D12Layer>> layers_;
     StringIndex index_;
     std::vector<std::string> models_;  // the model of each layer, as the file names it
+    std::vector<std::unique_ptr<D12Layer>> layers_;
 };
 
 // ---------------------------------------------------------------- writing
@@ -236,15 +235,15 @@ private:
 
 // ---------------------------------------------------------------- the driver
 
+// TRUE when the content is 12d ASCII (its first lines) or a .12daz (a ZIP
+// archive with a .12da member), whatever the name.
 int identify(GDALOpenInfo* info);
+// What GDAL is told: also a file only named as 12d ASCII goes to the driver,
+// which refuses it with the reason.
+int identify_for_gdal(GDALOpenInfo* info);
+bool has_12d_extension(const char* path);
 
 // Reports `text` through CPLError, with the file and line when they are known.
 void report(CPLErr level, const std::string& path, std::uint64_t line, const std::string& text);
 
 }  // namespace velmorak::gdal12
-// TRUE when the content is 12d ASCII (its first lines) or a .12daz (a ZIP
-// archive with a .12da member), whatever the name.
-// What GDAL is told: also a file only named as 12d ASCII goes to the driver,
-// which refuses it with the reason.
-int identify_for_gdal(GDALOpenInfo* info);
-bool has_12d_extension(const char* path);

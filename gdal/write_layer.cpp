@@ -39,7 +39,6 @@ void number_text(double v, std::string& out) {
     out.assign(text, r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - text) : 0);
 }
 
-bool is_undefined(const OGRSpatialReference& srs) {
 // The type the layer reads back as: a string per line or ring, a one-vertex
 // string per point, so polygons come back as lines and multi-parts as their
 // parts; a layer of both, or of anything, as unknown. Heights stay.
@@ -53,6 +52,7 @@ OGRwkbGeometryType read_back_type(OGRwkbGeometryType type) {
     return OGR_GT_HasZ(type) && back != wkbUnknown ? OGR_GT_SetZ(back) : back;
 }
 
+bool is_undefined(const OGRSpatialReference& srs) {
     const char* name = srs.GetName();
     return name != nullptr && (EQUAL(name, "Undefined geographic SRS") || EQUAL(name, "Undefined Cartesian SRS"));
 }
@@ -70,11 +70,11 @@ GDALDataset* D12WriteDataset::create(const char* name, CSLConstList options) {
         CPLError(CE_Failure, CPLE_NotSupported, "ENCODING=%s: the 12DA driver writes UTF-8 or UTF-16.", encoding);
         return nullptr;
     }
-    // A .12daz archive holds one .12da, named after the archive.
     // GDAL asked to delete an earlier file of this name first: it is replaced
     // only once the new one is whole, and stays as it was if the writing fails.
     take_back_deletion(name);
     carry_out_deletions();
+    // A .12daz archive holds one .12da, named after the archive.
     const bool archive = EQUAL(CPLGetExtension(name), "12daz");
     const std::string member = archive ? std::string(CPLGetBasename(name)) + ".12da" : std::string();
     std::string why;
@@ -284,7 +284,6 @@ OGRErr D12WriteLayer::ICreateFeature(OGRFeature* feature) {
     std::unique_ptr<OGRGeometry> linear;
     if (geom != nullptr && geom->hasCurveGeometry()) {
         linear.reset(geom->getLinearGeometry());
-    }
         geom = linear.get();
     }
     // Every part of the geometry is a string of its own: the points and lines

@@ -216,36 +216,6 @@ VELMORAK_API const char *velmorak_d12_writer_error(const velmorak_d12_writer *wr
 /* Frees the writer; a file not finished is abandoned. */
 VELMORAK_API void velmorak_d12_writer_close(velmorak_d12_writer *writer);
 
-/* ------------------------------------------------------------------------
- * Surfaces (tin, full_tin and super_tin objects)
- *
- *
- * passed over. Points are numbered from 0 in the arrays (the file numbers
- * them from 1). A tin lists its visible triangles only; a full_tin's
- * nulled triangles, and those on its four construction points, come out
- */
-
-    VELMORAK_D12_TIN = 0,
-    VELMORAK_D12_FULL_TIN = 1,
-    VELMORAK_D12_SUPER_TIN = 2
-
- * until the reader's next call. */
-    uint64_t line;     /* the line of its header "tin {" */
-    const char *model; /* the model it stands in; "" before any model line */
-    const char *name;
-    const char *colour;
-    size_t point_count;
-    const double *points;      /* x, y, z of each point in turn (3 * point_count values); z NaN where null */
-    size_t triangle_count;
-    const uint32_t *triangles; /* three point indices (from 0) of each triangle in turn */
-    const unsigned char *visible; /* 1 for a visible triangle, 0 for an invisible one */
-    size_t visible_count;
-    size_t attribute_count;
-    size_t member_count;
-
- * naming a point it lacks, a missing block ...): the error names its line. */
-                                            velmorak_d12_attribute_kind *kind, const char **value);
-
 #ifdef __cplusplus
 }
 #endif

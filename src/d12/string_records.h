@@ -53,9 +53,6 @@ struct StringRecord {
     std::vector<double> y;
     std::vector<double> z;
     bool has_heights = false;  // some vertex has a real height
-    // string without arcs. An arc string's vertices are its start and end, a
-    // circle string's the point east of its centre, the one opposite and the
-    // first again, joined by arcs.
 };
 
 class StringRecords {
@@ -81,10 +78,6 @@ public:
     Step next(StringRecord& s);
     // Back to the first string.
     void rewind();
-    // Reads the header, if no string was read yet: its null value is known
-    // after. False when the reading stopped in it.
-    bool read_header();
-    // The file's null value (-99999 unless its header says another), once
     // Whether seek() places the reader without reading what comes before:
     // a plain file of 8-bit or UTF-8 text. A UTF-16 file and an archive's
     // member are read in sequence only.
@@ -93,6 +86,10 @@ public:
     // and number; the header is read first when it was not. False when the
     // reader cannot be placed there (then rewind() and read on) or stopped in the header.
     bool seek(std::uint64_t offset, std::uint64_t line, const std::string& model, std::uint64_t number);
+    // Reads the header, if no string was read yet: its null value is known
+    // after. False when the reading stopped in it.
+    bool read_header();
+    // The file's null value (-99999 unless its header says another), once
     // the header is read.
     double null_value() const noexcept;
     const std::string& stop_text() const noexcept { return core_.stop_text(); }

@@ -118,10 +118,10 @@ bool StringWalk::take_tin(TinKind kind) {
     object_.inlineBlock = false;
     block_index_ = 0;
     string_line_ = top_line_;
+    string_offset_ = top_offset_;
     line_.clear();
     is_tin_ = true;
     return true;
-    string_offset_ = top_offset_;
 }
 
 void StringWalk::report_passed_tins() const {

@@ -120,7 +120,6 @@ public:
     // The 1-based number of the line holding the string's header.
     std::size_t string_line() const noexcept { return string_line_; }
 
-    // 0 for a string's first data block, 1 for its second ...
     // Where the line holding the string's header begins in the file
     // (io::InputFile::line_offset): a place seek() goes back to.
     std::uint64_t string_offset() const noexcept { return string_offset_; }
@@ -133,6 +132,7 @@ public:
     // start(). False when the file cannot be placed there.
     bool seek(std::uint64_t offset, std::size_t line, std::string_view model);
 
+    // 0 for a string's first data block, 1 for its second ...
     std::size_t block_index() const noexcept { return block_index_; }
 
     // Reads the vertices of the current block into x[0..count), y, z, which
@@ -157,10 +157,10 @@ private:
     std::string line_;
     std::string model_;
     std::size_t top_line_ = 0;  // the line the last top-level object began on
-    std::size_t string_line_ = 0;
     std::uint64_t top_offset_ = 0;  // ... and where that line begins
-    std::size_t block_index_ = 0;
+    std::size_t string_line_ = 0;
     std::uint64_t string_offset_ = 0;
+    std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
     StringDetails* details_ = nullptr;
     Tin* tin_ = nullptr;

@@ -593,7 +593,6 @@ class ReadTest(unittest.TestCase):
         self.assertIn("Feature Count: 2", run.stdout)
 
     def test_layer_names_crs_and_styles(self):
-
         """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
         Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
         def string(name, colour):
@@ -688,7 +687,7 @@ class ReadTest(unittest.TestCase):
             gdal.OpenEx(site, gdal.OF_VECTOR, open_options=["SRS=nonsense"])
 
 
-if __name__ == "__main__":
+
 # ---------------------------------------------------------------- files as GDAL finds them
 #
 # A file of two models whose strings take turns, with attributes: big enough
@@ -909,6 +908,10 @@ class PlacesTest(unittest.TestCase):
                 self.assertEqual(errors.messages, [])
 
 
+# ---------------------------------------------------------------- surfaces
 
 import struct  # noqa: E402  (the rasters' cells)
+
+
+if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], "-v"])
