@@ -21,8 +21,10 @@
 # The GDAL driver (the 12DA plugin of this build) gets rows of its own: ogr2ogr
 # reading the .12da the converter makes of the lines layer into a GeoPackage,
 # against reading the lines layer itself; writing those lines from a
-# GeoPackage into .12da, against writing them as MIF; and the first scan of a
-# 1 GB .12da, whose peak memory must stay below 100 MB.
+# GeoPackage into .12da, against writing them as MIF; the first scan of a
+# 1 GB .12da, whose peak memory must stay below 100 MB; 50,000 strings of 200
+# models into a GeoPackage, interleaved against grouped (at most 1.5 times);
+# and 200 features fetched by id against one pass (bench/random_access.py).
 #
 # Environment: VELMORAK_BENCH_TIMEOUT (seconds per run, default 1800),
 # VELMORAK_BENCH_RUNS (runs of each conversion, the fastest kept; default 3),
@@ -328,6 +330,7 @@ fi  # VELMORAK_BENCH_ONLY
 # ------------------------------------------------------------------ the GDAL driver
 
 GDAL_READ_WALL= GDAL_READ_PEER= GDAL_WRITE_WALL= GDAL_WRITE_PEER= GDAL_SCAN_RSS=
+GDAL_GROUPED_WALL= GDAL_INTERLEAVED_WALL= GDAL_RANDOM= MODEL_STRINGS=
 gdal_status() {  # gdal_status OUTPUT: the status of an ogr2ogr or ogrinfo run
     if [ "$PLUGIN_BUILT" -eq 0 ]; then STATUS="FAILED: the GDAL plugin did not build"; return; fi
     if [ "$RC" -eq 124 ]; then STATUS="TIMEOUT after ${TIMEOUT}s"; return; fi
@@ -397,6 +400,31 @@ if command -v ogr2ogr >/dev/null; then
     OUTCP=-
     row "12DA: ogrinfo -so 1 GB (first scan)" "$(mbytes "$BIG")" "$(( $(manifest "$S1" big.12da.vertices) * copies ))+0" "$STATUS"
     [ "$STATUS" = ok ] && GDAL_SCAN_RSS=$RSS
+
+    # 50,000 strings of 200 models, grouped by model and taking turns: the
+    # string index lets each layer's pass read only its own strings, so the
+    # interleaved file costs about what the grouped one does.
+    SM=$SCRATCH/models
+    generate "$SM" 1 models
+    MODEL_STRINGS=$(manifest "$SM" models.strings)
+    prepare_models() { rm -f "$SM"/out.gpkg; }
+    best gdal_grouped SM prepare_models "${with_plugin[@]}" ogr2ogr -f GPKG out.gpkg models.12da
+    gdal_status "$SM/out.gpkg" gdal_grouped
+    floors "$SM/models.12da"
+    out_floor "$SM/out.gpkg"
+    row "12DA: 200 models grouped -> GPKG" "$(mbytes "$SM/models.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_GROUPED_WALL=$WALL
+    best gdal_interleaved SM prepare_models "${with_plugin[@]}" ogr2ogr -f GPKG out.gpkg models-interleaved.12da
+    gdal_status "$SM/out.gpkg" gdal_interleaved
+    floors "$SM/models-interleaved.12da"
+    out_floor "$SM/out.gpkg"
+    row "12DA: 200 models interleaved -> GPKG" "$(mbytes "$SM/models-interleaved.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_INTERLEAVED_WALL=$WALL
+    rm -f "$SM"/out.gpkg
+    # 200 features fetched by id against one pass over all 50,000.
+    if /usr/bin/python3 -c "from osgeo import gdal" 2>/dev/null; then
+        GDAL_RANDOM=$("${with_plugin[@]}" /usr/bin/python3 "$ROOT/bench/random_access.py" "$SM/models.12da" 2>"$LOGS/gdal_random.out")
+    fi
 fi
 rm -rf "$SCRATCH"/run.*
 
@@ -469,4 +497,17 @@ if [ -n "$GDAL_SCAN_RSS" ]; then
     awk -v m="$GDAL_SCAN_RSS" 'BEGIN { printf "12DA first scan of 1 GB: peak RSS %.1f MB (target below 100): %s\n", m, (m < 100 ? "PASS" : "FAIL") }'
 else
     echo "12DA first scan of 1 GB: n/a (the run failed)"
+fi
+if [ -n "$GDAL_GROUPED_WALL" ] && [ -n "$GDAL_INTERLEAVED_WALL" ]; then
+    awk -v i="$GDAL_INTERLEAVED_WALL" -v g="$GDAL_GROUPED_WALL" 'BEGIN { r = i / g
+        printf "12DA 200 models x 250 strings -> GPKG, interleaved against grouped: %.2f (target at most 1.5): %s\n", r, (r <= 1.5 ? "PASS" : "FAIL") }'
+else
+    echo "12DA 200 models x 250 strings -> GPKG, interleaved against grouped: n/a (a run failed)"
+fi
+if [ -n "$GDAL_RANDOM" ]; then
+    read -r n pass fetch <<<"$GDAL_RANDOM"
+    awk -v n="$n" -v p="$pass" -v f="$fetch" 'BEGIN {
+        printf "12DA 200 random fetches by id on %d features: %.3f s against one pass %.3f s (target below): %s\n", n, f, p, (n >= 50000 && f < p ? "PASS" : "FAIL") }'
+else
+    echo "12DA 200 random fetches by id: n/a (the run failed, or GDAL's Python bindings are missing; see logs/gdal_random.out)"
 fi
