@@ -513,27 +513,52 @@ def crs_of_12d_file(path, option):
     return None
 
 
-def first_significant_line(first_bytes):
-    """The first line that is neither empty nor a comment, from the bytes GDAL read ahead."""
+def significant_lines(first_bytes, most=4):
+    """The first lines that are neither empty nor comments, at most `most` of them."""
     if first_bytes[:2] in (b"\xff\xfe", b"\xfe\xff"):
         text = first_bytes[2:].decode("utf-16-le" if first_bytes[0] == 0xFF else "utf-16-be", "replace")
     else:
         text = first_bytes[3:] if first_bytes[:3] == b"\xef\xbb\xbf" else first_bytes
         text = text.decode("latin-1")
+    lines = []
     for line in re.split(r"[\r\n]", text):
         line = line.lstrip(" \t")
         if line and not line.startswith("//"):
-            return line
-    return ""
+            lines.append(line)
+            if len(lines) == most:
+                break
+    return lines
+
+
+def is_12da_archive(first_bytes):
+    """A ZIP archive whose first member is a .12da, as a .12daz is written."""
+    if len(first_bytes) < 30 or first_bytes[:4] != b"PK\x03\x04":
+        return False
+    n = first_bytes[26] | (first_bytes[27] << 8)
+    return n >= 5 and 30 + n <= len(first_bytes) and first_bytes[30:30 + n].lower().endswith(b".12da")
+
+
+def is_12d_content(filename, first_bytes):
+    """As the native driver tells a 12d file by what it holds: one of its first four
+    significant lines is one a 12d file opens with, or it is a ZIP archive with a .12da
+    first member. A long comment at the top is read past, up to 64 KiB."""
+    if first_bytes[:2] == b"PK":
+        return is_12da_archive(first_bytes)
+    lines = significant_lines(first_bytes)
+    if not lines and len(first_bytes) >= 1024 and os.path.isfile(filename):
+        with open(filename, "rb") as f:
+            lines = significant_lines(f.read(1 << 16))
+    return any(is_12d_first_line(line) for line in lines)
 
 
 def is_12d_first_line(line):
-    """A line a 12d ASCII file opens with: its null value, its first model or string, or a TIN."""
+    """A line a 12d ASCII file opens with: its null value, a model or breakline line of
+    its header, its first string, or a TIN."""
     m = re.search(r"[ \t{]", line)
     word, rest = (line[: m.start()], line[m.start():]) if m else (line, "")
     word = lower_ascii(word)
     has_rest = rest.strip(" \t") != ""
-    if word in ("null", "model"):
+    if word in ("null", "model", "breakline"):
         return has_rest and rest[0] != "{"
     if word in ("string", "tin", "super_tin", "full_tin"):
         return "{" in rest
@@ -981,20 +1006,25 @@ class Driver(BaseDriver):
             ext = filename.rsplit(".", 1)[-1].lower() if "." in os.path.basename(filename) else ""
             if not first_bytes and not os.path.isfile(filename):
                 return False
-            if ext == "12daz":
-                return len(first_bytes) >= 4 and first_bytes[:2] == b"PK"
-            if ext in ("12da", "4da"):
+            if first_bytes and is_12d_content(filename, first_bytes):
                 return True
-            return bool(first_bytes) and is_12d_first_line(first_significant_line(first_bytes))
+            if ext == "12daz" and first_bytes[:2] == b"PK":
+                return True
+            # A file named as 12d ASCII goes to open(), which refuses other content with the reason.
+            return ext in ("12da", "4da", "12daz")
         except Exception:
             return False
 
     def open(self, filename, first_bytes, open_flags, open_options={}):
+        # Update access is declined quietly, as the native driver and GDAL's read-only drivers do.
+        if open_flags & GDAL_OF_UPDATE:
+            return None
         if not self.identify(filename, first_bytes, open_flags):
             return None
-        if open_flags & GDAL_OF_UPDATE:
-            return fail(CPLE_NOTSUPPORTED, "The 12DA driver does not update 12d ASCII files: it reads them, and "
-                        "writes new ones (ogr2ogr without -update, -append or -overwrite replaces the file).")
+        ext = filename.rsplit(".", 1)[-1].lower() if "." in os.path.basename(filename) else ""
+        if not (first_bytes and is_12d_content(filename, first_bytes)) and not (ext == "12daz" and first_bytes[:2] == b"PK"):
+            return fail(CPLE_APPDEFINED, "%s: not a 12d ASCII file (neither its first lines nor a .12da member in a "
+                        "ZIP archive)" % filename)
         limit = _option(open_options, "MAX_VERTICES", "1000000")
         capacity = _atoll(limit)
         if capacity < 1 or capacity > 2**31:

@@ -35,6 +35,13 @@ std::unique_ptr<io::ByteSource> open_file1(const std::string& name, std::string&
 
 bool is_12da_archive_name(std::string_view name) { return ends_with_nocase(util::rtrim(name), ".12daz"); }
 
+bool may_be_zip_archive(const std::string& path) {
+    std::string why;
+    const std::unique_ptr<io::FileSource> f = io::FileSource::open(path, why);
+    unsigned char head[2] = {};
+    return !f || !f->read_at(0, head, sizeof head) || (head[0] == 'P' && head[1] == 'K');
+}
+
 std::unique_ptr<io::ByteSource> open_12da_archive(std::string_view name, std::string& member, std::string& why,
                                                   const io::ZipLimits& limits) {
     if (io::has_nul(name)) {

@@ -16,6 +16,12 @@ namespace velmorak::d12 {
 // True for a name ending in ".12daz", any case.
 bool is_12da_archive_name(std::string_view name);
 
+// False only for a file that can be read and does not begin as a ZIP archive
+// does ("PK"): the readers other programs use (the C interface, the GDAL
+// driver) read such a file named .12daz as the 12d text it holds, as the
+// driver tells files by what they hold. The conversions refuse it.
+bool may_be_zip_archive(const std::string& path);
+
 // The archive's one member whose name ends in ".12da" (any case), inflated a
 // few blocks ahead on a second thread; `member` receives its name as the
 // archive stores it. No or several such members, and whatever the archive's

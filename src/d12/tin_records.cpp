@@ -20,7 +20,7 @@ std::unique_ptr<TinRecords> TinRecords::open(const std::string& path, std::strin
         std::unique_ptr<io::ByteSource> bytes;
         if (open_plain) {
             bytes = open_plain(path, why);
-        } else if (is_12da_archive_name(path)) {
+        } else if (is_12da_archive_name(path) && may_be_zip_archive(path)) {
             std::string member;
             bytes = open_12da_archive(path, member, why);
         } else {

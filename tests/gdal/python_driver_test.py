@@ -407,7 +407,10 @@ print(messages)
             ("a.txt", b"string super\n", False),
             ("a.txt", b"name,x,y\nA,1,2\n", False),
             ("a.12DAZ", b"PK\x03\x04", True),
-            ("a.12daz", b"null -999\n", False),
+            ("a.12daz", b"null -999\n", True),  # by what it holds, whatever its name
+            ("a.zip", b"PK\x03\x04" + bytes(22) + bytes([6, 0, 0, 0]) + b"x.12da", True),
+            ("a.zip", b"PK\x03\x04" + bytes(22) + bytes([5, 0, 0, 0]) + b"x.txt", False),
+            ("a.txt", b"// notes\nbreakline line\nstring super {\n", True),
         ]:
             with self.subTest(identify=head):
                 self.assertEqual(d.identify(name, head, 0), want)
