@@ -15,7 +15,7 @@ the worker process (export_worker.py).
 """
 import math
 
-from qgis.core import QgsAbstractGeometry, QgsProviderRegistry, QgsWkbTypes
+from qgis.core import QgsAbstractGeometry, QgsGeometry, QgsProviderRegistry, QgsWkbTypes
 from qgis.PyQt.QtCore import QDate, QDateTime, QTime, QVariant
 
 INTEGER_TYPES = (QVariant.Int, QVariant.UInt, QVariant.LongLong, QVariant.ULongLong)
@@ -130,8 +130,7 @@ def geometry_parts(geometry):
     if g is None or g.isEmpty():
         return []
     if QgsWkbTypes.isCurvedType(g.wkbType()):
-        # Steps of 4 degrees along an arc, as GDAL makes curves linear.
-        g = g.segmentize(math.radians(4), QgsAbstractGeometry.MaximumAngle)
+        g = _linear(geometry)
     parts = []
     todo = [(g, False)]
     while todo:
@@ -145,6 +144,23 @@ def geometry_parts(geometry):
         elif not part.isEmpty() and flat in (QgsWkbTypes.Point, QgsWkbTypes.LineString):
             parts.append((part, ring))
     return parts
+
+
+def _linear(geometry):
+    """A curved geometry made linear by GDAL itself, with the vertices the 12DA
+    driver writes for it (steps of OGR_ARC_STEPSIZE, 4 degrees); by QGIS in the
+    same steps where GDAL's Python bindings are missing."""
+    try:
+        from osgeo import ogr
+
+        linear = ogr.CreateGeometryFromWkb(bytes(geometry.asWkb())).GetLinearGeometry()
+        g = QgsGeometry()
+        g.fromWkb(bytes(linear.ExportToIsoWkb()))
+        if not g.isNull():
+            return g.constGet().clone()
+    except Exception:  # no bindings, or a geometry GDAL does not take
+        pass
+    return geometry.constGet().segmentize(math.radians(4), QgsAbstractGeometry.MaximumAngle)
 
 
 def _coordinates(part):
