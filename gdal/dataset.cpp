@@ -9,6 +9,7 @@
 
 #include "layer_names.h"
 #include "ogr_12da.h"
+#include "tin_layer.h"
 #include "deferred_delete.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
@@ -101,6 +102,7 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
     ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
     if (!srs_ok) return nullptr;
     if (!ds->scan()) return nullptr;
+    if (!attach_tins(*ds, info, ds->source_->passed_tins() > 0, ds->tins_, ds->tin_layers_)) return nullptr;
     return ds.release();
 }
 
@@ -203,6 +205,7 @@ bool D12Dataset::scan() {
 
 OGRLayer* D12Dataset::GetLayer(int i) {
     if (i < 0 || i >= GetLayerCount()) return nullptr;
+    if (static_cast<std::size_t>(i) >= layers_.size()) return tin_layers_[static_cast<std::size_t>(i) - layers_.size()];
     return layers_[static_cast<std::size_t>(i)].get();
 }
 

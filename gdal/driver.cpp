@@ -10,6 +10,7 @@
 #include "ogr_12da.h"
 #include "deferred_delete.h"
 #include "io/utf8_text.h"
+#include "tin_layer.h"
 
 namespace velmorak::gdal12 {
 namespace {
@@ -112,8 +113,15 @@ int identify_for_gdal(GDALOpenInfo* info) { return identify_by_content_or_name(i
 
 namespace {
 
-int identify_12da(GDALOpenInfo* info) { return velmorak::gdal12::identify_for_gdal(info); }
-GDALDataset* open_12da(GDALOpenInfo* info) { return velmorak::gdal12::D12Dataset::open(info); }
+int identify_12da(GDALOpenInfo* info) {
+    if (velmorak::gdal12::is_tin_raster_name(info->pszFilename)) return TRUE;
+    return velmorak::gdal12::identify_for_gdal(info);
+}
+GDALDataset* open_12da(GDALOpenInfo* info) {
+    // A TIN's raster: 12DA:"path":"TIN name" (tin_raster.cpp).
+    if (velmorak::gdal12::is_tin_raster_name(info->pszFilename)) return velmorak::gdal12::open_tin_raster(info);
+    return velmorak::gdal12::D12Dataset::open(info);
+}
 GDALDataset* create_12da(const char* name, int, int, int, GDALDataType, char** options) {
     return velmorak::gdal12::D12WriteDataset::create(name, options);
 }
@@ -129,6 +137,13 @@ constexpr const char* kOpenOptions =
     "null_heights), NaN, or a number such as -999'/>"
     "<Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, "
     "WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/>"
+    "<Option name='TIN_GEOMETRY' type='string-select' default='TRIANGLES' description='The features of a TIN "
+    "layer: TRIANGLES (a POLYGON Z per visible triangle), TIN (one TIN Z per TIN), NONE (no TIN layers)'>"
+    "<Value>TRIANGLES</Value><Value>TIN</Value><Value>NONE</Value></Option>"
+    "<Option name='RESOLUTION' type='float' description='Cell size of a TIN raster (default: about 1/1000 of "
+    "the TIN longer side, a 1-2-5 step)'/>"
+    "<Option name='EXTENT' type='string' description='Area of a TIN raster: minx,miny,maxx,maxy (default: the "
+    "TIN points)'/>"
     "</OpenOptionList>";
 constexpr const char* kCreationOptions =
     "<CreationOptionList>"
@@ -164,6 +179,9 @@ void GDALRegister_12DA() {
     auto* driver = new GDALDriver();
     driver->SetDescription(velmorak::gdal12::kDriverName);
     driver->SetMetadataItem(GDAL_DCAP_VECTOR, "YES");
+    // Each TIN is also an elevation raster, a subdataset of the file.
+    driver->SetMetadataItem(GDAL_DCAP_RASTER, "YES");
+    driver->SetMetadataItem(GDAL_DMD_SUBDATASETS, "YES");
     driver->SetMetadataItem(GDAL_DMD_LONGNAME, "12d ASCII");
     driver->SetMetadataItem(GDAL_DMD_EXTENSIONS, "12da 4da 12daz");
     driver->SetMetadataItem(GDAL_DMD_EXTENSION, "12da");

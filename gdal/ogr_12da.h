@@ -111,12 +111,14 @@ private:
     std::vector<std::pair<std::string, int>> attribute_field_;
 };
 
+class TinSet;
+
 class D12Dataset final : public GDALDataset {
 public:
     // Opens and scans the file; nullptr after a CPLError when it cannot be read.
     static GDALDataset* open(GDALOpenInfo* info);
 
-    int GetLayerCount() override { return static_cast<int>(layers_.size()); }
+    int GetLayerCount() override { return static_cast<int>(layers_.size() + tin_layers_.size()); }
     OGRLayer* GetLayer(int i) override;
     int TestCapability(const char* cap) override;
 
@@ -148,12 +150,16 @@ private:
     StringIndex index_;
     std::vector<std::string> models_;  // the model of each layer, as the file names it
     std::vector<std::unique_ptr<D12Layer>> layers_;
+    // The surfaces' layers (tin_layer.h), after the models'.
+    std::shared_ptr<TinSet> tins_;
+    std::vector<OGRLayer*> tin_layers_;
 };
 
 // ---------------------------------------------------------------- writing
 
 class TextOutput;
 class D12WriteDataset;
+class TinCollector;
 
 class D12WriteLayer final : public OGRLayer {
 public:
@@ -184,6 +190,8 @@ private:
 
     D12WriteDataset& ds_;
     OGRFeatureDefn* defn_;
+    std::shared_ptr<TinCollector> tins_;  // a layer of triangles, written as TINs (tin_layer.h)
+    bool tins_checked_ = false;
     std::string name_option_;
     std::string colour_option_;
     bool planned_ = false;
@@ -212,6 +220,8 @@ public:
 
     // The text of the file; `model` is the layer a string now belongs to.
     TextOutput& output(const std::string& model);
+    // The text of the file at its top level, without a model line: where the TINs go.
+    TextOutput& surface_output();
     // Passes the buffer on when it is large; false (after a CPLError) when the file cannot be written.
     bool commit();
 

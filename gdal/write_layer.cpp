@@ -7,6 +7,7 @@
 
 #include "mif2d12/d12_writer.h"
 #include "ogr_12da.h"
+#include "tin_layer.h"
 #include "deferred_delete.h"
 #include "styles.h"
 #include "text_output.h"
@@ -169,7 +170,11 @@ D12WriteLayer::D12WriteLayer(D12WriteDataset& ds, const char* name, const OGRSpa
     SetDescription(name);
 }
 
-D12WriteLayer::~D12WriteLayer() { defn_->Release(); }
+D12WriteLayer::~D12WriteLayer() {
+    // A layer of triangles is written as its TINs once it has them all (tin_writer.cpp).
+    if (tins_) write_tins(*tins_, ds_);
+    defn_->Release();
+}
 
 int D12WriteLayer::TestCapability(const char* cap) {
     return EQUAL(cap, OLCSequentialWrite) || EQUAL(cap, OLCCreateField) || EQUAL(cap, OLCStringsAsUTF8) ||
@@ -279,6 +284,11 @@ void D12WriteLayer::write_attributes(const OGRFeature& f, const Group& g, int de
 }
 
 OGRErr D12WriteLayer::ICreateFeature(OGRFeature* feature) {
+    if (!tins_checked_ && feature->GetGeometryRef() != nullptr) {
+        tins_checked_ = true;
+        tins_ = tin_collector_for(*defn_, *feature);
+    }
+    if (tins_) return add_to_tin(*tins_, *feature);
     if (!planned_) plan_fields();
     const OGRGeometry* geom = feature->GetGeometryRef();
     std::unique_ptr<OGRGeometry> linear;

@@ -17,7 +17,7 @@
 # gdal: DRIVER_DMD_LONGNAME = "12d ASCII"
 # gdal: DRIVER_DMD_EXTENSIONS = "12da 4da 12daz"
 # gdal: DRIVER_DMD_EXTENSION = "12da"
-# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/><Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/></OpenOptionList>"
+# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/><Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/><Option name='TIN_GEOMETRY' type='string-select' default='TRIANGLES' description='The features of a TIN layer: TRIANGLES (a POLYGON Z per visible triangle), TIN (one TIN Z per TIN), NONE (no TIN layers)'><Value>TRIANGLES</Value><Value>TIN</Value><Value>NONE</Value></Option></OpenOptionList>"
 #
 # The library is looked for in turn: the full path in VELMORAK_LIBRARY; the
 # plugin layout, ../lib/linux-x86_64/libvelmorak.so or ../lib/windows-x64/
@@ -198,6 +198,24 @@ class String(ctypes.Structure):
     ]
 
 
+class Tin(ctypes.Structure):
+    _fields_ = [
+        ("kind", ctypes.c_int),
+        ("line", ctypes.c_uint64),
+        ("model", ctypes.c_char_p),
+        ("name", ctypes.c_char_p),
+        ("colour", ctypes.c_char_p),
+        ("point_count", ctypes.c_size_t),
+        ("points", ctypes.POINTER(ctypes.c_double)),
+        ("triangle_count", ctypes.c_size_t),
+        ("triangles", ctypes.POINTER(ctypes.c_uint32)),
+        ("visible", ctypes.POINTER(ctypes.c_ubyte)),
+        ("visible_count", ctypes.c_size_t),
+        ("attribute_count", ctypes.c_size_t),
+        ("member_count", ctypes.c_size_t),
+    ]
+
+
 def _platform_folder():
     machine = (os.environ.get("PROCESSOR_ARCHITECTURE", "") if os.name == "nt" else os.uname().machine).lower()
     wide = sys.maxsize > 2**32
@@ -238,6 +256,13 @@ def _bind(lib):
                                            ctypes.POINTER(c_char_p)]),
         "velmorak_d12_error": (c_char_p, [c_void_p]),
         "velmorak_d12_fill_null_heights": (c_size_t, [doubles, doubles, doubles, c_size_t]),
+        "velmorak_d12_tin_open": (c_int, [c_char_p, ctypes.POINTER(c_void_p)]),
+        "velmorak_d12_tin_close": (None, [c_void_p]),
+        "velmorak_d12_tin_next": (c_int, [c_void_p, ctypes.POINTER(Tin)]),
+        "velmorak_d12_tin_attribute": (c_int, [c_void_p, c_size_t, ctypes.POINTER(c_char_p), ctypes.POINTER(c_int),
+                                               ctypes.POINTER(c_char_p)]),
+        "velmorak_d12_tin_member": (c_char_p, [c_void_p, c_size_t]),
+        "velmorak_d12_tin_error": (c_char_p, [c_void_p]),
     }
     if os.name == "nt":
         signatures["velmorak_d12_open_w"] = (c_int, [ctypes.c_wchar_p, c_size_t, ctypes.POINTER(c_void_p)])
@@ -813,7 +838,7 @@ class Layer(BaseLayer):
 
 
 class Dataset(BaseDataset):
-    def __init__(self, lib, handle, path, null_height, srs=None):
+    def __init__(self, lib, handle, path, null_height, srs=None, tin_geometry="TRIANGLES"):
         self.lib = lib
         self._handle = handle
         self._path = path
@@ -828,6 +853,8 @@ class Dataset(BaseDataset):
         self._layer_of = None
         self._slot = None
         self.layers = [Layer(self, scan, null_height, srs) for scan in self._scan(null_height == "INTERPOLATE")]
+        if tin_geometry != "NONE":
+            self.layers += tin_layers(lib, path, tin_geometry, [layer.name for layer in self.layers])
 
     def close(self):
         if self._handle:
@@ -962,6 +989,224 @@ class Dataset(BaseDataset):
         return scans
 
 
+# ---------------------------------------------------------------- surfaces
+# Each tin and full_tin a layer named after it (and its model), each super_tin
+# a layer of its members' triangles, as the native driver gives them
+# (gdal/tin_layer.cpp): POLYGON Z triangles with the fields tin, [member,
+# rank,] triangle and the surface's attributes, or with TIN_GEOMETRY=TIN one
+# TIN Z feature per surface (per member of a super TIN).
+
+SUPER_TIN = 2
+_TIN_WORDS = ["tin", "full_tin", "super_tin"]
+
+
+class TinScan:
+    def __init__(self, ordinal, t):
+        self.ordinal = ordinal
+        self.kind = t.kind
+        self.name = utf8(t.name or b"")
+        self.model = utf8(t.model or b"")
+        self.points = t.point_count
+        self.visible = t.visible_count
+        self.extent = [math.inf, math.inf, -math.inf, -math.inf]
+        self.attributes = []  # [name, kind, value], the first of each name (in any case)
+        self.members = []
+        self.layer = ""
+
+
+def _tin_reader(lib, path):
+    handle = ctypes.c_void_p()
+    if lib.velmorak_d12_tin_open(path.encode("utf-8", "surrogateescape"), ctypes.byref(handle)) != OK:
+        return None
+    return handle
+
+
+def _read_tins(lib, path, wanted=None):
+    """Yields (ordinal, Tin, reader handle) for each surface (those of `wanted`
+    ordinals only); a damaged surface is reported as a warning and ends them."""
+    handle = _tin_reader(lib, path)
+    if handle is None:
+        report(CE_WARNING, CPLE_APPDEFINED, utf8(lib.velmorak_d12_last_error() or b"") + " Its surfaces are not read.")
+        return
+    t = Tin()
+    try:
+        ordinal = 0
+        while wanted is None or (wanted and ordinal <= max(wanted)):
+            status = lib.velmorak_d12_tin_next(handle, ctypes.byref(t))
+            if status == END:
+                return
+            if status != OK:
+                report(CE_WARNING if wanted is None else CE_FAILURE, CPLE_APPDEFINED,
+                       utf8(lib.velmorak_d12_tin_error(handle) or b"") +
+                       (" The surfaces after this point are not read." if wanted is None else ""))
+                return
+            if wanted is None or ordinal in wanted:
+                yield ordinal, t, handle
+            ordinal += 1
+    finally:
+        lib.velmorak_d12_tin_close(handle)
+
+
+def _tin_attribute(lib, handle, i):
+    name, kind, value = ctypes.c_char_p(), ctypes.c_int(), ctypes.c_char_p()
+    lib.velmorak_d12_tin_attribute(handle, i, ctypes.byref(name), ctypes.byref(kind), ctypes.byref(value))
+    return utf8(name.value or b""), kind.value, utf8(value.value or b"")
+
+
+def _tin_layer_name(t, taken):
+    base = t.name if t.name else _TIN_WORDS[t.kind]
+    if t.model:
+        base += " (" + t.model + ")"
+    name = base
+    n = 2
+    while name in taken:
+        name = base + " (%d)" % n
+        n += 1
+    taken.append(name)
+    return name
+
+
+def tin_layers(lib, path, geometry, taken):
+    scans = []
+    for ordinal, t, handle in _read_tins(lib, path):
+        scan = TinScan(ordinal, t)
+        if t.point_count:
+            p = memoryview(ctypes.string_at(t.points, 24 * t.point_count)).cast("d")
+            xs, ys = p[0::3], p[1::3]
+            scan.extent = [min(xs), min(ys), max(xs), max(ys)]
+        seen = set()
+        for i in range(t.attribute_count):
+            name, kind, value = _tin_attribute(lib, handle, i)
+            if lower_ascii(name) not in seen:
+                seen.add(lower_ascii(name))
+                scan.attributes.append([name, kind, value])
+        scan.members = [utf8(lib.velmorak_d12_tin_member(handle, i) or b"") for i in range(t.member_count)]
+        scans.append(scan)
+    layers = []
+    for scan in scans:
+        scan.layer = _tin_layer_name(scan, taken)
+        layers.append(TinLayer(lib, path, scan, scans, geometry))
+    return layers
+
+
+def _polygon_z(p, k):
+    """ISO WKB (or WKT) of one triangle as a closed polygon."""
+    ring = [k[0], k[1], k[2], k[0]]
+    if geometry_as_wkb():
+        coords = array("d", [p[3 * i + j] for i in ring for j in range(3)])
+        return struct.pack("=BIII", _ORDER, 1003, 1, 4) + coords.tobytes()
+    return "POLYGON Z ((" + ",".join("%r %r %r" % (p[3 * i], p[3 * i + 1], p[3 * i + 2]) for i in ring) + "))"
+
+
+def _tin_z(p, triangles, visible, n):
+    if geometry_as_wkb():
+        parts = [struct.pack("=BII", _ORDER, 1016, sum(visible[t] for t in range(n)))]
+        for t in range(n):
+            if visible[t]:
+                ring = [triangles[3 * t], triangles[3 * t + 1], triangles[3 * t + 2], triangles[3 * t]]
+                coords = array("d", [p[3 * i + j] for i in ring for j in range(3)])
+                parts.append(struct.pack("=BIII", _ORDER, 1017, 1, 4) + coords.tobytes())
+        return b"".join(parts)
+    rings = []
+    for t in range(n):
+        if visible[t]:
+            ring = [triangles[3 * t], triangles[3 * t + 1], triangles[3 * t + 2], triangles[3 * t]]
+            rings.append("((" + ",".join("%r %r %r" % (p[3 * i], p[3 * i + 1], p[3 * i + 2]) for i in ring) + "))")
+    return "TIN Z (" + ",".join(rings) + ")"
+
+
+class TinLayer(BaseLayer):
+    def __init__(self, lib, path, scan, scans, geometry):
+        self._lib = lib
+        self._path = path
+        self._scan = scan
+        self._geometry = geometry
+        self.name = scan.layer
+        self._super = scan.kind == SUPER_TIN
+        # The members the file holds, lowest rank first, with their ranks.
+        if self._super:
+            self._members = []
+            for name in scan.members:
+                m = next((s for s in scans if s.name == name and s.kind != SUPER_TIN), None)
+                if m is not None:
+                    self._members.append((m, scan.members.index(name) + 1))
+        else:
+            self._members = [(scan, 0)]
+        fields = [{"name": "tin", "type": "String"}]
+        if self._super:
+            fields += [{"name": "member", "type": "String"}, {"name": "rank", "type": "Integer"}]
+        if geometry == "TRIANGLES":
+            fields.append({"name": "triangle", "type": "Integer"})
+        taken = set(lower_ascii(f["name"]) for f in fields)
+        self._attribute_names = []
+        for name, kind, _ in scan.attributes:
+            if lower_ascii(name) in taken:
+                name = "attributes/" + name
+            taken.add(lower_ascii(name))
+            self._attribute_names.append(name)
+            fields.append({"name": name, "type": {INTEGER: "Integer64", REAL: "Real"}.get(kind, "String")})
+        self.fields = fields
+        self.geometry_fields = [{"name": "", "type": "PolygonZ" if geometry == "TRIANGLES" else "TINZ"}]
+
+    def metadata(self, domain):
+        return None
+
+    def test_capability(self, cap):
+        if cap == BaseLayer.FastFeatureCount:
+            return getattr(self, "attribute_filter", None) is None and getattr(self, "spatial_filter", None) is None
+        return cap in (BaseLayer.FastGetExtent, BaseLayer.StringsAsUTF8, "ZGeometries")
+
+    def feature_count(self, force):
+        if self._geometry == "TIN":
+            return len(self._members)
+        return sum(m.visible for m, _ in self._members)
+
+    def extent(self, force):
+        boxes = [m.extent for m, _ in self._members if m.points]
+        if not boxes:
+            return None
+        return [min(b[0] for b in boxes), min(b[1] for b in boxes), max(b[2] for b in boxes),
+                max(b[3] for b in boxes)]
+
+    def _fields(self, member, rank):
+        fields = {"tin": self._scan.name}
+        if self._super:
+            fields["member"] = member.name
+            fields["rank"] = rank
+        for name, (_, kind, value) in zip(self._attribute_names, self._scan.attributes):
+            if kind == INTEGER:
+                v = parse_integer(value)
+            elif kind == REAL:
+                v = parse_real(value)
+            else:
+                v = value
+            if v is not None:
+                fields[name] = v
+        return fields
+
+    def __iter__(self):
+        fid = 0
+        for member, rank in self._members:
+            for _, t, _ in _read_tins(self._lib, self._path, {member.ordinal}):
+                p = memoryview(ctypes.string_at(t.points, 24 * t.point_count)).cast("d") if t.point_count else []
+                n = t.triangle_count
+                triangles = memoryview(ctypes.string_at(t.triangles, 12 * n)).cast("I") if n else []
+                visible = ctypes.string_at(t.visible, n) if n else b""
+                if self._geometry == "TIN":
+                    fid += 1
+                    yield {"type": "OGRFeature", "id": fid, "fields": self._fields(member, rank),
+                           "geometry_fields": {"": _tin_z(p, triangles, visible, n)}}
+                    continue
+                for k in range(n):
+                    if not visible[k]:
+                        continue
+                    fid += 1
+                    fields = self._fields(member, rank)
+                    fields["triangle"] = k + 1
+                    yield {"type": "OGRFeature", "id": fid if self._super else k + 1, "fields": fields,
+                           "geometry_fields": {"": _polygon_z(p, triangles[3 * k:3 * k + 3])}}
+
+
 def _option(options, name, default):
     for key, value in (options or {}).items():
         if key.upper() == name:
@@ -1033,6 +1278,10 @@ class Driver(BaseDriver):
         null_height = parse_null_height(text)
         if null_height is None:
             return fail(CPLE_ILLEGALARG, "NULL_HEIGHT=%s: INTERPOLATE, NaN or a number is needed." % text)
+        tin_geometry = _option(open_options, "TIN_GEOMETRY", "TRIANGLES").upper()
+        if tin_geometry not in ("TRIANGLES", "TIN", "NONE"):
+            return fail(CPLE_ILLEGALARG, "TIN_GEOMETRY=%s: TRIANGLES, TIN or NONE is needed."
+                        % _option(open_options, "TIN_GEOMETRY", ""))
         if filename.startswith("/vsi"):
             return fail(CPLE_NOTSUPPORTED, "%s: the 12DA driver in Python reads files on disk only, not through GDAL's "
                         "virtual file systems." % filename)
@@ -1050,4 +1299,4 @@ class Driver(BaseDriver):
         if srs is False:
             lib.velmorak_d12_close(handle)
             return None
-        return Dataset(lib, handle, filename, null_height, srs)
+        return Dataset(lib, handle, filename, null_height, srs, tin_geometry)

@@ -216,6 +216,65 @@ VELMORAK_API const char *velmorak_d12_writer_error(const velmorak_d12_writer *wr
 /* Frees the writer; a file not finished is abandoned. */
 VELMORAK_API void velmorak_d12_writer_close(velmorak_d12_writer *writer);
 
+/* ------------------------------------------------------------------------
+ * Surfaces (tin, full_tin and super_tin objects)
+ *
+ *   velmorak_d12_tin_reader *r;
+ *   if (velmorak_d12_tin_open("site.12da", &r) != VELMORAK_D12_OK) { ... last_error ... }
+ *   velmorak_d12_tin t;
+ *   while ((status = velmorak_d12_tin_next(r, &t)) == VELMORAK_D12_OK) { ... }
+ *   if (status < 0) { ... velmorak_d12_tin_error(r) ... }
+ *   velmorak_d12_tin_close(r);
+ *
+ * Every surface of the file comes out in file order, whole, its strings
+ * passed over. Points are numbered from 0 in the arrays (the file numbers
+ * them from 1). A tin lists its visible triangles only; a full_tin's
+ * nulled triangles, and those on its four construction points, come out
+ * with visible 0. A super TIN has no points: its members are the names of
+ * the surfaces it is made of, lowest rank first.
+ */
+typedef struct velmorak_d12_tin_reader velmorak_d12_tin_reader;
+
+typedef enum velmorak_d12_tin_kind {
+    VELMORAK_D12_TIN = 0,
+    VELMORAK_D12_FULL_TIN = 1,
+    VELMORAK_D12_SUPER_TIN = 2
+} velmorak_d12_tin_kind;
+
+/* One surface. Its texts and arrays belong to the reader and stay valid
+ * until the reader's next call. */
+typedef struct velmorak_d12_tin {
+    velmorak_d12_tin_kind kind;
+    uint64_t line;     /* the line of its header "tin {" */
+    const char *model; /* the model it stands in; "" before any model line */
+    const char *name;
+    const char *colour;
+    size_t point_count;
+    const double *points;      /* x, y, z of each point in turn (3 * point_count values); z NaN where null */
+    size_t triangle_count;
+    const uint32_t *triangles; /* three point indices (from 0) of each triangle in turn */
+    const unsigned char *visible; /* 1 for a visible triangle, 0 for an invisible one */
+    size_t visible_count;
+    size_t attribute_count;
+    size_t member_count;
+} velmorak_d12_tin;
+
+VELMORAK_API int velmorak_d12_tin_open(const char *path, velmorak_d12_tin_reader **reader);
+VELMORAK_API void velmorak_d12_tin_close(velmorak_d12_tin_reader *reader);
+/* The next surface: VELMORAK_D12_OK with `t` filled, VELMORAK_D12_END after
+ * the last, or VELMORAK_D12_ERROR when a surface is damaged (a triangle
+ * naming a point it lacks, a missing block ...): the error names its line. */
+VELMORAK_API int velmorak_d12_tin_next(velmorak_d12_tin_reader *reader, velmorak_d12_tin *t);
+/* Back to the first surface. */
+VELMORAK_API int velmorak_d12_tin_rewind(velmorak_d12_tin_reader *reader);
+/* Attribute `index` of the surface given last, as velmorak_d12_attribute gives a string's. */
+VELMORAK_API int velmorak_d12_tin_attribute(velmorak_d12_tin_reader *reader, size_t index, const char **name,
+                                            velmorak_d12_attribute_kind *kind, const char **value);
+/* Member `index` (0 .. member_count - 1) of the super TIN given last; NULL for none. */
+VELMORAK_API const char *velmorak_d12_tin_member(velmorak_d12_tin_reader *reader, size_t index);
+VELMORAK_API const char *velmorak_d12_tin_error(const velmorak_d12_tin_reader *reader);
+VELMORAK_API uint64_t velmorak_d12_tin_error_line(const velmorak_d12_tin_reader *reader);
+
 #ifdef __cplusplus
 }
 #endif

@@ -100,6 +100,9 @@ bool StringWalk::take_tin(TinKind kind) {
     lines_.back();
     Tin& tin = tin_ != nullptr ? *tin_ : passed_over_;
     tin.kind = kind;
+    // Set before the reading, which stops on a damaged surface: the caller
+    // tells damage in a surface from damage in a string by it.
+    is_tin_ = tin_ != nullptr;
     bool cut_off = false;
     read_tin(lines_, tin, tin_ != nullptr, cut_off);
     tin.model.assign(model_);

@@ -82,6 +82,7 @@ public:
     // out of next() as an object of its own (type "tin", "full_tin" or
     // "super_tin", no data flags), with is_tin() true.
     void collect_tins(Tin* tin) noexcept { tin_ = tin; }
+    // The object is a surface; after a stop, the stop came in a surface.
     bool is_tin() const noexcept { return is_tin_; }
 
     // The surfaces passed over so far (all of them, unless collected).

@@ -42,6 +42,7 @@ std::unique_ptr<TinRecords> TinRecords::open(const std::string& path, std::strin
 
 TinRecords::Step TinRecords::next(Tin& tin) {
     if (stopped_) return Step::stopped;
+    if (ended_) return Step::end;
     bool found = false;
     const bool ran = core_.run([&] {
         walk_->collect_tins(&tin);
@@ -57,6 +58,12 @@ TinRecords::Step TinRecords::next(Tin& tin) {
         }
     });
     if (!ran) {
+        // Damage in a string ends the surfaces quietly: the strings' reader
+        // reports it, and a surface after it cannot be reached anyway.
+        if (!walk_->is_tin()) {
+            ended_ = true;
+            return Step::end;
+        }
         stopped_ = true;
         stop_line_ = walk_->line_number();
         return Step::stopped;

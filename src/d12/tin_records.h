@@ -26,10 +26,12 @@ public:
     TinRecords& operator=(const TinRecords&) = delete;
 
     enum class Step { tin, end, stopped };
-    // The next surface, read whole into `tin` (whose arrays keep their capacity).
+    // The next surface, read whole into `tin` (whose arrays keep their
+    // capacity). `stopped` for a damaged surface; damage in a string ends the
+    // surfaces as the end of the file does (the strings' reader tells it).
     Step next(Tin& tin);
     // Back to the first surface.
-    void rewind() noexcept { started_ = false; stopped_ = false; }
+    void rewind() noexcept { started_ = stopped_ = ended_ = false; }
     const std::string& stop_text() const noexcept { return core_.stop_text(); }
     std::uint64_t stop_line() const noexcept { return stop_line_; }
 
@@ -42,6 +44,7 @@ private:
     std::uint64_t stop_line_ = 0;
     bool started_ = false;
     bool stopped_ = false;
+    bool ended_ = false;  // at damage in a string
 };
 
 // Reads the surfaces of a file up to the first one named `name`, into `tin`.

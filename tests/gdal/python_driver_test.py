@@ -339,7 +339,7 @@ print(messages)
 
     def test_both_installed_native_serves(self):
         rows, errors = self.formats(self.both)
-        self.assertEqual(rows, ["12DA -vector- (rw+v): 12d ASCII"], errors)
+        self.assertEqual(rows, ["12DA -raster,vector- (rw+vs): 12d ASCII"], errors)
         self.assertEqual(errors, "")
         path = os.path.join(SOURCE, "examples", "site.12da")
         rc, out, err = ogrinfo(path, self.both)

@@ -570,7 +570,8 @@ class ReadTest(unittest.TestCase):
         for name in sorted(os.listdir(folder)):
             with self.subTest(file=name):
                 with Errors() as errors:
-                    ds = gdal.OpenEx(os.path.join(folder, name), gdal.OF_VECTOR)
+                    # The TIN layers left out: they are counted in TinTest.
+                    ds = gdal.OpenEx(os.path.join(folder, name), gdal.OF_VECTOR, open_options=["TIN_GEOMETRY=NONE"])
                     total = 0
                     for i in range(ds.GetLayerCount()):
                         layer = ds.GetLayer(i)
@@ -911,6 +912,274 @@ class PlacesTest(unittest.TestCase):
 # ---------------------------------------------------------------- surfaces
 
 import struct  # noqa: E402  (the rasters' cells)
+
+
+# ---------------------------------------------------------------- surfaces
+
+import struct  # noqa: E402  (the rasters' cells)
+
+
+def hex_copy(text):
+    """The file with each line of three decimals (a point) in C99 hexadecimal floats."""
+    out = []
+    for line in text.split("\n"):
+        words = line.split()
+        if len(words) == 3 and all("." in w for w in words):
+            try:
+                out.append("    " + " ".join(float(w).hex() for w in words))
+                continue
+            except ValueError:
+                pass
+        out.append(line)
+    return "\n".join(out)
+
+
+class TinTest(unittest.TestCase):
+    """The surfaces of the shared files as layers and rasters, in one table of
+    files and options, and damaged surfaces named by their line."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-tin-")
+        cls.folder = os.path.join(SHARED, "data", "realworld", "12da")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def source(self, name):
+        if name.startswith("hex:"):
+            with open(os.path.join(self.folder, name[4:]), encoding="utf-8") as f:
+                text = hex_copy(f.read())
+            self.assertIn("0x1.0e82000000000p+19", text)
+            path = os.path.join(self.tmp, "hex_" + name[4:])
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+            return path
+        return os.path.join(self.folder, name)
+
+    def points_of(self, path):
+        """Each surface's points and triangles as the file writes them, read here without the driver."""
+        tins, current, block = {}, None, None
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                words = line.split("//")[0].split()
+                if not words:
+                    continue
+                if words[0] in ("tin", "full_tin", "super_tin") and words[-1] == "{":
+                    current = {"points": [], "triangles": []}
+                elif current is not None and words[0] == "name" and "name" not in current:
+                    current["name"] = line.split('"')[1]
+                    tins[current["name"]] = current
+                elif words[-1] == "{":
+                    block = words[0]
+                elif words[0] == "}":
+                    block = None
+                elif block == "points":
+                    current["points"].append(tuple(float.fromhex(w) if "0x" in w else float(w) for w in words))
+                elif block in ("triangles", "vertices"):
+                    current["triangles"].append(tuple(int(w) for w in words))
+        return tins
+
+    # file, open options, layers (name, features, geometry type), and what each
+    # raster subdataset must give at the file's points.
+    ROWS = [
+        ("katana_multiple_tins.12da", [],
+         [("TIN SOUTH WEST", 8, ogr.wkbPolygon25D), ("TIN SOUTH EAST", 8, ogr.wkbPolygon25D),
+          ("TIN NORTH WEST", 8, ogr.wkbPolygon25D), ("TIN NORTH EAST", 8, ogr.wkbPolygon25D)]),
+        ("hex:katana_multiple_tins.12da", [],
+         [("TIN SOUTH WEST", 8, ogr.wkbPolygon25D), ("TIN SOUTH EAST", 8, ogr.wkbPolygon25D),
+          ("TIN NORTH WEST", 8, ogr.wkbPolygon25D), ("TIN NORTH EAST", 8, ogr.wkbPolygon25D)]),
+        ("katana_multiple_tins.12da", ["TIN_GEOMETRY=TIN"],
+         [("TIN SOUTH WEST", 1, ogr.wkbTINZ), ("TIN SOUTH EAST", 1, ogr.wkbTINZ),
+          ("TIN NORTH WEST", 1, ogr.wkbTINZ), ("TIN NORTH EAST", 1, ogr.wkbTINZ)]),
+        ("katana_multiple_tins.12da", ["TIN_GEOMETRY=NONE"], []),
+        ("katana_super_tin.12da", [],
+         [("NATURAL SURFACE", 32, ogr.wkbPolygon25D), ("PAD A", 8, ogr.wkbPolygon25D),
+          ("PAD B", 8, ogr.wkbPolygon25D), ("COMBINED SURFACE", 48, ogr.wkbPolygon25D)]),
+        ("katana_all_geometries_2025.12da", [], [("Natural Surface TIN (Ground TIN)", 1, ogr.wkbPolygon25D)]),
+    ]
+
+    def test_layers_and_rasters(self):
+        if not os.path.isdir(self.folder):
+            self.skipTest(f"{self.folder} is not there")
+        values = {}  # the raster of each file's surfaces, by file: the hexadecimal copy must give the same
+        for name, options, layers in self.ROWS:
+            with self.subTest(file=name, options=options):
+                path = self.source(name)
+                tins = self.points_of(path)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=options)
+                    names = [ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())]
+                    got = [n for n in names if n.split(" (")[0] in tins]
+                    self.assertEqual(got, [l[0] for l in layers])
+                    for layer_name, count, geom_type in layers:
+                        layer = ds.GetLayerByName(layer_name)
+                        self.assertEqual(layer.GetGeomType(), geom_type, layer_name)
+                        self.assertEqual(layer.GetFeatureCount(), count, layer_name)
+                        features = list(layer)
+                        self.assertEqual(len(features), count, layer_name)
+                        tin = tins[layer_name.split(" (")[0]]
+                        for f in features:
+                            self.assertEqual(f.GetField("tin"), layer_name.split(" (")[0])
+                            if geom_type != ogr.wkbPolygon25D or "member" in f.keys():
+                                continue
+                            # The triangle's corners are the file's points, in the file's order.
+                            k = f.GetField("triangle")
+                            corners = f.GetGeometryRef().GetGeometryRef(0).GetPoints()
+                            self.assertEqual(corners[:3], [tin["points"][i - 1] for i in tin["triangles"][k - 1]])
+                        if layer_name == "COMBINED SURFACE":
+                            self.assertEqual([(f.GetField("member"), f.GetField("rank")) for f in features][::8],
+                                             [("NATURAL SURFACE", 1)] * 4 + [("PAD A", 2), ("PAD B", 3)])
+                if options:
+                    self.assertEqual(errors.messages, [])
+                    continue
+                # The rasters: listed as subdatasets, exact at every point of the surface.
+                info = gdal.Open(path)
+                subdatasets = info.GetMetadata("SUBDATASETS")
+                listed = [subdatasets[k] for k in sorted(subdatasets) if k.endswith("_NAME")]
+                self.assertEqual(len(listed), len(tins), listed)
+                for tin_name, tin in tins.items():
+                    sub = f'12DA:"{path}":"{tin_name}"'
+                    self.assertIn(sub, listed)
+                    raster = gdal.Translate(os.path.join(self.tmp, "dem.tif"), sub, format="GTiff")
+                    band = raster.GetRasterBand(1)
+                    self.assertEqual(band.DataType, gdal.GDT_Float32)
+                    self.assertEqual(band.GetNoDataValue(), -9999)
+                    grid = band.ReadRaster()
+                    t = raster.GetGeoTransform()
+                    cells = struct.unpack("%df" % (raster.RasterXSize * raster.RasterYSize), grid)
+
+                    def at(x, y):
+                        c, r = int((x - t[0]) / t[1]), int((y - t[3]) / t[5])
+                        return cells[r * raster.RasterXSize + c]
+
+                    points = tin["points"]
+                    if not points:  # the super TIN: the pads' heights over the pads, the ground elsewhere
+                        pads = tins["PAD A"]["points"] + tins["PAD B"]["points"]
+                        for x, y, z in pads:
+                            self.assertAlmostEqual(at(x, y), z, places=4)
+                        boxes = [(min(p[0] for p in tins[pad]["points"]), min(p[1] for p in tins[pad]["points"]),
+                                  max(p[0] for p in tins[pad]["points"]), max(p[1] for p in tins[pad]["points"]))
+                                 for pad in ("PAD A", "PAD B")]
+                        for x, y, z in tins["NATURAL SURFACE"]["points"]:
+                            over = [b for b in boxes if b[0] <= x <= b[2] and b[1] <= y <= b[3]]
+                            if not over:
+                                self.assertAlmostEqual(at(x, y), z, places=4)
+                            else:  # a ground point under a pad: the pad's flat height
+                                self.assertAlmostEqual(at(x, y), 22.2 if over[0] == boxes[0] else 18.0, places=4)
+                        self.assertAlmostEqual(at(554070, 6883580), 22.2, places=4)
+                        self.assertAlmostEqual(at(554170, 6883660), 18.0, places=4)
+                    else:
+                        for x, y, z in points:
+                            self.assertAlmostEqual(at(x, y), z, places=4, msg=(tin_name, x, y))
+                    valid = [v for v in cells if v != -9999]
+                    self.assertTrue(valid)
+                    values.setdefault(name.replace("hex:", ""), []).append(sum(valid))
+                    raster = None
+                self.assertEqual(errors.messages, [])
+        # The hexadecimal copy gives the same rasters as the decimal file.
+        self.assertEqual(len(values["katana_multiple_tins.12da"]), 8)
+        self.assertEqual(values["katana_multiple_tins.12da"][:4], values["katana_multiple_tins.12da"][4:])
+
+    def test_plane_region_is_the_plane(self):
+        # A perturbed grid of 60 x 60 points, 2 m apart, whose heights are a
+        # plane in one region and rough elsewhere, as the benchmark's TIN is:
+        # every cell whose centre lies in the region (inside its outer ring of
+        # triangles) equals the plane to 1e-4 of the raster's height range.
+        import random
+        rng = random.Random(12)
+        n, step = 60, 2.0
+        plane = lambda x, y: 50.0 + 0.02 * (x - 1000.0) + 0.01 * (y - 2000.0)
+        region = (10, 40)  # rows and columns of points whose heights are on the plane
+        points = []
+        for r in range(n):
+            for c in range(n):
+                x = 1000.0 + c * step + (rng.uniform(-0.4, 0.4) if 0 < c < n - 1 else 0.0)
+                y = 2000.0 + r * step + (rng.uniform(-0.4, 0.4) if 0 < r < n - 1 else 0.0)
+                inside = region[0] <= r <= region[1] and region[0] <= c <= region[1]
+                points.append((x, y, plane(x, y) if inside else 40.0 + rng.uniform(0.0, 30.0)))
+        lines = ["tin {", ' name "PLANE"', " points {"]
+        lines += ["  %r %r %r" % p for p in points]
+        lines += [" }", " triangles {"]
+        for r in range(n - 1):
+            for c in range(n - 1):
+                k = r * n + c + 1
+                lines += ["  %d %d %d" % (k, k + n, k + 1), "  %d %d %d" % (k + 1, k + n, k + n + 1)]
+        lines += [" }", "}", ""]
+        path = os.path.join(self.tmp, "plane.12da")
+        with open(path, "w") as f:
+            f.write("\n".join(lines))
+        with Errors() as errors:
+            raster = gdal.Open(f'12DA:"{path}":"PLANE"')
+            band = raster.GetRasterBand(1)
+            t = raster.GetGeoTransform()
+            w, h = raster.RasterXSize, raster.RasterYSize
+            cells = struct.unpack("%df" % (w * h), band.ReadRaster())
+        self.assertEqual(errors.messages, [])
+        valid = [v for v in cells if v != -9999]
+        tolerance = 1e-4 * (max(valid) - min(valid))
+        # The region's inner box: its corner points are perturbed by 0.4 m at most.
+        lo = (region[0] * step + 0.5, region[1] * step - 0.5)
+        checked = 0
+        for row in range(h):
+            y = t[3] + (row + 0.5) * t[5]
+            if not lo[0] <= y - 2000.0 <= lo[1]:
+                continue
+            for col in range(w):
+                x = t[0] + (col + 0.5) * t[1]
+                if lo[0] <= x - 1000.0 <= lo[1]:
+                    self.assertLessEqual(abs(cells[row * w + col] - plane(x, y)), tolerance, (x, y))
+                    checked += 1
+        self.assertGreater(checked, 10000)
+
+    def test_written_tins_read_back(self):
+        # ogr2ogr -f 12DA of a TIN layer gives back the same TIN, from its
+        # triangles (points shared by coordinate) or from its TIN Z feature.
+        if not os.path.isdir(self.folder):
+            self.skipTest(f"{self.folder} is not there")
+        source = os.path.join(self.folder, "katana_multiple_tins.12da")
+
+        def features(path, layer, options=()):
+            ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=list(options))
+            lyr = ds.GetLayerByName(layer)
+            return [(f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(), f.items()) for f in lyr]
+
+        want = features(source, "TIN NORTH EAST")
+        for label, options in (("triangles", []), ("tin", ["TIN_GEOMETRY=TIN"])):
+            with self.subTest(source=label):
+                out = os.path.join(self.tmp, f"written_{label}.12da")
+                with Errors() as errors:
+                    gdal.VectorTranslate(out, gdal.OpenEx(source, gdal.OF_VECTOR, open_options=options),
+                                         format="12DA", layers=["TIN NORTH EAST"])
+                    self.assertEqual(features(out, "TIN NORTH EAST"), want)
+                    self.assertEqual(features(out, "TIN NORTH EAST", ["TIN_GEOMETRY=TIN"]),
+                                     features(source, "TIN NORTH EAST", ["TIN_GEOMETRY=TIN"]))
+                self.assertEqual(errors.messages, [])
+                with open(out, encoding="utf-8-sig") as f:
+                    text = f.read()
+                # Nine points, each once, and eight triangles of their numbers.
+                points = text.split("points {")[1].split("}")[0].split("\n")
+                self.assertEqual(len([p for p in points if p.strip()]), 9)
+
+    def test_damaged_surfaces_name_their_line(self):
+        head = "tin {\n name \"D\"\n points {\n  0 0 1\n  10 0 2\n  0 10 3\n }\n"
+        rows = [
+            ("range.12da", head + " triangles {\n  1 2 3\n  2 4 3\n }\n}\n", 10, "triangle 2 names point 4 of 3"),
+            ("degenerate.12da", head + " triangles {\n  1 2 2\n }\n}\n", 9, "is degenerate"),
+            ("missing.12da", "tin {\n name \"E\"\n points { 0 0 0 }\n}\n", 1, "has no triangles block"),
+        ]
+        for name, text, line, what in rows:
+            with self.subTest(file=name):
+                path = os.path.join(self.tmp, name)
+                with open(path, "w") as f:
+                    f.write(text)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    self.assertEqual(ds.GetLayerCount(), 0)
+                self.assertEqual(len(errors.messages), 1, errors.messages)
+                self.assertIn(what, errors.messages[0][1])
+                self.assertIn("(line %d)" % line, errors.messages[0][1])
 
 
 if __name__ == "__main__":
