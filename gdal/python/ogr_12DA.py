@@ -1112,7 +1112,7 @@ def _tin_z(p, triangles, visible, n):
         if visible[t]:
             ring = [triangles[3 * t], triangles[3 * t + 1], triangles[3 * t + 2], triangles[3 * t]]
             rings.append("((" + ",".join("%r %r %r" % (p[3 * i], p[3 * i + 1], p[3 * i + 2]) for i in ring) + "))")
-    return "TIN Z (" + ",".join(rings) + ")"
+    return "TIN Z (" + ",".join(rings) + ")" if rings else "TIN Z EMPTY"
 
 
 class TinLayer(BaseLayer):
