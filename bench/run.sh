@@ -79,7 +79,7 @@ EXE=$BUILD/velmorak
 GEN=$BUILD/bench/velmorak_generate
 # The GDAL plugin, when GDAL's development files are there.
 PLUGIN_BUILT=0
-if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^ogr_12DA:' &&
+if ninja -C "$BUILD" -t targets all 2>/dev/null | grep '^ogr_12DA:' >/dev/null &&
     ninja -C "$BUILD" -j2 ogr_12DA >"$LOGS/build-gdal.log" 2>&1; then
     PLUGIN_BUILT=1
 else
