@@ -12,6 +12,7 @@ import shutil
 import tempfile
 
 from qgis.core import (
+    QgsFeatureRequest,
     QgsProcessing,
     QgsProcessingAlgorithm,
     QgsProcessingException,
@@ -405,7 +406,11 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                     # layer of no strings leaves no empty model behind.
                     model_line = json.dumps({"model": model}) + "\n"
                     empty = 0
-                    for feature in layer.getFeatures():
+                    request = QgsFeatureRequest()
+                    # The features' own styles (a DXF's, a MapInfo layer's) give the colours a colour field does not.
+                    if plan.colour < 0 and hasattr(QgsFeatureRequest, "EmbeddedSymbols"):
+                        request.setFlags(QgsFeatureRequest.EmbeddedSymbols)
+                    for feature in layer.getFeatures(request):
                         if feedback.isCanceled():
                             raise QgsProcessingException("Cancelled.")
                         found = feature_strings(feature, plan)

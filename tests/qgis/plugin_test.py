@@ -519,6 +519,8 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
             # every model of strings of the file, as the driver reads it, with the default options
             ("katana", katana, KATANA, {}, ".12da", [layer.name() for layer in katana]),
             # points, lines, rings with holes, curves, 2D and 3D, null heights, groups, dates; a UTF-16 archive
+            # a MapInfo layer without a colour field: each string the colour of its feature's pen
+            ("styled", [self.styled_layer()], self.styled_mif, {}, ".12da", []),
             # (curves made linear in GDAL's own steps, and a layer without features, which leaves no model)
             ("design", design, self.design_gpkg,
              {"NAME_FIELD": "label", "COLOUR_FIELD": "paint", "ENCODING": 1}, ".12daz",
@@ -586,6 +588,27 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
         if data.startswith(b"\xff\xfe"):
             return "UTF-16LE", data.decode("utf-16")
         return ("UTF-8" if data.startswith(b"\xef\xbb\xbf") else None), data.decode("utf-8-sig")
+
+    def styled_layer(self):
+        """A MIF layer of lines with pens of their own, written with GDAL."""
+        from osgeo import ogr
+
+        self.styled_mif = os.path.join(tempfile.mkdtemp(dir=WORK), "pens.mif")
+        ds = ogr.GetDriverByName("MapInfo File").CreateDataSource(self.styled_mif)
+        layer = ds.CreateLayer("pens", geom_type=ogr.wkbLineString)
+        layer.CreateField(ogr.FieldDefn("label", ogr.OFTString))
+        for label, style in (("orange", "PEN(w:1px,c:#FF8000,p:1px)"), ("nearly blue", "PEN(w:1px,c:#1010E0,p:1px)"),
+                             ("no pen", None)):
+            f = ogr.Feature(layer.GetLayerDefn())
+            f.SetField("label", label)
+            f.SetGeometry(ogr.CreateGeometryFromWkt("LINESTRING (0 0,1 1)"))
+            if style:
+                f.SetStyleString(style)
+            layer.CreateFeature(f)
+        ds = None
+        layer = QgsVectorLayer(self.styled_mif, "pens", "ogr")
+        self.assertTrue(layer.isValid())
+        return layer
 
     def design_layers(self):
         """A GeoPackage of the geometries and field kinds a user exports, written with GDAL."""
