@@ -541,6 +541,10 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
                 self.assertEqual([n for n, _, _ in written], [n for n, _, _ in expected])
                 for got, want in zip(written, expected):
                     self.assertTrue(same(got, want), f"{got}\n!=\n{want}")
+                # the CRS beside it, as the driver writes it (or none)
+                prj = [read_bytes(p + ".prj") if os.path.exists(p + ".prj") else None for p in (output, reference)]
+                self.assertEqual(prj[0], prj[1])
+                self.assertEqual(prj[0] is not None, source == self.design_gpkg, "only the design layers have a CRS")
                 (encoding, text), (expected_encoding, _) = self.d12_text(output), self.d12_text(reference)
                 self.assertEqual(encoding, expected_encoding)
                 self.assertNotIn('model "empty"', text)
@@ -638,8 +642,12 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
         }
         fields = [("label", ogr.OFTString), ("paint", ogr.OFTString), ("Asset/Owner", ogr.OFTString),
                   ("level", ogr.OFTReal), ("count", ogr.OFTInteger64), ("when", ogr.OFTDate)]
+        from osgeo import osr
+
+        mga56 = osr.SpatialReference()
+        mga56.ImportFromEPSG(28356)
         for table, (geometry_type, rows) in tables.items():
-            layer = ds.CreateLayer(table, geom_type=geometry_type)
+            layer = ds.CreateLayer(table, srs=mga56, geom_type=geometry_type)
             for field, kind in fields:
                 layer.CreateField(ogr.FieldDefn(field, kind))
             for geometry, values in rows:
