@@ -98,6 +98,24 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
         return nullptr;
     }
     ds->SetDescription(info->pszFilename);
+    // Arcs as curves unless asked for lines: GDAL's writers of formats without curves make them linear.
+    const char* arcs = CSLFetchNameValueDef(info->papszOpenOptions, "ARCS", "CURVES");
+    if (EQUAL(arcs, "DENSIFY")) {
+        ds->arc_mode_ = ArcMode::densify;
+    } else if (EQUAL(arcs, "CHORDS")) {
+        ds->arc_mode_ = ArcMode::chords;
+    } else if (!EQUAL(arcs, "CURVES")) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARCS=%s: CURVES, DENSIFY or CHORDS is needed.", arcs);
+        return nullptr;
+    }
+    const char* tolerance = CSLFetchNameValueDef(info->papszOpenOptions, "ARC_TOLERANCE", "0.01");
+    char* tolerance_end = nullptr;
+    ds->arc_tolerance_ = CPLStrtod(tolerance, &tolerance_end);
+    if (tolerance_end == tolerance || *tolerance_end != '\0' || !(ds->arc_tolerance_ > 0.0) ||
+        !std::isfinite(ds->arc_tolerance_)) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARC_TOLERANCE=%s: a distance above 0 is needed.", tolerance);
+        return nullptr;
+    }
     bool srs_ok = true;
     ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
     if (!srs_ok) return nullptr;
@@ -156,6 +174,7 @@ bool D12Dataset::scan() {
         const bool point = is_point(s);
         (point ? l.points : l.lines) = true;
         l.heights = l.heights || s.has_heights;
+        l.curves = l.curves || !s.radius.empty();
         if (s.has_heights && !l.null_gaps)
             l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
         entry.layer = l.index;
@@ -177,6 +196,8 @@ bool D12Dataset::scan() {
                 e.MaxZ = std::max(e.MaxZ, s.z[i]);
             }
         }
+        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
+            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), l.extent);
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
             const std::string& name = io::as_utf8(a.name, scratch);

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "arcs.h"
 #include "d12/string_records.h"
 #include "srs.h"
 #include "string_index.h"
@@ -53,6 +54,7 @@ struct LayerScan {
     bool lines = false;    // ... and strings of several vertices
     bool heights = false;  // some vertex has a real height
     bool null_gaps = false;  // some string has a null height among real ones
+    bool curves = false;     // some string has an arc
     // The attribute fields in the order first met; the key is the field name in lower case.
     struct Field {
         std::string name;
@@ -131,6 +133,8 @@ public:
     bool read_string(std::uint64_t number, StringRecord& s);
     const StringIndex& index() const noexcept { return index_; }
     StringRecord& record() noexcept { return record_; }
+    ArcMode arc_mode() const noexcept { return arc_mode_; }
+    double arc_tolerance() const noexcept { return arc_tolerance_; }
     const std::string& path() const noexcept { return path_; }
 
 private:
@@ -140,6 +144,8 @@ private:
     bool interpolate_ = true;
     double null_height_ = 0.0;
     SrsPointer srs_;  // of every layer; null when nothing gives one
+    ArcMode arc_mode_ = ArcMode::curves;
+    double arc_tolerance_ = 0.01;
     std::string path_;
     std::unique_ptr<StringRecords> source_;
     std::uint64_t position_ = 0;  // number of the string read last

@@ -35,8 +35,10 @@ OGRFieldType field_type(AttributeKind kind) {
     return OFTString;
 }
 
-OGRwkbGeometryType geometry_type(const LayerScan& l) {
-    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : wkbLineString;
+OGRwkbGeometryType geometry_type(const LayerScan& l, ArcMode arcs) {
+    // A layer with arcs read as curves gives each of its lines as a CompoundCurve.
+    const OGRwkbGeometryType line = l.curves && arcs == ArcMode::curves ? wkbCompoundCurve : wkbLineString;
+    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : line;
     return l.heights ? OGR_GT_SetZ(flat) : flat;
 }
 
@@ -63,7 +65,7 @@ D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null
                                                               : CPLSPrintf("%.17g", null_height_));
     // The model's own name, which the layer's name may have had to change.
     if (!scan_.model.empty()) SetMetadataItem("MODEL", as_utf8(scan_.model, scratch_).c_str());
-    defn_->SetGeomType(geometry_type(scan_));
+    defn_->SetGeomType(geometry_type(scan_, ds_.arc_mode()));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
         if (i == kClosed) field.SetSubType(OFSTBoolean);
@@ -168,6 +170,11 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     }
     if (is_point(s)) {
         f->SetGeometryDirectly(z != nullptr ? new OGRPoint(s.x[0], s.y[0], z[0]) : new OGRPoint(s.x[0], s.y[0]));
+    } else if (!s.radius.empty() || (scan_.curves && ds_.arc_mode() == ArcMode::curves)) {
+        f->SetGeometryDirectly(arc_geometry(s.x.data(), s.y.data(), z, s.x.size(),
+                                            s.radius.empty() ? nullptr : s.radius.data(),
+                                            s.radius.empty() ? nullptr : s.major.data(), ds_.arc_mode(),
+                                            ds_.arc_tolerance()));
     } else {
         auto* line = new OGRLineString();
         line->setPoints(static_cast<int>(s.x.size()), s.x.data(), s.y.data(), z);

@@ -17,7 +17,7 @@
 # gdal: DRIVER_DMD_LONGNAME = "12d ASCII"
 # gdal: DRIVER_DMD_EXTENSIONS = "12da 4da 12daz"
 # gdal: DRIVER_DMD_EXTENSION = "12da"
-# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices one string may hold; a string with more ends the reading with an error'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='What a null height reads as in a string that has real heights: INTERPOLATE (the height interpolated along the string, counted in the field null_heights), NaN, or a number such as -999'/><Option name='SRS' type='string' description='The coordinate reference system of the layers (EPSG:28356, WKT, PROJJSON, a PROJ string ...), before a .prj or a Header.mif beside the file'/><Option name='TIN_GEOMETRY' type='string-select' default='TRIANGLES' description='The features of a TIN layer: TRIANGLES (a POLYGON Z per visible triangle), TIN (one TIN Z per TIN), NONE (no TIN layers)'><Value>TRIANGLES</Value><Value>TIN</Value><Value>NONE</Value></Option></OpenOptionList>"
+# gdal: DRIVER_DMD_OPENOPTIONLIST = "<OpenOptionList><Option name='MAX_VERTICES' type='int' default='1000000' description='Most vertices of one string'/><Option name='NULL_HEIGHT' type='string' default='INTERPOLATE' description='A null height among real ones: INTERPOLATE, NaN or a number'/><Option name='ARCS' type='string-select' default='CURVES' description='Arcs as CURVES, DENSIFY or CHORDS'><Value>CURVES</Value><Value>DENSIFY</Value><Value>CHORDS</Value></Option><Option name='ARC_TOLERANCE' type='float' default='0.01' description='Largest chord-to-arc distance with DENSIFY'/><Option name='SRS' type='string' description='CRS of the layers, before a .prj or Header.mif beside the file'/><Option name='TIN_GEOMETRY' type='string-select' default='TRIANGLES' description='The features of a TIN layer: TRIANGLES (a POLYGON Z per visible triangle), TIN (one TIN Z per TIN), NONE (no TIN layers)'><Value>TRIANGLES</Value><Value>TIN</Value><Value>NONE</Value></Option></OpenOptionList>"
 #
 # The library is looked for in turn: the full path in VELMORAK_LIBRARY; the
 # plugin layout, ../lib/linux-x86_64/libvelmorak.so or ../lib/windows-x64/
@@ -255,6 +255,7 @@ def _bind(lib):
         "velmorak_d12_attribute": (c_int, [c_void_p, c_size_t, ctypes.POINTER(c_char_p), ctypes.POINTER(c_int),
                                            ctypes.POINTER(c_char_p)]),
         "velmorak_d12_error": (c_char_p, [c_void_p]),
+        "velmorak_d12_arcs": (c_int, [c_void_p, ctypes.POINTER(doubles), ctypes.POINTER(ctypes.POINTER(ctypes.c_ubyte))]),
         "velmorak_d12_fill_null_heights": (c_size_t, [doubles, doubles, doubles, c_size_t]),
         "velmorak_d12_tin_open": (c_int, [c_char_p, ctypes.POINTER(c_void_p)]),
         "velmorak_d12_tin_close": (None, [c_void_p]),
@@ -661,6 +662,140 @@ def wkt(xs, ys, zs, point):
     return text
 
 
+# ---------------------------------------------------------------- arcs (as gdal/arcs.cpp)
+# The same operations in the same order as the native driver, so that both
+# give the same doubles: Python's math calls the C library the plugin calls.
+
+_TWO_PI = 2.0 * math.pi
+
+
+def arc_through(x0, y0, x1, y1, radius, major):
+    """(centre x, centre y, start angle, sweep) of the arc from (x0, y0) to (x1, y1) of signed
+    radius (positive: clockwise), or None for a straight segment."""
+    dx = x1 - x0
+    dy = y1 - y0
+    chord = math.sqrt(dx * dx + dy * dy)
+    r = math.fabs(radius)
+    if not (r > 0.0) or not (chord > 0.0) or chord > 2.0 * r:
+        return None
+    half = chord / 2.0
+    d = math.sqrt(max(0.0, r * r - half * half))
+    side = 1.0 if (radius > 0.0) != major else -1.0
+    cx = x0 + dx / 2.0 + side * d * (dy / chord)
+    cy = y0 + dy / 2.0 - side * d * (dx / chord)
+    a0 = math.atan2(y0 - cy, x0 - cx)
+    a1 = math.atan2(y1 - cy, x1 - cx)
+    sweep = a0 - a1 if radius > 0.0 else a1 - a0
+    while sweep <= 0.0:
+        sweep += _TWO_PI
+    while sweep > _TWO_PI:
+        sweep -= _TWO_PI
+    return cx, cy, a0, sweep
+
+
+def add_arc_extent(xs, ys, radius, major, e):
+    """Widens the extent [minx, miny, maxx, maxy] to the arcs, which may bulge beyond the vertices."""
+    for i in range(len(xs) - 1):
+        arc = arc_through(xs[i], ys[i], xs[i + 1], ys[i + 1], radius[i], major[i] != 0)
+        if arc is None:
+            continue
+        cx, cy, a0, sweep = arc
+        r = math.fabs(radius[i])
+        turn = -1.0 if radius[i] > 0.0 else 1.0
+        for quarter in range(-8, 9):
+            a = quarter * math.pi / 2.0
+            along = turn * (a - a0)
+            if along <= 0.0 or along >= sweep:
+                continue
+            px = cx + r * math.cos(a)
+            py = cy + r * math.sin(a)
+            e[0] = min(e[0], px)
+            e[1] = min(e[1], py)
+            e[2] = max(e[2], px)
+            e[3] = max(e[3], py)
+
+
+def arc_parts(xs, ys, zs, radius, major, mode, tolerance):
+    """The parts of a string with arcs: [("LINESTRING"|"CIRCULARSTRING", [(x, y[, z])...])];
+    one LINESTRING in DENSIFY and CHORDS."""
+    n = len(xs)
+    parts = []
+    run = []
+    kind = None
+    pt = (lambda x, y, z: (x, y, z)) if zs is not None else (lambda x, y, z: (x, y))
+    for i in range(n):
+        zi = zs[i] if zs is not None else 0.0
+        ri = radius[i] if radius is not None else 0.0
+        mi = major is not None and major[i] != 0
+        arc = arc_through(xs[i], ys[i], xs[i + 1], ys[i + 1], ri, mi) if mode != "CHORDS" and i + 1 < n else None
+        z1 = zs[i + 1] if zs is not None and i + 1 < n else 0.0
+        if mode == "CURVES":
+            if arc is not None:
+                if kind == "LINESTRING":
+                    run.append(pt(xs[i], ys[i], zi))
+                    parts.append((kind, run))
+                    run = []
+                if kind != "CIRCULARSTRING":
+                    kind = "CIRCULARSTRING"
+                    run = [pt(xs[i], ys[i], zi)]
+                cx, cy, a0, sweep = arc
+                r = math.fabs(ri)
+                turn = -1.0 if ri > 0.0 else 1.0
+                am = a0 + turn * sweep / 2.0
+                run.append(pt(cx + r * math.cos(am), cy + r * math.sin(am), (zi + z1) / 2.0))
+                run.append(pt(xs[i + 1], ys[i + 1], z1))
+            else:
+                if kind == "CIRCULARSTRING":
+                    parts.append((kind, run))
+                    run = []
+                kind = "LINESTRING"
+                run.append(pt(xs[i], ys[i], zi))
+            continue
+        kind = "LINESTRING"
+        run.append(pt(xs[i], ys[i], zi))
+        if arc is None:
+            continue
+        cx, cy, a0, sweep = arc
+        r = math.fabs(ri)
+        turn = -1.0 if ri > 0.0 else 1.0
+        step = 2.0 * math.acos(max(-1.0, 1.0 - tolerance / r))
+        steps = math.ceil(sweep / step) if step > 0.0 else 1.0
+        count = 1 if steps < 1.0 else 100000 if steps > 100000.0 else int(steps)
+        for k in range(1, count):
+            t = float(k) / float(count)
+            ak = a0 + turn * sweep * t
+            run.append(pt(cx + r * math.cos(ak), cy + r * math.sin(ak), zi + (z1 - zi) * t))
+    if len(run) > (2 if kind == "CIRCULARSTRING" else 1):
+        parts.append((kind, run))
+    return parts
+
+
+_PART_TYPES = {"LINESTRING": 2, "CIRCULARSTRING": 8}
+
+
+def arc_wkb(parts, three, compound):
+    def part(kind, points):
+        dim = 3 if three else 2
+        coords = array("d", [v for p in points for v in p])
+        return _LINE.pack(_ORDER, _PART_TYPES[kind] + (1000 if three else 0), len(points)) + coords.tobytes()
+
+    if not compound:
+        return part(*parts[0])
+    return _LINE.pack(_ORDER, 9 + (1000 if three else 0), len(parts)) + b"".join(part(k, p) for k, p in parts)
+
+
+def arc_wkt(parts, three, compound):
+    z = " Z" if three else ""
+    texts = []
+    for kind, points in parts:
+        coords = "(" + ",".join(" ".join("%r" % v for v in p) for p in points) + ")"
+        texts.append(coords if kind == "LINESTRING" and compound else kind + z + " " + coords)
+    text = ("COMPOUNDCURVE" + z + " (" + ",".join(texts) + ")") if compound else texts[0]
+    if "n" in text.replace("COMPOUNDCURVE", "").replace("CIRCULARSTRING", "").replace("LINESTRING", ""):
+        text = text.replace("nan", "-nan").replace("inf", "1e999")
+    return text
+
+
 # ---------------------------------------------------------------- the driver
 
 
@@ -676,7 +811,9 @@ class LayerScan:
         self.lines = False  # ... and strings of several vertices
         self.heights = False  # some vertex has a real height
         self.gaps = False  # some string has a null height among real ones
+        self.curves = False  # some string has an arc
         self.extent = [math.inf, math.inf, -math.inf, -math.inf]
+        self.arc_extent = [math.inf, math.inf, -math.inf, -math.inf]  # of the arcs' bulges beyond the vertices
         self.fields = []  # [name, kind] of the attributes in the order first met
         self.field_index = {}  # lower-case name -> index in fields
         self.fields_cut = False
@@ -717,7 +854,7 @@ class Layer(BaseLayer):
             fields.append({"name": name, "type": {INTEGER: "Integer64", REAL: "Real"}.get(kind, "String")})
         self.fields = fields
         flat = "Geometry" if scan.points and scan.lines else "Point" if scan.points else "LineString"
-        self.geometry_fields = [{"name": "", "type": flat + "Z" if scan.heights else flat, "srs": srs}]
+        self._srs = srs
         if null_height == "INTERPOLATE":
             self._null_text = "INTERPOLATE"
         elif math.isnan(null_height):
@@ -751,8 +888,22 @@ class Layer(BaseLayer):
     def feature_count(self, force):
         return len(self._scan.numbers)
 
+    @property
+    def geometry_fields(self):
+        scan = self._scan
+        # A layer with arcs read as curves gives each of its lines as a CompoundCurve.
+        line = "CompoundCurve" if scan.curves and self._ds.arc_mode == "CURVES" else "LineString"
+        flat = "Geometry" if scan.points and scan.lines else "Point" if scan.points else line
+        return [{"name": "", "type": flat + "Z" if scan.heights else flat, "srs": self._srs}]
+
     def extent(self, force):
-        return list(self._scan.extent) if len(self._scan.numbers) else None
+        if not len(self._scan.numbers):
+            return None
+        e = list(self._scan.extent)
+        if self._ds.arc_mode != "CHORDS":
+            a = self._scan.arc_extent
+            e = [min(e[0], a[0]), min(e[1], a[1]), max(e[2], a[2]), max(e[3], a[3])]
+        return e
 
     def __iter__(self):
         ds = self._ds
@@ -794,7 +945,14 @@ class Layer(BaseLayer):
         elif self._count_gaps:
             fields[NULL_HEIGHTS_FIELD] = 0
         point = n == 1 or (n == 2 and s.closed and xs[0] == xs[1] and ys[0] == ys[1])
-        geometry = wkb(xs, ys, zs, point) if geometry_as_wkb() else wkt(xs, ys, zs, point)
+        radius, major = self._ds.arcs(n) if not point else (None, None)
+        mode = self._ds.arc_mode
+        if radius is not None or (self._scan.curves and mode == "CURVES" and not point):
+            parts = arc_parts(xs, ys, zs, radius, major, mode, self._ds.arc_tolerance)
+            compound = mode == "CURVES"
+            geometry = (arc_wkb if geometry_as_wkb() else arc_wkt)(parts, zs is not None, compound)
+        else:
+            geometry = wkb(xs, ys, zs, point) if geometry_as_wkb() else wkt(xs, ys, zs, point)
         for key in ("name", "type", "colour", "style", "breakline"):
             value = getattr(s, key)
             if value:
@@ -869,6 +1027,18 @@ class Dataset(BaseDataset):
         if self.lib.velmorak_d12_attribute(self._handle, i, name, kind, value) != OK:
             return b"", TEXT, b""
         return self._attr_name.value or b"", self._attr_kind.value, self._attr_value.value or b""
+
+    # How arcs are read (the open options ARCS and ARC_TOLERANCE), set once the dataset is made.
+    arc_mode = "CURVES"
+    arc_tolerance = 0.01
+
+    def arcs(self, n):
+        """The radius and major flag of each of the n vertices of the string given last, or (None, None)."""
+        radius = ctypes.POINTER(ctypes.c_double)()
+        major = ctypes.POINTER(ctypes.c_ubyte)()
+        if self.lib.velmorak_d12_arcs(self._handle, ctypes.byref(radius), ctypes.byref(major)) != OK or not radius:
+            return None, None
+        return _doubles(radius, n), bytes(ctypes.string_at(major, n))
 
     def _error_text(self):
         return utf8(self.lib.velmorak_d12_error(self._handle) or b"")
@@ -960,6 +1130,10 @@ class Dataset(BaseDataset):
             e[1] = min(e[1], min(ys))
             e[2] = max(e[2], max(xs))
             e[3] = max(e[3], max(ys))
+            radius, major = self.arcs(n)
+            if radius is not None:
+                layer.curves = True
+                add_arc_extent(xs, ys, radius, major, layer.arc_extent)
             if s.has_heights:
                 layer.heights = True
                 if find_gaps and not layer.gaps and _has_nan(memoryview(ctypes.string_at(s.z, 8 * n)).cast("d")):
@@ -1245,6 +1419,16 @@ def parse_null_height(text):
     return None
 
 
+def _dataset_with_arcs(mode, tolerance):
+    """A maker of datasets that read arcs as the open options ARCS and ARC_TOLERANCE say."""
+    def make(*args):
+        ds = Dataset(*args)
+        ds.arc_mode = mode
+        ds.arc_tolerance = tolerance
+        return ds
+    return make
+
+
 class Driver(BaseDriver):
     def identify(self, filename, first_bytes, open_flags, open_options={}):
         try:
@@ -1278,6 +1462,13 @@ class Driver(BaseDriver):
         null_height = parse_null_height(text)
         if null_height is None:
             return fail(CPLE_ILLEGALARG, "NULL_HEIGHT=%s: INTERPOLATE, NaN or a number is needed." % text)
+        arcs = _option(open_options, "ARCS", "CURVES")
+        if arcs.upper() not in ("CURVES", "DENSIFY", "CHORDS"):
+            return fail(CPLE_ILLEGALARG, "ARCS=%s: CURVES, DENSIFY or CHORDS is needed." % arcs)
+        tolerance_text = _option(open_options, "ARC_TOLERANCE", "0.01")
+        tolerance = parse_null_height(tolerance_text)
+        if not isinstance(tolerance, float) or not (tolerance > 0.0) or math.isinf(tolerance):
+            return fail(CPLE_ILLEGALARG, "ARC_TOLERANCE=%s: a distance above 0 is needed." % tolerance_text)
         tin_geometry = _option(open_options, "TIN_GEOMETRY", "TRIANGLES").upper()
         if tin_geometry not in ("TRIANGLES", "TIN", "NONE"):
             return fail(CPLE_ILLEGALARG, "TIN_GEOMETRY=%s: TRIANGLES, TIN or NONE is needed."
@@ -1299,4 +1490,4 @@ class Driver(BaseDriver):
         if srs is False:
             lib.velmorak_d12_close(handle)
             return None
-        return Dataset(lib, handle, filename, null_height, srs, tin_geometry)
+        return _dataset_with_arcs(arcs.upper(), tolerance)(lib, handle, filename, null_height, srs, tin_geometry)

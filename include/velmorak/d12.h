@@ -67,7 +67,8 @@ VELMORAK_API const char *velmorak_d12_last_error(void);
  *   velmorak_d12_close(r);
  *
  * Every string of the file comes out in file order, those without vertices
- * (an arc, a circle, a text) too, with a vertex count of 0. A super string's
+ * (a text, a feature) too, with a vertex count of 0; an arc or circle string
+ * comes with the vertices velmorak_d12_arcs describes. A super string's
  * vertices are its data, data_2d and data_3d blocks in order (its hipdata
  * block only where it has no other).
  */
@@ -138,6 +139,18 @@ VELMORAK_API int velmorak_d12_seek(velmorak_d12_reader *reader, uint64_t positio
  * its quotes and escapes, or a number as written. */
 VELMORAK_API int velmorak_d12_attribute(velmorak_d12_reader *reader, size_t index, const char **name,
                                         velmorak_d12_attribute_kind *kind, const char **value);
+
+/* The circular arcs of the string given last, one entry per vertex (as many
+ * as its vertex_count): `radius` the signed radius of the arc from that
+ * vertex to the next, 0 for a straight segment, positive where the arc runs
+ * clockwise (its centre to the right), negative anticlockwise; `major` 1
+ * where it is the longer of the two arcs of that radius through both
+ * vertices. Both NULL for a string without arcs. They come from a super
+ * string's radius_data, major_data and geometry_data blocks; an arc string's
+ * vertices are its start and end, a circle string's the point east of its
+ * centre, the one opposite and the first again, joined by arcs. Owned by the
+ * reader, valid until its next call. */
+VELMORAK_API int velmorak_d12_arcs(velmorak_d12_reader *reader, const double **radius, const unsigned char **major);
 
 /* Why the last call failed; "" when none did. */
 VELMORAK_API const char *velmorak_d12_error(const velmorak_d12_reader *reader);

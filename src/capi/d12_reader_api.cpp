@@ -315,6 +315,18 @@ int velmorak_d12_attribute(velmorak_d12_reader* reader, size_t index, const char
     });
 }
 
+int velmorak_d12_arcs(velmorak_d12_reader* reader, const double** radius, const unsigned char** major) {
+    return on_reader(reader, [&](velmorak_d12_reader& r) {
+        if (radius == nullptr || major == nullptr)
+            return r.invalid("velmorak_d12_arcs: no place for the radii or major flags given");
+        if (!r.has_string) return r.invalid("velmorak_d12_arcs: no string was given by velmorak_d12_next");
+        const bool arcs = !r.record.radius.empty();
+        *radius = arcs ? r.record.radius.data() : nullptr;
+        *major = arcs ? r.record.major.data() : nullptr;
+        return r.ok();
+    });
+}
+
 const char* velmorak_d12_error(const velmorak_d12_reader* reader) {
     return reader == nullptr ? "" : reader->error.c_str();
 }

@@ -209,6 +209,7 @@ void StringRecords::take_details(StringRecord& s) {
         s.attributes[i].type = a.type;
         s.attributes[i].value.assign(a.value);
     }
+    apply_arcs(details_.arcs, walk_->null_value(), s);
 }
 
 }  // namespace velmorak::d12

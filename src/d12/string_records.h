@@ -53,6 +53,13 @@ struct StringRecord {
     std::vector<double> y;
     std::vector<double> z;
     bool has_heights = false;  // some vertex has a real height
+    // The arc from each vertex to the next (string_arcs.h): its signed radius,
+    // 0 for a straight segment, and 1 where it is the major arc. Empty for a
+    // string without arcs. An arc string's vertices are its start and end, a
+    // circle string's the point east of its centre, the one opposite and the
+    // first again, joined by arcs.
+    std::vector<double> radius;
+    std::vector<unsigned char> major;
 };
 
 class StringRecords {

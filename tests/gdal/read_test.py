@@ -143,8 +143,11 @@ string super {
                 (5, "LINESTRING", [(9, 9, 2), (8, 8, 2)],
                  {"name": "R2", "type": "super", "closed": 0, "null_heights": 1}),
             ]),
-            ("Lots", 1, ogr.wkbLineString, [
-                (4, "LINESTRING", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
+            # The arc string of centre and radius alone is a circle, clockwise from the east: two arcs.
+            ("Lots", 2, ogr.wkbCompoundCurveZ, [
+                (3, "COMPOUNDCURVE", [(8, 5, 1), (5, 2, 1), (2, 5, 1), (5, 8, 1), (8, 5, 1)],
+                 {"name": "Cul-de-sac", "type": "arc", "closed": 1}),
+                (4, "COMPOUNDCURVE", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
             ]),
         ],
     ),
@@ -336,6 +339,12 @@ FIELD_TYPES = {"Owner": ogr.OFTString, "Valves": ogr.OFTReal, "Diameter": ogr.OF
 def vertices(geom):
     if geom.GetGeometryType() in (ogr.wkbPoint, ogr.wkbPoint25D):
         pts = [geom.GetPoint(0)]
+    elif geom.GetGeometryCount() > 0:
+        # A compound curve: its parts' points, each junction once.
+        pts = []
+        for i in range(geom.GetGeometryCount()):
+            part = geom.GetGeometryRef(i).GetPoints()
+            pts += part[1:] if pts else part
     else:
         pts = geom.GetPoints()
     return [p if geom.Is3D() else p[:2] for p in pts]
@@ -430,7 +439,7 @@ class ReadTest(unittest.TestCase):
         self.assertEqual(roads.GetExtent(), (0.0, 9.0, 0.0, 9.0))
         self.assertTrue(roads.TestCapability(ogr.OLCFastFeatureCount))
         self.assertIsNone(roads.GetFeature(4))  # string 4 lies in "Lots"
-        self.assertIsNone(roads.GetFeature(3))  # the arc: no feature
+        self.assertIsNone(roads.GetFeature(3))  # the arc lies in "Lots"
         roads.SetSpatialFilterRect(7, 7, 10, 10)
         self.assertEqual([f.GetFID() for f in roads], [5])
         self.assertEqual(roads.GetFeatureCount(), 1)
@@ -460,8 +469,9 @@ class ReadTest(unittest.TestCase):
         roads.ResetReading()
         lots.ResetReading()
         self.assertEqual(roads.GetNextFeature().GetFID(), 2)
-        self.assertEqual(lots.GetNextFeature().GetFID(), 4)
+        self.assertEqual(lots.GetNextFeature().GetFID(), 3)
         self.assertEqual(roads.GetNextFeature().GetFID(), 5)
+        self.assertEqual(lots.GetNextFeature().GetFID(), 4)
         self.assertIsNone(lots.GetNextFeature())
         self.assertIsNone(roads.GetNextFeature())
 
@@ -545,7 +555,14 @@ class ReadTest(unittest.TestCase):
                 want = [(321104.512, 5812290.338, 212.406), (321128.09, 5812301.771, 212.512),
                         (321151.733, 5812313.204, 212.69736749048982), (321170.006, 5812330.918, 212.877)]
                 self.assertEqual(f.GetField("null_heights"), 1)
-                self.assertEqual(len(got), 4)
+                # The second segment is an arc (radius_data -35.5): the CircularString of a compound
+                # curve between straight runs, through its midpoint at the mean of its ends' heights.
+                g = f.GetGeometryRef()
+                self.assertEqual([g.GetGeometryRef(i).GetGeometryName() for i in range(g.GetGeometryCount())],
+                                 ["LINESTRING", "CIRCULARSTRING", "LINESTRING"])
+                self.assertEqual(len(got), 5)
+                self.assertTrue(same_number(got[2][2], (212.512 + 212.69736749048982) / 2, 1e-6), got)
+                got = got[:2] + got[3:]
                 for g, e in zip(got, want):
                     self.assertTrue(all(same_number(a, b, 1e-6) for a, b in zip(e, g)), got)
 
@@ -687,6 +704,103 @@ class ReadTest(unittest.TestCase):
         with self.assertRaisesRegex(RuntimeError, "SRS=nonsense: not a coordinate reference system"):
             gdal.OpenEx(site, gdal.OF_VECTOR, open_options=["SRS=nonsense"])
 
+    def test_arcs(self):
+        """Arc and circle strings, radius_data and geometry_data as circular arcs: through the
+        right midpoint (a positive radius runs clockwise), densified within the tolerance, or as chords."""
+        def circle_of(p0, mid, p1):
+            # The centre and radius of the circle through three points.
+            # Taken about the first point: survey coordinates squared lose the digits wanted.
+            (ax, ay), (bx, by), (cx, cy) = (0.0, 0.0), (mid[0] - p0[0], mid[1] - p0[1]), (p1[0] - p0[0], p1[1] - p0[1])
+            d = 2 * (ax * (by - cy) + bx * (cy - ay) + cx * (ay - by))
+            ux = ((ax * ax + ay * ay) * (by - cy) + (bx * bx + by * by) * (cy - ay) + (cx * cx + cy * cy) * (ay - by)) / d
+            uy = ((ax * ax + ay * ay) * (cx - bx) + (bx * bx + by * by) * (ax - cx) + (cx * cx + cy * cy) * (bx - ax)) / d
+            return ux + p0[0], uy + p0[1], math.hypot(ux, uy)
+
+        def super_string(block):
+            return "string super {\n  name \"S\"\n  data_2d {\n    0 0\n    14 0\n  }\n%s}\n" % block
+
+        sagitta = 10 - math.sqrt(100 - 49)  # of R = 10 over a 14 m chord: 2.86 m
+        # Each row: a string, and the arc's midpoint on a chord from (0 0) to (14 0).
+        rows = [
+            ("radius_data, clockwise", super_string("  radius_data { 10 0 }\n"), (7, sagitta)),
+            ("radius_data, anticlockwise", super_string("  radius_data { -10 0 }\n"), (7, -sagitta)),
+            ("major arc", super_string("  radius_data { 10 0 }\n  major_data { 1 0 }\n"), (7, 20 - sagitta)),
+            ("geometry_data", super_string("  geometry_data {\n    arc { radius 10 major 0 }\n  }\n"), (7, sagitta)),
+            ("radius too short: a chord", super_string("  radius_data { 6 0 }\n"), None),
+            ("arc string", 'string arc {\n  name "A"\n  radius 10\n  xcentre 7 ycentre %r\n'
+             '  xstart 0 ystart 0 xend 14 yend 0\n}\n' % (sagitta - 10), (7, sagitta)),
+        ]
+        for row, text, mid in rows:
+            with self.subTest(row=row):
+                path = self.write("arc.12da", "null -999\nmodel \"M\"\n" + text)
+                ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                layer = ds.GetLayer(0)
+                f = layer.GetNextFeature()
+                g = f.GetGeometryRef()
+                if mid is None:
+                    self.assertEqual(g.ExportToIsoWkt(), "COMPOUNDCURVE ((0 0,14 0))")
+                    continue
+                self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurve)
+                self.assertEqual(g.GetGeometryCount(), 1)
+                arc = g.GetGeometryRef(0)
+                self.assertEqual(arc.GetGeometryName(), "CIRCULARSTRING")
+                points = arc.GetPoints()
+                self.assertEqual(len(points), 3, points)
+                self.assertTrue(same_number(points[1][0], mid[0]) and same_number(points[1][1], mid[1]), points)
+                ux, uy, r = circle_of(*points)
+                self.assertTrue(same_number(r, 10.0), r)
+                # The extent holds the arc's bulge, not only its ends.
+                self.assertTrue(same_number(layer.GetExtent()[3 if mid[1] > 0 else 2], mid[1]), layer.GetExtent())
+                # DENSIFY: points on the circle, no chord further than the tolerance from it; CHORDS: the vertices.
+                for tolerance in ("0.01", "0.5"):
+                    dense = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=DENSIFY", "ARC_TOLERANCE=" + tolerance])
+                    dense_feature = dense.GetLayer(0).GetNextFeature()
+                    line = dense_feature.GetGeometryRef()
+                    self.assertEqual(line.GetGeometryName(), "LINESTRING")
+                    pts = line.GetPoints()
+                    self.assertGreater(len(pts), 3)
+                    for p in pts:
+                        self.assertTrue(same_number(math.hypot(p[0] - ux, p[1] - uy), 10.0, 1e-7), p)
+                    for a, b in zip(pts, pts[1:]):
+                        half = math.hypot(b[0] - a[0], b[1] - a[1]) / 2
+                        self.assertLessEqual(10 - math.sqrt(100 - half * half), float(tolerance) + 1e-9)
+                chords_ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=CHORDS"])
+                chords = chords_ds.GetLayer(0)
+                self.assertEqual(chords.GetGeomType(), ogr.wkbLineString)
+                chord = chords.GetNextFeature()
+                self.assertEqual(chord.GetGeometryRef().ExportToIsoWkt(), "LINESTRING (0 0,14 0)")
+        for option, message in (("ARCS=BENT", "ARCS=BENT: CURVES, DENSIFY or CHORDS is needed."),
+                                ("ARC_TOLERANCE=0", "ARC_TOLERANCE=0: a distance above 0 is needed.")):
+            with self.subTest(option=option):
+                with self.assertRaisesRegex(RuntimeError, message):
+                    gdal.OpenEx(path, gdal.OF_VECTOR, open_options=[option])
+        # The terrain package's own arcs: a cul-de-sac running clockwise three quarters round from
+        # east to north, a tank's circle, and a kerb return of R = 10 over a 14 m chord.
+        source = os.path.join(SHARED, "data", "realworld", "12da", "katana_all_geometries_2025.12da")
+        if not os.path.exists(source):
+            self.skipTest(f"{source} is not there")
+        ds = gdal.OpenEx(source, gdal.OF_VECTOR)
+        shapes = {}
+        for name in ("Geometry Primitives", "Curved Super String"):
+            layer = ds.GetLayerByName(name)
+            self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurveZ, name)
+            for f in layer:
+                shapes[f.GetField("name")] = [p for i in range(f.GetGeometryRef().GetGeometryCount())
+                                              for p in f.GetGeometryRef().GetGeometryRef(i).GetPoints()]
+        cul = shapes["Cul-de-sac Arc"]
+        self.assertEqual(len(cul), 3)
+        self.assertEqual((cul[0], cul[2]), ((502615.0, 6960100.0, 31.0), (502600.0, 6960115.0, 31.5)))
+        self.assertTrue(same_number(cul[1][0], 502600 - 15 / math.sqrt(2), 1e-6) and
+                        same_number(cul[1][1], 6960100 - 15 / math.sqrt(2), 1e-6), cul)
+        tank = shapes["Water Tank Outline"]
+        self.assertEqual(len(tank), 5)
+        for p, q in zip(tank, [(502658, 6960200), (502650, 6960192), (502642, 6960200), (502650, 6960208),
+                               (502658, 6960200)]):
+            self.assertTrue(same_number(p[0], q[0], 1e-6) and same_number(p[1], q[1], 1e-6) and p[2] == 32.0, tank)
+        kerb = shapes["Kerb Return KR-01"]
+        ux, uy, r = circle_of(*kerb)
+        self.assertTrue(same_number(r, 10.0) and same_number(ux, 503810.0) and same_number(uy, 6960000.0), kerb)
+        self.assertTrue(same_number(math.hypot(kerb[1][0] - 503805, kerb[1][1] - 6960005), 10 - math.sqrt(50), 1e-9))
 
 
 # ---------------------------------------------------------------- files as GDAL finds them
