@@ -1,6 +1,7 @@
 #include "d12/reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "d12/string_blocks.h"
@@ -141,8 +142,11 @@ struct VertexTarget {
     bool store;
     std::size_t room;  // entries the arrays hold
 
+    const VertexArcs* arcs = nullptr;  // where the radius and bulge after the numbers go, if wanted
+
     // Vertex n + 1; the node limit is checked before the line's own fault.
-    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line) {
+    // `rest` is what follows the vertex's numbers on its line.
+    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line, std::string_view rest = {}) {
         ++n;
         if (n > capacity || n > room) node_limit(n, capacity);
         if (status != ReadStatus::ok) vertex_error(status, line);
@@ -150,6 +154,15 @@ struct VertexTarget {
         x[n - 1] = v.x;
         y[n - 1] = v.y;
         z[n - 1] = v.z;
+        if (arcs != nullptr && n - 1 < arcs->radius.size() && n - 1 < arcs->major.size()) {
+            util::FreeFormat ff(rest);
+            double radius = 0.0;
+            double bulge = 0.0;
+            if (ff.read(radius) != ReadStatus::ok || !std::isfinite(radius)) radius = 0.0;
+            if (ff.read(bulge) != ReadStatus::ok) bulge = 0.0;
+            arcs->radius[n - 1] = radius;
+            arcs->major[n - 1] = bulge != 0.0 ? 1 : 0;
+        }
     }
 };
 
@@ -161,7 +174,7 @@ std::size_t read_inline_block(d12Object& o, VertexTarget& target) {
     std::string_view rest;
     const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest);
     std::size_t n = 0;
-    target.put(n, v, status, text);
+    target.put(n, v, status, text, rest);
     return n;
 }
 
@@ -191,7 +204,7 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
             std::string bad_line;  // only filled on the way to a stop
             if (status != ReadStatus::ok) bad_line.assign(line);
             if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
-            target.put(n, v, status, bad_line);
+            target.put(n, v, status, bad_line, rest);
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));
     return n;
@@ -206,6 +219,10 @@ std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) 
         target.x[n] = target.x[0];
         target.y[n] = target.y[0];
         target.z[n] = target.z[0];
+        if (target.arcs != nullptr && n < target.arcs->radius.size() && n < target.arcs->major.size()) {
+            target.arcs->radius[n] = 0.0;
+            target.arcs->major[n] = 0;
+        }
     }
     return n + 1;
 }
@@ -372,6 +389,13 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
 bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
                      std::size_t capacity, std::size_t& count) {
     VertexTarget target(x, y, z, capacity, true);
+    return read_vertices(lines, o, target, count);
+}
+
+bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
+                     std::size_t capacity, std::size_t& count, const VertexArcs& arcs) {
+    VertexTarget target(x, y, z, capacity, true);
+    target.arcs = &arcs;
     return read_vertices(lines, o, target, count);
 }
 

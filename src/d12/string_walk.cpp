@@ -165,6 +165,13 @@ bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::sp
     return d12ReadVertices(lines_, object_, x, y, z, capacity_, count);
 }
 
+bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                               const VertexArcs& arcs) {
+    if (!unread_) return false;
+    unread_ = false;
+    return d12ReadVertices(lines_, object_, x, y, z, capacity_, count, arcs);
+}
+
 bool StringWalk::more_blocks() {
     pass_over_unread();
     return object_.more;

@@ -35,6 +35,7 @@
 
 #include "d12/line_lexer.h"
 #include "d12/object.h"
+#include "d12/reader.h"
 #include "d12/tin.h"
 #include "io/input_file.h"
 #include "util/big_array.h"
@@ -141,6 +142,9 @@ public:
     // unchanged, when the block has none to read, or was read already.
     bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count);
     bool read_vertices(VertexArrays& v) { return read_vertices(v.x, v.y, v.z, v.count); }
+    // The same, also reading a polyline's or drainage string's radius and bulge values (reader.h).
+    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                       const VertexArcs& arcs);
 
     // Whether another data block of the same string follows this one. Known
     // once the block is read; asked before, it passes over the block first.
