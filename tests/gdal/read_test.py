@@ -1290,6 +1290,33 @@ class TinTest(unittest.TestCase):
                 points = text.split("points {")[1].split("}")[0].split("\n")
                 self.assertEqual(len([p for p in points if p.strip()]), 9)
 
+    def test_invisible_triangles_are_nodata(self):
+        # A full_tin: four construction points far out, and a square of two
+        # triangles of which the second is nulled. Only the first is drawn, and
+        # the layer holds it alone.
+        path = os.path.join(self.tmp, "nulled.12da")
+        with open(path, "w") as f:
+            f.write("full_tin {\n name \"F\"\n points {\n  -100 -100 0\n  -100 100 0\n  100 100 0\n  100 -100 0\n"
+                    "  0 0 10\n  10 0 20\n  0 10 30\n  10 10 40\n }\n triangles {\n  5 7 6\n  6 7 8\n  1 5 6\n }\n"
+                    " nulling {\n  2 1 2\n }\n}\n")
+        with Errors() as errors:
+            ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+            self.assertEqual([f.GetField("triangle") for f in ds.GetLayer(0)], [1])
+            raster = gdal.OpenEx(f'12DA:"{path}":"F"', gdal.OF_RASTER,
+                                 open_options=["RESOLUTION=1", "EXTENT=0,0,10,10"])
+            band = raster.GetRasterBand(1)
+            t = raster.GetGeoTransform()
+            w = raster.RasterXSize
+            cells = struct.unpack("%df" % (w * raster.RasterYSize), band.ReadRaster())
+
+            def at(x, y):
+                return cells[int((y - t[3]) / t[5]) * w + int((x - t[0]) / t[1])]
+
+            self.assertAlmostEqual(at(2, 2), 10 + 1 * 2 + 2 * 2, places=4)  # the plane z = 10 + x + 2y
+            self.assertAlmostEqual(at(0, 0), 10, places=4)
+            self.assertEqual(at(8, 8), -9999)  # the nulled triangle
+        self.assertEqual(errors.messages, [])
+
     def test_damaged_surfaces_name_their_line(self):
         head = "tin {\n name \"D\"\n points {\n  0 0 1\n  10 0 2\n  0 10 3\n }\n"
         rows = [
