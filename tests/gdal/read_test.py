@@ -758,8 +758,11 @@ class ReadTest(unittest.TestCase):
                 self.assertTrue(same_number(points[1][0], mid[0]) and same_number(points[1][1], mid[1]), points)
                 ux, uy, r = circle_of(*points)
                 self.assertTrue(same_number(r, 10.0), r)
-                # The extent holds the arc's bulge, not only its ends.
+                # The extent holds the arc's bulge, not only its ends, and so does a spatial filter.
                 self.assertTrue(same_number(layer.GetExtent()[3 if mid[1] > 0 else 2], mid[1]), layer.GetExtent())
+                layer.SetSpatialFilterRect(mid[0] - 0.01, mid[1] - 0.01, mid[0] + 0.01, mid[1] + 0.01)
+                self.assertEqual([s.GetFID() for s in layer], [f.GetFID()])
+                layer.SetSpatialFilter(None)
                 # DENSIFY: points on the circle, no chord further than the tolerance from it; CHORDS: the vertices.
                 for tolerance in ("0.01", "0.5"):
                     dense = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=DENSIFY", "ARC_TOLERANCE=" + tolerance])
