@@ -9,9 +9,9 @@
 
 #include "layer_names.h"
 #include "ogr_12da.h"
-#include "tin_layer.h"
 #include "deferred_delete.h"
 #include "io/utf8_text.h"
+#include "tin_layer.h"
 #include "util/value_text.h"
 #include "vsi_source.h"
 

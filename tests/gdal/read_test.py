@@ -610,6 +610,7 @@ class ReadTest(unittest.TestCase):
         self.assertIn("Layer name: Roads", run.stdout)
         self.assertIn("Feature Count: 2", run.stdout)
 
+
     def test_layer_names_crs_and_styles(self):
         """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
         Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
@@ -818,7 +819,6 @@ class ReadTest(unittest.TestCase):
         ux, uy, r = circle_of(*kerb)
         self.assertTrue(same_number(r, 10.0) and same_number(ux, 503810.0) and same_number(uy, 6960000.0), kerb)
         self.assertTrue(same_number(math.hypot(kerb[1][0] - 503805, kerb[1][1] - 6960005), 10 - math.sqrt(50), 1e-9))
-
 
 # ---------------------------------------------------------------- files as GDAL finds them
 #
@@ -1038,11 +1038,6 @@ class PlacesTest(unittest.TestCase):
                     self.assertEqual([f.GetFID() for f in levels], [392, 394, 396, 398, 400])
                     levels.SetAttributeFilter(None)
                 self.assertEqual(errors.messages, [])
-
-
-# ---------------------------------------------------------------- surfaces
-
-import struct  # noqa: E402  (the rasters' cells)
 
 
 # ---------------------------------------------------------------- surfaces
