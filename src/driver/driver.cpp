@@ -237,6 +237,7 @@ int main_entry(int argc, char** argv) {
     const std::vector<std::string> args = io::platform::command_line(argc, argv);
     services::ScopedRuntime scope(io::platform::console_input(), io::platform::console_output());
     scope.get().console.set_input_is_terminal(io::platform::standard_input_is_terminal());
+    scope.get().console.set_error_stream(io::platform::console_error());
     int status = 0;
     try {
         status = run(args);

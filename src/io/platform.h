@@ -178,6 +178,8 @@ bool standard_input_is_terminal();
 // everywhere else these are standard input and output.
 std::istream& console_input();
 std::ostream& console_output();
+// Standard error, where a quiet run writes its messages (a console window in wide characters too).
+std::ostream& console_error();
 
 // Runs a line typed at a pause with the system's command interpreter; its
 // status is the user's business.

@@ -315,6 +315,8 @@ std::istream& console_input() { return std::cin; }
 
 std::ostream& console_output() { return std::cout; }
 
+std::ostream& console_error() { return std::cerr; }
+
 void run_command(const std::string& command) { [[maybe_unused]] const int status = std::system(command.c_str()); }
 
 }  // namespace velmorak::io::platform

@@ -439,6 +439,13 @@ std::ostream& console_output() {
     return out;
 }
 
+std::ostream& console_error() {
+    if (!is_console(STD_ERROR_HANDLE)) return std::cerr;
+    static ConsoleWriter writer(::GetStdHandle(STD_ERROR_HANDLE));
+    static std::ostream err(&writer);
+    return err;
+}
+
 void run_command(const std::string& command) { [[maybe_unused]] const int status = ::_wsystem(wide(command).c_str()); }
 
 }  // namespace velmorak::io::platform

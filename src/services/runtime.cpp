@@ -69,11 +69,27 @@ bool wait_for_enter(Console& con, std::string_view text) {
     }
 }
 
+// A pause whose text is a message ("ERROR - File 1 has an unrecognisable
+// file extension"): a quiet run shows it all the same, since it may be the
+// only word of why the run stops.
+bool is_message(std::string_view text) {
+    for (std::string_view kind : {"ERROR - ", "SORRY - ", "WARNING - ", "CHECK - "})
+        if (text.starts_with(kind)) return true;
+    return false;
+}
+
+void show_quietly(Console& con, std::string_view text) {
+    if (is_message(text)) show_pause_text(con, text);
+}
+
 }  // namespace
 
 bool run_time_pause(std::string_view text) {
     Console& con = runtime().console;
-    if (con.quiet()) return true;
+    if (con.quiet()) {
+        show_quietly(con, text);
+        return true;
+    }
     show_pause_text(con, pause_text(text));
     // A batch file, a shell loop or a script runs the program with its own
     // standard input: a pause there only shows its text.
@@ -83,7 +99,10 @@ bool run_time_pause(std::string_view text) {
 
 bool retry_pause(std::string_view text) {
     Console& con = runtime().console;
-    if (con.quiet()) return false;
+    if (con.quiet()) {
+        show_quietly(con, text);
+        return false;
+    }
     show_pause_text(con, pause_text(text));
     return wait_for_enter(con, pause_text(text));
 }
