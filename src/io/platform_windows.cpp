@@ -15,6 +15,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -169,6 +170,13 @@ bool link(Handle, const char*, int& err) {
     return false;
 }
 
+Handle keep_unnamed(Handle, int& err) {  // never asked: no file is unnamed here
+    err = ENOSYS;
+    return kNoHandle;
+}
+
+bool sync(Handle file, int& err) { return ::FlushFileBuffers(handle(file)) != 0 || failed(false, err); }
+
 bool remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
 
 // Windows finds names in any case by itself: no folder is ever listed.
@@ -279,7 +287,11 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
     // ".site.12da.mif.velmorak-1234.tmp": telling what it is and whose.
     plan.temporary.assign(plan.target, 0, leaf).push_back('.');
     if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
-    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId())).append(".tmp");
+    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId()));
+    // A short name is told apart from the run's others by a count of its own.
+    static unsigned shortened = 0;
+    if (shorter) plan.temporary.append("-").append(std::to_string(++shortened));
+    plan.temporary.append(".tmp");
     return true;
 }
 
@@ -288,10 +300,15 @@ void set_permissions(Handle, int) {}
 
 namespace {
 
-// Runs on a thread of its own while the program goes on: the temporaries are
-// removed (opened for deletion by others, they go once their handles close,
-// which exiting does) and the program ends as a POSIX one ends on SIGINT or SIGTERM.
+// Held while outputs that belong together take their names.
+std::atomic<int> g_holds{0};
+
+// Runs on a thread of its own while the program goes on: it waits for the
+// outputs taking their names, then the temporaries are removed (opened for
+// deletion by others, they go once their handles close, which exiting does)
+// and the program ends as a POSIX one ends on SIGINT or SIGTERM.
 BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
+    while (g_holds.load(std::memory_order_acquire) > 0) ::Sleep(1);
     remove_held_temporaries();
     ::ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
     return TRUE;
@@ -300,6 +317,10 @@ BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
 }  // namespace
 
 void remove_temporaries_on_interrupt() { ::SetConsoleCtrlHandler(remove_temporaries_and_exit, TRUE); }
+
+void hold_interrupts() noexcept { g_holds.fetch_add(1, std::memory_order_acq_rel); }
+
+void release_interrupts() noexcept { g_holds.fetch_sub(1, std::memory_order_acq_rel); }
 
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.

@@ -78,6 +78,7 @@ private:
     bool commit_unnamed();
     platform::Handle file_;
     bool closed_ = false;
+    bool kept_ = false;  // file_ is the read-only handle that keeps a closed unnamed file
     platform::OutputPlan plan_;
     int slot_;  // the temporary's slot for removal on an interrupt
     std::string why_;

@@ -1,5 +1,9 @@
 #include "services/units.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "io/platform.h"
 #include "io/system_file.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -208,16 +212,30 @@ bool UnitPool::finish_output(Slot& s, std::string* why, std::string* failed) {
             waiting_.push_back({s.set, s.name, std::move(out)});
             return true;
         }
+    // Every file of the set is whole, flushed and closed: they take their
+    // names in one step, the ones that waited first (a layer's .mid before
+    // its .mif, so that a .mif is never newer than its rows), with Ctrl+C and
+    // the termination signals held until the last is done.
+    const bool several = std::any_of(waiting_.begin(), waiting_.end(), [&](const Waiting& w) { return w.set == s.set; });
+    std::optional<io::platform::InterruptsHeld> held;
+    if (several) held.emplace();
     bool ok = true;
     for (auto it = waiting_.begin(); it != waiting_.end();) {
         if (it->set != s.set) {
             ++it;
             continue;
         }
-        if (!it->out->replace() && ok) ok = report(it->name, *it->out);
+        // After a file of the set failed to take its name, the others keep theirs.
+        if (!ok)
+            it->out->discard();
+        else if (!it->out->replace())
+            ok = report(it->name, *it->out);
         it = waiting_.erase(it);
     }
-    if (!out->replace() && ok) ok = report(s.name, *out);
+    if (!ok)
+        out->discard();
+    else if (!out->replace())
+        ok = report(s.name, *out);
     return ok;
 }
 
