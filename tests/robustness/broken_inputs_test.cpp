@@ -122,7 +122,8 @@ Case load_case(const fs::path& dir) {
 std::set<std::string> entries(const fs::path& root) {
     std::set<std::string> out;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        if (!it->is_directory() || it->is_symlink()) out.insert(fs::relative(it->path(), root).generic_string());
+        // Lexically: fs::relative would follow a link to the file it leads to.
+        if (!it->is_directory() || it->is_symlink()) out.insert(it->path().lexically_relative(root).generic_string());
     return out;
 }
 

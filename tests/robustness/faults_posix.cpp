@@ -173,6 +173,14 @@ const Conversion kConversions[] = {
          place_layer(d, "points");
          place_layer(d, "lines");
      }},
+    // The layer's .mif a link to a file not made yet: written like a new file there.
+    {"dangling", {"site.12da"},
+     [](const TempDir& d) {
+         copy(d, "d12/breaklines.12da", "site.12da");
+         copy(d, "d12/Header.mif", "Header.mif");
+         fs::create_directory(d.path() / "shared");
+         fs::create_symlink("shared/site.mif", d.path() / "site.12da.mif");
+     }},
     // A name as long as a layer's outputs can have (".mif" makes 239 of the
     // 255 characters a name may have): no temporary named after it fits.
     {"long", {kLong + ".12da"},
@@ -256,6 +264,7 @@ struct Row {
     std::string file;
     std::uint64_t at;
     bool unnamed_files = true;
+    std::string shown = {};  // the name the ERROR line gives, when not the file hit (a link's)
 };
 
 // A layer's .mif and .mid are both the new ones, both as they were, or both
@@ -277,7 +286,7 @@ void expect_pairs_of_one_run(const std::map<std::string, std::string>& outputs,
 }
 
 std::string error_line(const Row& row) {
-    const std::string name = row.file;
+    const std::string name = row.shown.empty() ? row.file : row.shown;
     switch (row.fault) {
         case Fault::read_error:
             return "ERROR - Cannot read file \"" + name + "\": ";
@@ -331,6 +340,9 @@ TEST(InjectedFaults, EveryConversionStopsAndLeavesOutputsWholeOrAsTheyWere) {
         {"zln", Fault::signal, "_dangles.mif", SIGTERM},
         {"zln", Fault::signal, "_unsnapped_points.mid", SIGINT, false},
         {"long", Fault::signal, kLong + ".12da.mif", SIGTERM},
+        // A full disk leaves no part of a file a dangling link leads to.
+        {"dangling", Fault::disk_full, "site.mif", 200, true, "site.12da.mif"},
+        {"dangling", Fault::disk_full, "site.mif", 200, false, "site.12da.mif"},
     };
     // What each conversion writes when nothing fails: the same new or over
     // earlier outputs, with unnamed files or without.
