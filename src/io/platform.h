@@ -172,6 +172,14 @@ public:
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 };
 
+// An exclusive lock that runs writing the same files take in turn (flock on
+// POSIX, LockFileEx on Windows), on a lock file of that name, created when
+// missing. When another run holds it, `waiting` is called once and the lock
+// waited for. kNoHandle, with the error, when the file cannot be made.
+// unlock_file removes the file and lets the next run have the lock.
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err);
+void unlock_file(Handle lock, const char* name) noexcept;
+
 // The text of a POSIX error number (or kNotRegularFile), the same on every system.
 std::string error_text(int err);
 

@@ -1,6 +1,7 @@
 // The file layer's system calls on POSIX (Linux).
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -373,6 +374,43 @@ void remove_temporaries_on_interrupt() {
         if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
         ::sigaction(signal, &action, nullptr);
     }
+}
+
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err) {
+    bool told = false;
+    for (;;) {
+        const int fd = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return failed(kNoHandle, err);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) {
+                err = errno;
+                ::close(fd);
+                return kNoHandle;
+            }
+            if (!told) waiting(context);
+            told = true;
+            while (::flock(fd, LOCK_EX) != 0) {
+                if (errno == EINTR) continue;
+                err = errno;
+                ::close(fd);
+                return kNoHandle;
+            }
+        }
+        // The run before removed the file as it let go: this lock is on a file
+        // no longer in the folder, which the next run would not see.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+    }
+}
+
+void unlock_file(Handle lock, const char* name) noexcept {
+    if (lock == kNoHandle) return;
+    ::unlink(name);  // while still held: a run waiting on it then tries the name again
+    ::close(descriptor(lock));
 }
 
 std::string error_text(int err) {

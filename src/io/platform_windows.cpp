@@ -322,6 +322,39 @@ void hold_interrupts() noexcept { g_holds.fetch_add(1, std::memory_order_acq_rel
 
 void release_interrupts() noexcept { g_holds.fetch_sub(1, std::memory_order_acq_rel); }
 
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err) {
+    bool told = false;
+    const std::wstring path = wide(name);
+    // A file being deleted is refused for a moment; a folder the user may not
+    // write, for good: after a minute it is taken for that.
+    for (int tries = 0;; ++tries) {
+        // Deleted when the last run holding it open closes it; while that is
+        // pending, it cannot be opened, and is tried again.
+        const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() != ERROR_ACCESS_DENIED || tries > 6000) return failed(kNoHandle, err);
+            if (!told) waiting(context);
+            told = true;
+            ::Sleep(10);
+            continue;
+        }
+        OVERLAPPED at{};
+        if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return reinterpret_cast<Handle>(h);
+        if (!told) waiting(context);
+        told = true;
+        at = OVERLAPPED{};
+        if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) return reinterpret_cast<Handle>(h);
+        err = posix_error(::GetLastError());
+        ::CloseHandle(h);
+        return kNoHandle;
+    }
+}
+
+void unlock_file(Handle lock, const char*) noexcept {
+    if (lock != kNoHandle) ::CloseHandle(handle(lock));
+}
+
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.
 std::string error_text(int err) {

@@ -25,6 +25,7 @@ ScopedRuntime::ScopedRuntime(std::istream& in, std::ostream& out) : rt_(in, out)
 
 ScopedRuntime::~ScopedRuntime() {
     rt_.units.close_all();
+    io::platform::unlock_file(rt_.lock, rt_.lock_name.c_str());
     rt_.console.flush();
     g_current = previous_;
 }
@@ -37,6 +38,22 @@ void protect_input(std::string_view name) {
     const std::string_view n = util::rtrim(name);
     // Looked up once here: every output of the run is compared with it.
     if (!n.empty()) runtime().run_inputs.push_back(io::file_key(io::input_file_name(n)));
+}
+
+void lock_for_the_run(const std::string& name) {
+    Runtime& rt = runtime();
+    if (rt.lock != io::platform::kNoHandle) return;
+    int err = 0;
+    const auto waiting = [](void* context) {
+        Console& con = *static_cast<Console*>(context);
+        con.end_open_line();
+        con.line("Waiting for another run in this folder to finish writing its report layers...");
+        con.flush();
+    };
+    rt.lock = io::platform::lock_file(io::platform::native_name(name).c_str(), waiting, &rt.console, err);
+    if (rt.lock == io::platform::kNoHandle)
+        run_time_stop("ERROR - Cannot lock \"" + name + "\": " + io::platform::error_text(err));
+    rt.lock_name = io::platform::native_name(name);
 }
 
 void INITSERVICES() {

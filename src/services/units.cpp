@@ -213,29 +213,30 @@ bool UnitPool::finish_output(Slot& s, std::string* why, std::string* failed) {
             return true;
         }
     // Every file of the set is whole, flushed and closed: they take their
-    // names in one step, the ones that waited first (a layer's .mid before
-    // its .mif, so that a .mif is never newer than its rows), with Ctrl+C and
-    // the termination signals held until the last is done.
+    // names in one step, a layer's .mif last (a .mif is never newer than its
+    // rows), with Ctrl+C and the termination signals held until the last is done.
     const bool several = std::any_of(waiting_.begin(), waiting_.end(), [&](const Waiting& w) { return w.set == s.set; });
     std::optional<io::platform::InterruptsHeld> held;
     if (several) held.emplace();
-    bool ok = true;
+    std::vector<Waiting> set;
     for (auto it = waiting_.begin(); it != waiting_.end();) {
         if (it->set != s.set) {
             ++it;
             continue;
         }
-        // After a file of the set failed to take its name, the others keep theirs.
-        if (!ok)
-            it->out->discard();
-        else if (!it->out->replace())
-            ok = report(it->name, *it->out);
+        set.push_back(std::move(*it));
         it = waiting_.erase(it);
     }
-    if (!ok)
-        out->discard();
-    else if (!out->replace())
-        ok = report(s.name, *out);
+    set.push_back({s.set, s.name, std::move(out)});
+    std::stable_partition(set.begin(), set.end(), [](const Waiting& w) { return util::FILEEXT(w.name) != ".mif"; });
+    bool ok = true;
+    for (Waiting& w : set) {
+        // After a file of the set failed to take its name, the others keep theirs.
+        if (!ok)
+            w.out->discard();
+        else if (!w.out->replace())
+            ok = report(w.name, *w.out);
+    }
     return ok;
 }
 
