@@ -25,6 +25,7 @@ ScopedRuntime::ScopedRuntime(std::istream& in, std::ostream& out) : rt_(in, out)
 
 ScopedRuntime::~ScopedRuntime() {
     rt_.units.close_all();
+    io::platform::release_temporary(rt_.lock_slot);
     io::platform::unlock_file(rt_.lock, rt_.lock_name.c_str());
     rt_.console.flush();
     g_current = previous_;
@@ -54,6 +55,7 @@ void lock_for_the_run(const std::string& name) {
     if (rt.lock == io::platform::kNoHandle)
         run_time_stop("ERROR - Cannot lock \"" + name + "\": " + io::platform::error_text(err));
     rt.lock_name = io::platform::native_name(name);
+    rt.lock_slot = io::platform::hold_temporary(rt.lock_name);
 }
 
 void INITSERVICES() {

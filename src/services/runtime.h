@@ -52,6 +52,7 @@ struct Runtime {
     // report layers of -zln), let go when the run ends.
     io::platform::Handle lock = io::platform::kNoHandle;
     std::string lock_name;
+    int lock_slot = -1;  // held like a temporary: an interrupt removes the lock file too
 };
 
 // Takes the exclusive lock `name` (a lock file) for the rest of the run,
