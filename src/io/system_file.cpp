@@ -146,7 +146,7 @@ platform::Handle create_temporary(const platform::OutputPlan& plan, int& slot, i
 
 }  // namespace
 
-std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, std::string& why) {
+std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, std::string& why, bool to_disk) {
     platform::OutputPlan plan;
     int err = 0;
     int slot = -1;
@@ -176,7 +176,9 @@ std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, s
         return nullptr;
     }
     if (plan.permissions >= 0) platform::set_permissions(file, plan.permissions);
-    return std::unique_ptr<FileSink>(new FileSink(file, std::move(plan), slot));
+    std::unique_ptr<FileSink> sink(new FileSink(file, std::move(plan), slot));
+    sink->to_disk_ = to_disk;
+    return sink;
 }
 
 FileSink::~FileSink() { discard(); }
@@ -207,7 +209,7 @@ bool FileSink::close() {
     // The data goes to the disk before the file takes a name, so that a power
     // loss after the rename finds the file whole; written in place, it is the
     // file itself and as whole as what was written.
-    if (!in_place() && !sys.sync(file_, err)) return fail(err);
+    if (to_disk_ && !in_place() && !sys.sync(file_, err)) return fail(err);
     platform::Handle keep = platform::kNoHandle;
     if (plan_.unnamed) {
         // Closed, an unnamed file would be gone: a second handle keeps it, so

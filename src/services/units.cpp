@@ -329,9 +329,13 @@ void open_output(int& unit, const std::string& shown, bool append) {
     Runtime& rt = runtime();
     Console& con = rt.console;
     const std::string key = io::open_file_key(shown);
+    // Layers and 12d ASCII files go to the disk before they take their names.
+    // The .csv profiles of -xs do not: a run writes thousands, and flushing
+    // each one made the run 15 times as long.
+    const bool to_disk = util::FILEEXT(shown) != ".csv";
     for (;;) {
         std::string why;
-        auto f = io::OutputFile::create(shown, append, &why);
+        auto f = io::OutputFile::create(shown, append, &why, to_disk);
         // What the output would replace is known once it is created (a stop
         // drops it again); only an output that cannot be is looked up here.
         refuse_run_input(shown, f ? io::FileKey{key, f->identity()} : io::file_key(shown));
