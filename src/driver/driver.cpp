@@ -56,7 +56,8 @@ constexpr std::string_view kUsage[] = {
 constexpr std::string_view kHelpMore[] = {
     "Also:",
     "   -q   quiet, for batch files and scripts: no banner, pauses or prompts;",
-    "        only warnings, errors and the result of the conversion are shown.",
+    "        only warnings and errors (on standard error) and the result of",
+    "        the conversion are shown.",
     "   --version shows the version; --help, -h, -? or /? shows this text.",
     "",
 };
