@@ -1,8 +1,8 @@
 # The shared library libvelmorak: every object of the core, with only the
-# exported routines of include/velmorak/velmorak.h visible (the core is built
-# with hidden visibility). Installed with its header and a CMake package, so
-# that another program finds it with find_package(velmorak) and links
-# velmorak::velmorak.
+# exported routines of include/velmorak/velmorak.h and d12.h visible (the
+# core is built with hidden visibility). Installed with its headers and a
+# CMake package, so that another program finds it with find_package(velmorak)
+# and links velmorak::velmorak.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -28,7 +28,7 @@ install(TARGETS velmorak_shared EXPORT velmorakTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/velmorak/velmorak.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/velmorak/velmorak.h ${PROJECT_SOURCE_DIR}/include/velmorak/d12.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmorak)
 
 set(VELMORAK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorak)

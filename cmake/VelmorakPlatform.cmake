@@ -20,6 +20,16 @@ if(WIN32)
   # makes for every program would have the library's name and replace it.
   set_target_properties(velmorak_shared PROPERTIES PREFIX "")
   set_target_properties(velmorak PROPERTIES ENABLE_EXPORTS OFF ARCHIVE_OUTPUT_NAME velmorak_exe)
+  # velmorak.dll is loaded by programs of other compilers (QGIS's Python,
+  # through ctypes) and velmorak.exe travels alone in the QGIS plugin: the
+  # mingw-w64 run-times (libgcc, libstdc++, winpthread) and zlib are linked
+  # into both, so that they need no DLL but Windows's own. The cross build's
+  # toolchain file links every program so; this holds for any mingw-w64 build.
+  # The export tests check what the two import.
+  if(MINGW)
+    target_link_options(velmorak PRIVATE -static)
+    target_link_options(velmorak_shared PRIVATE -static)
+  endif()
 endif()
 
 # Paths of this (Linux) machine as a Windows program under Wine sees them: the

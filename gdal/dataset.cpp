@@ -3,19 +3,30 @@
 #include <cpl_string.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 
+#include "layer_names.h"
 #include "ogr_12da.h"
-#include "text.h"
+#include "tin_layer.h"
+#include "deferred_delete.h"
+#include "io/utf8_text.h"
+#include "util/value_text.h"
+#include "vsi_source.h"
 
 namespace velmorak::gdal12 {
 namespace {
 
+using util::lower_ascii;
+using util::parse_integer;
+using util::parse_real;
+
 AttributeKind kind_of(const Attribute& a) {
     std::int64_t i = 0;
     double r = 0.0;
-    if (a.kind == AttributeKind::integer && parse_integer(a.value, i)) return AttributeKind::integer;
-    if (a.kind != AttributeKind::text && parse_real(a.value, r)) return AttributeKind::real;
+    if (a.type == AttributeKind::integer && parse_integer(a.value, i)) return AttributeKind::integer;
+    if (a.type != AttributeKind::text && parse_real(a.value, r)) return AttributeKind::real;
     return AttributeKind::text;
 }
 
@@ -43,11 +54,15 @@ bool is_point(const StringRecord& s) {
 }
 
 GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
-    if (!identify(info)) return nullptr;
-    if (info->eAccess == GA_Update) {
-        CPLError(CE_Failure, CPLE_NotSupported,
-                 "The 12DA driver does not update 12d ASCII files: it reads them, and writes new ones "
-                 "(ogr2ogr without -update, -append or -overwrite replaces the file).");
+    // Update access is declined quietly, as GDAL's read-only drivers do:
+    // programs (QGIS) ask for it first and open for reading after.
+    if (info->eAccess == GA_Update) return nullptr;
+    // A file whose deletion was noted is gone for whoever opens it.
+    carry_out_deletions();
+    if (!identify(info)) {
+        if (info->fpL != nullptr && has_12d_extension(info->pszFilename))
+            report(CE_Failure, info->pszFilename, 0,
+                   "not a 12d ASCII file (neither its first lines nor a .12da member in a ZIP archive)");
         return nullptr;
     }
     auto ds = std::make_unique<D12Dataset>();
@@ -60,22 +75,52 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
                  limit);
         return nullptr;
     }
-    // NaN unless the caller names a number: GeoJSON, for one, cannot hold a NaN height.
-    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "NaN");
-    char* end = nullptr;
-    ds->null_height_ = CPLStrtod(null_height, &end);
-    if (end == null_height || *end != '\0') {
-        CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: NaN or a number is needed.", null_height);
-        return nullptr;
+    // Null heights among real ones are filled along the string unless the
+    // caller asks for NaN or names a number: GeoJSON, for one, cannot hold a
+    // NaN height, and a shapefile's heights are read back as zeros.
+    const char* null_height = CSLFetchNameValueDef(info->papszOpenOptions, "NULL_HEIGHT", "INTERPOLATE");
+    ds->interpolate_ = EQUAL(null_height, "INTERPOLATE");
+    if (EQUAL(null_height, "NAN")) {
+        ds->null_height_ = std::numeric_limits<double>::quiet_NaN();
+    } else if (!ds->interpolate_) {
+        char* end = nullptr;
+        ds->null_height_ = CPLStrtod(null_height, &end);
+        if (end == null_height || *end != '\0' || std::isnan(ds->null_height_)) {
+            CPLError(CE_Failure, CPLE_IllegalArg, "NULL_HEIGHT=%s: INTERPOLATE, NaN or a number is needed.",
+                     null_height);
+            return nullptr;
+        }
     }
     std::string why;
-    ds->source_ = StringSource::open(ds->path_, static_cast<std::size_t>(capacity), why);
+    ds->source_ = StringRecords::open(ds->path_, static_cast<std::size_t>(capacity), why, open_vsi_source);
     if (!ds->source_) {
         report(CE_Failure, ds->path_, 0, why);
         return nullptr;
     }
     ds->SetDescription(info->pszFilename);
+    // Arcs as curves unless asked for lines: GDAL's writers of formats without curves make them linear.
+    const char* arcs = CSLFetchNameValueDef(info->papszOpenOptions, "ARCS", "CURVES");
+    if (EQUAL(arcs, "DENSIFY")) {
+        ds->arc_mode_ = ArcMode::densify;
+    } else if (EQUAL(arcs, "CHORDS")) {
+        ds->arc_mode_ = ArcMode::chords;
+    } else if (!EQUAL(arcs, "CURVES")) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARCS=%s: CURVES, DENSIFY or CHORDS is needed.", arcs);
+        return nullptr;
+    }
+    const char* tolerance = CSLFetchNameValueDef(info->papszOpenOptions, "ARC_TOLERANCE", "0.01");
+    char* tolerance_end = nullptr;
+    ds->arc_tolerance_ = CPLStrtod(tolerance, &tolerance_end);
+    if (tolerance_end == tolerance || *tolerance_end != '\0' || !(ds->arc_tolerance_ > 0.0) ||
+        !std::isfinite(ds->arc_tolerance_)) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARC_TOLERANCE=%s: a distance above 0 is needed.", tolerance);
+        return nullptr;
+    }
+    bool srs_ok = true;
+    ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
+    if (!srs_ok) return nullptr;
     if (!ds->scan()) return nullptr;
+    if (!attach_tins(*ds, info, ds->source_->passed_tins() > 0, ds->tins_, ds->tin_layers_)) return nullptr;
     return ds.release();
 }
 
@@ -84,10 +129,11 @@ bool D12Dataset::scan() {
     std::vector<LayerScan> scans;
     bool layers_cut = false;
     StringRecord& s = record_;
+    std::string scratch;
     for (;;) {
-        const StringSource::Step step = source_->next(s);
-        if (step == StringSource::Step::end) break;
-        if (step == StringSource::Step::stopped) {
+        const StringRecords::Step step = source_->next(s);
+        if (step == StringRecords::Step::end) break;
+        if (step == StringRecords::Step::stopped) {
             // What came before the damage is read; the damage is told once, here.
             stop_after_ = position_;
             report(CE_Warning, path_, source_->stop_line(),
@@ -96,20 +142,30 @@ bool D12Dataset::scan() {
             break;
         }
         position_ = s.number;
-        if (s.x.empty()) continue;
+        StringEntry entry;
+        entry.offset = s.offset;
+        entry.line = s.line;
+        if (s.x.empty()) {
+            index_.add(entry);
+            continue;
+        }
         auto it = by_model.find(s.model);
         if (it == by_model.end()) {
             if (scans.size() == kMaxLayers) {
                 if (!layers_cut) report(CE_Warning, path_, s.line, "more than " + std::to_string(kMaxLayers) +
                                                                         " models; the strings of the others are left out.");
                 layers_cut = true;
+                index_.add(entry);
                 continue;
             }
             it = by_model.emplace(s.model, scans.size()).first;
             scans.emplace_back();
             LayerScan& l = scans.back();
+            l.index = static_cast<std::uint32_t>(scans.size() - 1);
             l.model = s.model;
-            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : s.model;
+            models_.push_back(s.model);
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
+                                     : layer_name_of_model(io::as_utf8(s.model, scratch));
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -118,6 +174,25 @@ bool D12Dataset::scan() {
         const bool point = is_point(s);
         (point ? l.points : l.lines) = true;
         l.heights = l.heights || s.has_heights;
+        l.curves = l.curves || !s.radius.empty();
+        if (s.has_heights && !l.null_gaps)
+            l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
+        entry.layer = l.index;
+        const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
+        const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
+        OGREnvelope box;
+        box.MinX = *xmin;
+        box.MinY = *ymin;
+        box.MaxX = *xmax;
+        box.MaxY = *ymax;
+        // Arcs bulge beyond their vertices.
+        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
+            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+        entry.box[0] = box.MinX;
+        entry.box[1] = box.MinY;
+        entry.box[2] = box.MaxX;
+        entry.box[3] = box.MaxY;
+        index_.add(entry);
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;
             e.MinX = std::min(e.MinX, s.x[i]);
@@ -129,16 +204,19 @@ bool D12Dataset::scan() {
                 e.MaxZ = std::max(e.MaxZ, s.z[i]);
             }
         }
+        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
+            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), l.extent);
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
-            std::string key = lower_ascii(a.name);
+            const std::string& name = io::as_utf8(a.name, scratch);
+            std::string key = lower_ascii(name);
             const auto f = l.field_index.find(key);
             if (f != l.field_index.end()) {
                 AttributeKind& k = l.fields[static_cast<std::size_t>(f->second)].kind;
                 k = wider(k, kind);
             } else if (l.fields.size() < kMaxFields) {
                 l.field_index.emplace(std::move(key), static_cast<int>(l.fields.size()));
-                l.fields.push_back({a.name, kind});
+                l.fields.push_back({name, kind});
             } else if (!l.fields_cut) {
                 l.fields_cut = true;
                 report(CE_Warning, path_, s.line,
@@ -147,16 +225,20 @@ bool D12Dataset::scan() {
             }
         }
     }
-    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), null_height_));
+    for (LayerScan& l : scans) {
+        layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
+        if (srs_) layers_.back()->GetLayerDefn()->GetGeomFieldDefn(0)->SetSpatialRef(srs_.get());
+    }
     return true;
 }
 
 OGRLayer* D12Dataset::GetLayer(int i) {
     if (i < 0 || i >= GetLayerCount()) return nullptr;
+    if (static_cast<std::size_t>(i) >= layers_.size()) return tin_layers_[static_cast<std::size_t>(i) - layers_.size()];
     return layers_[static_cast<std::size_t>(i)].get();
 }
 
-int D12Dataset::TestCapability(const char*) { return FALSE; }
+int D12Dataset::TestCapability(const char* cap) { return EQUAL(cap, ODsCZGeometries); }
 
 void D12Dataset::report_stop() {
     if (stop_reported_) return;
@@ -171,14 +253,14 @@ bool D12Dataset::read_after(std::uint64_t after, StringRecord& s) {
         at_end_ = false;
     }
     while (!at_end_ && position_ < stop_after_) {
-        const StringSource::Step step = source_->next(s);
-        if (step == StringSource::Step::string) {
+        const StringRecords::Step step = source_->next(s);
+        if (step == StringRecords::Step::string) {
             position_ = s.number;
             if (s.number > after) return true;
             continue;
         }
         at_end_ = true;
-        if (step == StringSource::Step::stopped) report_stop();
+        if (step == StringRecords::Step::stopped) report_stop();
     }
     return false;
 }
@@ -187,6 +269,13 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     if (number == 0) return false;
     // The string read last is still in the record (a host that asks for one feature twice over).
     if (&s == &record_ && position_ == number && record_.number == number) return true;
+    // Any string but the next one read is gone to where the first scan found it.
+    const StringEntry* e = index_.find(number);
+    if (e != nullptr && e->layer != kNoLayer && (number != position_ + 1 || at_end_) &&
+        source_->seek(e->offset, e->line, models_[e->layer], number)) {
+        position_ = number - 1;
+        at_end_ = false;
+    }
     return read_after(number - 1, s) && s.number == number;
 }
 

@@ -1,13 +1,22 @@
 #include <cpl_string.h>
 #include <ogr_geometry.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ogr_12da.h"
-#include "text.h"
+#include "styles.h"
+#include "d12/null_heights.h"
+#include "io/utf8_text.h"
+#include "util/value_text.h"
 
 namespace velmorak::gdal12 {
 namespace {
+
+using io::as_utf8;
+using util::lower_ascii;
+using util::parse_integer;
+using util::parse_real;
 
 // The string's own properties come first, in this order; its attributes follow.
 enum FixedField { kName, kType, kColour, kStyle, kBreakline, kChainage, kClosed, kFixedFields };
@@ -26,38 +35,53 @@ OGRFieldType field_type(AttributeKind kind) {
     return OFTString;
 }
 
-OGRwkbGeometryType geometry_type(const LayerScan& l) {
-    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : wkbLineString;
+OGRwkbGeometryType geometry_type(const LayerScan& l, ArcMode arcs) {
+    // A layer with arcs read as curves gives each of its lines as a CompoundCurve.
+    const OGRwkbGeometryType line = l.curves && arcs == ArcMode::curves ? wkbCompoundCurve : wkbLineString;
+    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : line;
     return l.heights ? OGR_GT_SetZ(flat) : flat;
 }
 
-bool is_fixed_name(const std::string& lower) {
+// Where a layer holds strings with null heights among real ones, the count of
+// heights filled in each follows the fixed fields.
+constexpr const char* kNullHeights = "null_heights";
+
+bool is_fixed_name(const std::string& lower, bool null_heights) {
     for (const char* name : kFixedNames)
         if (lower == name) return true;
-    return false;
+    return null_heights && lower == kNullHeights;
 }
 
 }  // namespace
 
-D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, double null_height)
-    : ds_(ds), scan_(std::move(scan)), null_height_(null_height) {
+D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null_height)
+    : ds_(ds), scan_(std::move(scan)), interpolate_(interpolate), null_height_(null_height) {
     defn_ = new OGRFeatureDefn(scan_.name.c_str());
     defn_->Reference();
     SetDescription(defn_->GetName());
     // What a null height reads as in a string with real ones.
-    SetMetadataItem("NULL_HEIGHT", std::isnan(null_height_) ? "NaN" : CPLSPrintf("%.17g", null_height_));
-    defn_->SetGeomType(geometry_type(scan_));
+    SetMetadataItem("NULL_HEIGHT", interpolate_             ? "INTERPOLATE"
+                                   : std::isnan(null_height_) ? "NaN"
+                                                              : CPLSPrintf("%.17g", null_height_));
+    // The model's own name, which the layer's name may have had to change.
+    if (!scan_.model.empty()) SetMetadataItem("MODEL", as_utf8(scan_.model, scratch_).c_str());
+    defn_->SetGeomType(geometry_type(scan_, ds_.arc_mode()));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
         if (i == kClosed) field.SetSubType(OFSTBoolean);
         defn_->AddFieldDefn(&field);
     }
+    first_attribute_field_ = kFixedFields;
+    if (interpolate_ && scan_.null_gaps) {
+        OGRFieldDefn field(kNullHeights, OFTInteger);
+        null_heights_field_ = first_attribute_field_++;
+        defn_->AddFieldDefn(&field);
+    }
     // An attribute named like one of the string's own properties keeps its
     // value under the name of the block it comes from.
-    std::unordered_map<std::string, int> index;
     for (std::size_t i = 0; i < scan_.fields.size(); ++i) {
         LayerScan::Field& f = scan_.fields[i];
-        if (is_fixed_name(lower_ascii(f.name))) f.name = "attributes/" + f.name;
+        if (is_fixed_name(lower_ascii(f.name), null_heights_field_ >= 0)) f.name = "attributes/" + f.name;
         OGRFieldDefn field(f.name.c_str(), field_type(f.kind));
         defn_->AddFieldDefn(&field);
     }
@@ -70,7 +94,9 @@ void D12Layer::ResetReading() { after_ = 0; }
 OGRFeature* D12Layer::GetNextFeature() {
     StringRecord& s = ds_.record();
     while (after_ < scan_.last) {
-        if (!ds_.read_after(std::max(after_, scan_.first - 1), s)) {
+        // The layer's own strings only, found in the first scan's index.
+        const std::uint64_t next = ds_.index().next_of_layer(std::max(after_, scan_.first - 1), scan_.index);
+        if (next == 0 || !ds_.read_string(next, s)) {
             after_ = scan_.last;
             return nullptr;
         }
@@ -80,8 +106,16 @@ OGRFeature* D12Layer::GetNextFeature() {
             // The string's own box tells most strings outside the filter before any geometry is built.
             const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
             const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
-            if (*xmax < m_sFilterEnvelope.MinX || *xmin > m_sFilterEnvelope.MaxX ||
-                *ymax < m_sFilterEnvelope.MinY || *ymin > m_sFilterEnvelope.MaxY)
+            OGREnvelope box;
+            box.MinX = *xmin;
+            box.MinY = *ymin;
+            box.MaxX = *xmax;
+            box.MaxY = *ymax;
+            // Arcs bulge beyond their vertices.
+            if (!s.radius.empty() && ds_.arc_mode() != ArcMode::chords)
+                add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+            if (box.MaxX < m_sFilterEnvelope.MinX || box.MinX > m_sFilterEnvelope.MaxX ||
+                box.MaxY < m_sFilterEnvelope.MinY || box.MinY > m_sFilterEnvelope.MaxY)
                 continue;
         }
         if (OGRFeature* f = translate(s, true)) return f;
@@ -92,6 +126,8 @@ OGRFeature* D12Layer::GetNextFeature() {
 OGRFeature* D12Layer::GetFeature(GIntBig fid) {
     if (fid < 0 || static_cast<std::uint64_t>(fid) < scan_.first || static_cast<std::uint64_t>(fid) > scan_.last)
         return nullptr;
+    const StringEntry* e = ds_.index().find(static_cast<std::uint64_t>(fid));
+    if (e == nullptr || e->layer != scan_.index) return nullptr;
     StringRecord& s = ds_.record();
     if (!ds_.read_string(static_cast<std::uint64_t>(fid), s) || s.x.empty() || s.model != scan_.model)
         return nullptr;
@@ -117,6 +153,7 @@ OGRErr D12Layer::GetExtent(int geom_field, OGREnvelope* extent, int force) {
 int D12Layer::TestCapability(const char* cap) {
     if (EQUAL(cap, OLCFastFeatureCount)) return m_poFilterGeom == nullptr && m_poAttrQuery == nullptr;
     if (EQUAL(cap, OLCFastGetExtent)) return TRUE;
+    if (EQUAL(cap, OLCRandomRead)) return TRUE;
     if (EQUAL(cap, OLCStringsAsUTF8)) return TRUE;
     if (EQUAL(cap, OLCZGeometries)) return TRUE;
     return FALSE;
@@ -126,7 +163,14 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     auto f = std::make_unique<OGRFeature>(defn_);
     f->SetFID(static_cast<GIntBig>(s.number));
     const double* z = s.has_heights ? s.z.data() : nullptr;
-    if (z != nullptr && !std::isnan(null_height_)) {
+    std::size_t filled = 0;
+    if (z == nullptr || std::none_of(s.z.begin(), s.z.end(), [](double h) { return std::isnan(h); })) {
+        // Nothing to fill or put in: the record's heights as they are.
+    } else if (interpolate_) {
+        z_.assign(s.z.begin(), s.z.end());
+        filled = d12::fill_null_heights(s.x.data(), s.y.data(), z_.data(), z_.size());
+        z = z_.data();
+    } else if (!std::isnan(null_height_)) {
         z_.assign(s.z.begin(), s.z.end());
         for (double& h : z_)
             if (std::isnan(h)) h = null_height_;
@@ -134,12 +178,24 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     }
     if (is_point(s)) {
         f->SetGeometryDirectly(z != nullptr ? new OGRPoint(s.x[0], s.y[0], z[0]) : new OGRPoint(s.x[0], s.y[0]));
+    } else if (!s.radius.empty() || (scan_.curves && ds_.arc_mode() == ArcMode::curves)) {
+        f->SetGeometryDirectly(arc_geometry(s.x.data(), s.y.data(), z, s.x.size(),
+                                            s.radius.empty() ? nullptr : s.radius.data(),
+                                            s.radius.empty() ? nullptr : s.major.data(), ds_.arc_mode(),
+                                            ds_.arc_tolerance()));
     } else {
         auto* line = new OGRLineString();
         line->setPoints(static_cast<int>(s.x.size()), s.x.data(), s.y.data(), z);
         f->SetGeometryDirectly(line);
     }
+    f->GetGeometryRef()->assignSpatialReference(defn_->GetGeomFieldDefn(0)->GetSpatialRef());
     set_fields(*f, s);
+    // The colour as a pen, which QGIS and GDAL's writers of styles (DXF, MapInfo, KML) draw with.
+    if (!s.colour.empty()) {
+        const std::string style = pen_style(as_utf8(s.colour, scratch_));
+        if (!style.empty()) f->SetStyleString(style.c_str());
+    }
+    if (null_heights_field_ >= 0) f->SetField(null_heights_field_, static_cast<int>(filled));
     if (filtered && ((m_poFilterGeom != nullptr && !FilterGeometry(f->GetGeometryRef())) ||
                      (m_poAttrQuery != nullptr && !m_poAttrQuery->Evaluate(f.get()))))
         return nullptr;
@@ -147,7 +203,7 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
 }
 
 void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
-    std::string scratch;
+    std::string& scratch = scratch_;
     auto text = [&](int field, const std::string& value) {
         if (!value.empty()) f.SetField(field, as_utf8(value, scratch).c_str());
     };
@@ -164,12 +220,12 @@ void D12Layer::set_fields(OGRFeature& f, const StringRecord& s) {
         if (i >= attribute_field_.size()) attribute_field_.resize(i + 1);
         auto& [name, index] = attribute_field_[i];
         if (name != a.name) {
-            const auto it = scan_.field_index.find(lower_ascii(a.name));
+            const auto it = scan_.field_index.find(lower_ascii(as_utf8(a.name, scratch)));
             name = a.name;
             index = it == scan_.field_index.end() ? -1 : it->second;
         }
         if (index < 0) continue;
-        const int field = kFixedFields + index;
+        const int field = first_attribute_field_ + index;
         switch (scan_.fields[static_cast<std::size_t>(index)].kind) {
             case AttributeKind::integer: {
                 std::int64_t v = 0;

@@ -2,67 +2,33 @@
 
 #include <ctime>
 
+#include "io/text_encoding.h"
+
 namespace velmorak::gdal12 {
-namespace {
-
-void put_unit(std::string& out, std::uint32_t u) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-}
-
-}  // namespace
-
-void utf8_to_utf16le_crlf(std::string_view text, std::string& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = p[i];
-        std::uint32_t c = 0xFFFD;
-        std::size_t len = 1;
-        if (b < 0x80) {
-            c = b;
-        } else {
-            const std::size_t need = b >= 0xF5 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-            if (need > 0 && i + need <= n) {
-                std::uint32_t v = need == 2 ? b & 0x1F : need == 3 ? b & 0x0F : b & 0x07;
-                bool ok = true;
-                for (std::size_t k = 1; k < need && ok; ++k) {
-                    ok = (p[i + k] & 0xC0) == 0x80;
-                    v = (v << 6) | (p[i + k] & 0x3F);
-                }
-                const std::uint32_t least = need == 2 ? 0x80 : need == 3 ? 0x800 : 0x10000;
-                if (ok && v >= least && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF)) {
-                    c = v;
-                    len = need;
-                }
-            }
-        }
-        i += len;
-        if (c == '\n') put_unit(out, '\r');
-        if (c >= 0x10000) {
-            put_unit(out, 0xD800 + ((c - 0x10000) >> 10));
-            put_unit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            put_unit(out, c);
-        }
-    }
-}
 
 std::unique_ptr<TextOutput> TextOutput::create(const std::string& path, Encoding encoding, const std::string& member,
                                                std::string& why) {
-    VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
-    if (f == nullptr) {
-        why = "the file cannot be created";
-        return nullptr;
+    std::unique_ptr<TextOutput> out(new TextOutput(nullptr, encoding));
+    if (is_system_path(path)) {
+        // A file of the system is written whole or not at all: to a temporary
+        // beside it that takes its place once complete, as the converter writes.
+        out->sink_ = io::FileSink::create(path, false, why);
+        if (!out->sink_) return nullptr;
+    } else {
+        out->f_ = VSIFOpenL(path.c_str(), "wb");
+        if (out->f_ == nullptr) {
+            why = "the file cannot be created";
+            return nullptr;
+        }
+        out->path_ = path;
     }
-    std::unique_ptr<TextOutput> out(new TextOutput(f, encoding));
     if (!member.empty()) {
         io::ZipOptions options;
         io::dos_time_of(static_cast<std::int64_t>(std::time(nullptr)), options.dos_time, options.dos_date);
         TextOutput* self = out.get();
         out->zip_ = std::make_unique<io::ZipWriter>(
             [self](const void* data, std::size_t n, std::string& failure) {
-                if (VSIFWriteL(data, 1, n, self->f_) == n) return true;
+                if (self->write_out(data, n)) return true;
                 failure = "the archive cannot be written (is the disk full?)";
                 return false;
             },
@@ -83,6 +49,13 @@ TextOutput::~TextOutput() {
     if (!closed_) close();
 }
 
+bool TextOutput::is_system_path(const std::string& path) { return !STARTS_WITH(path.c_str(), "/vsi"); }
+
+bool TextOutput::write_out(const void* data, std::size_t n) {
+    if (sink_) return sink_->write(data, n);
+    return VSIFWriteL(data, 1, n, f_) == n;
+}
+
 bool TextOutput::fail(std::string why) {
     if (!failed_) why_ = std::move(why);
     failed_ = true;
@@ -92,7 +65,8 @@ bool TextOutput::fail(std::string why) {
 bool TextOutput::put(const void* data, std::size_t n) {
     if (failed_) return false;
     if (zip_) return zip_->write(data, n) || fail(zip_->error());
-    return VSIFWriteL(data, 1, n, f_) == n || fail("the file cannot be written (is the disk full?)");
+    if (write_out(data, n)) return true;
+    return fail(sink_ && !sink_->error().empty() ? sink_->error() : "the file cannot be written (is the disk full?)");
 }
 
 bool TextOutput::flush(bool all) {
@@ -108,7 +82,7 @@ bool TextOutput::flush(bool all) {
         ok = put(buf_.data(), end);
     } else {
         encoded_.clear();
-        utf8_to_utf16le_crlf(std::string_view(buf_.data(), end), encoded_);
+        io::utf8_to_utf16le_crlf(std::string_view(buf_.data(), end), encoded_);
         ok = put(encoded_.data(), encoded_.size());
     }
     buf_.erase(0, end);
@@ -120,8 +94,23 @@ bool TextOutput::close() {
     closed_ = true;
     flush(true);
     if (zip_ && !failed_ && !zip_->finish()) fail(zip_->error());
+    if (sink_) {
+        // A file not written whole leaves the one it was to replace as it was, and no other.
+        if (!failed_ && !sink_->close()) fail(sink_->error());
+        if (!failed_ && !sink_->commit()) fail(sink_->error());
+        if (failed_) sink_->discard();
+        sink_.reset();
+        return !failed_;
+    }
     if (VSIFCloseL(f_) != 0) fail("the file cannot be completed (is the disk full?)");
+    // GDAL's virtual files cannot be replaced whole: what a failed write left is removed.
+    if (failed_) VSIUnlink(path_.c_str());
     return !failed_;
+}
+
+void TextOutput::abandon() {
+    fail("the writing was abandoned");
+    close();
 }
 
 }  // namespace velmorak::gdal12

@@ -55,10 +55,11 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TO
   -DCMAKE_PREFIX_PATH="$gtest_prefix" -DVELMORAK_TESTS=ON -DVELMORAK_WERROR=ON "$@" >/dev/null
 cmake --build "$build_dir" -j"$jobs"
 # One test at a time: Wine starts each in a few hundredths of a second. The
-# installed package's consumer test is the Linux build's.
+# installed package's consumer test is the Linux build's; here the 12d
+# consumer (capi_d12_consumer) runs against the build's velmorak.dll instead.
 ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j1 -E '^capi_(install|consumer)$'
 
-# The Windows zip, and the C program of the suite built with the mingw
+# The Windows zip, and the C programs of the suite built with the mingw
 # toolchain against its contents only, run under Wine beside velmorak.dll.
 cmake --build "$build_dir" --target package >/dev/null
 zip_file=$build_dir/velmorak-$(sed -n 's/^project(velmorak .*VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)-win64.zip
@@ -81,8 +82,11 @@ for bin in velmorak.exe velmorak.dll; do
 done
 x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \
   tests/capi/consumer/consumer.c -L"$unpacked/lib" -lvelmorak -o "$consumer_dir/consumer.exe"
+x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \
+  tests/capi/consumer/d12_consumer.c -L"$unpacked/lib" -lvelmorak -o "$consumer_dir/d12_consumer.exe"
 cp "$unpacked/bin/velmorak.dll" "$consumer_dir/"
 cmake/wine-run.sh "$consumer_dir/consumer.exe"
+cmake/wine-run.sh "$consumer_dir/d12_consumer.exe" "Z:$unpacked/examples/site.12da" "Z:$consumer_dir"
 # The zip's program converts its example (status 0 only after "Finished.").
 (cd "$unpacked/examples" && "$OLDPWD/cmake/wine-run.sh" ../bin/velmorak.exe site.12da </dev/null >/dev/null)
 test -s "$unpacked/examples/site.12da.mif" && test -s "$unpacked/examples/site.12da.mid"

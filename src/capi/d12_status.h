@@ -21,15 +21,22 @@ void clear_last_error() noexcept;
 std::string exception_text(std::exception_ptr failure) noexcept;
 
 // Runs an export's body: any exception (std::bad_alloc included) becomes
-// VELMORAK_D12_ERROR, its reason handed to `on_error` (which must not throw).
+// VELMORAK_D12_ERROR, its reason handed to `on_error`. An exception of
+// `on_error` itself (no memory left to compose the text) is dropped: the
+// status still tells the caller.
 template <typename F, typename E>
 int d12_guarded(F&& body, E&& on_error) noexcept {
+    std::exception_ptr failure;
     try {
         return body();
     } catch (...) {
-        on_error(exception_text(std::current_exception()));
-        return VELMORAK_D12_ERROR;
+        failure = std::current_exception();
     }
+    try {
+        on_error(exception_text(failure));
+    } catch (...) {
+    }
+    return VELMORAK_D12_ERROR;
 }
 
 }  // namespace velmorak::capi

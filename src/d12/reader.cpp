@@ -1,10 +1,12 @@
 #include "d12/reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "d12/string_blocks.h"
 #include "d12/string_details.h"
+#include "d12/tin.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -140,8 +142,11 @@ struct VertexTarget {
     bool store;
     std::size_t room;  // entries the arrays hold
 
+    const VertexArcs* arcs = nullptr;  // where the radius and bulge after the numbers go, if wanted
+
     // Vertex n + 1; the node limit is checked before the line's own fault.
-    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line) {
+    // `rest` is what follows the vertex's numbers on its line.
+    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line, std::string_view rest = {}) {
         ++n;
         if (n > capacity || n > room) node_limit(n, capacity);
         if (status != ReadStatus::ok) vertex_error(status, line);
@@ -149,6 +154,15 @@ struct VertexTarget {
         x[n - 1] = v.x;
         y[n - 1] = v.y;
         z[n - 1] = v.z;
+        if (arcs != nullptr && n - 1 < arcs->radius.size() && n - 1 < arcs->major.size()) {
+            util::FreeFormat ff(rest);
+            double radius = 0.0;
+            double bulge = 0.0;
+            if (ff.read(radius) != ReadStatus::ok || !std::isfinite(radius)) radius = 0.0;
+            if (ff.read(bulge) != ReadStatus::ok) bulge = 0.0;
+            arcs->radius[n - 1] = radius;
+            arcs->major[n - 1] = bulge != 0.0 ? 1 : 0;
+        }
     }
 };
 
@@ -160,7 +174,7 @@ std::size_t read_inline_block(d12Object& o, VertexTarget& target) {
     std::string_view rest;
     const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest);
     std::size_t n = 0;
-    target.put(n, v, status, text);
+    target.put(n, v, status, text, rest);
     return n;
 }
 
@@ -194,10 +208,10 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
                 // A block cut off by the end of the file (the walk warns of it):
                 // its last line is a vertex when it reads and has its line end;
                 // without one it may be cut in the middle of a number.
-                if (status == ReadStatus::ok && !unended) target.put(n, v, status, bad_line);
+                if (status == ReadStatus::ok && !unended) target.put(n, v, status, bad_line, rest);
                 break;
             }
-            target.put(n, v, status, bad_line);
+            target.put(n, v, status, bad_line, rest);
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));
     return n;
@@ -212,6 +226,10 @@ std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) 
         target.x[n] = target.x[0];
         target.y[n] = target.y[0];
         target.z[n] = target.z[0];
+        if (target.arcs != nullptr && n < target.arcs->radius.size() && n < target.arcs->major.size()) {
+            target.arcs->radius[n] = 0.0;
+            target.arcs->major[n] = 0;
+        }
     }
     return n + 1;
 }
@@ -307,11 +325,11 @@ bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) 
         std::string_view raw;
         if (lines.read_line(raw) != io::LineStatus::ok) break;
         // Files written by hand or by other programs may have no model line:
-        // the first string ends the header all the same, and is read as the
-        // first object.
+        // the first string or surface ends the header all the same, and is
+        // read as the first object.
         std::string_view code = util::ltrim_blanks(raw);
         code = code.substr(0, comment_start(code));
-        if (level == 0 && is_string_header(code)) {
+        if (level == 0 && (is_string_header(code) || tin_header(code))) {
             lines.back();
             return true;
         }
@@ -378,6 +396,13 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
 bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
                      std::size_t capacity, std::size_t& count) {
     VertexTarget target(x, y, z, capacity, true);
+    return read_vertices(lines, o, target, count);
+}
+
+bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
+                     std::size_t capacity, std::size_t& count, const VertexArcs& arcs) {
+    VertexTarget target(x, y, z, capacity, true);
+    target.arcs = &arcs;
     return read_vertices(lines, o, target, count);
 }
 

@@ -1,7 +1,14 @@
 # Checks a binary's dynamic symbol table (a Windows .dll or .exe: its export
-# table) against the exported names of the C header: every routine and variable declared with VELMORAK_API must be
-# defined there. With ONLY=ON, the binary must also export nothing else of the
-# program's own code (no symbol of the velmorak namespaces).
+# table) against the exported names of the C headers: every routine and
+# variable declared with VELMORAK_API must be defined there. With ONLY=ON, the
+# binary must also export nothing else of the program's own code (no symbol of
+# the velmorak namespaces).
+#
+# A Windows binary is also checked for the DLLs it imports: Windows's own
+# only, so that velmorak.dll loads into any program (one built with MSVC,
+# Python through ctypes) and velmorak.exe runs on a bare machine. A mingw-w64
+# run-time DLL (libgcc_s_seh-1, libstdc++-6, libwinpthread-1, zlib1) among
+# them means a library was not linked statically.
 #   cmake -DHEADER=velmorak.h -DBINARY=<file> -DNM=<nm> [-DONLY=ON] -P check_exports.cmake
 cmake_minimum_required(VERSION 3.20)
 foreach(var HEADER BINARY NM)
@@ -12,14 +19,39 @@ endforeach()
 
 # Declarations start a line with VELMORAK_API; the exported name is the
 # identifier right before the "(" of a routine or the ";" of a variable.
-file(STRINGS "${HEADER}" header_lines REGEX "^[ \t]*VELMORAK_API[ \t]")
+# HEADER may name several headers (a list): the names of all of them count.
+# Names declared inside "#if defined(_WIN32)" (the wide-path functions) count
+# only for a Windows binary.
 set(declared "")
-foreach(line IN LISTS header_lines)
-  if(line MATCHES "([A-Za-z_][A-Za-z0-9_]*)[ \t]*[(;]")
-    list(APPEND declared "${CMAKE_MATCH_1}")
-  else()
-    message(FATAL_ERROR "check_exports: cannot read the name declared in: ${line}")
-  endif()
+set(windows_binary OFF)
+if(BINARY MATCHES "\\.(dll|exe)$")
+  set(windows_binary ON)
+endif()
+foreach(header IN LISTS HEADER)
+  file(STRINGS "${header}" header_lines REGEX "^[ \t]*(VELMORAK_API[ \t]|#)")
+  set(depth 0)
+  set(windows_depth 0)  # the depth of the "#if defined(_WIN32)" block we are in; 0: none
+  foreach(line IN LISTS header_lines)
+    if(line MATCHES "^[ \t]*#[ \t]*if")
+      math(EXPR depth "${depth} + 1")
+      if(windows_depth EQUAL 0 AND line MATCHES "^[ \t]*#[ \t]*if[ \t]+defined[ \t]*\\(_WIN32\\)[ \t]*$")
+        set(windows_depth ${depth})
+      endif()
+    elseif(line MATCHES "^[ \t]*#[ \t]*(else|elif)" AND depth EQUAL windows_depth)
+      set(windows_depth 0)
+    elseif(line MATCHES "^[ \t]*#[ \t]*endif")
+      if(depth EQUAL windows_depth)
+        set(windows_depth 0)
+      endif()
+      math(EXPR depth "${depth} - 1")
+    elseif(line MATCHES "^[ \t]*#")
+    elseif(windows_depth GREATER 0 AND NOT windows_binary)
+    elseif(line MATCHES "([A-Za-z_][A-Za-z0-9_]*)[ \t]*[(;]")
+      list(APPEND declared "${CMAKE_MATCH_1}")
+    else()
+      message(FATAL_ERROR "check_exports: cannot read the name declared in: ${line}")
+    endif()
+  endforeach()
 endforeach()
 list(LENGTH declared declared_count)
 if(declared_count EQUAL 0)
@@ -32,9 +64,7 @@ if(NOT unique_count EQUAL declared_count)
 endif()
 
 set(defined "")
-set(windows_binary OFF)
-if(BINARY MATCHES "\\.(dll|exe)$")
-  set(windows_binary ON)
+if(windows_binary)
   # A Windows binary: its export table, as the toolchain's objdump lists it
   # ("[ordinal] name" lines after "[Ordinal/Name Pointer] Table").
   string(REGEX REPLACE "nm$" "objdump" OBJDUMP "${NM}")
@@ -45,7 +75,11 @@ if(BINARY MATCHES "\\.(dll|exe)$")
   endif()
   string(REPLACE "\n" ";" dump_lines "${dump_output}")
   set(in_table OFF)
+  set(imported "")
   foreach(line IN LISTS dump_lines)
+    if(line MATCHES "^[ \t]*DLL Name: (.+)$")
+      list(APPEND imported "${CMAKE_MATCH_1}")
+    endif()
     if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
       set(in_table ON)
     elseif(in_table AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ ]+)")
@@ -90,6 +124,25 @@ if(ONLY)
   endforeach()
   if(internal)
     message(FATAL_ERROR "check_exports: ${BINARY} exports internals: ${internal}")
+  endif()
+endif()
+if(windows_binary)
+  # Windows's own DLLs: the build imports KERNEL32, msvcrt (the C run-time of
+  # mingw-w64, part of every Windows) and SHELL32; the others are system DLLs a
+  # change may bring in, as the API sets that stand for them are.
+  set(system_dlls kernel32.dll msvcrt.dll shell32.dll advapi32.dll user32.dll ws2_32.dll ntdll.dll)
+  set(foreign "")
+  foreach(dll IN LISTS imported)
+    string(TOLOWER "${dll}" name)
+    if(NOT name IN_LIST system_dlls AND NOT name MATCHES "^api-ms-win-[a-z0-9-]+\\.dll$")
+      list(APPEND foreign "${dll}")
+    endif()
+  endforeach()
+  if(NOT imported)
+    message(FATAL_ERROR "check_exports: no import table found in ${BINARY}")
+  endif()
+  if(foreign)
+    message(FATAL_ERROR "check_exports: ${BINARY} needs DLLs that are not Windows's own: ${foreign} (it imports: ${imported})")
   endif()
 endif()
 message(STATUS "check_exports: ${BINARY} exports all ${declared_count} names of ${HEADER}")

@@ -1,8 +1,8 @@
-#include "core_run.h"
+#include "services/core_run.h"
 
 #include <string_view>
 
-namespace velmorak::gdal12 {
+namespace velmorak::services {
 
 CoreRun::CoreRun() : rt_(in_, out_) {
     rt_.pause_at_exit = false;
@@ -45,4 +45,4 @@ void CoreRun::stopped(const char* what) noexcept {
     }
 }
 
-}  // namespace velmorak::gdal12
+}  // namespace velmorak::services
