@@ -203,7 +203,14 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
         } else {
             std::string bad_line;  // only filled on the way to a stop
             if (status != ReadStatus::ok) bad_line.assign(line);
-            if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
+            const bool unended = lines.file().last_line_unended();
+            if (lines.at_eof()) {
+                // A block cut off by the end of the file (the walk warns of it):
+                // its last line is a vertex when it reads and has its line end;
+                // without one it may be cut in the middle of a number.
+                if (status == ReadStatus::ok && !unended) target.put(n, v, status, bad_line, rest);
+                break;
+            }
             target.put(n, v, status, bad_line, rest);
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));

@@ -55,10 +55,28 @@ std::string_view next_object_line(io::InputFile& file) {
     stop_bad_line(line);
 }
 
+// A coordinate read from a line of coordinates. A number followed at once by
+// a comma is a decimal comma ("34,7415370 31,9691800", as some exports
+// write in locales that use one), which the free-format reader would take as
+// two numbers: the line is bad, as a line of letters is.
+template <typename... T>
+void read_coordinates(util::FreeFormat& ff, std::string_view text, T&... values) {
+    const auto one = [&](double& value) {
+        check_read(ff.read(value), text);
+        const std::string_view token = ff.last_token();
+        const std::size_t after = static_cast<std::size_t>(token.data() - text.data()) + token.size();
+        if (after < text.size() && text[after] == ',') stop_bad_line(text);
+    };
+    (one(values), ...);
+}
+
+// A vertex line holds its two coordinates and nothing else: a third number is
+// a line of another layout or of decimal commas, not a vertex to guess at.
 void read_vertex(io::InputFile& file, double& x, double& y) {
     const std::string_view line = next_object_line(file);
     util::FreeFormat ff(line);
-    check_read(ff.read_all(x, y), line);
+    read_coordinates(ff, line, x, y);
+    if (ff.rest().find_first_not_of(" \t\r") != std::string_view::npos) stop_bad_line(line);
 }
 
 // Reads the n vertex lines of one polyline section.
@@ -250,7 +268,7 @@ bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, s
             util::FreeFormat ff(rest);
             double px = 0.0;
             double py = 0.0;
-            check_read(ff.read_all(px, py), rest);
+            read_coordinates(ff, rest, px, py);
             n = 1;
             x[0] = px;
             y[0] = py;
@@ -265,7 +283,7 @@ bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, s
         case miKind::roundrect: {
             util::FreeFormat ff(rest);
             double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-            check_read(ff.read_all(x1, y1, x2, y2), rest);
+            read_coordinates(ff, rest, x1, y1, x2, y2);
             n = 2;
             x[0] = x1;
             y[0] = y1;
