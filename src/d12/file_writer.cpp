@@ -158,8 +158,8 @@ bool FileWriter::check(const StringOut& s) {
             return bad(std::string("the ") + what + " of vertex " + std::to_string(i + 1) + " is not a number");
     }
     if (s.attributes.size() > kMaxAttributes)
-        return bad(std::to_string(s.attributes.size()) + " attributes, more than the " +
-                   std::to_string(kMaxAttributes) + " a reader keeps");
+        return bad("a reader keeps " + std::to_string(kMaxAttributes) + " attributes of a string, and this one has " +
+                   std::to_string(s.attributes.size()));
     for (const AttributeOut& a : s.attributes) {
         if (a.name.empty()) return bad("an attribute has no name");
         const bool integer = a.type == mif2d12::AttributeType::integer;
@@ -174,7 +174,7 @@ bool FileWriter::check(const StringOut& s) {
             rest.remove_prefix(rest.find('/') + 1);
         if (depth > kMaxGroupDepth)
             return bad("attribute \"" + std::string(s.attributes[i].name) + "\" lies in " + std::to_string(depth) +
-                       " nested groups, more than the " + std::to_string(kMaxGroupDepth) + " a reader keeps");
+                       " nested groups; a reader keeps " + std::to_string(kMaxGroupDepth));
     }
     return true;
 }

@@ -82,7 +82,7 @@ TEST(FileWriter, RefusesAStringThatCannotBeWrittenAsGivenAndWritesNothingOfIt) {
         {"groups nested too deep", [&deep](Sample& s) { s.attributes[0].name = deep; }, "nested groups"},
         {"too many attributes",
          [](Sample& s) { s.attributes.resize(FileWriter::kMaxAttributes + 1, {"a", AttributeType::text, "v"}); },
-         "10001 attributes"},
+         "keeps 10000 attributes of a string, and this one has 10001"},
     };
     TempDir dir;
     const Sample good;
