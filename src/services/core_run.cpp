@@ -17,12 +17,13 @@ void CoreRun::begin() {
 }
 
 // The console text of the stop, as one line: its message lines joined, the
-// prompts of the console dialogue left out.
+// prompts of the console dialogue and the notes before the first message left out.
 void CoreRun::stopped(const char* what) noexcept {
     try {
         rt_.console.flush();
         const std::string text = out_.str();
         std::string joined;
+        bool reason = false;
         std::size_t pos = 0;
         while (pos < text.size()) {
             std::size_t end = text.find('\n', pos);
@@ -32,6 +33,11 @@ void CoreRun::stopped(const char* what) noexcept {
             while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
             while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.remove_suffix(1);
             if (line.empty() || line.starts_with("Press Enter")) continue;
+            // What the reader said before its first message ("12D null value set to ...") is
+            // progress, not the reason of the stop.
+            const bool message = line.starts_with("ERROR") || line.starts_with("WARNING") || line.starts_with("CHECK");
+            if (message && !reason) joined.clear();
+            reason = reason || message;
             if (!joined.empty()) joined += ' ';
             joined.append(line);
         }

@@ -251,15 +251,11 @@ class PythonDriverTest(unittest.TestCase):
             self.assertNotEqual(p_rc, 0, f"{label}: the native driver refused it ({n_err.strip()}), the Python one read:\n{p_out}")
             return
         self.assertEqual(p_rc, 0, f"{label}: {p_err}")
-        # The same warnings (a damaged file read as far as the damage: its line and reason), and no error. The
-        # native driver's reason may carry the reader's note on the file's null value before it.
+        # The same warnings (a damaged file read as far as the damage: its line and reason), and no error.
         p_warnings, n_warnings = p_err.splitlines(), n_err.splitlines()
-        self.assertEqual(len(p_warnings), len(n_warnings), f"{label}: {p_err!r} against {n_err!r}")
-        for p, n in zip(p_warnings, n_warnings):
+        self.assertEqual(p_warnings, n_warnings, label)
+        for p in p_warnings:
             self.assertTrue(p.startswith("Warning 1: "), f"{label}: {p}")
-            where, _, reason = p.partition(": ", )[2].partition(": ")
-            self.assertTrue(n.startswith("Warning 1: " + where + ": ") and n.endswith(reason) and reason,
-                            f"{label}: {p!r} against {n!r}")
         got, want = listing(p_out), listing(n_out)
         for i, (g, w) in enumerate(zip(got, want)):
             self.assertEqual(g, w, f"{label}: part {i} differs")
