@@ -20,34 +20,37 @@ SystemCalls& system_calls() {
 }
 
 // The temporaries being written, where an interrupt finds them: names in
-// fixed storage and a flag each, so that the handler neither allocates nor
-// meets a name half written.
+// fixed storage and a state each, so that the handler neither allocates nor
+// meets a name half written. A slot is claimed before its name is written, so
+// two threads of a host program (the C interface's writers) never share one.
 namespace {
 constexpr int kHeld = 128;
 constexpr std::size_t kLongestName = 4096;
+enum SlotState : int { kFree, kClaimed, kHeldName };
 char g_held_names[kHeld][kLongestName];
-std::atomic<bool> g_held[kHeld];
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> g_held[kHeld];
+static_assert(std::atomic<int>::is_always_lock_free);
 }  // namespace
 
 int hold_temporary(const std::string& native) {
     if (native.size() >= kLongestName) return -1;
     for (int i = 0; i < kHeld; ++i) {
-        if (g_held[i].load(std::memory_order_acquire)) continue;
+        int expected = kFree;
+        if (!g_held[i].compare_exchange_strong(expected, kClaimed, std::memory_order_acquire)) continue;
         std::memcpy(g_held_names[i], native.c_str(), native.size() + 1);
-        g_held[i].store(true, std::memory_order_release);
+        g_held[i].store(kHeldName, std::memory_order_release);
         return i;
     }
     return -1;
 }
 
 void release_temporary(int slot) {
-    if (slot >= 0 && slot < kHeld) g_held[slot].store(false, std::memory_order_release);
+    if (slot >= 0 && slot < kHeld) g_held[slot].store(kFree, std::memory_order_release);
 }
 
 void remove_held_temporaries() noexcept {
     for (int i = 0; i < kHeld; ++i)
-        if (g_held[i].load(std::memory_order_acquire)) native::remove(g_held_names[i]);
+        if (g_held[i].load(std::memory_order_acquire) == kHeldName) native::remove(g_held_names[i]);
 }
 
 }  // namespace platform
