@@ -136,8 +136,14 @@ from osgeo import gdal, ogr
 gdal.UseExceptions()
 def vertices(g):
     # Every vertex in order, the rings and parts of a geometry one after another, as QGIS lists them.
+    # A compound curve's parts share their ends, which QGIS lists once.
     if g.GetGeometryCount() > 0:
-        return [v for i in range(g.GetGeometryCount()) for v in vertices(g.GetGeometryRef(i))]
+        joined = ogr.GT_Flatten(g.GetGeometryType()) == ogr.wkbCompoundCurve
+        out = []
+        for i in range(g.GetGeometryCount()):
+            part = vertices(g.GetGeometryRef(i))
+            out += part[1:] if joined and out else part
+        return out
     return [list(p) for p in (g.GetPoints() or [])]
 assert gdal.GetDriverByName("12DA").GetMetadataItem("DRIVER_LANGUAGE") != "PYTHON"
 ds = gdal.OpenEx(sys.argv[1], gdal.OF_VECTOR)
