@@ -63,14 +63,16 @@ std::unique_ptr<StringRecords> StringRecords::open(const std::string& path, std:
                                                    const OpenBytes& open_plain) {
     std::unique_ptr<StringRecords> records(new StringRecords(capacity));
     // The first bytes are read here already: damage found in them stops the reader's run.
-    if (!records->core_.run([&] { records->open_file(path, why, open_plain); })) why = records->core_.stop_text();
+    if (!records->core_.run([&] { records->file_ = open_12d_text(path, why, open_plain); }))
+        why = records->core_.stop_text();
     if (!records->file_) return nullptr;
     records->walk_ = std::make_unique<StringWalk>(*records->file_, capacity);
     records->walk_->collect_details(&records->details_);
     return records;
 }
 
-void StringRecords::open_file(const std::string& path, std::string& why, const OpenBytes& open_plain) {
+std::unique_ptr<io::InputFile> open_12d_text(const std::string& path, std::string& why,
+                                             const StringRecords::OpenBytes& open_plain) {
     std::unique_ptr<io::ByteSource> bytes;
     if (open_plain) {
         bytes = open_plain(path, why);
@@ -80,13 +82,12 @@ void StringRecords::open_file(const std::string& path, std::string& why, const O
     } else {
         bytes = io::FileSource::open(path, why);
     }
-    if (!bytes) return;
+    if (!bytes) return nullptr;
     // Damaged data, or a read the system fails, stops the walk with its reason.
     bytes = services::stop_on_read_failure(std::move(bytes), path);
-    if (auto text = io::utf8_text(std::move(bytes)))
-        file_ = io::InputFile::from_source(std::move(text));
-    else
-        why = "the file cannot be read";
+    if (auto text = io::utf8_text(std::move(bytes))) return io::InputFile::from_source(std::move(text));
+    why = "the file cannot be read";
+    return nullptr;
 }
 
 StringRecords::Step StringRecords::next(StringRecord& s) {

@@ -107,7 +107,6 @@ public:
 
 private:
     explicit StringRecords(std::size_t capacity);
-    void open_file(const std::string& path, std::string& why, const OpenBytes& open_plain);
     bool read_next(StringRecord& s);
     void start();
     void take_block(StringRecord& s, bool& plan_only, std::size_t count);
@@ -131,5 +130,12 @@ private:
     bool has_next_ = false;
     bool stopped_ = false;
 };
+
+// The text of a 12d file as its readers take it, decoded to UTF-8: a .12da or
+// .4da (through `open_plain` when given), or a .12daz by its .12da member.
+// nullptr and the reason in `why` when it cannot be opened; run it under the
+// reader's CoreRun, since damage in the first bytes stops the run.
+std::unique_ptr<io::InputFile> open_12d_text(const std::string& path, std::string& why,
+                                             const StringRecords::OpenBytes& open_plain);
 
 }  // namespace velmorak::d12

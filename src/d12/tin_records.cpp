@@ -2,10 +2,8 @@
 
 #include <limits>
 
-#include "d12/archive.h"
 #include "d12/string_walk.h"
-#include "io/system_file.h"
-#include "io/utf8_text.h"
+#include "d12/string_records.h"
 #include "services/runtime.h"
 #include "services/units.h"
 
@@ -16,23 +14,7 @@ TinRecords::~TinRecords() = default;
 std::unique_ptr<TinRecords> TinRecords::open(const std::string& path, std::string& why,
                                              const StringRecords::OpenBytes& open_plain) {
     std::unique_ptr<TinRecords> records(new TinRecords());
-    const bool ran = records->core_.run([&] {
-        std::unique_ptr<io::ByteSource> bytes;
-        if (open_plain) {
-            bytes = open_plain(path, why);
-        } else if (is_12da_archive_name(path) && may_be_zip_archive(path)) {
-            std::string member;
-            bytes = open_12da_archive(path, member, why);
-        } else {
-            bytes = io::FileSource::open(path, why);
-        }
-        if (!bytes) return;
-        bytes = services::stop_on_read_failure(std::move(bytes), path);
-        if (auto text = io::utf8_text(std::move(bytes)))
-            records->file_ = io::InputFile::from_source(std::move(text));
-        else
-            why = "the file cannot be read";
-    });
+    const bool ran = records->core_.run([&] { records->file_ = open_12d_text(path, why, open_plain); });
     if (!ran) why = records->core_.stop_text();
     if (!records->file_) return nullptr;
     // Only whole surfaces are wanted: a string is passed over unread, however long.
