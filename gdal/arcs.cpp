@@ -1,5 +1,6 @@
 #include "arcs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -118,6 +119,19 @@ void add_arc_extent(const double* x, const double* y, std::size_t n, const doubl
             e.MaxY = std::fmax(e.MaxY, py);
         }
     }
+}
+
+OGREnvelope string_box(const double* x, const double* y, std::size_t n, const double* radius,
+                       const unsigned char* major, ArcMode mode) {
+    const auto [xmin, xmax] = std::minmax_element(x, x + n);
+    const auto [ymin, ymax] = std::minmax_element(y, y + n);
+    OGREnvelope box;
+    box.MinX = *xmin;
+    box.MinY = *ymin;
+    box.MaxX = *xmax;
+    box.MaxY = *ymax;
+    if (radius != nullptr && mode != ArcMode::chords) add_arc_extent(x, y, n, radius, major, box);
+    return box;
 }
 
 }  // namespace velmorak::gdal12

@@ -35,4 +35,8 @@ OGRGeometry* arc_geometry(const double* x, const double* y, const double* z, std
 void add_arc_extent(const double* x, const double* y, std::size_t n, const double* radius, const unsigned char* major,
                     OGREnvelope& e);
 
+// The box of a string's vertices (n > 0), widened to its arcs unless they are read as chords.
+OGREnvelope string_box(const double* x, const double* y, std::size_t n, const double* radius,
+                       const unsigned char* major, ArcMode mode);
+
 }  // namespace velmorak::gdal12

@@ -178,16 +178,8 @@ bool D12Dataset::scan() {
         if (s.has_heights && !l.null_gaps)
             l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
         entry.layer = l.index;
-        const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
-        const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
-        OGREnvelope box;
-        box.MinX = *xmin;
-        box.MinY = *ymin;
-        box.MaxX = *xmax;
-        box.MaxY = *ymax;
-        // Arcs bulge beyond their vertices.
-        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
-            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+        const OGREnvelope box = string_box(s.x.data(), s.y.data(), s.x.size(), s.radius.empty() ? nullptr : s.radius.data(),
+                                           s.major.data(), arc_mode_);
         entry.box[0] = box.MinX;
         entry.box[1] = box.MinY;
         entry.box[2] = box.MaxX;

@@ -104,16 +104,8 @@ OGRFeature* D12Layer::GetNextFeature() {
         if (s.x.empty() || s.model != scan_.model) continue;
         if (m_poFilterGeom != nullptr) {
             // The string's own box tells most strings outside the filter before any geometry is built.
-            const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
-            const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
-            OGREnvelope box;
-            box.MinX = *xmin;
-            box.MinY = *ymin;
-            box.MaxX = *xmax;
-            box.MaxY = *ymax;
-            // Arcs bulge beyond their vertices.
-            if (!s.radius.empty() && ds_.arc_mode() != ArcMode::chords)
-                add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+            const OGREnvelope box = string_box(s.x.data(), s.y.data(), s.x.size(),
+                                               s.radius.empty() ? nullptr : s.radius.data(), s.major.data(), ds_.arc_mode());
             if (box.MaxX < m_sFilterEnvelope.MinX || box.MinX > m_sFilterEnvelope.MaxX ||
                 box.MaxY < m_sFilterEnvelope.MinY || box.MinY > m_sFilterEnvelope.MaxY)
                 continue;
