@@ -28,6 +28,7 @@
 
 #include "d12/line_lexer.h"
 #include "d12/object.h"
+#include "d12/reader.h"
 #include "io/input_file.h"
 #include "util/big_array.h"
 
@@ -46,6 +47,16 @@ struct VertexArrays {
     util::LazyVector<double> y;
     util::LazyVector<float> z;
     std::size_t count = 0;
+};
+
+// The texts of the numbers of a block, beside VertexArrays, for a conversion
+// that writes its fields from the digits read (util::put_digits_field).
+struct VertexTexts {
+    VertexTexts() : x(kVertexCapacity + 1), y(kVertexCapacity + 1), z(kVertexCapacity + 1) {}
+    VertexTextSpans spans() noexcept { return {x, y, z}; }
+    util::LazyVector<util::NumberText> x;
+    util::LazyVector<util::NumberText> y;
+    util::LazyVector<util::NumberText> z;
 };
 
 // A vertex has an elevation unless it lies within 0.001 of the null value
@@ -102,8 +113,13 @@ public:
     // Reads the vertices of the current block into x[0..count), y, z, which
     // must hold capacity + 1 entries (see d12ReadVertices). False, count
     // unchanged, when the block has none to read, or was read already.
-    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count);
+    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                       const VertexTextSpans& texts = {});
     bool read_vertices(VertexArrays& v) { return read_vertices(v.x, v.y, v.z, v.count); }
+    // The same, keeping the texts of the numbers beside them.
+    bool read_vertices(VertexArrays& v, VertexTexts& texts) {
+        return read_vertices(v.x, v.y, v.z, v.count, texts.spans());
+    }
 
     // Whether another data block of the same string follows this one. Known
     // once the block is read; asked before, it passes over the block first.

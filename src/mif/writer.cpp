@@ -1,5 +1,7 @@
 #include "mif/writer.h"
 
+#include <cstring>
+
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
@@ -217,6 +219,21 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
     for (std::size_t k = 0; k < count; ++k) put_vertex_line(lines, x[k], y[k]);
 }
 
+void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y,
+                      std::span<const util::NumberText> x_texts, std::span<const util::NumberText> y_texts,
+                      std::int32_t n) {
+    const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
+    lines.reserve(lines.size() + count * kVertexLineLength);
+    for (std::size_t k = 0; k < count; ++k) {
+        char* line = util::append_blanks(lines, kVertexLineLength);
+        if (!util::put_digits_field(line, x_texts[k], kCoordWidth, kCoordDecimals))
+            util::put_fixed_field(line, x[k], kCoordWidth, kCoordDecimals);
+        if (!util::put_digits_field(line + kCoordWidth, y_texts[k], kCoordWidth, kCoordDecimals))
+            util::put_fixed_field(line + kCoordWidth, y[k], kCoordWidth, kCoordDecimals);
+        line[kVertexLineLength - 1] = '\n';
+    }
+}
+
 void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
     std::string& buf = out.buffer();
     buf += "Pline ";
@@ -228,10 +245,22 @@ void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_l
 }
 
 void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style) {
+    // Sized once and written in place: a 3D string writes a Point per vertex.
+    constexpr std::string_view kKeyword = "Point ";
+    const std::string_view shown = util::rtrim(style);
+    const std::size_t style_size = shown.empty() ? 0 : shown.size() + 1;
     std::string& buf = out.buffer();
-    buf += "Point ";
-    buf.append(vertex_line);
-    put_style(buf, style);
+    const std::size_t old = buf.size();
+    buf.resize(old + kKeyword.size() + vertex_line.size() + style_size);
+    char* o = buf.data() + old;
+    std::memcpy(o, kKeyword.data(), kKeyword.size());
+    o += kKeyword.size();
+    std::memcpy(o, vertex_line.data(), vertex_line.size());
+    o += vertex_line.size();
+    if (style_size > 0) {
+        std::memcpy(o, shown.data(), shown.size());
+        o[shown.size()] = '\n';
+    }
     out.commit();
 }
 
