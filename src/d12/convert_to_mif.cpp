@@ -21,37 +21,40 @@ namespace {
 constexpr int kElevationWidth = 16;
 constexpr int kElevationDecimals = 3;
 
+// What write_block lays out once per block and writes many times: the
+// vertex lines, the row with its elevation field blank, and the text of a
+// vertex's Point with its vertex line blank.
+struct BlockText {
+    std::string vertex_lines;
+    std::string row;
+    std::string point;
+};
+
 // One row of the layer: the elevation (from the digits of its text where that
-// gives the same field), then the string type as a MID text.
-void write_row(io::OutputFile& mid, float elevation, std::string_view quoted_type,
-               const util::NumberText* text = nullptr) {
-    // The row is sized once and written in place: a 3D string writes one per vertex.
+// gives the same field), then the string type as a MID text, from the block's
+// row laid out with its field blank.
+void write_row(io::OutputFile& mid, const BlockText& text, float elevation, const util::NumberText* digits = nullptr) {
     std::string& row = mid.buffer();
     const std::size_t old = row.size();
-    row.resize(old + kElevationWidth + 1 + quoted_type.size() + 1);
+    row.append(text.row);
     char* const field = row.data() + old;
-    std::memset(field, ' ', kElevationWidth);
-    if (text == nullptr ||
-        !util::put_digits_field(field, *text, kElevationWidth, kElevationDecimals, util::Precision::single_value))
+    if (digits == nullptr ||
+        !util::put_digits_field(field, *digits, kElevationWidth, kElevationDecimals, util::Precision::single_value))
         util::put_fixed_field(field, elevation, kElevationWidth, kElevationDecimals);
-    field[kElevationWidth] = ',';
-    std::memcpy(field + kElevationWidth + 1, quoted_type.data(), quoted_type.size());
-    field[kElevationWidth + 1 + quoted_type.size()] = '\n';
     mid.commit();
 }
 
-// A vertex as a Point object with its row.
-void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, float elevation,
-                        std::string_view quoted_type, const util::NumberText* elevation_text) {
-    mif::miWritePoint(layer.mif, vertex_line, mif::kVertexSymbol);
-    write_row(layer.mid, elevation, quoted_type, elevation_text);
+// A vertex (its line of the block's vertex lines) as a Point object with its row.
+void write_vertex_point(mif::OutputLayer& layer, const BlockText& text, std::size_t vertex, float elevation,
+                        const util::NumberText* digits) {
+    std::string& buf = layer.mif.buffer();
+    const std::size_t old = buf.size();
+    buf.append(text.point);
+    std::memcpy(buf.data() + old + mif::kPointLineOffset, text.vertex_lines.data() + vertex * mif::kVertexLineLength,
+                mif::kVertexLineLength);
+    layer.mif.commit();
+    write_row(layer.mid, text, elevation, digits);
 }
-
-// What write_block lays out once per block and writes many times.
-struct BlockText {
-    std::string vertex_lines;
-    std::string quoted_type;
-};
 
 // One block of a string: a Pline, and for a 3D string a Point for every vertex
 // with an elevation, since the line's one row cannot carry them. A block of
@@ -66,26 +69,25 @@ bool write_block(mif::OutputLayer& layer, const d12Object& object, const VertexA
     text.vertex_lines.clear();
     mif::miFormatVertices(text.vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y),
                           std::span<const util::NumberText>(texts.x), std::span<const util::NumberText>(texts.y), n);
-    const std::string_view lines(text.vertex_lines);
-    text.quoted_type.clear();
-    mif::put_mid_text(text.quoted_type, util::rtrim(object.type));
-    const std::string_view type(text.quoted_type);
+    text.row.assign(kElevationWidth, ' ');
+    text.row += ',';
+    mif::put_mid_text(text.row, util::rtrim(object.type));
+    text.row += '\n';
+    if (text.point.empty()) text.point = mif::miPointText(mif::kVertexSymbol);
     const bool flat = object.data2d || object.hipData;
     if (n < 2) {
         if (n == 0 || (!flat && !has_elevation(v.z[0], null_value))) return false;
-        write_vertex_point(layer, lines, v.z[0], type, &texts.z[0]);
+        write_vertex_point(layer, text, 0, v.z[0], &texts.z[0]);
         return true;
     }
     mif::miWritePline(layer.mif, n, text.vertex_lines, mif::kBreaklinePen);
     if (flat) {
-        write_row(layer.mid, v.z[0], type, &texts.z[0]);
+        write_row(layer.mid, text, v.z[0], &texts.z[0]);
         return true;
     }
-    write_row(layer.mid, 0.0f, type);
+    write_row(layer.mid, text, 0.0f);
     for (std::size_t i = 0; i < v.count; ++i) {
-        if (has_elevation(v.z[i], null_value))
-            write_vertex_point(layer, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), v.z[i], type,
-                               &texts.z[i]);
+        if (has_elevation(v.z[i], null_value)) write_vertex_point(layer, text, i, v.z[i], &texts.z[i]);
     }
     return true;
 }

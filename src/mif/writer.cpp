@@ -223,9 +223,12 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
                       std::span<const util::NumberText> x_texts, std::span<const util::NumberText> y_texts,
                       std::int32_t n) {
     const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
-    lines.reserve(lines.size() + count * kVertexLineLength);
-    for (std::size_t k = 0; k < count; ++k) {
-        char* line = util::append_blanks(lines, kVertexLineLength);
+    // Sized once for the block; each line is laid out blank and its fields written into it.
+    const std::size_t old = lines.size();
+    lines.resize(old + count * kVertexLineLength);
+    char* line = lines.data() + old;
+    for (std::size_t k = 0; k < count; ++k, line += kVertexLineLength) {
+        std::memset(line, ' ', kVertexLineLength - 1);
         if (!util::put_digits_field(line, x_texts[k], kCoordWidth, kCoordDecimals))
             util::put_fixed_field(line, x[k], kCoordWidth, kCoordDecimals);
         if (!util::put_digits_field(line + kCoordWidth, y_texts[k], kCoordWidth, kCoordDecimals))
@@ -245,23 +248,20 @@ void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_l
 }
 
 void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style) {
-    // Sized once and written in place: a 3D string writes a Point per vertex.
-    constexpr std::string_view kKeyword = "Point ";
-    const std::string_view shown = util::rtrim(style);
-    const std::size_t style_size = shown.empty() ? 0 : shown.size() + 1;
     std::string& buf = out.buffer();
-    const std::size_t old = buf.size();
-    buf.resize(old + kKeyword.size() + vertex_line.size() + style_size);
-    char* o = buf.data() + old;
-    std::memcpy(o, kKeyword.data(), kKeyword.size());
-    o += kKeyword.size();
-    std::memcpy(o, vertex_line.data(), vertex_line.size());
-    o += vertex_line.size();
-    if (style_size > 0) {
-        std::memcpy(o, shown.data(), shown.size());
-        o[shown.size()] = '\n';
-    }
+    buf += "Point ";
+    buf.append(vertex_line);
+    put_style(buf, style);
     out.commit();
+}
+
+std::string miPointText(std::string_view style) {
+    std::string text = "Point ";
+    static_assert(kPointLineOffset == 6, "the keyword and its blank");
+    text.append(kVertexLineLength - 1, ' ');
+    text.push_back('\n');
+    put_style(text, style);
+    return text;
 }
 
 }  // namespace velmorak::mif

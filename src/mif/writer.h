@@ -53,6 +53,12 @@ void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_l
 // when it is not blank.
 void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style);
 
+// The text miWritePoint writes for a style, its vertex line left blank: the
+// kVertexLineLength characters from kPointLineOffset. A layer that writes a
+// Point for every vertex lays it out once and copies each vertex line into it.
+inline constexpr std::size_t kPointLineOffset = 6;
+std::string miPointText(std::string_view style);
+
 // A text column of a .mid row: the text in double quotes, a quote inside it
 // doubled, as MapInfo writes it and GDAL reads it.
 void put_mid_text(std::string& row, std::string_view text);
