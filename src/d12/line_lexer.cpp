@@ -1,6 +1,8 @@
 #include "d12/line_lexer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "util/fixed_text.h"
@@ -74,6 +76,22 @@ io::LineStatus LineLexer::read_line(std::string_view& raw) {
 
 namespace {
 
+// The number of blanks that begin the n characters at b, eight at a time
+// where eight can be read: vertex lines are indented.
+std::size_t leading_blanks(const char* b, std::size_t n) noexcept {
+    std::size_t first = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; n - first >= 8; first += 8) {
+            std::uint64_t chunk = 0;
+            std::memcpy(&chunk, b + first, 8);
+            const std::uint64_t other = chunk ^ 0x2020202020202020ULL;
+            if (other != 0) return first + static_cast<std::size_t>(std::countr_zero(other) >> 3);
+        }
+    }
+    while (first < n && b[first] == ' ') ++first;
+    return first;
+}
+
 // Where the comment of line[from, end) begins: its first "//" outside quoted
 // text, or the line's end; what comment_start() finds. The library's memchr
 // looks at many characters at a time: a vertex line, which has no slash, is
@@ -116,8 +134,7 @@ bool LineLexer::next_significant(std::size_t width, std::string_view& text, std:
         // comment and before the cut at `width`.
         const char* const b = raw.data();
         const std::size_t n = raw.size();
-        std::size_t first = 0;
-        while (first < n && b[first] == ' ') ++first;
+        std::size_t first = leading_blanks(b, n);
         if (first == n || first >= width) continue;  // blank, or blank within the width
         const std::size_t cut_end = std::min(n, width);
         if (cut_end - first >= 2 && b[first] == '/' && b[first + 1] == '/') continue;  // a comment line

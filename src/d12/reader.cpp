@@ -111,19 +111,21 @@ struct VertexLayout {
                                                      std::string_view& rest, const VertexText& text = {}) {
     v = {0.0, 0.0, layout.z};
     rest = line;
+    // Nearly every vertex line is plain decimals between blanks: read in one
+    // pass, which sets the texts of all its numbers.
+    std::size_t after = 0;
+    if (layout.three_values ? util::read_plain_values(line, after, v.x, text.x, v.y, text.y, v.z, text.z)
+                            : layout.two_values && util::read_plain_values(line, after, v.x, text.x, v.y, text.y)) {
+        if (layout.two_values && text.z != nullptr) text.z->clear();
+        rest = line.substr(after);
+        return ReadStatus::ok;
+    }
     if (text.x != nullptr) {
         text.x->clear();
         text.y->clear();
         text.z->clear();
     }
     if (!layout.three_values && !layout.two_values) return ReadStatus::ok;
-    // Nearly every vertex line is plain decimals between blanks: read in one pass.
-    std::size_t after = 0;
-    if (layout.three_values ? util::read_plain_values(line, after, v.x, text.x, v.y, text.y, v.z, text.z)
-                            : util::read_plain_values(line, after, v.x, text.x, v.y, text.y)) {
-        rest = line.substr(after);
-        return ReadStatus::ok;
-    }
     util::FreeFormat ff(line);
     ReadStatus status = ReadStatus::ok;
     if (text.x == nullptr) {
@@ -235,10 +237,14 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
             // A line of a block nested in the data block.
             if (lines.at_eof()) break;
         } else {
-            std::string bad_line;  // only filled on the way to a stop
-            if (status != ReadStatus::ok) bad_line.assign(line);
-            if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
-            target.put(n, v, status, bad_line);
+            if (status == ReadStatus::ok) {
+                if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
+                target.put(n, v, status, {});
+            } else {
+                const std::string bad_line(line);  // kept for the message past the question for the end
+                if (lines.at_eof()) break;
+                target.put(n, v, status, bad_line);
+            }
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));
     return n;
