@@ -431,7 +431,7 @@ if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
         fi
         CALLGRIND+=("$(awk -v n="$name" -v c="$count" -v v="$vertices" -v b="$before" 'BEGIN {
             r = c / v
-            printf "callgrind %s: %.0f instructions per vertex (%d vertices), %.0f%% of %d (target at most 65%%): %s",
+            printf "callgrind %s: %.0f instructions per vertex (%d vertices), %.1f%% of %d (target at most 65%%): %s",
                 n, r, v, 100 * r / b, b, (r <= 0.65 * b ? "PASS" : "FAIL")
         }')")
     }

@@ -134,7 +134,7 @@ bool LineLexer::next_significant(std::size_t width, std::string_view& text, std:
         // comment and before the cut at `width`.
         const char* const b = raw.data();
         const std::size_t n = raw.size();
-        std::size_t first = leading_blanks(b, n);
+        const std::size_t first = leading_blanks(b, n);
         if (first == n || first >= width) continue;  // blank, or blank within the width
         const std::size_t cut_end = std::min(n, width);
         if (cut_end - first >= 2 && b[first] == '/' && b[first + 1] == '/') continue;  // a comment line

@@ -34,9 +34,10 @@ enum class Precision { double_value, single_value };
 // and whose value its type holds closely enough that rounding to `decimals`
 // gives its digits back (at most 15 digits in all for a double; for a float a
 // magnitude below the power of two whose spacing is less than one unit of the
-// last decimal). The field is padded with zeros to `decimals`. False, with
-// nothing written, for any other text: the caller writes put_fixed_field of
-// the value.
+// last decimal). The field is padded with zeros to `decimals`; like
+// put_fixed_field, it writes into field[0..width), which must hold blanks.
+// False, with nothing written, for any other text: the caller writes
+// put_fixed_field of the value.
 inline bool put_digits_field(char* field, const NumberText& text, int width, int decimals,
                              Precision precision = Precision::double_value);
 
@@ -79,8 +80,9 @@ inline bool put_digits_field(char* field, const NumberText& t, int width, int de
         if (t.whole + decimals > 15) return false;
     } else {
         // The value, digits / 10^fraction, below 2^E.
-        if (decimals > 7 || t.digits >= (std::uint64_t{1} << detail::kSingleExponent[decimals]) * detail::kPow10[t.fraction])
-            return false;
+        if (decimals > 7) return false;
+        const std::uint64_t bound = (std::uint64_t{1} << detail::kSingleExponent[decimals]) * detail::kPow10[t.fraction];
+        if (t.digits >= bound) return false;
     }
     const int pad = decimals - t.fraction;
     const int used = t.size + (t.point ? 0 : 1) + pad;

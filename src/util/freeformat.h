@@ -95,10 +95,10 @@ private:
 // The vertex line of a survey file, "x y" or "x y z" as plain decimals
 // separated by blanks or tabs, read in one pass with the texts of its numbers
 // (each text pointer may be null): true, with `rest` the position just after
-// the last value, when the line begins with such values. False, with nothing
-// changed, for any other line (a comma, a sign "+", an exponent, too few
-// values ...): the caller then reads it with FreeFormat, which gives the same
-// values and texts for every line this takes.
+// the last value, when the line begins with such values. False, with the
+// values unchanged (texts may have been written), for any other line (a comma,
+// a sign "+", an exponent, too few values ...): the caller then reads it with
+// FreeFormat, which gives the same values and texts for every line this takes.
 bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
                        NumberText* y_text) noexcept;
 bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
