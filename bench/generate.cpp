@@ -16,9 +16,18 @@
 //                           every section end among them except on a few dangling
 //                           Plines, and one in twenty points off every vertex
 //   manifest.txt            the counts of what was written, "key value" per line
+// The mode "models" writes only models.12da and models-interleaved.12da:
+// 200 models of 250 strings per scale, grouped and taking turns.
+// The mode "tin" writes only tin.12da, a TIN of about 2,000,000 triangles per
+// scale (a grid of 1 m cells, its points moved by up to 0.3 m, heights rough
+// except in the plane region, where they lie on a known plane), its points
+// again as tin-points.csv (x,y,z) for gdal_grid, and tin-plane.txt, the
+// region (minx miny maxx maxy, inside its outer ring of triangles) and the
+// plane (a b c x0 y0: z = a + b (x - x0) + c (y - y0)).
 // Scale n multiplies every count by n; a scale written 1/d divides them by d
 // (bench/run.sh counts instructions under callgrind on scale 1/4, where a run
-// takes seconds instead of minutes). The point count per scale unit defaults
+// takes seconds instead of minutes; "models" and "tin" take whole scales
+// only). The point count per scale unit defaults
 // to 500,000 so that scale 2 still fits the 1,000,000 breakline points the 3D
 // conversion holds.
 //
@@ -26,6 +35,7 @@
 // in millimetres, so the files do not depend on the standard library's random
 // distributions or on floating-point printing.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -538,8 +548,141 @@ void write_mif_layers(const fs::path& folder, Scale scale, std::uint64_t points_
     m.add("points.off_vertex", off_points);
 }
 
+// The same 50,000 strings of 200 models (250 strings each, 10 to 40
+// vertices) written twice: models.12da with each model's strings together,
+// as the terrain package exports, and models-interleaved.12da with the
+// models taking turns string by string, as a file joined from several
+// exports can hold them. String k of model m is the same in both files.
+void write_models_12da(const fs::path& folder, int scale, Manifest& m) {
+    const int models = 200;
+    const int per_model = 250 * scale;
+    struct Written {
+        const char* file;
+        bool interleaved;
+    };
+    for (const Written w : {Written{"models.12da", false}, Written{"models-interleaved.12da", true}}) {
+        Out o(folder / w.file);
+        o.line("// 12d ASCII benchmark: many models");
+        o.line("null -999");
+        std::vector<Vertex> v;
+        for (int i = 0; i < models * per_model; ++i) {
+            const int model = w.interleaved ? i % models : i / per_model;
+            const int k = w.interleaved ? i / models : i % per_model;
+            if (w.interleaved || k == 0) {
+                std::string& s = o.buf();
+                s.append("model \"site ");
+                put_int(s, model);
+                s.append("\"");
+                o.end();
+            }
+            Rng rng(0x12DA'0100ULL + static_cast<std::uint64_t>(model) * 100'003ULL + static_cast<std::uint64_t>(k));
+            const int n = static_cast<int>(rng.range(10, 40));
+            walk(rng, n, v);
+            o.line("string 3d {");
+            name_line(o, "M", static_cast<std::int64_t>(model) * 100'000 + k, false);
+            o.line("  colour    green");
+            data_block(o, "data", v.data(), n, true, rng);
+            o.line("}");
+        }
+        o.close();
+        m.add(std::string(w.file) + ".bytes", o.bytes());
+    }
+    m.add("models.strings", static_cast<std::uint64_t>(models) * static_cast<std::uint64_t>(per_model));
+}
+
+// The plane region's grid points are moved by whole decimetres, so that
+// their heights on a plane of slopes 1/50 and 1/100 are whole millimetres:
+// the file holds the plane exactly.
+void write_tin_12da(const fs::path& folder, int scale, Manifest& m) {
+    int n = 1;  // cells a side: 2 n^2 triangles
+    while (2LL * n * n < 2'000'000LL * scale) ++n;
+    const std::int64_t x0 = kX0;
+    const std::int64_t y0 = kY0;
+    const int p0 = n / 4;  // the plane region: grid points p0 .. p1 in both directions
+    const int p1 = n / 2;
+    Rng rng(0x12DA'7100ULL + static_cast<std::uint64_t>(scale));
+    Out o(folder / "tin.12da");
+    Out csv(folder / "tin-points.csv");
+    csv.line("x,y,z");
+    o.line("// 12d ASCII benchmark: one TIN, a perturbed grid with a plane region");
+    o.line("tin {");
+    o.line("  name \"BENCH\"");
+    o.line("  points {");
+    std::string& b = o.buf();
+    std::string& c = csv.buf();
+    for (int r = 0; r <= n; ++r) {
+        for (int k = 0; k <= n; ++k) {
+            const bool plane = r >= p0 && r <= p1 && k >= p0 && k <= p1;
+            const bool edge = r == 0 || k == 0 || r == n || k == n;
+            std::int64_t dx = edge ? 0 : rng.range(-300, 300);
+            std::int64_t dy = edge ? 0 : rng.range(-300, 300);
+            if (plane) {
+                dx = dx / 100 * 100;
+                dy = dy / 100 * 100;
+            }
+            const std::int64_t x = x0 + k * 1000LL + dx;
+            const std::int64_t y = y0 + r * 1000LL + dy;
+            const std::int64_t z = plane ? 40'000 + (x - x0) / 50 + (y - y0) / 100
+                                         : 30'000 + (r + k) * 5 + rng.range(-2'000, 2'000);
+            b.append("    ");
+            put_mm(b, x);
+            b.push_back(' ');
+            put_mm(b, y);
+            b.push_back(' ');
+            put_mm(b, z);
+            o.end();
+            put_mm(c, x);
+            c.push_back(',');
+            put_mm(c, y);
+            c.push_back(',');
+            put_mm(c, z);
+            csv.end();
+        }
+    }
+    o.line("  }");
+    o.line("  triangles {");
+    const auto id = [n](int r, int k) { return static_cast<std::int64_t>(r) * (n + 1) + k + 1; };
+    for (int r = 0; r < n; ++r) {
+        for (int k = 0; k < n; ++k) {
+            for (const auto& t : {std::array<std::int64_t, 3>{id(r, k), id(r + 1, k), id(r, k + 1)},
+                                  std::array<std::int64_t, 3>{id(r, k + 1), id(r + 1, k), id(r + 1, k + 1)}}) {
+                b.append("    ");
+                put_int(b, t[0]);
+                b.push_back(' ');
+                put_int(b, t[1]);
+                b.push_back(' ');
+                put_int(b, t[2]);
+                o.end();
+            }
+        }
+    }
+    o.line("  }");
+    o.line("}");
+    m.add("tin.points", static_cast<std::uint64_t>(n + 1) * static_cast<std::uint64_t>(n + 1));
+    m.add("tin.triangles", 2ULL * static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n));
+    m.add("tin.bytes", o.bytes());
+    o.close();
+    csv.close();
+    // Inside the outer ring of the region's triangles: points move by 0.3 m at most.
+    Out plane(folder / "tin-plane.txt");
+    std::string& t = plane.buf();
+    put_mm(t, x0 + p0 * 1000LL + 1'000);
+    t.push_back(' ');
+    put_mm(t, y0 + p0 * 1000LL + 1'000);
+    t.push_back(' ');
+    put_mm(t, x0 + p1 * 1000LL - 1'000);
+    t.push_back(' ');
+    put_mm(t, y0 + p1 * 1000LL - 1'000);
+    t.append(" 40 0.02 0.01 ");
+    put_mm(t, x0);
+    t.push_back(' ');
+    put_mm(t, y0);
+    plane.end();
+    plane.close();
+}
+
 int usage() {
-    std::fputs("usage: velmorak_generate <folder> <scale> [all|12da|xs|mif] [points-per-scale]\n", stderr);
+    std::fputs("usage: velmorak_generate <folder> <scale> [all|12da|xs|mif|models|tin] [points-per-scale]\n", stderr);
     return 2;
 }
 
@@ -557,8 +700,9 @@ int main(int argc, char** argv) {
         scale.times = std::strtoull(argv[2], nullptr, 10);
     const std::string what = argc > 3 ? argv[3] : "all";
     const std::uint64_t points_per_scale = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 500'000;
-    if (scale.times < 1 || scale.parts < 1 || points_per_scale < 1 ||
-        (what != "all" && what != "12da" && what != "xs" && what != "mif"))
+    const bool whole_scale = what == "models" || what == "tin";
+    if (scale.times < 1 || scale.parts < 1 || points_per_scale < 1 || (whole_scale && scale.parts != 1) ||
+        (what != "all" && what != "12da" && what != "xs" && what != "mif" && !whole_scale))
         return usage();
     try {
         fs::create_directories(folder);
@@ -567,6 +711,8 @@ int main(int argc, char** argv) {
         if (what == "all" || what == "12da") write_big_12da(folder, scale, m);
         if (what == "all" || what == "xs") write_xs_12da(folder, scale, m);
         if (what == "all" || what == "mif") write_mif_layers(folder, scale, points_per_scale, m);
+        if (what == "models") write_models_12da(folder, static_cast<int>(scale.times), m);
+        if (what == "tin") write_tin_12da(folder, static_cast<int>(scale.times), m);
         Out man(folder / "manifest.txt");
         man.buf().append(m.text);
         man.close();

@@ -21,8 +21,10 @@
 # The GDAL driver (the 12DA plugin of this build) gets rows of its own: ogr2ogr
 # reading the .12da the converter makes of the lines layer into a GeoPackage,
 # against reading the lines layer itself; writing those lines from a
-# GeoPackage into .12da, against writing them as MIF; and the first scan of a
-# 1 GB .12da, whose peak memory must stay below 100 MB.
+# GeoPackage into .12da, against writing them as MIF; the first scan of a
+# 1 GB .12da, whose peak memory must stay below 100 MB; 50,000 strings of 200
+# models into a GeoPackage, interleaved against grouped (at most 1.5 times);
+# and 200 features fetched by id against one pass (bench/random_access.py).
 #
 # Environment: VELMORAK_BENCH_TIMEOUT (seconds per run, default 1800),
 # VELMORAK_BENCH_RUNS (runs of each conversion, the fastest kept; default 3),
@@ -85,7 +87,7 @@ EXE=$BUILD/velmorak
 GEN=$BUILD/bench/velmorak_generate
 # The GDAL plugin, when GDAL's development files are there.
 PLUGIN_BUILT=0
-if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^ogr_12DA:' &&
+if ninja -C "$BUILD" -t targets all 2>/dev/null | grep '^ogr_12DA:' >/dev/null &&
     ninja -C "$BUILD" -j2 ogr_12DA >"$LOGS/build-gdal.log" 2>&1; then
     PLUGIN_BUILT=1
 else
@@ -336,6 +338,9 @@ fi  # VELMORAK_BENCH_ONLY
 # ------------------------------------------------------------------ the GDAL driver
 
 GDAL_READ_WALL= GDAL_READ_PEER= GDAL_WRITE_WALL= GDAL_WRITE_PEER= GDAL_SCAN_RSS=
+GDAL_GROUPED_WALL= GDAL_INTERLEAVED_WALL= GDAL_RANDOM= MODEL_STRINGS=
+TIN_SCAN_WALL= TIN_SCAN_RSS= STRINGS_SCAN_WALL= STRINGS_SCAN_RSS= TIN_RATIO= TIN_ARRAYS_MB= TIN_RASTER_WALL=
+TIN_GRID_WALL= TIN_PLANE=
 gdal_status() {  # gdal_status OUTPUT: the status of an ogr2ogr or ogrinfo run
     if [ "$PLUGIN_BUILT" -eq 0 ]; then STATUS="FAILED: the GDAL plugin did not build"; return; fi
     if [ "$RC" -eq 124 ]; then STATUS="TIMEOUT after ${TIMEOUT}s"; return; fi
@@ -405,6 +410,82 @@ if [ "${VELMORAK_BENCH_ONLY:-}" != callgrind ] && command -v ogr2ogr >/dev/null;
     OUTCP=-
     row "12DA: ogrinfo -so 1 GB (first scan)" "$(mbytes "$BIG")" "$(( $(manifest "$S1" big.12da.vertices) * copies ))+0" "$STATUS"
     [ "$STATUS" = ok ] && GDAL_SCAN_RSS=$RSS
+
+    # 50,000 strings of 200 models, grouped by model and taking turns: the
+    # string index lets each layer's pass read only its own strings, so the
+    # interleaved file costs about what the grouped one does.
+    SM=$SCRATCH/models
+    generate "$SM" 1 models
+    MODEL_STRINGS=$(manifest "$SM" models.strings)
+    prepare_models() { rm -f "$SM"/out.gpkg; }
+    best gdal_grouped SM prepare_models "${with_plugin[@]}" ogr2ogr -f GPKG out.gpkg models.12da
+    gdal_status "$SM/out.gpkg" gdal_grouped
+    floors "$SM/models.12da"
+    out_floor "$SM/out.gpkg"
+    row "12DA: 200 models grouped -> GPKG" "$(mbytes "$SM/models.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_GROUPED_WALL=$WALL
+    best gdal_interleaved SM prepare_models "${with_plugin[@]}" ogr2ogr -f GPKG out.gpkg models-interleaved.12da
+    gdal_status "$SM/out.gpkg" gdal_interleaved
+    floors "$SM/models-interleaved.12da"
+    out_floor "$SM/out.gpkg"
+    row "12DA: 200 models interleaved -> GPKG" "$(mbytes "$SM/models-interleaved.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && GDAL_INTERLEAVED_WALL=$WALL
+    rm -f "$SM"/out.gpkg
+    # 200 features fetched by id against one pass over all 50,000.
+    if /usr/bin/python3 -c "from osgeo import gdal" 2>/dev/null; then
+        GDAL_RANDOM=$("${with_plugin[@]}" /usr/bin/python3 "$ROOT/bench/random_access.py" "$SM/models.12da" 2>"$LOGS/gdal_random.out")
+    fi
+
+    # A TIN of 2,000,000 triangles (a perturbed grid with a plane region):
+    # its first scan against the strings of big.12da byte for byte, its peak
+    # memory against its arrays (24 bytes a point, 12 a triangle) and the
+    # scan of strings, and its 4000 x 4000 raster against gdal_grid's own
+    # triangulation of its points.
+    ST=$SCRATCH/tin
+    generate "$ST" 1 tin
+    best tin_scan ST no_setup "${with_plugin[@]}" ogrinfo -ro -al -so tin.12da
+    gdal_status "$LOGS/tin_scan.out" tin_scan
+    grep -q "Feature Count: $(manifest "$ST" tin.triangles)" "$LOGS/tin_scan.out" || STATUS="FAILED: triangles missing"
+    floors "$ST/tin.12da"
+    OUTCP=-
+    row "12DA: ogrinfo -so TIN (first scan)" "$(mbytes "$ST/tin.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && TIN_SCAN_WALL=$WALL TIN_SCAN_RSS=$RSS
+    best strings_scan S1 no_setup "${with_plugin[@]}" ogrinfo -ro -al -so big.12da
+    gdal_status "$LOGS/strings_scan.out" strings_scan
+    floors "$S1/big.12da"
+    row "12DA: ogrinfo -so big.12da (strings)" "$(mbytes "$S1/big.12da")" "$(manifest "$S1" big.12da.vertices)+0" "$STATUS"
+    [ "$STATUS" = ok ] && STRINGS_SCAN_WALL=$WALL STRINGS_SCAN_RSS=$RSS
+    TIN_RATIO=$(awk -v t="$TIN_SCAN_WALL" -v tb="$(stat -c %s "$ST/tin.12da")" -v s="$STRINGS_SCAN_WALL" \
+        -v sb="$(stat -c %s "$S1/big.12da")" 'BEGIN { if (t > 0 && s > 0) printf "%.2f", (t / tb) / (s / sb) }')
+    TIN_ARRAYS_MB=$(awk -v p="$(manifest "$ST" tin.points)" -v t="$(manifest "$ST" tin.triangles)" \
+        'BEGIN { printf "%.1f", (24 * p + 12.125 * t) / 1048576 }')
+    read -r TIN_X0 TIN_Y0 < <(awk '{ print $8, $9 }' "$ST/tin-plane.txt")
+    TIN_SIDE=$(awk -v p="$(manifest "$ST" tin.points)" 'BEGIN { printf "%d", sqrt(p) - 1 }')
+    TIN_EXTENT=$(awk -v x="$TIN_X0" -v y="$TIN_Y0" -v n="$TIN_SIDE" \
+        'BEGIN { printf "%.3f,%.3f,%.3f,%.3f", x, y, x + n - n / 4000, y + n - n / 4000 }')
+    TIN_CELL=$(awk -v n="$TIN_SIDE" 'BEGIN { printf "%.6g", n / 4000 }')
+    prepare_tin_raster() { rm -f "$ST"/dem.tif "$ST"/grid.tif; }
+    best tin_raster ST prepare_tin_raster "${with_plugin[@]}" gdal_translate -q -of GTiff -oo "RESOLUTION=$TIN_CELL" \
+        -oo "EXTENT=$TIN_EXTENT" '12DA:"tin.12da":"BENCH"' dem.tif
+    gdal_status "$ST/dem.tif" tin_raster
+    OUTCP=-
+    row "12DA: gdal_translate TIN -> 4000x4000" "$(mbytes "$ST/tin.12da")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && TIN_RASTER_WALL=$WALL
+    cat >"$ST/tin-points.vrt" <<'VRT'
+<OGRVRTDataSource><OGRVRTLayer name="tin-points"><SrcDataSource>tin-points.csv</SrcDataSource>
+<GeometryType>wkbPoint25D</GeometryType><GeometryField encoding="PointFromColumns" x="x" y="y" z="z"/></OGRVRTLayer></OGRVRTDataSource>
+VRT
+    timed tin_grid "$ST" gdal_grid -q -a linear -txe "$TIN_X0" "$(awk -v x="$TIN_X0" -v n="$TIN_SIDE" 'BEGIN { print x + n }')" \
+        -tye "$TIN_Y0" "$(awk -v y="$TIN_Y0" -v n="$TIN_SIDE" 'BEGIN { print y + n }')" -outsize 4000 4000 -ot Float32 \
+        -of GTiff tin-points.vrt grid.tif
+    gdal_status "$ST/grid.tif" tin_grid
+    OUTCP=-
+    row "peer: gdal_grid -a linear -> 4000x4000" "$(mbytes "$ST/tin-points.csv")" "-" "$STATUS"
+    [ "$STATUS" = ok ] && TIN_GRID_WALL=$WALL
+    if [ -s "$ST/dem.tif" ] && /usr/bin/python3 -c "import numpy; from osgeo import gdal" 2>/dev/null; then
+        TIN_PLANE=$(/usr/bin/python3 "$ROOT/bench/tin_plane.py" "$ST/dem.tif" "$ST/tin-plane.txt" 2>&1)
+    fi
+    rm -f "$ST"/dem.tif "$ST"/grid.tif
 fi
 rm -rf "$SCRATCH"/run.*
 
@@ -509,6 +590,34 @@ if [ -n "$GDAL_SCAN_RSS" ]; then
     awk -v m="$GDAL_SCAN_RSS" 'BEGIN { printf "12DA first scan of 1 GB: peak RSS %.1f MB (target below 100): %s\n", m, (m < 100 ? "PASS" : "FAIL") }'
 else
     echo "12DA first scan of 1 GB: n/a (the run failed)"
+fi
+if [ -n "$TIN_RATIO" ]; then
+    awk -v r="$TIN_RATIO" 'BEGIN { printf "12DA first scan of a TIN against strings, per byte: %.2f (target below 2): %s\n", r, (r < 2 ? "PASS" : "FAIL") }'
+else
+    echo "12DA first scan of a TIN against strings, per byte: n/a (a run failed)"
+fi
+if [ -n "$TIN_SCAN_RSS" ] && [ -n "$STRINGS_SCAN_RSS" ]; then
+    # The constant: what the scan of strings takes (GDAL, the plugin, the buffers), and 16 MB of slack.
+    awk -v m="$TIN_SCAN_RSS" -v a="$TIN_ARRAYS_MB" -v c="$STRINGS_SCAN_RSS" 'BEGIN {
+        printf "12DA first scan of a TIN: peak RSS %.1f MB (target below its arrays %.1f MB + %.1f MB + 16 MB): %s\n",
+            m, a, c, (m < a + c + 16 ? "PASS" : "FAIL") }'
+else
+    echo "12DA first scan of a TIN: peak RSS n/a (a run failed)"
+fi
+verdict_ratio "12DA TIN raster 4000x4000 against gdal_grid -a linear" "$TIN_RASTER_WALL" "$TIN_GRID_WALL"
+echo "${TIN_PLANE:-TIN raster, plane region: n/a (no raster, or no numpy)}"
+if [ -n "$GDAL_GROUPED_WALL" ] && [ -n "$GDAL_INTERLEAVED_WALL" ]; then
+    awk -v i="$GDAL_INTERLEAVED_WALL" -v g="$GDAL_GROUPED_WALL" 'BEGIN { r = i / g
+        printf "12DA 200 models x 250 strings -> GPKG, interleaved against grouped: %.2f (target at most 1.5): %s\n", r, (r <= 1.5 ? "PASS" : "FAIL") }'
+else
+    echo "12DA 200 models x 250 strings -> GPKG, interleaved against grouped: n/a (a run failed)"
+fi
+if [ -n "$GDAL_RANDOM" ]; then
+    read -r n pass fetch <<<"$GDAL_RANDOM"
+    awk -v n="$n" -v p="$pass" -v f="$fetch" 'BEGIN {
+        printf "12DA 200 random fetches by id on %d features: %.3f s against one pass %.3f s (target below): %s\n", n, f, p, (n >= 50000 && f < p ? "PASS" : "FAIL") }'
+else
+    echo "12DA 200 random fetches by id: n/a (the run failed, or GDAL's Python bindings are missing; see logs/gdal_random.out)"
 fi
 fi
 for line in "${CALLGRIND[@]}"; do echo "$line"; done

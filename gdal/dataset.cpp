@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <limits>
 
+#include "layer_names.h"
 #include "ogr_12da.h"
+#include "tin_layer.h"
+#include "deferred_delete.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
 #include "vsi_source.h"
@@ -51,11 +54,15 @@ bool is_point(const StringRecord& s) {
 }
 
 GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
-    if (!identify(info)) return nullptr;
-    if (info->eAccess == GA_Update) {
-        CPLError(CE_Failure, CPLE_NotSupported,
-                 "The 12DA driver does not update 12d ASCII files: it reads them, and writes new ones "
-                 "(ogr2ogr without -update, -append or -overwrite replaces the file).");
+    // Update access is declined quietly, as GDAL's read-only drivers do:
+    // programs (QGIS) ask for it first and open for reading after.
+    if (info->eAccess == GA_Update) return nullptr;
+    // A file whose deletion was noted is gone for whoever opens it.
+    carry_out_deletions();
+    if (!identify(info)) {
+        if (info->fpL != nullptr && has_12d_extension(info->pszFilename))
+            report(CE_Failure, info->pszFilename, 0,
+                   "not a 12d ASCII file (neither its first lines nor a .12da member in a ZIP archive)");
         return nullptr;
     }
     auto ds = std::make_unique<D12Dataset>();
@@ -91,7 +98,29 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
         return nullptr;
     }
     ds->SetDescription(info->pszFilename);
+    // Arcs as curves unless asked for lines: GDAL's writers of formats without curves make them linear.
+    const char* arcs = CSLFetchNameValueDef(info->papszOpenOptions, "ARCS", "CURVES");
+    if (EQUAL(arcs, "DENSIFY")) {
+        ds->arc_mode_ = ArcMode::densify;
+    } else if (EQUAL(arcs, "CHORDS")) {
+        ds->arc_mode_ = ArcMode::chords;
+    } else if (!EQUAL(arcs, "CURVES")) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARCS=%s: CURVES, DENSIFY or CHORDS is needed.", arcs);
+        return nullptr;
+    }
+    const char* tolerance = CSLFetchNameValueDef(info->papszOpenOptions, "ARC_TOLERANCE", "0.01");
+    char* tolerance_end = nullptr;
+    ds->arc_tolerance_ = CPLStrtod(tolerance, &tolerance_end);
+    if (tolerance_end == tolerance || *tolerance_end != '\0' || !(ds->arc_tolerance_ > 0.0) ||
+        !std::isfinite(ds->arc_tolerance_)) {
+        CPLError(CE_Failure, CPLE_IllegalArg, "ARC_TOLERANCE=%s: a distance above 0 is needed.", tolerance);
+        return nullptr;
+    }
+    bool srs_ok = true;
+    ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
+    if (!srs_ok) return nullptr;
     if (!ds->scan()) return nullptr;
+    if (!attach_tins(*ds, info, ds->source_->passed_tins() > 0, ds->tins_, ds->tin_layers_)) return nullptr;
     return ds.release();
 }
 
@@ -113,20 +142,30 @@ bool D12Dataset::scan() {
             break;
         }
         position_ = s.number;
-        if (s.x.empty()) continue;
+        StringEntry entry;
+        entry.offset = s.offset;
+        entry.line = s.line;
+        if (s.x.empty()) {
+            index_.add(entry);
+            continue;
+        }
         auto it = by_model.find(s.model);
         if (it == by_model.end()) {
             if (scans.size() == kMaxLayers) {
                 if (!layers_cut) report(CE_Warning, path_, s.line, "more than " + std::to_string(kMaxLayers) +
                                                                         " models; the strings of the others are left out.");
                 layers_cut = true;
+                index_.add(entry);
                 continue;
             }
             it = by_model.emplace(s.model, scans.size()).first;
             scans.emplace_back();
             LayerScan& l = scans.back();
+            l.index = static_cast<std::uint32_t>(scans.size() - 1);
             l.model = s.model;
-            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str())) : io::as_utf8(s.model, scratch);
+            models_.push_back(s.model);
+            l.name = s.model.empty() ? std::string(CPLGetBasename(path_.c_str()))
+                                     : layer_name_of_model(io::as_utf8(s.model, scratch));
             l.first = s.number;
         }
         LayerScan& l = scans[it->second];
@@ -135,8 +174,17 @@ bool D12Dataset::scan() {
         const bool point = is_point(s);
         (point ? l.points : l.lines) = true;
         l.heights = l.heights || s.has_heights;
+        l.curves = l.curves || !s.radius.empty();
         if (s.has_heights && !l.null_gaps)
             l.null_gaps = std::any_of(s.z.begin(), s.z.end(), [](double z) { return std::isnan(z); });
+        entry.layer = l.index;
+        const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
+        const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
+        entry.box[0] = *xmin;
+        entry.box[1] = *ymin;
+        entry.box[2] = *xmax;
+        entry.box[3] = *ymax;
+        index_.add(entry);
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;
             e.MinX = std::min(e.MinX, s.x[i]);
@@ -148,6 +196,8 @@ bool D12Dataset::scan() {
                 e.MaxZ = std::max(e.MaxZ, s.z[i]);
             }
         }
+        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
+            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), l.extent);
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
             const std::string& name = io::as_utf8(a.name, scratch);
@@ -167,16 +217,20 @@ bool D12Dataset::scan() {
             }
         }
     }
-    for (LayerScan& l : scans) layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
+    for (LayerScan& l : scans) {
+        layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
+        if (srs_) layers_.back()->GetLayerDefn()->GetGeomFieldDefn(0)->SetSpatialRef(srs_.get());
+    }
     return true;
 }
 
 OGRLayer* D12Dataset::GetLayer(int i) {
     if (i < 0 || i >= GetLayerCount()) return nullptr;
+    if (static_cast<std::size_t>(i) >= layers_.size()) return tin_layers_[static_cast<std::size_t>(i) - layers_.size()];
     return layers_[static_cast<std::size_t>(i)].get();
 }
 
-int D12Dataset::TestCapability(const char*) { return FALSE; }
+int D12Dataset::TestCapability(const char* cap) { return EQUAL(cap, ODsCZGeometries); }
 
 void D12Dataset::report_stop() {
     if (stop_reported_) return;
@@ -207,6 +261,13 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     if (number == 0) return false;
     // The string read last is still in the record (a host that asks for one feature twice over).
     if (&s == &record_ && position_ == number && record_.number == number) return true;
+    // Any string but the next one read is gone to where the first scan found it.
+    const StringEntry* e = index_.find(number);
+    if (e != nullptr && e->layer != kNoLayer && (number != position_ + 1 || at_end_) &&
+        source_->seek(e->offset, e->line, models_[e->layer], number)) {
+        position_ = number - 1;
+        at_end_ = false;
+    }
     return read_after(number - 1, s) && s.number == number;
 }
 

@@ -4,10 +4,13 @@
 // any GDAL layer written as 12d ASCII strings.
 //
 // Reading: opening a file reads it through once (the first scan) to find its
-// models, the fields of each and their feature counts and extents; each pass
-// of a layer over its features reads the file again, string by string, and
-// never holds more than one string. The layers of a dataset share one reader,
-// which steps back to the start when a layer asks for a string behind it.
+// models, the fields of each and their feature counts and extents, and notes
+// where each string begins (string_index.h). A layer's pass over its features
+// reads its own strings, one at a time, going straight to each where the file
+// can seek (a plain file of 8-bit or UTF-8 text); a feature fetched by id is
+// read where it is. The layers of a dataset share one reader; one that cannot
+// seek (a UTF-16 file, a .12daz member) steps back to the start when a layer
+// asks for a string behind it, and reads on to the string wanted.
 //
 // Writing: each layer becomes a model, each feature one string per line, ring
 // or point, streamed to the file as it comes.
@@ -20,7 +23,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "arcs.h"
 #include "d12/string_records.h"
+#include "srs.h"
+#include "string_index.h"
 #include "text_output.h"
 
 namespace velmorak::gdal12 {
@@ -37,6 +43,7 @@ using Attribute = d12::StringAttribute;
 
 // What the first scan learns about one model.
 struct LayerScan {
+    std::uint32_t index = 0;  // the layer's place in the dataset, as the string index names it
     std::string name;
     std::string model;  // as the file names it; empty for strings before any model line
     std::uint64_t first = 0;  // string numbers of its first and last features
@@ -47,6 +54,7 @@ struct LayerScan {
     bool lines = false;    // ... and strings of several vertices
     bool heights = false;  // some vertex has a real height
     bool null_gaps = false;  // some string has a null height among real ones
+    bool curves = false;     // some string has an arc
     // The attribute fields in the order first met; the key is the field name in lower case.
     struct Field {
         std::string name;
@@ -105,12 +113,14 @@ private:
     std::vector<std::pair<std::string, int>> attribute_field_;
 };
 
+class TinSet;
+
 class D12Dataset final : public GDALDataset {
 public:
     // Opens and scans the file; nullptr after a CPLError when it cannot be read.
     static GDALDataset* open(GDALOpenInfo* info);
 
-    int GetLayerCount() override { return static_cast<int>(layers_.size()); }
+    int GetLayerCount() override { return static_cast<int>(layers_.size() + tin_layers_.size()); }
     OGRLayer* GetLayer(int i) override;
     int TestCapability(const char* cap) override;
 
@@ -118,9 +128,13 @@ public:
     // above `after`, whose record it fills. False at the end of the file, or
     // when the file cannot be read on (reported once, through CPLError).
     bool read_after(std::uint64_t after, StringRecord& s);
-    // The string numbered `number`; false when there is none.
+    // The string numbered `number`; false when there is none. Where the file
+    // can seek, the reader goes straight to it.
     bool read_string(std::uint64_t number, StringRecord& s);
+    const StringIndex& index() const noexcept { return index_; }
     StringRecord& record() noexcept { return record_; }
+    ArcMode arc_mode() const noexcept { return arc_mode_; }
+    double arc_tolerance() const noexcept { return arc_tolerance_; }
     const std::string& path() const noexcept { return path_; }
 
 private:
@@ -129,6 +143,9 @@ private:
 
     bool interpolate_ = true;
     double null_height_ = 0.0;
+    SrsPointer srs_;  // of every layer; null when nothing gives one
+    ArcMode arc_mode_ = ArcMode::curves;
+    double arc_tolerance_ = 0.01;
     std::string path_;
     std::unique_ptr<StringRecords> source_;
     std::uint64_t position_ = 0;  // number of the string read last
@@ -136,13 +153,19 @@ private:
     bool stop_reported_ = false;
     std::uint64_t stop_after_ = UINT64_MAX;  // the first scan stopped after this string
     StringRecord record_;
+    StringIndex index_;
+    std::vector<std::string> models_;  // the model of each layer, as the file names it
     std::vector<std::unique_ptr<D12Layer>> layers_;
+    // The surfaces' layers (tin_layer.h), after the models'.
+    std::shared_ptr<TinSet> tins_;
+    std::vector<OGRLayer*> tin_layers_;
 };
 
 // ---------------------------------------------------------------- writing
 
 class TextOutput;
 class D12WriteDataset;
+class TinCollector;
 
 class D12WriteLayer final : public OGRLayer {
 public:
@@ -173,6 +196,8 @@ private:
 
     D12WriteDataset& ds_;
     OGRFeatureDefn* defn_;
+    std::shared_ptr<TinCollector> tins_;  // a layer of triangles, written as TINs (tin_layer.h)
+    bool tins_checked_ = false;
     std::string name_option_;
     std::string colour_option_;
     bool planned_ = false;
@@ -185,6 +210,8 @@ private:
     int closed_field_ = -1;
     Group attributes_;
     std::string scratch_;
+    std::string style_colour_;  // the colour of a feature's style string
+    bool degrees_ = false;  // its CRS is geographic, and no vertex is written yet
     bool warned_empty_ = false;
 };
 
@@ -199,6 +226,8 @@ public:
 
     // The text of the file; `model` is the layer a string now belongs to.
     TextOutput& output(const std::string& model);
+    // The text of the file at its top level, without a model line: where the TINs go.
+    TextOutput& surface_output();
     // Passes the buffer on when it is large; false (after a CPLError) when the file cannot be written.
     bool commit();
 
@@ -207,7 +236,12 @@ protected:
                            char** options) override;
 
 private:
+    // Keeps the CRS of the first layer that has one for the file's .prj; warns
+    // of a layer in another CRS.
+    void note_srs(const char* layer, const OGRSpatialReference* srs);
+
     std::string path_;
+    SrsPointer srs_;
     std::unique_ptr<TextOutput> out_;
     std::string model_;
     bool has_model_ = false;
@@ -217,7 +251,13 @@ private:
 
 // ---------------------------------------------------------------- the driver
 
+// TRUE when the content is 12d ASCII (its first lines) or a .12daz (a ZIP
+// archive with a .12da member), whatever the name.
 int identify(GDALOpenInfo* info);
+// What GDAL is told: also a file only named as 12d ASCII goes to the driver,
+// which refuses it with the reason.
+int identify_for_gdal(GDALOpenInfo* info);
+bool has_12d_extension(const char* path);
 
 // Reports `text` through CPLError, with the file and line when they are known.
 void report(CPLErr level, const std::string& path, std::uint64_t line, const std::string& text);

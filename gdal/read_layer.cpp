@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ogr_12da.h"
+#include "styles.h"
 #include "d12/null_heights.h"
 #include "io/utf8_text.h"
 #include "util/value_text.h"
@@ -34,8 +35,10 @@ OGRFieldType field_type(AttributeKind kind) {
     return OFTString;
 }
 
-OGRwkbGeometryType geometry_type(const LayerScan& l) {
-    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : wkbLineString;
+OGRwkbGeometryType geometry_type(const LayerScan& l, ArcMode arcs) {
+    // A layer with arcs read as curves gives each of its lines as a CompoundCurve.
+    const OGRwkbGeometryType line = l.curves && arcs == ArcMode::curves ? wkbCompoundCurve : wkbLineString;
+    const OGRwkbGeometryType flat = l.points && l.lines ? wkbUnknown : l.points ? wkbPoint : line;
     return l.heights ? OGR_GT_SetZ(flat) : flat;
 }
 
@@ -60,7 +63,9 @@ D12Layer::D12Layer(D12Dataset& ds, LayerScan scan, bool interpolate, double null
     SetMetadataItem("NULL_HEIGHT", interpolate_             ? "INTERPOLATE"
                                    : std::isnan(null_height_) ? "NaN"
                                                               : CPLSPrintf("%.17g", null_height_));
-    defn_->SetGeomType(geometry_type(scan_));
+    // The model's own name, which the layer's name may have had to change.
+    if (!scan_.model.empty()) SetMetadataItem("MODEL", as_utf8(scan_.model, scratch_).c_str());
+    defn_->SetGeomType(geometry_type(scan_, ds_.arc_mode()));
     for (int i = 0; i < kFixedFields; ++i) {
         OGRFieldDefn field(kFixedNames[i], i == kChainage ? OFTReal : i == kClosed ? OFTInteger : OFTString);
         if (i == kClosed) field.SetSubType(OFSTBoolean);
@@ -89,7 +94,9 @@ void D12Layer::ResetReading() { after_ = 0; }
 OGRFeature* D12Layer::GetNextFeature() {
     StringRecord& s = ds_.record();
     while (after_ < scan_.last) {
-        if (!ds_.read_after(std::max(after_, scan_.first - 1), s)) {
+        // The layer's own strings only, found in the first scan's index.
+        const std::uint64_t next = ds_.index().next_of_layer(std::max(after_, scan_.first - 1), scan_.index);
+        if (next == 0 || !ds_.read_string(next, s)) {
             after_ = scan_.last;
             return nullptr;
         }
@@ -111,6 +118,8 @@ OGRFeature* D12Layer::GetNextFeature() {
 OGRFeature* D12Layer::GetFeature(GIntBig fid) {
     if (fid < 0 || static_cast<std::uint64_t>(fid) < scan_.first || static_cast<std::uint64_t>(fid) > scan_.last)
         return nullptr;
+    const StringEntry* e = ds_.index().find(static_cast<std::uint64_t>(fid));
+    if (e == nullptr || e->layer != scan_.index) return nullptr;
     StringRecord& s = ds_.record();
     if (!ds_.read_string(static_cast<std::uint64_t>(fid), s) || s.x.empty() || s.model != scan_.model)
         return nullptr;
@@ -136,6 +145,7 @@ OGRErr D12Layer::GetExtent(int geom_field, OGREnvelope* extent, int force) {
 int D12Layer::TestCapability(const char* cap) {
     if (EQUAL(cap, OLCFastFeatureCount)) return m_poFilterGeom == nullptr && m_poAttrQuery == nullptr;
     if (EQUAL(cap, OLCFastGetExtent)) return TRUE;
+    if (EQUAL(cap, OLCRandomRead)) return TRUE;
     if (EQUAL(cap, OLCStringsAsUTF8)) return TRUE;
     if (EQUAL(cap, OLCZGeometries)) return TRUE;
     return FALSE;
@@ -160,12 +170,23 @@ OGRFeature* D12Layer::translate(const StringRecord& s, bool filtered) {
     }
     if (is_point(s)) {
         f->SetGeometryDirectly(z != nullptr ? new OGRPoint(s.x[0], s.y[0], z[0]) : new OGRPoint(s.x[0], s.y[0]));
+    } else if (!s.radius.empty() || (scan_.curves && ds_.arc_mode() == ArcMode::curves)) {
+        f->SetGeometryDirectly(arc_geometry(s.x.data(), s.y.data(), z, s.x.size(),
+                                            s.radius.empty() ? nullptr : s.radius.data(),
+                                            s.radius.empty() ? nullptr : s.major.data(), ds_.arc_mode(),
+                                            ds_.arc_tolerance()));
     } else {
         auto* line = new OGRLineString();
         line->setPoints(static_cast<int>(s.x.size()), s.x.data(), s.y.data(), z);
         f->SetGeometryDirectly(line);
     }
+    f->GetGeometryRef()->assignSpatialReference(defn_->GetGeomFieldDefn(0)->GetSpatialRef());
     set_fields(*f, s);
+    // The colour as a pen, which QGIS and GDAL's writers of styles (DXF, MapInfo, KML) draw with.
+    if (!s.colour.empty()) {
+        const std::string style = pen_style(as_utf8(s.colour, scratch_));
+        if (!style.empty()) f->SetStyleString(style.c_str());
+    }
     if (null_heights_field_ >= 0) f->SetField(null_heights_field_, static_cast<int>(filled));
     if (filtered && ((m_poFilterGeom != nullptr && !FilterGeometry(f->GetGeometryRef())) ||
                      (m_poAttrQuery != nullptr && !m_poAttrQuery->Evaluate(f.get()))))

@@ -8,19 +8,27 @@ namespace velmorak::gdal12 {
 
 std::unique_ptr<TextOutput> TextOutput::create(const std::string& path, Encoding encoding, const std::string& member,
                                                std::string& why) {
-    VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
-    if (f == nullptr) {
-        why = "the file cannot be created";
-        return nullptr;
+    std::unique_ptr<TextOutput> out(new TextOutput(nullptr, encoding));
+    if (is_system_path(path)) {
+        // A file of the system is written whole or not at all: to a temporary
+        // beside it that takes its place once complete, as the converter writes.
+        out->sink_ = io::FileSink::create(path, false, why);
+        if (!out->sink_) return nullptr;
+    } else {
+        out->f_ = VSIFOpenL(path.c_str(), "wb");
+        if (out->f_ == nullptr) {
+            why = "the file cannot be created";
+            return nullptr;
+        }
+        out->path_ = path;
     }
-    std::unique_ptr<TextOutput> out(new TextOutput(f, encoding));
     if (!member.empty()) {
         io::ZipOptions options;
         io::dos_time_of(static_cast<std::int64_t>(std::time(nullptr)), options.dos_time, options.dos_date);
         TextOutput* self = out.get();
         out->zip_ = std::make_unique<io::ZipWriter>(
             [self](const void* data, std::size_t n, std::string& failure) {
-                if (VSIFWriteL(data, 1, n, self->f_) == n) return true;
+                if (self->write_out(data, n)) return true;
                 failure = "the archive cannot be written (is the disk full?)";
                 return false;
             },
@@ -41,6 +49,13 @@ TextOutput::~TextOutput() {
     if (!closed_) close();
 }
 
+bool TextOutput::is_system_path(const std::string& path) { return !STARTS_WITH(path.c_str(), "/vsi"); }
+
+bool TextOutput::write_out(const void* data, std::size_t n) {
+    if (sink_) return sink_->write(data, n);
+    return VSIFWriteL(data, 1, n, f_) == n;
+}
+
 bool TextOutput::fail(std::string why) {
     if (!failed_) why_ = std::move(why);
     failed_ = true;
@@ -50,7 +65,8 @@ bool TextOutput::fail(std::string why) {
 bool TextOutput::put(const void* data, std::size_t n) {
     if (failed_) return false;
     if (zip_) return zip_->write(data, n) || fail(zip_->error());
-    return VSIFWriteL(data, 1, n, f_) == n || fail("the file cannot be written (is the disk full?)");
+    if (write_out(data, n)) return true;
+    return fail(sink_ && !sink_->error().empty() ? sink_->error() : "the file cannot be written (is the disk full?)");
 }
 
 bool TextOutput::flush(bool all) {
@@ -78,8 +94,23 @@ bool TextOutput::close() {
     closed_ = true;
     flush(true);
     if (zip_ && !failed_ && !zip_->finish()) fail(zip_->error());
+    if (sink_) {
+        // A file not written whole leaves the one it was to replace as it was, and no other.
+        if (!failed_ && !sink_->close()) fail(sink_->error());
+        if (!failed_ && !sink_->commit()) fail(sink_->error());
+        if (failed_) sink_->discard();
+        sink_.reset();
+        return !failed_;
+    }
     if (VSIFCloseL(f_) != 0) fail("the file cannot be completed (is the disk full?)");
+    // GDAL's virtual files cannot be replaced whole: what a failed write left is removed.
+    if (failed_) VSIUnlink(path_.c_str());
     return !failed_;
+}
+
+void TextOutput::abandon() {
+    fail("the writing was abandoned");
+    close();
 }
 
 }  // namespace velmorak::gdal12

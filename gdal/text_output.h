@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "io/system_file.h"
 #include "io/zip_writer.h"
 
 namespace velmorak::gdal12 {
@@ -27,8 +28,14 @@ public:
     // UTF-8 text with "\n" line ends; call commit() after each piece.
     std::string& buffer() noexcept { return buf_; }
     bool commit() { return buf_.size() < kFlushAt || flush(false); }
-    // Writes out what is left and completes the file; false when any write failed.
+    // Writes out what is left and completes the file; false when any write
+    // failed, and then a file of the system that was to be replaced stays as
+    // it was, and a new one is not left.
     bool close();
+    // Ends the file as a failed one: nothing of it is left.
+    void abandon();
+    // A path of the system's files rather than one of GDAL's virtual files (/vsimem/, /vsizip/ ...).
+    static bool is_system_path(const std::string& path);
     const std::string& error() const noexcept { return why_; }
 
 private:
@@ -36,9 +43,12 @@ private:
     TextOutput(VSILFILE* f, Encoding encoding) : f_(f), encoding_(encoding) {}
     bool flush(bool all);
     bool put(const void* data, std::size_t n);
+    bool write_out(const void* data, std::size_t n);
     bool fail(std::string why);
 
-    VSILFILE* f_;
+    VSILFILE* f_;  // a virtual file of GDAL's ...
+    std::unique_ptr<io::FileSink> sink_;  // ... or a file of the system, replaced whole
+    std::string path_;
     Encoding encoding_;
     std::unique_ptr<io::ZipWriter> zip_;
     std::string buf_;

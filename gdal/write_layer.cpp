@@ -7,6 +7,9 @@
 
 #include "mif2d12/d12_writer.h"
 #include "ogr_12da.h"
+#include "tin_layer.h"
+#include "deferred_delete.h"
+#include "styles.h"
 #include "text_output.h"
 
 namespace velmorak::gdal12 {
@@ -37,6 +40,24 @@ void number_text(double v, std::string& out) {
     out.assign(text, r.ec == std::errc{} ? static_cast<std::size_t>(r.ptr - text) : 0);
 }
 
+// The type the layer reads back as: a string per line or ring, a one-vertex
+// string per point, so polygons come back as lines and multi-parts as their
+// parts; a layer of both, or of anything, as unknown. Heights stay.
+OGRwkbGeometryType read_back_type(OGRwkbGeometryType type) {
+    const OGRwkbGeometryType flat = wkbFlatten(type);
+    OGRwkbGeometryType back = wkbUnknown;
+    if (flat == wkbNone) return wkbNone;
+    if (flat == wkbPoint || flat == wkbMultiPoint) back = wkbPoint;
+    if (flat == wkbLineString || flat == wkbMultiLineString || flat == wkbPolygon || flat == wkbMultiPolygon)
+        back = wkbLineString;
+    return OGR_GT_HasZ(type) && back != wkbUnknown ? OGR_GT_SetZ(back) : back;
+}
+
+bool is_undefined(const OGRSpatialReference& srs) {
+    const char* name = srs.GetName();
+    return name != nullptr && (EQUAL(name, "Undefined geographic SRS") || EQUAL(name, "Undefined Cartesian SRS"));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the dataset
@@ -50,6 +71,10 @@ GDALDataset* D12WriteDataset::create(const char* name, CSLConstList options) {
         CPLError(CE_Failure, CPLE_NotSupported, "ENCODING=%s: the 12DA driver writes UTF-8 or UTF-16.", encoding);
         return nullptr;
     }
+    // GDAL asked to delete an earlier file of this name first: it is replaced
+    // only once the new one is whole, and stays as it was if the writing fails.
+    take_back_deletion(name);
+    carry_out_deletions();
     // A .12daz archive holds one .12da, named after the archive.
     const bool archive = EQUAL(CPLGetExtension(name), "12daz");
     const std::string member = archive ? std::string(CPLGetBasename(name)) + ".12da" : std::string();
@@ -69,7 +94,27 @@ GDALDataset* D12WriteDataset::create(const char* name, CSLConstList options) {
 
 D12WriteDataset::~D12WriteDataset() {
     layers_.clear();
-    if (out_ && !out_->close() && !failed_) report(CE_Failure, path_, 0, out_->error());
+    if (!out_) return;
+    if (!out_->close()) {
+        if (!failed_) report(CE_Failure, path_, 0, out_->error());
+    } else if (srs_ && !failed_) {
+        // The file written whole: its CRS beside it, where the reader looks first.
+        write_prj(path_, *srs_);
+    }
+}
+
+void D12WriteDataset::note_srs(const char* layer, const OGRSpatialReference* srs) {
+    // GeoPackage's "Undefined geographic SRS" and "Undefined Cartesian SRS" are its words for none.
+    if (srs == nullptr || is_undefined(*srs)) return;
+    if (!srs_) {
+        srs_.reset(srs->Clone());
+        return;
+    }
+    // A 12d file has one CRS, in its .prj.
+    if (!srs_->IsSame(srs))
+        CPLError(CE_Warning, CPLE_AppDefined,
+                 "Layer %s is in another CRS than the layers before it; the file's .prj keeps theirs (%s).", layer,
+                 srs_->GetName() != nullptr ? srs_->GetName() : "unnamed");
 }
 
 OGRLayer* D12WriteDataset::GetLayer(int i) {
@@ -83,6 +128,7 @@ int D12WriteDataset::TestCapability(const char* cap) {
 
 OGRLayer* D12WriteDataset::ICreateLayer(const char* name, OGRSpatialReference* srs, OGRwkbGeometryType type,
                                         char** options) {
+    note_srs(name, srs);
     layers_.push_back(std::make_unique<D12WriteLayer>(*this, name, srs, type, options));
     return layers_.back().get();
 }
@@ -114,7 +160,8 @@ D12WriteLayer::D12WriteLayer(D12WriteDataset& ds, const char* name, const OGRSpa
       colour_option_(CSLFetchNameValueDef(options, "COLOUR_FIELD", "")) {
     defn_ = new OGRFeatureDefn(name);
     defn_->Reference();
-    defn_->SetGeomType(type);
+    defn_->SetGeomType(read_back_type(type));
+    degrees_ = srs != nullptr && srs->IsGeographic() && !is_undefined(*srs);
     if (srs != nullptr && defn_->GetGeomFieldCount() > 0) {
         OGRSpatialReference* copy = srs->Clone();
         defn_->GetGeomFieldDefn(0)->SetSpatialRef(copy);
@@ -123,7 +170,11 @@ D12WriteLayer::D12WriteLayer(D12WriteDataset& ds, const char* name, const OGRSpa
     SetDescription(name);
 }
 
-D12WriteLayer::~D12WriteLayer() { defn_->Release(); }
+D12WriteLayer::~D12WriteLayer() {
+    // A layer of triangles is written as its TINs once it has them all (tin_writer.cpp).
+    if (tins_) write_tins(*tins_, ds_);
+    defn_->Release();
+}
 
 int D12WriteLayer::TestCapability(const char* cap) {
     return EQUAL(cap, OLCSequentialWrite) || EQUAL(cap, OLCCreateField) || EQUAL(cap, OLCStringsAsUTF8) ||
@@ -233,6 +284,11 @@ void D12WriteLayer::write_attributes(const OGRFeature& f, const Group& g, int de
 }
 
 OGRErr D12WriteLayer::ICreateFeature(OGRFeature* feature) {
+    if (!tins_checked_ && feature->GetGeometryRef() != nullptr) {
+        tins_checked_ = true;
+        tins_ = tin_collector_for(*defn_, *feature);
+    }
+    if (tins_) return add_to_tin(*tins_, *feature);
     if (!planned_) plan_fields();
     const OGRGeometry* geom = feature->GetGeometryRef();
     std::unique_ptr<OGRGeometry> linear;
@@ -295,6 +351,11 @@ bool D12WriteLayer::write_part(const OGRFeature& f, const OGRSimpleCurve* line, 
     mif2d12::SuperString s;
     s.name = text_of(f, name_field_);
     s.colour = text_of(f, colour_field_);
+    // Without a colour field, the colour of the feature's style (a DXF's or MapInfo layer's pen).
+    if (colour_field_ < 0) {
+        style_colour_ = colour_of_style(f.GetStyleString());
+        s.colour = style_colour_;
+    }
     s.style = text_of(f, style_field_);
     s.breakline = text_of(f, breakline_field_);
     s.has_chainage = is_set(f, chainage_field_);
@@ -311,6 +372,15 @@ bool D12WriteLayer::write_part(const OGRFeature& f, const OGRSimpleCurve* line, 
     for (int i = 0; i < n; ++i) {
         const double x = line != nullptr ? line->getX(i) : point->getX();
         const double y = line != nullptr ? line->getY(i) : point->getY();
+        // Told once, where the layer's first vertex is in degrees: a GeoJSON file says WGS 84 of any numbers.
+        if (degrees_) {
+            degrees_ = false;
+            if (std::fabs(x) <= 360.0 && std::fabs(y) <= 90.0)
+                CPLError(CE_Warning, CPLE_AppDefined,
+                         "Layer %s is in degrees: 12d ASCII keeps 5 decimals of a coordinate, about 1 m in degrees. "
+                         "Reproject it to a projected CRS (ogr2ogr -t_srs) to keep its precision.",
+                         defn_->GetName());
+        }
         if (heights)
             mif2d12::append_vertex(b, x, y, line != nullptr ? line->getZ(i) : point->getZ());
         else

@@ -21,6 +21,7 @@ import os
 import re
 import shutil
 import stat
+import subprocess
 import sys
 import zipfile
 
@@ -64,8 +65,14 @@ def layout(tree, linux_build, windows_build=None):
     _copy(os.path.join(linux_build, "libvelmorak.so"), os.path.join(plugin, "lib", "linux-x86_64", "libvelmorak.so"))
     _copy(os.path.join(linux_build, "velmorak"), os.path.join(plugin, "lib", "linux-x86_64", "velmorak"), True)
     if windows_build:
+        # mingw-w64's static C++ library brings its debugging sections and symbols along: half of each
+        # file. The DLL's export table stays.
+        strip = shutil.which("x86_64-w64-mingw32-strip")
         for name in ("velmorak.dll", "velmorak.exe"):
-            _copy(os.path.join(windows_build, name), os.path.join(plugin, "lib", "windows-x64", name), True)
+            target = os.path.join(plugin, "lib", "windows-x64", name)
+            _copy(os.path.join(windows_build, name), target, True)
+            if strip:
+                subprocess.run([strip, target], check=True)
     return plugin
 
 

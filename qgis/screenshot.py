@@ -26,6 +26,8 @@ from qgis.core import (  # noqa: E402
     QgsPalLayerSettings,
     QgsProviderRegistry,
     QgsRectangle,
+    QgsSingleSymbolRenderer,
+    QgsSymbol,
     QgsTextBufferSettings,
     QgsTextFormat,
     QgsVectorLayer,
@@ -57,12 +59,15 @@ def main():
     for i, d in enumerate(QgsProviderRegistry.instance().querySublayers(SOURCE)):
         layer = QgsVectorLayer(d.uri(), d.name(), d.providerKey())
         colour = QColor(COLOURS[i % len(COLOURS)])
-        symbol = layer.renderer().symbol()
+        symbol = QgsSymbol.defaultSymbol(layer.geometryType())
         symbol.setColor(colour)
         if layer.geometryType() == QgsWkbTypes.PointGeometry:
             symbol.setSize(3.2)
-        else:
+        elif layer.geometryType() == QgsWkbTypes.LineGeometry:
             symbol.setWidth(0.7)
+        else:
+            symbol.setOpacity(0.35)
+        layer.setRenderer(QgsSingleSymbolRenderer(symbol))
         text = QgsTextFormat()
         text.setFont(QFont("DejaVu Sans"))
         text.setSize(8)

@@ -22,6 +22,8 @@ command -v zip >/dev/null || missing+=(zip)
 # the QGIS plugin is tested in a headless QGIS, with qgis_process
 command -v qgis_process.bin >/dev/null || missing+=(qgis)
 /usr/bin/python3 -c 'import qgis.core' >/dev/null 2>&1 || missing+=(python3-qgis)
+# and in the QGIS application itself, on a virtual display
+command -v xvfb-run >/dev/null || missing+=(xvfb)
 # the manual page check, and the Debian package with its dependencies and lintian
 command -v groff >/dev/null || missing+=(groff-base)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)

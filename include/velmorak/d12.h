@@ -67,7 +67,8 @@ VELMORAK_API const char *velmorak_d12_last_error(void);
  *   velmorak_d12_close(r);
  *
  * Every string of the file comes out in file order, those without vertices
- * (an arc, a circle, a text) too, with a vertex count of 0. A super string's
+ * (a text, a feature) too, with a vertex count of 0; an arc or circle string
+ * comes with the vertices velmorak_d12_arcs describes. A super string's
  * vertices are its data, data_2d and data_3d blocks in order (its hipdata
  * block only where it has no other).
  */
@@ -83,7 +84,9 @@ typedef enum velmorak_d12_attribute_kind {
  * the reader's next call. */
 typedef struct velmorak_d12_string {
     uint64_t number;   /* 1 for the file's first string: the GDAL feature id */
-    uint64_t position; /* where the string is, for velmorak_d12_seek: opaque, compare it with nothing */
+    uint64_t position; /* where the string is, for velmorak_d12_seek: the byte offset of its header line in
+                        * the file's text (after a byte order mark; in a UTF-16 file or a .12daz, in the
+                        * text as UTF-8). The feature id is `number`, not this. */
     uint64_t line;     /* the line of its header "string ... {" */
     const char *model; /* the model it stands in; "" before any model line */
     const char *type;  /* the word after "string": super, 3d, 2d, interface ... */
@@ -123,11 +126,12 @@ VELMORAK_API int velmorak_d12_next(velmorak_d12_reader *reader, velmorak_d12_str
 VELMORAK_API int velmorak_d12_rewind(velmorak_d12_reader *reader);
 
 /* Makes the string at `position` (from velmorak_d12_string.position) the one
- * the next call of velmorak_d12_next gives. A position is opaque: take it only
- * from a string this reader gave. Going back to a string reads the file again
- * from its start as far as that string, going forward reads on: a seek costs
- * the reading of the strings passed over. VELMORAK_D12_INVALID for a position
- * the file holds no string at. */
+ * the next call of velmorak_d12_next gives. Take a position only from a
+ * string this reader gave. In a plain file of 8-bit or UTF-8 text the reader
+ * goes there at once, whatever it read before. A UTF-16 file and a .12daz
+ * archive are read in sequence: going back reads the file again from its
+ * start as far as that string, going forward reads on. VELMORAK_D12_INVALID
+ * for a position the reader gave no string at. */
 VELMORAK_API int velmorak_d12_seek(velmorak_d12_reader *reader, uint64_t position);
 
 /* Attribute `index` (0 .. attribute_count - 1) of the string given last. A
@@ -135,6 +139,18 @@ VELMORAK_API int velmorak_d12_seek(velmorak_d12_reader *reader, uint64_t positio
  * its quotes and escapes, or a number as written. */
 VELMORAK_API int velmorak_d12_attribute(velmorak_d12_reader *reader, size_t index, const char **name,
                                         velmorak_d12_attribute_kind *kind, const char **value);
+
+/* The circular arcs of the string given last, one entry per vertex (as many
+ * as its vertex_count): `radius` the signed radius of the arc from that
+ * vertex to the next, 0 for a straight segment, positive where the arc runs
+ * clockwise (its centre to the right), negative anticlockwise; `major` 1
+ * where it is the longer of the two arcs of that radius through both
+ * vertices. Both NULL for a string without arcs. They come from a super
+ * string's radius_data, major_data and geometry_data blocks; an arc string's
+ * vertices are its start and end, a circle string's the point east of its
+ * centre, the one opposite and the first again, joined by arcs. Owned by the
+ * reader, valid until its next call. */
+VELMORAK_API int velmorak_d12_arcs(velmorak_d12_reader *reader, const double **radius, const unsigned char **major);
 
 /* Why the last call failed; "" when none did. */
 VELMORAK_API const char *velmorak_d12_error(const velmorak_d12_reader *reader);
@@ -212,6 +228,65 @@ VELMORAK_API int velmorak_d12_writer_finish(velmorak_d12_writer *writer);
 VELMORAK_API const char *velmorak_d12_writer_error(const velmorak_d12_writer *writer);
 /* Frees the writer; a file not finished is abandoned. */
 VELMORAK_API void velmorak_d12_writer_close(velmorak_d12_writer *writer);
+
+/* ------------------------------------------------------------------------
+ * Surfaces (tin, full_tin and super_tin objects)
+ *
+ *   velmorak_d12_tin_reader *r;
+ *   if (velmorak_d12_tin_open("site.12da", &r) != VELMORAK_D12_OK) { ... last_error ... }
+ *   velmorak_d12_tin t;
+ *   while ((status = velmorak_d12_tin_next(r, &t)) == VELMORAK_D12_OK) { ... }
+ *   if (status < 0) { ... velmorak_d12_tin_error(r) ... }
+ *   velmorak_d12_tin_close(r);
+ *
+ * Every surface of the file comes out in file order, whole, its strings
+ * passed over. Points are numbered from 0 in the arrays (the file numbers
+ * them from 1). A tin lists its visible triangles only; a full_tin's
+ * nulled triangles, and those on its four construction points, come out
+ * with visible 0. A super TIN has no points: its members are the names of
+ * the surfaces it is made of, lowest rank first.
+ */
+typedef struct velmorak_d12_tin_reader velmorak_d12_tin_reader;
+
+typedef enum velmorak_d12_tin_kind {
+    VELMORAK_D12_TIN = 0,
+    VELMORAK_D12_FULL_TIN = 1,
+    VELMORAK_D12_SUPER_TIN = 2
+} velmorak_d12_tin_kind;
+
+/* One surface. Its texts and arrays belong to the reader and stay valid
+ * until the reader's next call. */
+typedef struct velmorak_d12_tin {
+    velmorak_d12_tin_kind kind;
+    uint64_t line;     /* the line of its header "tin {" */
+    const char *model; /* the model it stands in; "" before any model line */
+    const char *name;
+    const char *colour;
+    size_t point_count;
+    const double *points;      /* x, y, z of each point in turn (3 * point_count values); z NaN where null */
+    size_t triangle_count;
+    const uint32_t *triangles; /* three point indices (from 0) of each triangle in turn */
+    const unsigned char *visible; /* 1 for a visible triangle, 0 for an invisible one */
+    size_t visible_count;
+    size_t attribute_count;
+    size_t member_count;
+} velmorak_d12_tin;
+
+VELMORAK_API int velmorak_d12_tin_open(const char *path, velmorak_d12_tin_reader **reader);
+VELMORAK_API void velmorak_d12_tin_close(velmorak_d12_tin_reader *reader);
+/* The next surface: VELMORAK_D12_OK with `t` filled, VELMORAK_D12_END after
+ * the last, or VELMORAK_D12_ERROR when a surface is damaged (a triangle
+ * naming a point it lacks, a missing block ...): the error names its line. */
+VELMORAK_API int velmorak_d12_tin_next(velmorak_d12_tin_reader *reader, velmorak_d12_tin *t);
+/* Back to the first surface. */
+VELMORAK_API int velmorak_d12_tin_rewind(velmorak_d12_tin_reader *reader);
+/* Attribute `index` of the surface given last, as velmorak_d12_attribute gives a string's. */
+VELMORAK_API int velmorak_d12_tin_attribute(velmorak_d12_tin_reader *reader, size_t index, const char **name,
+                                            velmorak_d12_attribute_kind *kind, const char **value);
+/* Member `index` (0 .. member_count - 1) of the super TIN given last; NULL for none. */
+VELMORAK_API const char *velmorak_d12_tin_member(velmorak_d12_tin_reader *reader, size_t index);
+VELMORAK_API const char *velmorak_d12_tin_error(const velmorak_d12_tin_reader *reader);
+VELMORAK_API uint64_t velmorak_d12_tin_error_line(const velmorak_d12_tin_reader *reader);
 
 #ifdef __cplusplus
 }

@@ -12,6 +12,8 @@ import shutil
 import tempfile
 
 from qgis.core import (
+    QgsCoordinateReferenceSystem,
+    QgsFeatureRequest,
     QgsProcessing,
     QgsProcessingAlgorithm,
     QgsProcessingException,
@@ -387,9 +389,7 @@ class Export12daAlgorithm(VelmorakAlgorithm):
         except native.NativeError as e:
             raise QgsProcessingException(str(e))
         os.makedirs(os.path.dirname(output), exist_ok=True)
-        if len({layer.crs().authid() for layer in vector_layers}) > 1:
-            _warn(feedback, "The layers are in different coordinate reference systems; 12d ASCII holds none, and "
-                            "each layer's coordinates are written as they are.")
+        crs = self.file_crs(vector_layers, feedback)
         staging = Staging()
         try:
             job = staging.path("job.jsonl")
@@ -401,14 +401,23 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                     model = model_name(layer)
                     plan = FieldPlan(layer.fields(), name_field, colour_field,
                                      lambda text, m=model: _warn(feedback, f"Layer {m}: {text}"), key_fields(layer))
-                    f.write(json.dumps({"model": model}) + "\n")
+                    # The model line comes with its first string, as the driver writes it: a
+                    # layer of no strings leaves no empty model behind.
+                    model_line = json.dumps({"model": model}) + "\n"
                     empty = 0
-                    for feature in layer.getFeatures():
+                    request = QgsFeatureRequest()
+                    # The features' own styles (a DXF's, a MapInfo layer's) give the colours a colour field does not.
+                    if plan.colour < 0 and hasattr(QgsFeatureRequest, "EmbeddedSymbols"):
+                        request.setFlags(QgsFeatureRequest.EmbeddedSymbols)
+                    for feature in layer.getFeatures(request):
                         if feedback.isCanceled():
                             raise QgsProcessingException("Cancelled.")
                         found = feature_strings(feature, plan)
                         if not found:
                             empty += 1
+                        if found and model_line:
+                            f.write(model_line)
+                            model_line = None
                         for s in found:
                             f.write(json.dumps({"string": s}) + "\n")
                             strings += 1
@@ -430,8 +439,56 @@ class Export12daAlgorithm(VelmorakAlgorithm):
                                              f"The 12d export stopped with status {result.status}.")
         finally:
             staging.close()
+        # The file written whole: its CRS beside it, where the 12DA driver looks first.
+        if crs is not None:
+            self.write_prj(output + ".prj", crs, feedback)
         feedback.setProgress(100)
         return {self.OUTPUT: output}
+
+    @staticmethod
+    def file_crs(layers, feedback):
+        """The CRS of the file: the first layer's that has one. 12d ASCII holds
+        none; the .prj beside the file does, as the driver writes it."""
+        crs = None
+        for layer in layers:
+            other = layer.crs()
+            if not other.isValid():
+                continue
+            if other.isGeographic():
+                _warn(feedback, f"Layer {layer.name()} is in degrees: 12d ASCII keeps 5 decimals of a coordinate, "
+                                "about 1 m in degrees. Reproject it to a projected CRS (Reproject layer) to keep its "
+                                "precision.")
+            if crs is None:
+                crs = other
+            elif other != crs:
+                _warn(feedback, f"Layer {layer.name()} is in another CRS than the layers before it; the file's .prj "
+                                f"keeps theirs ({crs.description() or crs.authid()}).")
+        return crs
+
+    @staticmethod
+    def write_prj(path, crs, feedback):
+        """ESRI WKT, as GDAL writes it for the driver (WKT2 for a CRS that ESRI WKT cannot say)."""
+        try:
+            from osgeo import osr
+
+            srs = osr.SpatialReference()
+            authority, _, code = crs.authid().partition(":")
+            if authority.upper() == "EPSG" and code.isdigit():
+                srs.ImportFromEPSG(int(code))
+            else:
+                srs.ImportFromWkt(crs.toWkt(QgsCoordinateReferenceSystem.WKT2_2019))
+            try:
+                wkt = srs.ExportToWkt(["FORMAT=WKT1_ESRI"])
+            except RuntimeError:
+                wkt = ""
+            wkt = wkt or srs.ExportToWkt(["FORMAT=WKT2_2019"])
+        except Exception:  # GDAL's bindings missing or failing: QGIS's own ESRI WKT
+            wkt = crs.toWkt(QgsCoordinateReferenceSystem.WKT1_ESRI) or crs.toWkt(QgsCoordinateReferenceSystem.WKT2_2019)
+        try:
+            with open(path, "w", encoding="utf-8", newline="") as f:
+                f.write(wkt)
+        except OSError as e:
+            _warn(feedback, f"{path}: the coordinate reference system cannot be written ({e}).")
 
 
 ALGORITHMS = [BreaklinesAlgorithm, CrossSectionsAlgorithm, MifTo12daAlgorithm, Breaklines3dAlgorithm,

@@ -3,7 +3,7 @@
 Each point, line and polygon ring of a feature becomes a super string of the
 layer's model, with the feature's fields: the name field (NAME_FIELD, else a
 field "name", else the first text field), the colour field (COLOUR_FIELD, else
-"colour" or "color"), "style", "breakline", a number field "chainage", and
+"colour" or "color"; without one, the colour of the feature's style), "style", "breakline", a number field "chainage", and
 every other field as an attribute ("group/value" inside group "group"). A
 field "type" that says "super" and an integer field "closed" are what the
 driver's reading adds: they go back only in what they tell. A line that ends
@@ -13,10 +13,14 @@ on its first vertex is a closed string when it is a ring, or when its
 Read in QGIS (reading features is safe there); the strings are written by
 the worker process (export_worker.py).
 """
+import importlib.util
 import math
+import os
 
-from qgis.core import QgsAbstractGeometry, QgsProviderRegistry, QgsWkbTypes
+from qgis.core import QgsAbstractGeometry, QgsGeometry, QgsProviderRegistry, QgsWkbTypes
 from qgis.PyQt.QtCore import QDate, QDateTime, QTime, QVariant
+
+from . import native
 
 INTEGER_TYPES = (QVariant.Int, QVariant.UInt, QVariant.LongLong, QVariant.ULongLong)
 NUMBER_TYPES = INTEGER_TYPES + (QVariant.Double,)
@@ -24,6 +28,41 @@ NUMBER_TYPES = INTEGER_TYPES + (QVariant.Double,)
 
 def _is_null(value):
     return value is None or (isinstance(value, QVariant) and value.isNull())
+
+
+_colour_table = None
+
+
+def colour_table():
+    """12d's colour names with their 0xRRGGBB, in the order of its colour list:
+    the table of the GDAL Python driver the plugin carries (the native
+    driver's), read once; empty when it cannot be read."""
+    global _colour_table
+    if _colour_table is None:
+        try:
+            path = os.path.join(native.driver_dir(), "ogr_12DA.py")
+            spec = importlib.util.spec_from_file_location("_velmorak_ogr_12da", path)
+            module = importlib.util.module_from_spec(spec)
+            spec.loader.exec_module(module)
+            _colour_table = [(str(name), int(rgb)) for name, rgb in module.COLOURS]
+        except Exception:  # a driver file without the table: no colours from styles
+            _colour_table = []
+    return _colour_table
+
+
+def colour_of_symbol(symbol):
+    """The 12d colour of a feature's own symbol (a DXF's or MapInfo layer's pen,
+    as QGIS reads the feature's style): the table's colour nearest to it, the
+    first of equals, as the driver chooses it; None without a symbol."""
+    if symbol is None or not symbol.color().isValid():
+        return None
+    c = symbol.color()
+    best, best_distance = None, None
+    for name, rgb in colour_table():
+        distance = sum((v - ((rgb >> shift) & 0xFF)) ** 2 for v, shift in ((c.red(), 16), (c.green(), 8), (c.blue(), 0)))
+        if best_distance is None or distance < best_distance:
+            best, best_distance = name, distance
+    return best
 
 
 def key_fields(layer):
@@ -130,8 +169,7 @@ def geometry_parts(geometry):
     if g is None or g.isEmpty():
         return []
     if QgsWkbTypes.isCurvedType(g.wkbType()):
-        # Steps of 4 degrees along an arc, as GDAL makes curves linear.
-        g = g.segmentize(math.radians(4), QgsAbstractGeometry.MaximumAngle)
+        g = _linear(geometry)
     parts = []
     todo = [(g, False)]
     while todo:
@@ -147,6 +185,23 @@ def geometry_parts(geometry):
     return parts
 
 
+def _linear(geometry):
+    """A curved geometry made linear by GDAL itself, with the vertices the 12DA
+    driver writes for it (steps of OGR_ARC_STEPSIZE, 4 degrees); by QGIS in the
+    same steps where GDAL's Python bindings are missing."""
+    try:
+        from osgeo import ogr
+
+        linear = ogr.CreateGeometryFromWkb(bytes(geometry.asWkb())).GetLinearGeometry()
+        g = QgsGeometry()
+        g.fromWkb(bytes(linear.ExportToIsoWkb()))
+        if not g.isNull():
+            return g.constGet().clone()
+    except Exception:  # no bindings, or a geometry GDAL does not take
+        pass
+    return geometry.constGet().segmentize(math.radians(4), QgsAbstractGeometry.MaximumAngle)
+
+
 def _coordinates(part):
     if QgsWkbTypes.flatType(part.wkbType()) == QgsWkbTypes.Point:
         return [part.x()], [part.y()], [part.z()] if part.is3D() else None
@@ -160,9 +215,12 @@ def _coordinates(part):
 def feature_strings(feature, plan):
     """The strings of one feature, as dicts for the export worker."""
     attributes = feature.attributes()
+    # Without a colour field, the colour of the feature's style.
+    colour = plan.text(attributes, plan.colour) if plan.colour >= 0 else colour_of_symbol(
+        feature.embeddedSymbol() if hasattr(feature, "embeddedSymbol") else None)
     common = {
         "name": plan.text(attributes, plan.name),
-        "colour": plan.text(attributes, plan.colour),
+        "colour": colour,
         "style": plan.text(attributes, plan.style),
         "breakline": plan.text(attributes, plan.breakline),
         "chainage": float(attributes[plan.chainage]) if plan.is_set(attributes, plan.chainage) else None,

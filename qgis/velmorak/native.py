@@ -9,7 +9,9 @@ the current folder), so a run works on links or copies of its inputs in a
 folder of its own, which is also its current folder; the caller then moves
 what the run made to where the user asked for it.
 """
+import ntpath
 import os
+import posixpath
 import shutil
 import stat
 import subprocess
@@ -65,33 +67,41 @@ def driver_dir():
     return os.path.join(PLUGIN_DIR, "gdal_driver")
 
 
-def python_interpreter():
+def python_interpreter(executable=None, exec_prefix=None, windows=None, exists=None, which=shutil.which):
     """A Python interpreter for the export worker, found from QGIS's own Python.
 
     Inside QGIS sys.executable is the QGIS program on Windows (qgis-bin.exe,
-    qgis-ltr-bin.exe) and often on Linux too; a python beside it (the QGIS bin
-    folder on Windows has python3.exe), then the one of sys.exec_prefix (the
-    apps\\PythonNN folder of a Windows QGIS, /usr on Linux), then python3 on
-    PATH. The worker needs only Python's standard library.
+    qgis-ltr-bin.exe) and often on Linux too. The first that exists of:
+    sys.executable when its name starts with "python"; python3 and python
+    (python3.exe and python.exe on Windows) beside it (the QGIS bin folder);
+    the same in sys.exec_prefix (the apps\\PythonNN folder of a Windows QGIS)
+    and in its bin folder (/usr/bin on Linux); python3, then python, on PATH.
+    The worker needs only Python's standard library. The arguments stand in
+    for this process's own values in the tests.
     """
+    executable = (sys.executable or "") if executable is None else executable
+    exec_prefix = sys.exec_prefix if exec_prefix is None else exec_prefix
+    windows = _system() == "win32" if windows is None else windows
+    if exists is None:
+        def exists(candidate):
+            return os.path.isfile(candidate) and os.access(candidate, os.X_OK)
+    path = ntpath if windows else posixpath
+    names = ["python3.exe", "python.exe"] if windows else ["python3", "python"]
     candidates = []
-    exe = sys.executable or ""
-    if os.path.basename(exe).lower().startswith("python"):
-        candidates.append(exe)
-    names = ["python3.exe", "python.exe"] if _system() == "win32" else ["python3", "python"]
-    for folder in (os.path.dirname(exe), sys.exec_prefix, os.path.join(sys.exec_prefix, "bin"),
-                   getattr(sys, "_base_executable", "") and os.path.dirname(sys._base_executable)):
+    if path.basename(executable).lower().startswith("python"):
+        candidates.append(executable)
+    for folder in (path.dirname(executable), exec_prefix, exec_prefix and path.join(exec_prefix, "bin")):
         if folder:
-            candidates.extend(os.path.join(folder, name) for name in names)
-    for name in names:
-        found = shutil.which(name)
-        if found:
-            candidates.append(found)
+            candidates.extend(path.join(folder, name) for name in names)
     for candidate in candidates:
-        if os.path.isfile(candidate) and os.access(candidate, os.X_OK):
+        if exists(candidate):
             return candidate
+    # which() gives only files there that can run.
+    for found in map(which, names):
+        if found:
+            return found
     raise NativeError("No Python interpreter found beside QGIS for the 12d export (looked beside "
-                      f"{exe or 'QGIS'} and in {sys.exec_prefix}).")
+                      f"{executable or 'QGIS'} and in {exec_prefix}).")
 
 
 def link_or_copy(source, target):

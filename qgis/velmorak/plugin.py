@@ -5,6 +5,8 @@ initProcessing, and the application initGui too. Each of them makes sure the
 GDAL Python driver is registered and the provider added, once: qgis_process
 and scripts give no interface and may call only classFactory.
 """
+import os
+
 from qgis.core import Qgis, QgsApplication, QgsMessageLog
 
 from . import gdal_setup, native
@@ -39,7 +41,6 @@ class VelmorakPlugin:
 
     @staticmethod
     def driver_name():
-        import os
         path = os.path.join(native.driver_dir(), "ogr_12DA.py")
         return (gdal_setup.driver_name(path) if os.path.isfile(path) else None) or "12DA"
 

@@ -2,9 +2,11 @@
 // (d12::StringRecords, which the GDAL driver reads through too) behind an
 // opaque handle. Every text is handed out as UTF-8 from the handle's own
 // buffers; nothing is allocated per string beyond what the record reuses.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "capi/d12_status.h"
@@ -56,6 +58,44 @@ struct velmorak_d12_reader {
     std::vector<std::string> attribute_scratch;
     std::vector<const char*> attribute_texts;  // name and value of each attribute, in turn
 
+    // Where each string given so far is, in file order: a position (the
+    // offset of its header line) leads back to its number, line and model,
+    // which a seek needs to place the reader there without reading what
+    // comes before. A few bytes per string, the models held once.
+    struct Place {
+        std::uint64_t offset;
+        std::uint64_t number;
+        std::uint64_t line;
+        std::uint32_t model;
+    };
+    std::vector<Place> places;
+    std::vector<std::string> models;
+    std::unordered_map<std::string, std::uint32_t> model_index;
+
+    void note_place() {
+        const StringRecord& r = record;
+        if (!places.empty() && places.back().number >= r.number) return;
+        std::uint32_t model = 0;
+        if (models.empty() || models[places.empty() ? 0 : places.back().model] != r.model) {
+            const auto it = model_index.find(r.model);
+            if (it != model_index.end()) {
+                model = it->second;
+            } else {
+                model = static_cast<std::uint32_t>(models.size());
+                models.push_back(r.model);
+                model_index.emplace(r.model, model);
+            }
+        } else {
+            model = places.back().model;
+        }
+        places.push_back({r.offset, r.number, r.line, model});
+    }
+    const Place* place_at(std::uint64_t offset) const {
+        const auto it = std::lower_bound(places.begin(), places.end(), offset,
+                                         [](const Place& p, std::uint64_t o) { return p.offset < o; });
+        return it != places.end() && it->offset == offset ? &*it : nullptr;
+    }
+
     int ok() {
         error.clear();
         error_line = 0;
@@ -86,14 +126,17 @@ struct velmorak_d12_reader {
     StringRecords::Step step() {
         has_string = false;
         const StringRecords::Step s = records->next(record);
-        if (s == StringRecords::Step::string) read = record.number;
+        if (s == StringRecords::Step::string) {
+            read = record.number;
+            note_place();
+        }
         return s;
     }
 
     void fill(velmorak_d12_string& s) {
         const StringRecord& r = record;
         s.number = r.number;
-        s.position = r.number;
+        s.position = r.offset;
         s.line = r.line;
         s.model = utf8(r.model, scratch[0]);
         s.type = utf8(r.type, scratch[1]);
@@ -225,16 +268,24 @@ int velmorak_d12_rewind(velmorak_d12_reader* reader) {
 
 int velmorak_d12_seek(velmorak_d12_reader* reader, uint64_t position) {
     return on_reader(reader, [&](velmorak_d12_reader& r) {
-        if (position == 0) return r.invalid("velmorak_d12_seek: 0 is no position of a string");
-        // A position is the string's number: the file is read again from its
-        // start to reach a string behind the one read last, and read on to
-        // reach one ahead.
-        if (r.read >= position) {
+        // A position is where the string's header line begins: only the
+        // strings this reader gave have one it knows.
+        const velmorak_d12_reader::Place* place = r.place_at(position);
+        if (place == nullptr) return r.invalid("velmorak_d12_seek: the file holds no string at that position");
+        const std::uint64_t number = place->number;
+        r.has_string = false;
+        // A plain file of 8-bit or UTF-8 text is read from there at once ...
+        if (r.records->seek(place->offset, place->line, r.models[place->model], number)) {
+            r.read = number - 1;
+            return r.ok();
+        }
+        // ... any other again from its start to reach a string behind the
+        // one read last, and on to reach one ahead.
+        if (r.read >= number) {
             r.records->rewind();
             r.read = 0;
         }
-        r.has_string = false;
-        while (r.read + 1 < position) {
+        while (r.read + 1 < number) {
             switch (r.step()) {
                 case StringRecords::Step::string:
                     continue;
@@ -260,6 +311,18 @@ int velmorak_d12_attribute(velmorak_d12_reader* reader, size_t index, const char
         *name = r.attribute_texts[2 * index];
         *value = r.attribute_texts[2 * index + 1];
         *kind = kind_of(r.record.attributes[index].type);
+        return r.ok();
+    });
+}
+
+int velmorak_d12_arcs(velmorak_d12_reader* reader, const double** radius, const unsigned char** major) {
+    return on_reader(reader, [&](velmorak_d12_reader& r) {
+        if (radius == nullptr || major == nullptr)
+            return r.invalid("velmorak_d12_arcs: no place for the radii or major flags given");
+        if (!r.has_string) return r.invalid("velmorak_d12_arcs: no string was given by velmorak_d12_next");
+        const bool arcs = !r.record.radius.empty();
+        *radius = arcs ? r.record.radius.data() : nullptr;
+        *major = arcs ? r.record.major.data() : nullptr;
         return r.ok();
     });
 }

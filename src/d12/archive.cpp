@@ -35,6 +35,13 @@ std::unique_ptr<io::ByteSource> open_file1(const std::string& name, std::string&
 
 bool is_12da_archive_name(std::string_view name) { return ends_with_nocase(util::rtrim(name), ".12daz"); }
 
+bool may_be_zip_archive(const std::string& path) {
+    std::string why;
+    const std::unique_ptr<io::FileSource> f = io::FileSource::open(path, why);
+    unsigned char head[2] = {};
+    return !f || !f->read_at(0, head, sizeof head) || (head[0] == 'P' && head[1] == 'K');
+}
+
 std::unique_ptr<io::ByteSource> open_12da_archive(std::string_view name, std::string& member, std::string& why,
                                                   const io::ZipLimits& limits) {
     if (io::has_nul(name)) {
@@ -43,6 +50,18 @@ std::unique_ptr<io::ByteSource> open_12da_archive(std::string_view name, std::st
     }
     std::unique_ptr<io::ZipArchive> zip = io::ZipArchive::open(name, why);
     if (!zip) return nullptr;
+    return open_12da_member(std::move(zip), member, why, limits);
+}
+
+std::unique_ptr<io::ByteSource> open_12da_archive(std::unique_ptr<io::RandomAccessBytes> file, std::string& member,
+                                                  std::string& why, const io::ZipLimits& limits) {
+    std::unique_ptr<io::ZipArchive> zip = io::ZipArchive::open(std::move(file), why);
+    if (!zip) return nullptr;
+    return open_12da_member(std::move(zip), member, why, limits);
+}
+
+std::unique_ptr<io::ByteSource> open_12da_member(std::unique_ptr<io::ZipArchive> zip, std::string& member,
+                                                 std::string& why, const io::ZipLimits& limits) {
     const std::vector<io::ZipEntry>& entries = zip->entries();
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < entries.size(); ++i)

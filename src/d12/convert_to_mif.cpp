@@ -132,6 +132,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     con.end_line();
     con.line("Converted " + util::AINTEGER(converted) + " string objects and ignored " + util::AINTEGER(ignored));
     con.end_line();
+    walk.report_passed_tins();
     layer.close();
 }
 

@@ -172,6 +172,7 @@ void convert_12da_to_xs(std::string_view file1, std::string_view file2) {
     con.line("Converted " + util::AINTEGER(sections.converted) +
              " string objects to KORVAN cross-sections and ignored " + util::AINTEGER(sections.ignored));
     con.end_line();
+    walk.report_passed_tins();
     lines.close();
     points.close();
 }

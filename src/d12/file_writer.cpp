@@ -8,21 +8,12 @@
 #include <utility>
 
 #include "io/text_encoding.h"
+#include "util/text.h"
 
 namespace velmorak::d12 {
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-bool ends_with_no_case(std::string_view s, std::string_view end) {
-    if (s.size() < end.size()) return false;
-    for (std::size_t i = 0; i < end.size(); ++i) {
-        char c = s[s.size() - end.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != end[i]) return false;
-    }
-    return true;
-}
 
 // The archive's one member: its own file name with ".12da" for ".12daz".
 std::string member_of(std::string_view name) {
@@ -57,7 +48,8 @@ std::unique_ptr<FileWriter> FileWriter::create(std::string_view name, TextEncodi
         return nullptr;
     }
     std::unique_ptr<FileWriter> w(new FileWriter(std::move(file), std::string(name), encoding));
-    if (ends_with_no_case(name, ".12daz")) {
+    constexpr std::string_view kArchive = ".12daz";
+    if (name.size() >= kArchive.size() && util::contains_nocase(name.substr(name.size() - kArchive.size()), kArchive)) {
         io::ZipOptions options;
         io::dos_time_of(static_cast<std::int64_t>(std::time(nullptr)), options.dos_time, options.dos_date);
         FileWriter* self = w.get();
@@ -197,8 +189,8 @@ void FileWriter::plan_groups(std::span<const AttributeOut> attributes) {
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         std::string_view path = attributes[i].name;
         std::size_t g = 0;
-        for (std::size_t slash = path.find('/'); slash != std::string_view::npos && slash > 0 && slash + 1 < path.size();
-             slash = path.find('/')) {
+        for (std::size_t slash = path.find('/');
+             slash != std::string_view::npos && slash > 0 && slash + 1 < path.size(); slash = path.find('/')) {
             const std::string_view name = path.substr(0, slash);
             std::size_t child = groups_[g].first_child;
             while (child != kNone && groups_[child].name != name) child = groups_[child].next_sibling;

@@ -79,6 +79,8 @@ public:
 
     // The 1-based number of the line read last; 0 before the first.
     std::size_t line_number() const noexcept { return number_; }
+    // After the file was placed on a line: the number of the line before it.
+    void set_line_number(std::size_t number) noexcept { number_ = number; }
 
 private:
     io::InputFile& file_;

@@ -5,6 +5,7 @@
 
 #include "d12/string_blocks.h"
 #include "d12/string_details.h"
+#include "d12/tin.h"
 #include "services/messages.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -359,11 +360,11 @@ bool d12ReadHeader(LineLexer& lines, float& nullValue, std::string* model_line) 
         std::string_view raw;
         if (lines.read_line(raw) != io::LineStatus::ok) break;
         // Files written by hand or by other programs may have no model line:
-        // the first string ends the header all the same, and is read as the
-        // first object.
+        // the first string or surface ends the header all the same, and is
+        // read as the first object.
         std::string_view code = util::ltrim_blanks(raw);
         code = code.substr(0, comment_start(code));
-        if (level == 0 && is_string_header(code)) {
+        if (level == 0 && (is_string_header(code) || tin_header(code))) {
             lines.back();
             return true;
         }

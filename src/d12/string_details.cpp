@@ -38,6 +38,9 @@ void StringDetails::clear() {
     groups_.clear();
     pending_ = 0;
     expect_group_name_ = false;
+    arcs.clear();
+    arc_block_ = ArcBlock::none;
+    arc_depth_ = 0;
 }
 
 StringAttribute& StringDetails::add() {
@@ -57,11 +60,29 @@ std::string StringDetails::path(std::string_view name) const {
 }
 
 void StringDetails::line(std::string_view whole, int level) {
+    if (arc_block_ != ArcBlock::none) {
+        arc_block_line(whole);
+        return;
+    }
     if (frames_.empty()) {
         if (level != 1) return;
         std::string_view rest;
         const std::string_view word = first_word(whole, rest);
         const std::size_t brace = next_brace(rest, 0);
+        const ArcBlock arc_block = same_word(word, "radius_data")     ? ArcBlock::radius
+                                   : same_word(word, "major_data")    ? ArcBlock::major
+                                   : same_word(word, "geometry_data") ? ArcBlock::geometry
+                                                                      : ArcBlock::none;
+        if (arc_block != ArcBlock::none && brace != kNotFound && rest[brace] == '{') {
+            // Values given twice (radius_data and geometry_data) count once: the later block's.
+            (arc_block == ArcBlock::major ? arcs.segment_major.clear() : arcs.segment_radius.clear());
+            if (arc_block == ArcBlock::geometry) arcs.segment_major.clear();
+            arc_block_ = arc_block;
+            arc_depth_ = 1;
+            element_value_ = 0;
+            arc_block_line(rest.substr(brace + 1));
+            return;
+        }
         if (!same_word(word, "attributes") || brace == kNotFound || rest[brace] != '{') {
             if (!has_brace(whole)) own_level_line(whole);
             return;
@@ -96,6 +117,7 @@ void StringDetails::line(std::string_view whole, int level) {
 }
 
 void StringDetails::own_level_line(std::string_view whole) {
+    arc_keywords(whole);
     std::string_view rest;
     const std::string_view word = first_word(whole, rest);
     std::string* target = same_word(word, "colour")      ? &colour
@@ -114,6 +136,99 @@ void StringDetails::own_level_line(std::string_view whole) {
         has_chainage = ec == std::errc() && end == number.data() + number.size() && !number.empty();
         chainage = has_chainage ? v : 0.0;
     }
+}
+
+// "xcentre 502600 ycentre 6960100 zcentre 31", "chainage 0 interval 1 radius 15":
+// keywords and their numbers, several to a line, in any order.
+void StringDetails::arc_keywords(std::string_view rest) {
+    for (;;) {
+        std::string_view after;
+        const std::string_view word = first_word(rest, after);
+        if (word.empty()) return;
+        double* target = nullptr;
+        static constexpr std::string_view kAxes[] = {"x", "y", "z"};
+        for (int axis = 0; axis < 3 && target == nullptr; ++axis) {
+            const std::string_view a = kAxes[axis];
+            if (word.size() == a.size() + 6 && same_word(word.substr(0, 1), a) && same_word(word.substr(1), "centre"))
+                target = &arcs.centre[axis];
+            else if (word.size() == a.size() + 5 && same_word(word.substr(0, 1), a) && same_word(word.substr(1), "start"))
+                target = &arcs.start[axis];
+            else if (word.size() == a.size() + 3 && same_word(word.substr(0, 1), a) && same_word(word.substr(1), "end"))
+                target = &arcs.end[axis];
+        }
+        if (target == nullptr && same_word(word, "radius")) target = &arcs.radius;
+        rest = after;
+        if (target == nullptr) continue;
+        std::string_view next;
+        const std::string_view number = first_word(rest, next);
+        double v = 0.0;
+        const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
+        if (ec == std::errc() && end == number.data() + number.size() && !number.empty()) {
+            *target = v;
+            rest = next;
+        }
+    }
+}
+
+// A line of a radius_data, major_data or geometry_data block: its numbers,
+// or its elements, up to the brace that closes it.
+void StringDetails::arc_block_line(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && arc_block_ != ArcBlock::none) {
+        const char c = text[pos];
+        if (c == ' ' || c == '\t' || c == ',') {
+            ++pos;
+        } else if (c == '"') {
+            pos = skip_quoted(text, pos);
+        } else if (c == '{' || c == '}') {
+            arc_token(text.substr(pos, 1));
+            ++pos;
+        } else {
+            const std::size_t start = pos;
+            while (pos < text.size() && text[pos] != ' ' && text[pos] != '\t' && text[pos] != '{' && text[pos] != '}' &&
+                   text[pos] != '"' && text[pos] != ',')
+                ++pos;
+            arc_token(text.substr(start, pos - start));
+        }
+    }
+}
+
+void StringDetails::arc_token(std::string_view t) {
+    // A damaged block must not fill memory: no more values than a string may have vertices of attributes.
+    constexpr std::size_t kMaxSegments = 10000000;
+    if (t == "{") {
+        ++arc_depth_;
+        if (arc_block_ == ArcBlock::geometry && arc_depth_ == 2) {
+            element_radius_ = 0.0;
+            element_major_ = 0;
+            element_value_ = 0;
+        }
+        return;
+    }
+    if (t == "}") {
+        --arc_depth_;
+        if (arc_block_ == ArcBlock::geometry && arc_depth_ == 1 && arcs.segment_radius.size() < kMaxSegments) {
+            arcs.segment_radius.push_back(element_radius_);
+            arcs.segment_major.push_back(element_major_);
+        }
+        if (arc_depth_ <= 0) arc_block_ = ArcBlock::none;
+        return;
+    }
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    const bool number = ec == std::errc() && end == t.data() + t.size();
+    if (arc_block_ == ArcBlock::geometry) {
+        // Inside an element: "radius r", "major m"; other words (a line's start and end, a spiral's lengths) pass.
+        if (arc_depth_ != 2) return;
+        if (number && element_value_ == 1) element_radius_ = v;
+        if (number && element_value_ == 2) element_major_ = v != 0.0 ? 1 : 0;
+        element_value_ = same_word(t, "radius") ? 1 : same_word(t, "major") ? 2 : 0;
+        return;
+    }
+    if (arc_depth_ != 1 || arcs.segment_radius.size() >= kMaxSegments || arcs.segment_major.size() >= kMaxSegments)
+        return;
+    if (arc_block_ == ArcBlock::radius) arcs.segment_radius.push_back(number ? v : 0.0);
+    if (arc_block_ == ArcBlock::major) arcs.segment_major.push_back(number && v != 0.0 ? 1 : 0);
 }
 
 void StringDetails::token(std::string_view t, bool quoted) {

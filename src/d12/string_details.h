@@ -13,10 +13,17 @@
 // groups, «group { name "Asset" attributes { ... } }», whose values are named
 // "Asset/Owner". Values may stand one per line or several on one line, as
 // one-line blocks have them; quoted texts read as line_lexer.h reads them.
+//
+// The keywords of its arcs (string_arcs.h) are collected too: an arc or
+// circle string's centre, start, end and radius, wherever they stand on its
+// own lines, and the values of its radius_data, major_data and geometry_data
+// blocks at its own level (an alignment's geometry, nested deeper, is not).
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "d12/string_arcs.h"
 
 namespace velmorak::d12 {
 
@@ -44,6 +51,7 @@ public:
     // The first `count` entries are this string's; the rest keep their capacity for the next.
     std::vector<StringAttribute> attributes;
     std::size_t count = 0;
+    StringArcs arcs;
 
     // Forgets the last string (the reader calls it at each string header).
     void clear();
@@ -53,7 +61,12 @@ public:
 
 private:
     enum class Frame { attributes, group, other };
+    // A block of arcs being read: its kind and the braces open in it.
+    enum class ArcBlock { none, radius, major, geometry };
     void own_level_line(std::string_view whole);
+    void arc_keywords(std::string_view rest);
+    void arc_block_line(std::string_view text);
+    void arc_token(std::string_view token);
     void token(std::string_view token, bool quoted);
     StringAttribute& add();
     std::string path(std::string_view name) const;
@@ -68,6 +81,13 @@ private:
     AttributeType pending_type_ = AttributeType::text;
     std::string pending_name_;
     std::string scratch_;
+    ArcBlock arc_block_ = ArcBlock::none;
+    int arc_depth_ = 0;
+    // In a geometry_data element: its radius and major flag so far, and the word before a value.
+    double element_radius_ = 0.0;
+    unsigned char element_major_ = 0;
+    int element_value_ = 0;  // 1 radius, 2 major follows
+
 };
 
 }  // namespace velmorak::d12

@@ -60,11 +60,11 @@ std::unique_ptr<StringRecords> StringRecords::open(const std::string& path, std:
 
 void StringRecords::open_file(const std::string& path, std::string& why, const OpenBytes& open_plain) {
     std::unique_ptr<io::ByteSource> bytes;
-    if (is_12da_archive_name(path)) {
+    if (open_plain) {
+        bytes = open_plain(path, why);
+    } else if (is_12da_archive_name(path) && may_be_zip_archive(path)) {
         std::string member;
         bytes = open_12da_archive(path, member, why);
-    } else if (open_plain) {
-        bytes = open_plain(path, why);
     } else {
         bytes = io::FileSource::open(path, why);
     }
@@ -101,10 +101,31 @@ bool StringRecords::read_header() {
 
 double StringRecords::null_value() const noexcept { return walk_->null_value(); }
 
+std::size_t StringRecords::passed_tins() const noexcept { return walk_->passed_tins().size(); }
+
 void StringRecords::rewind() {
     started_ = false;
     stopped_ = false;
     number_ = 0;
+}
+
+bool StringRecords::seekable() noexcept { return walk_->seekable(); }
+
+bool StringRecords::seek(std::uint64_t offset, std::uint64_t line, const std::string& model, std::uint64_t number) {
+    if (number == 0 || !walk_->seekable()) return false;
+    if (stopped_ || !read_header()) return false;
+    bool placed = false;
+    const bool ran = core_.run([&] {
+        placed = walk_->seek(offset, static_cast<std::size_t>(line), model);
+        if (placed) has_next_ = walk_->next();
+    });
+    if (!ran) {
+        stopped_ = true;
+        stop_line_ = walk_->line_number();
+        return false;
+    }
+    if (placed) number_ = number - 1;
+    return placed;
 }
 
 void StringRecords::start() {
@@ -123,6 +144,7 @@ bool StringRecords::read_next(StringRecord& s) {
     const bool lines = is_line_type(o.type);
     s.number = ++number_;
     s.line = walk_->string_line();
+    s.offset = walk_->string_offset();
     s.model.assign(walk_->model());
     s.type.assign(o.type);
     s.name.assign(o.name);
@@ -187,6 +209,7 @@ void StringRecords::take_details(StringRecord& s) {
         s.attributes[i].type = a.type;
         s.attributes[i].value.assign(a.value);
     }
+    apply_arcs(details_.arcs, walk_->null_value(), s);
 }
 
 }  // namespace velmorak::d12

@@ -33,6 +33,7 @@ class StringWalk;
 struct StringRecord {
     std::uint64_t number = 0;  // 1 for the file's first string
     std::uint64_t line = 0;    // the line of its "string ... {" header
+    std::uint64_t offset = 0;  // where that line begins in the file's text: a place seek() goes to
     std::string model;         // the model it stands in; empty before any model line
     std::string type;          // the word after "string": super, 3d, 2d, interface ...
     std::string name;
@@ -52,13 +53,21 @@ struct StringRecord {
     std::vector<double> y;
     std::vector<double> z;
     bool has_heights = false;  // some vertex has a real height
+    // The arc from each vertex to the next (string_arcs.h): its signed radius,
+    // 0 for a straight segment, and 1 where it is the major arc. Empty for a
+    // string without arcs. An arc string's vertices are its start and end, a
+    // circle string's the point east of its centre, the one opposite and the
+    // first again, joined by arcs.
+    std::vector<double> radius;
+    std::vector<unsigned char> major;
 };
 
 class StringRecords {
 public:
-    // Where the bytes of a plain file (not a .12daz) come from: the GDAL
-    // driver reads through GDAL's file layer. Without one, the file layer of
-    // the core (io::FileSource) opens it.
+    // Where the bytes of a file come from: the GDAL driver reads through
+    // GDAL's file layer, and opens a .12daz's member there too. Without one,
+    // the file layer of the core (io::FileSource) opens it, and a .12daz
+    // through the core's archive reader.
     using OpenBytes = std::function<std::unique_ptr<io::ByteSource>(const std::string& path, std::string& why)>;
 
     // Opens a .12da or .4da, or a .12daz by its one .12da member; nullptr and
@@ -76,6 +85,14 @@ public:
     Step next(StringRecord& s);
     // Back to the first string.
     void rewind();
+    // Whether seek() places the reader without reading what comes before:
+    // a plain file of 8-bit or UTF-8 text. A UTF-16 file and an archive's
+    // member are read in sequence only.
+    bool seekable() noexcept;
+    // The next string is the one whose record had this offset, line, model
+    // and number; the header is read first when it was not. False when the
+    // reader cannot be placed there (then rewind() and read on) or stopped in the header.
+    bool seek(std::uint64_t offset, std::uint64_t line, const std::string& model, std::uint64_t number);
     // Reads the header, if no string was read yet: its null value is known
     // after. False when the reading stopped in it.
     bool read_header();
@@ -83,6 +100,9 @@ public:
     // the header is read.
     double null_value() const noexcept;
     const std::string& stop_text() const noexcept { return core_.stop_text(); }
+    // How many surfaces (tin, full_tin, super_tin) the strings passed since the
+    // start of the file stood among; d12::TinRecords reads them.
+    std::size_t passed_tins() const noexcept;
     std::uint64_t stop_line() const noexcept { return stop_line_; }
 
 private:

@@ -20,15 +20,23 @@
 // top-level "model" line before it), the line its header stands on, and, once
 // its block is read, whether another block of the same string follows. Nothing
 // is allocated per string: the object's texts keep their capacity.
+//
+// The surfaces between the strings (tin, full_tin, super_tin: tin.h) come out
+// of next() too, read whole into the caller's Tin record, when the caller
+// asks for them with collect_tins(); is_tin() then tells them from strings.
+// Otherwise they are passed over, and passed_tins() names them afterwards,
+// so that a conversion that reads only strings can say what it left out.
 #include <cmath>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "d12/line_lexer.h"
 #include "d12/object.h"
 #include "d12/reader.h"
+#include "d12/tin.h"
 #include "io/input_file.h"
 #include "util/big_array.h"
 
@@ -81,6 +89,23 @@ public:
     // and attributes are collected into `details` as it is walked.
     void collect_details(StringDetails* details) noexcept { details_ = details; }
 
+    // Asked before start(): each surface is read whole into `tin` and comes
+    // out of next() as an object of its own (type "tin", "full_tin" or
+    // "super_tin", no data flags), with is_tin() true.
+    void collect_tins(Tin* tin) noexcept { tin_ = tin; }
+    // The object is a surface; after a stop, the stop came in a surface.
+    bool is_tin() const noexcept { return is_tin_; }
+
+    // The surfaces passed over so far (all of them, unless collected).
+    struct PassedTin {
+        TinKind kind = TinKind::tin;
+        std::string name;
+    };
+    const std::vector<PassedTin>& passed_tins() const noexcept { return passed_; }
+    // Tells the console, after a conversion's summary, which surfaces it left
+    // out and what reads them; nothing when the file has none.
+    void report_passed_tins() const;
+
     // The 1-based number of the line read last (for messages).
     std::size_t line_number() const noexcept { return lines_.line_number(); }
 
@@ -107,6 +132,18 @@ public:
     // The 1-based number of the line holding the string's header.
     std::size_t string_line() const noexcept { return string_line_; }
 
+    // Where the line holding the string's header begins in the file
+    // (io::InputFile::line_offset): a place seek() goes back to.
+    std::uint64_t string_offset() const noexcept { return string_offset_; }
+
+    // Whether seek() can place the walk on a string (a file read in sequence only cannot).
+    bool seekable() noexcept { return lines_.file().seekable(); }
+    // The next call of next() gives the string whose header line begins at
+    // `offset` (a string_offset() of this file), on line `line`, in `model`:
+    // what the walk would know had it read the file that far. Only after
+    // start(). False when the file cannot be placed there.
+    bool seek(std::uint64_t offset, std::size_t line, std::string_view model);
+
     // 0 for a string's first data block, 1 for its second ...
     std::size_t block_index() const noexcept { return block_index_; }
 
@@ -129,6 +166,7 @@ private:
     void pass_over_unread();
     void note_model_line(std::string_view line);
     void report_cut_off();
+    bool take_tin(TinKind kind);
 
     LineLexer lines_;
     std::size_t capacity_;
@@ -136,10 +174,16 @@ private:
     std::string line_;
     std::string model_;
     std::size_t top_line_ = 0;  // the line the last top-level object began on
+    std::uint64_t top_offset_ = 0;  // ... and where that line begins
     std::size_t string_line_ = 0;
+    std::uint64_t string_offset_ = 0;
     std::size_t block_index_ = 0;
     bool unread_ = false;  // the current block's vertices are still in the file
     StringDetails* details_ = nullptr;
+    Tin* tin_ = nullptr;
+    bool is_tin_ = false;
+    Tin passed_over_;  // the name of a surface nobody collects
+    std::vector<PassedTin> passed_;
 };
 
 }  // namespace velmorak::d12

@@ -54,6 +54,7 @@ void InputFile::start() {
     chunk_ = kChunk;
     if (const std::optional<std::uint64_t> size = source_->size())
         chunk_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, kMinChunk, kChunk));
+    full_chunk_ = chunk_;
     if (buf_.size() < 2 * chunk_) buf_.resize(2 * chunk_);
     // Look at the first bytes for a byte order mark.
     unsigned char head[3];
@@ -146,6 +147,8 @@ bool InputFile::fill() {
         }
         if (encoding_ == Encoding::bytes) {
             end_ += static_cast<std::size_t>(n);
+            // Reading on in sequence after a seek: larger pieces again.
+            if (chunk_ < full_chunk_) chunk_ = std::min(2 * chunk_, full_chunk_);
             return true;
         }
         if (decode(raw_.data(), raw_.size(), false) > 0) return true;
@@ -268,6 +271,32 @@ void InputFile::rewind() {
         return;
     }
     start();
+}
+
+std::uint64_t InputFile::line_offset() const noexcept {
+    const std::size_t at = prev_ != SIZE_MAX ? prev_ : cur_;
+    // The buffer holds the bytes that end at raw_offset_.
+    return raw_offset_ - (end_ - at);
+}
+
+bool InputFile::seek(std::uint64_t offset) {
+    forget_line();
+    if (!seekable()) return false;
+    const std::uint64_t first = raw_offset_ - end_;  // the offset of buf_[0]
+    if (offset >= first && offset <= raw_offset_) {
+        cur_ = static_cast<std::size_t>(offset - first);
+    } else {
+        if (!source_->seek(offset)) return false;
+        raw_offset_ = offset;
+        cur_ = end_ = 0;
+        source_done_ = false;
+        // A string fetched by its place is a few lines: a full piece would be read for nothing.
+        chunk_ = std::min(kMinChunk, full_chunk_);
+    }
+    prev_ = SIZE_MAX;
+    no_lf_before_ = no_cr_before_ = resume_ = cur_;
+    skip_rest_ = false;
+    return true;
 }
 
 bool InputFile::back() {

@@ -55,6 +55,19 @@ public:
     // Bytes of the file consumed so far (for progress and tests).
     std::uint64_t raw_offset() const noexcept { return raw_offset_; }
 
+    // Where the line read last begins in the file (after back(), the line to
+    // be read next): an offset seek() goes back to. Offsets count the bytes of
+    // the source, so they name lines only where the file does not decode its
+    // text (no byte order mark).
+    std::uint64_t line_offset() const noexcept;
+    // Whether seek() can place the file at a line.
+    bool seekable() const noexcept { return encoding_ == Encoding::bytes && !error_ && source_->seekable(); }
+    // The next line read is the one that begins at `offset` (from
+    // line_offset()). Within the text in the buffer nothing is read; further
+    // away the buffer starts again there, small, and grows as reading goes on
+    // in sequence. False when the file cannot be placed there.
+    bool seek(std::uint64_t offset);
+
     // Decodes `raw` (a whole file with byte order mark) as the reader would.
     static std::string decode_for_test(std::string_view raw, bool* replaced = nullptr);
 
@@ -75,6 +88,7 @@ private:
     Encoding encoding_ = Encoding::bytes;
     std::vector<char> buf_;
     std::size_t chunk_ = 0;       // bytes asked of the file at a time
+    std::size_t full_chunk_ = 0;  // ... when read in sequence from the start
     std::size_t cur_ = 0;         // next unread character
     std::size_t end_ = 0;         // end of valid text
     std::size_t prev_ = SIZE_MAX; // start of the line read last

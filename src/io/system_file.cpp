@@ -85,7 +85,9 @@ bool FileSource::ended_early(std::uint64_t at) {
 std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
     if (n == 0) return 0;
     int err = 0;
-    const std::ptrdiff_t got = system_calls().read(file_, dst, n, err);
+    // Once placed by seek(), the file is read at its offsets.
+    const std::ptrdiff_t got = placed_ ? system_calls().read_at(file_, dst, n, position_, err)
+                                       : system_calls().read(file_, dst, n, err);
     if (got < 0) {
         fail(err);
         return -1;
@@ -101,6 +103,14 @@ std::ptrdiff_t FileSource::read(void* dst, std::size_t n) {
 bool FileSource::rewind() {
     if (!system_calls().rewind(file_)) return false;
     position_ = 0;
+    placed_ = false;
+    return true;
+}
+
+bool FileSource::seek(std::uint64_t offset) {
+    if (offset > opened_size_) return false;
+    position_ = offset;
+    placed_ = true;
     return true;
 }
 

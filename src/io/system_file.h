@@ -30,6 +30,8 @@ public:
     bool rewind() override;
     std::optional<std::uint64_t> size() const override { return opened_size_; }
     const std::string& error() const override { return why_; }
+    bool seekable() const override { return true; }
+    bool seek(std::uint64_t offset) override;
     // Exactly n bytes from `offset`; false when they cannot all be read:
     // error() says why, and is empty when they lie beyond the size the file
     // was opened with.
@@ -42,6 +44,7 @@ private:
     platform::Handle file_;
     std::uint64_t opened_size_;
     std::uint64_t position_ = 0;
+    bool placed_ = false;  // seek() placed it: reads go by offset
     std::string why_;
 };
 

@@ -91,8 +91,13 @@ public:
         return *raw - std::min<std::uint64_t>(*raw, mark_);
     }
     const std::string& error() const override { return inner_->error(); }
+    // UTF-8 text and text without a mark pass unchanged, so that an offset in
+    // the text is one in the file after its mark; UTF-16 is read in sequence.
+    bool seekable() const override { return !is_utf16() && inner_->seekable(); }
+    bool seek(std::uint64_t offset) override { return !is_utf16() && inner_->seek(offset + mark_); }
 
 private:
+    bool is_utf16() const noexcept { return text_ == Text::utf16le || text_ == Text::utf16be; }
     static constexpr std::size_t kPiece = 1 << 19;
 
     std::unique_ptr<ByteSource> inner_;

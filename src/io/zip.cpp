@@ -44,7 +44,7 @@ std::uint64_t get64(const unsigned char* p) { return get32(p) | (static_cast<std
 // grow past its declared size fails at once, so a ZIP bomb ends early.
 class MemberSource final : public ByteSource {
 public:
-    MemberSource(std::unique_ptr<FileSource> file, ZipEntry member, std::uint64_t data_offset)
+    MemberSource(std::unique_ptr<RandomAccessBytes> file, ZipEntry member, std::uint64_t data_offset)
         : file_(std::move(file)), member_(std::move(member)), data_offset_(data_offset), input_(kInflateInput) {}
     ~MemberSource() override {
         if (inflating_) inflateEnd(&zs_);
@@ -136,7 +136,7 @@ private:
         return static_cast<std::ptrdiff_t>(got);
     }
 
-    std::unique_ptr<FileSource> file_;
+    std::unique_ptr<RandomAccessBytes> file_;
     ZipEntry member_;
     std::uint64_t data_offset_;  // behind the local header
     std::vector<unsigned char> input_;
@@ -156,9 +156,9 @@ const char* const kDamagedDirectory = "The archive's directory is damaged.";
 
 // Finds the end of central directory record and, through ZIP64 where the
 // 32-bit fields say so, the directory's offset, size and number of entries.
-bool find_directory(FileSource& file, std::uint64_t& offset, std::uint64_t& length, std::uint64_t& entries,
+bool find_directory(RandomAccessBytes& file, std::uint64_t& offset, std::uint64_t& length, std::uint64_t& entries,
                     std::string& why) {
-    const std::uint64_t size = *file.size();
+    const std::uint64_t size = file.size();
     if (size < kEndSize) {
         why = kNotZip;
         return false;
@@ -260,7 +260,7 @@ bool apply_zip64(const unsigned char* extra, std::size_t n, std::uint32_t size32
 }
 
 // Reads the central directory's entries.
-bool read_entries(FileSource& file, std::uint64_t offset, std::uint64_t length, std::uint64_t count,
+bool read_entries(RandomAccessBytes& file, std::uint64_t offset, std::uint64_t length, std::uint64_t count,
                   std::vector<ZipEntry>& out, std::string& why) {
     std::vector<unsigned char> dir(static_cast<std::size_t>(length));
     if (!file.read_at(offset, dir.data(), dir.size())) {
@@ -301,7 +301,7 @@ bool read_entries(FileSource& file, std::uint64_t offset, std::uint64_t length, 
 
 // Checks a member's flags, method and sizes and finds its data behind the
 // local header (at `data`).
-bool locate_data(FileSource& file, std::uint64_t directory, const ZipEntry& m, std::uint64_t& data,
+bool locate_data(RandomAccessBytes& file, std::uint64_t directory, const ZipEntry& m, std::uint64_t& data,
                  std::string& why) {
     if (m.zip64_missing) {
         why = "The archive's ZIP64 sizes of member " + m.name + " are missing.";
@@ -338,15 +338,31 @@ bool locate_data(FileSource& file, std::uint64_t directory, const ZipEntry& m, s
     return true;
 }
 
+// A plain file, read at offsets.
+class FileBytes final : public RandomAccessBytes {
+public:
+    explicit FileBytes(std::unique_ptr<FileSource> file) : file_(std::move(file)) {}
+    bool read_at(std::uint64_t offset, void* dst, std::size_t n) override { return file_->read_at(offset, dst, n); }
+    std::uint64_t size() const override { return *file_->size(); }
+    const std::string& error() const override { return file_->error(); }
+
+private:
+    std::unique_ptr<FileSource> file_;
+};
+
 }  // namespace
 
-ZipArchive::ZipArchive(std::unique_ptr<FileSource> file) : file_(std::move(file)) {}
+ZipArchive::ZipArchive(std::unique_ptr<RandomAccessBytes> file) : file_(std::move(file)) {}
 
 ZipArchive::~ZipArchive() = default;
 
 std::unique_ptr<ZipArchive> ZipArchive::open(std::string_view name, std::string& why) {
     std::unique_ptr<FileSource> file = FileSource::open(name, why);
     if (!file) return nullptr;
+    return open(std::make_unique<FileBytes>(std::move(file)), why);
+}
+
+std::unique_ptr<ZipArchive> ZipArchive::open(std::unique_ptr<RandomAccessBytes> file, std::string& why) {
     std::unique_ptr<ZipArchive> zip(new ZipArchive(std::move(file)));
     std::uint64_t length = 0, count = 0;
     if (find_directory(*zip->file_, zip->directory_, length, count, why) &&
@@ -368,7 +384,7 @@ std::unique_ptr<ByteSource> ZipArchive::open_member(std::size_t index, std::stri
         if (!file_->error().empty()) why = file_->error();
         return nullptr;
     }
-    const std::uint64_t archive = *file_->size();
+    const std::uint64_t archive = file_->size();
     const std::uint64_t limit = std::min(limits.max_output, archive > limits.max_output / limits.ratio
                                                                 ? limits.max_output
                                                                 : archive * limits.ratio);

@@ -45,6 +45,9 @@ public:
     // The archive of this name, found as inputs are (letter case); nullptr and
     // the reason in `why` when it cannot be read or is no sound ZIP archive.
     static std::unique_ptr<ZipArchive> open(std::string_view name, std::string& why);
+    // The archive in `file`, any bytes that can be read at offsets (a file of
+    // GDAL's virtual file layer, say).
+    static std::unique_ptr<ZipArchive> open(std::unique_ptr<RandomAccessBytes> file, std::string& why);
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -56,8 +59,8 @@ public:
     std::unique_ptr<ByteSource> open_member(std::size_t index, std::string& why, const ZipLimits& limits = {});
 
 private:
-    explicit ZipArchive(std::unique_ptr<FileSource> file);
-    std::unique_ptr<FileSource> file_;
+    explicit ZipArchive(std::unique_ptr<RandomAccessBytes> file);
+    std::unique_ptr<RandomAccessBytes> file_;
     std::vector<ZipEntry> entries_;
     std::uint64_t directory_ = 0;  // where the central directory starts: every member lies before it
 };

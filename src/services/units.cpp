@@ -56,6 +56,8 @@ public:
     }
     std::optional<std::uint64_t> size() const override { return inner_->size(); }
     const std::string& error() const override { return inner_->error(); }
+    bool seekable() const override { return inner_->seekable(); }
+    bool seek(std::uint64_t offset) override { return inner_->seek(offset); }
 
 private:
     std::unique_ptr<io::ByteSource> inner_;

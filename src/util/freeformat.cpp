@@ -150,10 +150,32 @@ bool parse_plain_decimal(std::string_view token, F& value) noexcept {
     return true;
 }
 
+// A C99 hexadecimal float ("0x1.7593eff21e508p+18", "-0x0p+0"), as the
+// package writes a surface exported with "output_tin_hex_floats": exact in
+// base 2. from_chars reads the digits after the "0x" and the exponent. The
+// binary exponent is required, as printf's %a always writes it: "0x10" is no
+// number of any file we read.
+template <typename F>
+bool parse_hex_real(std::string_view token, F& value) noexcept {
+    const bool negative = !token.empty() && token.front() == '-';
+    if (negative) token.remove_prefix(1);
+    if (token.size() < 3 || token[0] != '0' || (token[1] != 'x' && token[1] != 'X')) return false;
+    token.remove_prefix(2);
+    if (token.front() == '-' || token.front() == '+' || token.find_first_of("pP") == std::string_view::npos)
+        return false;
+    F v{};
+    const char* end = token.data() + token.size();
+    const auto [ptr, ec] = std::from_chars(token.data(), end, v, std::chars_format::hex);
+    if (ec != std::errc{} || ptr != end || !std::isfinite(v)) return false;
+    value = negative ? -v : v;
+    return true;
+}
+
 template <typename F>
 bool parse_real(std::string_view token, F& value) noexcept {
     if (!drop_plus(token) || !starts_like_a_number(token)) return false;
     if (parse_plain_decimal(token, value)) return true;
+    if (parse_hex_real(token, value)) return true;
     F v{};
     const char* end = token.data() + token.size();
     auto [ptr, ec] = std::from_chars(token.data(), end, v, std::chars_format::general);

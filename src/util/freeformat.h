@@ -11,7 +11,7 @@
 //
 // Numbers are parsed with std::from_chars: a leading "+" is accepted, the
 // exponent may be written with E or D (Fortran double precision), "5." and
-// ".5" are numbers. NaN, infinities and values out of range are bad values.
+// ".5" are numbers, and so is a C99 hexadecimal float ("0x1.75p+18"). NaN, infinities and values out of range are bad values.
 // Nothing allocates except the text read into a caller's std::string.
 #include <cstdint>
 #include <string>

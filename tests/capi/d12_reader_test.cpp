@@ -43,6 +43,12 @@ std::string render(velmorak_d12_reader* r, const velmorak_d12_string& s) {
         if (i > 0) out += ',';
         out += number(s.z[i]);
     }
+    const double* radius = nullptr;
+    const unsigned char* major = nullptr;
+    if (velmorak_d12_arcs(r, &radius, &major) != VELMORAK_D12_OK) return out.append(" [arcs failed]");
+    if ((radius == nullptr) != (major == nullptr)) return out.append(" [arcs half given]");
+    for (std::size_t i = 0; radius != nullptr && i < s.vertex_count; ++i)
+        out.append(i == 0 ? " arcs=" : ",").append(number(radius[i])).append(":").append(std::to_string(major[i]));
     for (std::size_t i = 0; i < s.attribute_count; ++i) {
         const char* name = nullptr;
         const char* value = nullptr;
@@ -135,6 +141,21 @@ std::vector<FileRow> file_rows() {
          .null_value = -99999,
          .strings = {"1 Water|super|WM style=WATR breakline=line chainage=12.5 2d n=2 first=1,2 z=null,null "
                      "Asset/Owner=T:Coliban"}},
+        // Arcs: an arc string three quarters round clockwise (the major arc), a circle run anticlockwise,
+        // radius_data with major_data, and geometry_data; the radius of each vertex's segment to the next.
+        {.label = "arcs",
+         .path = "arcs.12da",
+         .bytes = "model \"M\"\nstring arc {\n  chainage 0 interval 1 radius 15\n  xcentre 10 ycentre 0 zcentre 1\n"
+                  "  xstart 25 ystart 0 zstart 2\n  xend 10 yend 15 zend 3\n}\nstring circle {\n  radius -2\n"
+                  "  zcentre 4 xcentre 0 ycentre 0\n}\nstring super {\n  data_2d {\n    0 0\n    14 0\n    20 0\n  }\n"
+                  "  radius_data { 10 0 0 }\n  major_data {\n    1\n    0\n    0\n  }\n}\nstring super {\n"
+                  "  data_2d {\n    0 0\n    14 0\n  }\n  geometry_data {\n    arc { radius -10 major 0 }\n  }\n}\n"
+                  "string super {\n  data_2d {\n    0 0\n    1 0\n  }\n  radius_data { 0 0 }\n}\n",
+         .null_value = -99999,
+         .strings = {"1 M|arc| chainage=0 3d n=2 first=25,0 z=2,3 arcs=15:1,0:0",
+                     "2 M|circle| closed 3d n=3 first=2,0 z=4,4,4 arcs=-2:0,-2:0,0:0",
+                     "3 M|super| 2d n=3 first=0,0 z=null,null,null arcs=10:1,0:0,0:0",
+                     "4 M|super| 2d n=2 first=0,0 z=null,null arcs=-10:0,0:0", "5 M|super| 2d n=2 first=0,0 z=null,null"}},
         {.label = "damaged",
          .path = "damaged.12da",
          .bytes = damaged,

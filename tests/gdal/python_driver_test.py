@@ -339,7 +339,7 @@ print(messages)
 
     def test_both_installed_native_serves(self):
         rows, errors = self.formats(self.both)
-        self.assertEqual(rows, ["12DA -vector- (rw+v): 12d ASCII"], errors)
+        self.assertEqual(rows, ["12DA -raster,vector- (rw+vs): 12d ASCII"], errors)
         self.assertEqual(errors, "")
         path = os.path.join(SOURCE, "examples", "site.12da")
         rc, out, err = ogrinfo(path, self.both)
@@ -407,7 +407,10 @@ print(messages)
             ("a.txt", b"string super\n", False),
             ("a.txt", b"name,x,y\nA,1,2\n", False),
             ("a.12DAZ", b"PK\x03\x04", True),
-            ("a.12daz", b"null -999\n", False),
+            ("a.12daz", b"null -999\n", True),  # by what it holds, whatever its name
+            ("a.zip", b"PK\x03\x04" + bytes(22) + bytes([6, 0, 0, 0]) + b"x.12da", True),
+            ("a.zip", b"PK\x03\x04" + bytes(22) + bytes([5, 0, 0, 0]) + b"x.txt", False),
+            ("a.txt", b"// notes\nbreakline line\nstring super {\n", True),
         ]:
             with self.subTest(identify=head):
                 self.assertEqual(d.identify(name, head, 0), want)

@@ -17,7 +17,7 @@ import tempfile
 import unittest
 import zipfile
 
-from osgeo import gdal, ogr
+from osgeo import gdal, ogr, osr
 
 gdal.UseExceptions()
 SHARED = sys.argv[1] if len(sys.argv) > 1 else ""
@@ -143,8 +143,11 @@ string super {
                 (5, "LINESTRING", [(9, 9, 2), (8, 8, 2)],
                  {"name": "R2", "type": "super", "closed": 0, "null_heights": 1}),
             ]),
-            ("Lots", 1, ogr.wkbLineString, [
-                (4, "LINESTRING", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
+            # The arc string of centre and radius alone is a circle, clockwise from the east: two arcs.
+            ("Lots", 2, ogr.wkbCompoundCurveZ, [
+                (3, "COMPOUNDCURVE", [(8, 5, 1), (5, 2, 1), (2, 5, 1), (5, 8, 1), (8, 5, 1)],
+                 {"name": "Cul-de-sac", "type": "arc", "closed": 1}),
+                (4, "COMPOUNDCURVE", [(0, 0), (4, 0), (4, 4), (0, 0)], {"name": "L1", "type": "super", "closed": 1}),
             ]),
         ],
     ),
@@ -336,6 +339,12 @@ FIELD_TYPES = {"Owner": ogr.OFTString, "Valves": ogr.OFTReal, "Diameter": ogr.OF
 def vertices(geom):
     if geom.GetGeometryType() in (ogr.wkbPoint, ogr.wkbPoint25D):
         pts = [geom.GetPoint(0)]
+    elif geom.GetGeometryCount() > 0:
+        # A compound curve: its parts' points, each junction once.
+        pts = []
+        for i in range(geom.GetGeometryCount()):
+            part = geom.GetGeometryRef(i).GetPoints()
+            pts += part[1:] if pts else part
     else:
         pts = geom.GetPoints()
     return [p if geom.Is3D() else p[:2] for p in pts]
@@ -430,7 +439,7 @@ class ReadTest(unittest.TestCase):
         self.assertEqual(roads.GetExtent(), (0.0, 9.0, 0.0, 9.0))
         self.assertTrue(roads.TestCapability(ogr.OLCFastFeatureCount))
         self.assertIsNone(roads.GetFeature(4))  # string 4 lies in "Lots"
-        self.assertIsNone(roads.GetFeature(3))  # the arc: no feature
+        self.assertIsNone(roads.GetFeature(3))  # the arc lies in "Lots"
         roads.SetSpatialFilterRect(7, 7, 10, 10)
         self.assertEqual([f.GetFID() for f in roads], [5])
         self.assertEqual(roads.GetFeatureCount(), 1)
@@ -460,8 +469,9 @@ class ReadTest(unittest.TestCase):
         roads.ResetReading()
         lots.ResetReading()
         self.assertEqual(roads.GetNextFeature().GetFID(), 2)
-        self.assertEqual(lots.GetNextFeature().GetFID(), 4)
+        self.assertEqual(lots.GetNextFeature().GetFID(), 3)
         self.assertEqual(roads.GetNextFeature().GetFID(), 5)
+        self.assertEqual(lots.GetNextFeature().GetFID(), 4)
         self.assertIsNone(lots.GetNextFeature())
         self.assertIsNone(roads.GetNextFeature())
 
@@ -528,7 +538,8 @@ class ReadTest(unittest.TestCase):
         for path in (source, archive):
             with self.subTest(file=os.path.basename(path)):
                 gpkg = gdal.OpenEx(self.export(path), gdal.OF_VECTOR)
-                layer = gpkg.GetLayerByName("SURVEY/Water")
+                # A layer name holds no path: the model "SURVEY/Water" is the layer SURVEY_Water.
+                layer = gpkg.GetLayerByName("SURVEY_Water")
                 self.assertIsNotNone(layer)
                 self.assertEqual(layer.GetFeatureCount(), 1)
                 f = layer.GetNextFeature()
@@ -544,7 +555,14 @@ class ReadTest(unittest.TestCase):
                 want = [(321104.512, 5812290.338, 212.406), (321128.09, 5812301.771, 212.512),
                         (321151.733, 5812313.204, 212.69736749048982), (321170.006, 5812330.918, 212.877)]
                 self.assertEqual(f.GetField("null_heights"), 1)
-                self.assertEqual(len(got), 4)
+                # The second segment is an arc (radius_data -35.5): the CircularString of a compound
+                # curve between straight runs, through its midpoint at the mean of its ends' heights.
+                g = f.GetGeometryRef()
+                self.assertEqual([g.GetGeometryRef(i).GetGeometryName() for i in range(g.GetGeometryCount())],
+                                 ["LINESTRING", "CIRCULARSTRING", "LINESTRING"])
+                self.assertEqual(len(got), 5)
+                self.assertTrue(same_number(got[2][2], (212.512 + 212.69736749048982) / 2, 1e-6), got)
+                got = got[:2] + got[3:]
                 for g, e in zip(got, want):
                     self.assertTrue(all(same_number(a, b, 1e-6) for a, b in zip(e, g)), got)
 
@@ -569,7 +587,8 @@ class ReadTest(unittest.TestCase):
         for name in sorted(os.listdir(folder)):
             with self.subTest(file=name):
                 with Errors() as errors:
-                    ds = gdal.OpenEx(os.path.join(folder, name), gdal.OF_VECTOR)
+                    # The TIN layers left out: they are counted in TinTest.
+                    ds = gdal.OpenEx(os.path.join(folder, name), gdal.OF_VECTOR, open_options=["TIN_GEOMETRY=NONE"])
                     total = 0
                     for i in range(ds.GetLayerCount()):
                         layer = ds.GetLayer(i)
@@ -590,6 +609,691 @@ class ReadTest(unittest.TestCase):
         self.assertIn("using driver `12DA' successful", run.stdout)
         self.assertIn("Layer name: Roads", run.stdout)
         self.assertIn("Feature Count: 2", run.stdout)
+
+    def test_layer_names_crs_and_styles(self):
+        """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
+        Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
+        def string(name, colour):
+            return "string 2d {\n  name \"%s\"\n%s  data {\n    0 0\n    1 1\n  }\n}\n" % (
+                name, "  colour %s\n" % colour if colour else "")
+
+        text = ("null -999\n" + 'model "../../evilmodel"\n' + string("A", "red") + 'model "SURVEY/Water"\n' +
+                string("B", '"Light_Blue"') + 'model "a\\\\b"\n' + string("C", "3") + 'model "..lane"\n' +
+                string("D", '"#12ab34"') + 'model "ok.name"\n' + string("E", "chartreuse") + string("F", None))
+        layers = [("__.._evilmodel", "../../evilmodel", "PEN(c:#FF0000)"),
+                  ("SURVEY_Water", "SURVEY/Water", "PEN(c:#ADD8E6)"),
+                  ("a_b", "a\\b", "PEN(c:#0000FF)"),
+                  ("_lane", "..lane", "PEN(c:#12AB34)"),
+                  ("ok.name", "ok.name", None)]
+        folder = os.path.join(self.tmp, "names")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "evil.12da")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+        self.assertEqual([ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())], [l[0] for l in layers])
+        for name, model, style in layers:
+            layer = ds.GetLayerByName(name)
+            self.assertEqual(layer.GetMetadataItem("MODEL"), model, name)
+            self.assertEqual([f.GetStyleString() for f in layer], [style] * layer.GetFeatureCount(), name)
+        ds = None
+        # GDAL's MapInfo writer takes layer names as file names: everything stays in out/.
+        work = os.path.join(folder, "a", "b")
+        os.makedirs(work, exist_ok=True)
+        r = subprocess.run(["ogr2ogr", "-f", "MapInfo File", "out", path], cwd=work, capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        written = sorted(os.path.relpath(os.path.join(d, n), folder) for d, _, names in os.walk(folder) for n in names)
+        self.assertEqual([w for w in written if not w.startswith(os.path.join("a", "b", "out") + os.sep)],
+                         ["evil.12da"])
+        self.assertIn(os.path.join("a", "b", "out", "__.._evilmodel.tab"), written)
+
+        # The CRS: each row a set of files beside site.12da, the open options, and the CRS
+        # expected (an EPSG code, or a parameter of the Header.mif's projection), or None.
+        def esri(code):
+            srs = osr.SpatialReference()
+            srs.ImportFromEPSG(code)
+            return srs.ExportToWkt(["FORMAT=WKT1_ESRI"])
+
+        with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "examples",
+                               "Header.mif"), encoding="latin-1") as f:
+            header = f.read()  # CoordSys Earth Projection 8 ... central meridian 153
+        crs_rows = [
+            ("none", {}, [], None),
+            ("option", {}, ["SRS=EPSG:28356"], 28356),
+            ("option before a .prj", {"site.12da.prj": esri(28355)}, ["SRS=EPSG:28356"], 28356),
+            ("site.12da.prj", {"site.12da.prj": esri(28355)}, [], 28355),
+            ("site.prj", {"site.prj": esri(28354)}, [], 28354),
+            ("site.12da.prj before site.prj", {"site.12da.prj": esri(28355), "site.prj": esri(28354)}, [], 28355),
+            ("a .prj before Header.mif", {"site.prj": esri(28354), "Header.mif": header}, [], 28354),
+            ("Header.mif", {"Header.mif": header}, [], "central_meridian=153"),
+            ("a .prj GDAL cannot read", {"site.prj": "PROJCS[\"broken"}, [], None),
+        ]
+        for row, files, options, expected in crs_rows:
+            with self.subTest(crs=row):
+                where = os.path.join(self.tmp, "crs-" + row.replace(" ", "-"))
+                os.makedirs(where, exist_ok=True)
+                site = os.path.join(where, "site.12da")
+                with open(site, "w", encoding="utf-8") as f:
+                    f.write('model "M"\n' + string("S", None))
+                for name, content in files.items():
+                    with open(os.path.join(where, name), "w", encoding="latin-1") as f:
+                        f.write(content)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(site, gdal.OF_VECTOR, open_options=options)
+                    layer = ds.GetLayer(0)
+                    srs = layer.GetSpatialRef()
+                    feature = layer.GetNextFeature()
+                    geom_srs = feature.GetGeometryRef().GetSpatialReference()
+                if expected is None:
+                    self.assertIsNone(srs)
+                    self.assertIsNone(geom_srs)
+                else:
+                    self.assertIsNotNone(srs)
+                    self.assertTrue(geom_srs is not None and geom_srs.IsSame(srs))
+                    self.assertEqual(srs.GetDataAxisToSRSAxisMapping(), [1, 2])
+                    if isinstance(expected, int):
+                        wanted = osr.SpatialReference()
+                        wanted.ImportFromEPSG(expected)
+                        self.assertTrue(srs.IsSame(wanted), srs.ExportToWkt())
+                    else:
+                        key, value = expected.split("=")
+                        self.assertEqual(srs.GetProjParm(key), float(value), srs.ExportToWkt())
+                self.assertEqual([m for m in errors.messages if m[0] != gdal.CE_Debug],
+                                 [(gdal.CE_Warning, os.path.join(where, "site.prj") + " holds no coordinate reference "
+                                   "system GDAL can read; it is passed over.")] if row.startswith("a .prj GDAL") else [])
+        with self.assertRaisesRegex(RuntimeError, "SRS=nonsense: not a coordinate reference system"):
+            gdal.OpenEx(site, gdal.OF_VECTOR, open_options=["SRS=nonsense"])
+
+    def test_arcs(self):
+        """Arc and circle strings, radius_data and geometry_data as circular arcs: through the
+        right midpoint (a positive radius runs clockwise), densified within the tolerance, or as chords."""
+        def circle_of(p0, mid, p1):
+            # The centre and radius of the circle through three points.
+            # Taken about the first point: survey coordinates squared lose the digits wanted.
+            (ax, ay), (bx, by), (cx, cy) = (0.0, 0.0), (mid[0] - p0[0], mid[1] - p0[1]), (p1[0] - p0[0], p1[1] - p0[1])
+            d = 2 * (ax * (by - cy) + bx * (cy - ay) + cx * (ay - by))
+            ux = ((ax * ax + ay * ay) * (by - cy) + (bx * bx + by * by) * (cy - ay) + (cx * cx + cy * cy) * (ay - by)) / d
+            uy = ((ax * ax + ay * ay) * (cx - bx) + (bx * bx + by * by) * (ax - cx) + (cx * cx + cy * cy) * (bx - ax)) / d
+            return ux + p0[0], uy + p0[1], math.hypot(ux, uy)
+
+        def super_string(block):
+            return "string super {\n  name \"S\"\n  data_2d {\n    0 0\n    14 0\n  }\n%s}\n" % block
+
+        sagitta = 10 - math.sqrt(100 - 49)  # of R = 10 over a 14 m chord: 2.86 m
+        # Each row: a string, and the arc's midpoint on a chord from (0 0) to (14 0).
+        rows = [
+            ("radius_data, clockwise", super_string("  radius_data { 10 0 }\n"), (7, sagitta)),
+            ("radius_data, anticlockwise", super_string("  radius_data { -10 0 }\n"), (7, -sagitta)),
+            ("major arc", super_string("  radius_data { 10 0 }\n  major_data { 1 0 }\n"), (7, 20 - sagitta)),
+            ("geometry_data", super_string("  geometry_data {\n    arc { radius 10 major 0 }\n  }\n"), (7, sagitta)),
+            ("radius too short: a chord", super_string("  radius_data { 6 0 }\n"), None),
+            ("arc string", 'string arc {\n  name "A"\n  radius 10\n  xcentre 7 ycentre %r\n'
+             '  xstart 0 ystart 0 xend 14 yend 0\n}\n' % (sagitta - 10), (7, sagitta)),
+        ]
+        for row, text, mid in rows:
+            with self.subTest(row=row):
+                path = self.write("arc.12da", "null -999\nmodel \"M\"\n" + text)
+                ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                layer = ds.GetLayer(0)
+                f = layer.GetNextFeature()
+                g = f.GetGeometryRef()
+                if mid is None:
+                    self.assertEqual(g.ExportToIsoWkt(), "COMPOUNDCURVE ((0 0,14 0))")
+                    continue
+                self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurve)
+                self.assertEqual(g.GetGeometryCount(), 1)
+                arc = g.GetGeometryRef(0)
+                self.assertEqual(arc.GetGeometryName(), "CIRCULARSTRING")
+                points = arc.GetPoints()
+                self.assertEqual(len(points), 3, points)
+                self.assertTrue(same_number(points[1][0], mid[0]) and same_number(points[1][1], mid[1]), points)
+                ux, uy, r = circle_of(*points)
+                self.assertTrue(same_number(r, 10.0), r)
+                # The extent holds the arc's bulge, not only its ends.
+                self.assertTrue(same_number(layer.GetExtent()[3 if mid[1] > 0 else 2], mid[1]), layer.GetExtent())
+                # DENSIFY: points on the circle, no chord further than the tolerance from it; CHORDS: the vertices.
+                for tolerance in ("0.01", "0.5"):
+                    dense = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=DENSIFY", "ARC_TOLERANCE=" + tolerance])
+                    dense_feature = dense.GetLayer(0).GetNextFeature()
+                    line = dense_feature.GetGeometryRef()
+                    self.assertEqual(line.GetGeometryName(), "LINESTRING")
+                    pts = line.GetPoints()
+                    self.assertGreater(len(pts), 3)
+                    for p in pts:
+                        self.assertTrue(same_number(math.hypot(p[0] - ux, p[1] - uy), 10.0, 1e-7), p)
+                    for a, b in zip(pts, pts[1:]):
+                        half = math.hypot(b[0] - a[0], b[1] - a[1]) / 2
+                        self.assertLessEqual(10 - math.sqrt(100 - half * half), float(tolerance) + 1e-9)
+                chords_ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=CHORDS"])
+                chords = chords_ds.GetLayer(0)
+                self.assertEqual(chords.GetGeomType(), ogr.wkbLineString)
+                chord = chords.GetNextFeature()
+                self.assertEqual(chord.GetGeometryRef().ExportToIsoWkt(), "LINESTRING (0 0,14 0)")
+        for option, message in (("ARCS=BENT", "ARCS=BENT: CURVES, DENSIFY or CHORDS is needed."),
+                                ("ARC_TOLERANCE=0", "ARC_TOLERANCE=0: a distance above 0 is needed.")):
+            with self.subTest(option=option):
+                with self.assertRaisesRegex(RuntimeError, message):
+                    gdal.OpenEx(path, gdal.OF_VECTOR, open_options=[option])
+        # The terrain package's own arcs: a cul-de-sac running clockwise three quarters round from
+        # east to north, a tank's circle, and a kerb return of R = 10 over a 14 m chord.
+        source = os.path.join(SHARED, "data", "realworld", "12da", "katana_all_geometries_2025.12da")
+        if not os.path.exists(source):
+            self.skipTest(f"{source} is not there")
+        ds = gdal.OpenEx(source, gdal.OF_VECTOR)
+        shapes = {}
+        for name in ("Geometry Primitives", "Curved Super String"):
+            layer = ds.GetLayerByName(name)
+            self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurveZ, name)
+            for f in layer:
+                shapes[f.GetField("name")] = [p for i in range(f.GetGeometryRef().GetGeometryCount())
+                                              for p in f.GetGeometryRef().GetGeometryRef(i).GetPoints()]
+        cul = shapes["Cul-de-sac Arc"]
+        self.assertEqual(len(cul), 3)
+        self.assertEqual((cul[0], cul[2]), ((502615.0, 6960100.0, 31.0), (502600.0, 6960115.0, 31.5)))
+        self.assertTrue(same_number(cul[1][0], 502600 - 15 / math.sqrt(2), 1e-6) and
+                        same_number(cul[1][1], 6960100 - 15 / math.sqrt(2), 1e-6), cul)
+        tank = shapes["Water Tank Outline"]
+        self.assertEqual(len(tank), 5)
+        for p, q in zip(tank, [(502658, 6960200), (502650, 6960192), (502642, 6960200), (502650, 6960208),
+                               (502658, 6960200)]):
+            self.assertTrue(same_number(p[0], q[0], 1e-6) and same_number(p[1], q[1], 1e-6) and p[2] == 32.0, tank)
+        kerb = shapes["Kerb Return KR-01"]
+        ux, uy, r = circle_of(*kerb)
+        self.assertTrue(same_number(r, 10.0) and same_number(ux, 503810.0) and same_number(uy, 6960000.0), kerb)
+        self.assertTrue(same_number(math.hypot(kerb[1][0] - 503805, kerb[1][1] - 6960005), 10 - math.sqrt(50), 1e-9))
+
+
+# ---------------------------------------------------------------- files as GDAL finds them
+#
+# A file of two models whose strings take turns, with attributes: big enough
+# (over 1 MiB) that standard input cannot be read twice, interleaved so that a
+# layer's pass and a fetch by id go to their strings through the index.
+
+
+def interleaved_text(strings=6000, vertices=12):
+    parts = ["// two models taking turns\nnull -999\n"]
+    for k in range(strings):
+        model = "Kerbs" if k % 2 == 0 else "Levels"
+        parts.append('model "%s"\nstring 3d {\n  name "S%d"\n  attributes {\n    integer "n" %d\n  }\n  data {\n'
+                     % (model, k + 1, k + 1))
+        parts.extend("    %d.%03d %d.5 %d.25\n" % (1000 + k, v, 2000 + v, 10 + v % 7) for v in range(vertices))
+        parts.append("  }\n}\n")
+    return "".join(parts)
+
+
+def listing(ds):
+    """Every layer's features as (layer, fid, WKT, fields), in the driver's order."""
+    out = []
+    for i in range(ds.GetLayerCount()):
+        layer = ds.GetLayer(i)
+        layer.ResetReading()
+        for f in layer:
+            out.append((layer.GetName(), f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(),
+                        tuple(f.GetField(j) for j in range(f.GetFieldCount()))))
+    return out
+
+
+def ogrinfo_features(stdout):
+    """The features ogrinfo -al printed, without the lines that name the file."""
+    return [line for line in stdout.splitlines() if line.startswith(("OGRFeature(", "  ", "Layer name", "Feature Count"))]
+
+
+class PlacesTest(unittest.TestCase):
+    """Where GDAL finds a file (/vsi* paths, standard input, archives), what it is
+    told by content, and the index that fetches strings by id."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-gdal-places-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+        for name in gdal.ReadDir("/vsimem/velmorak") or []:
+            gdal.Unlink("/vsimem/velmorak/" + name)
+
+    write = ReadTest.write
+
+    def make(self):
+        if getattr(self, "_plain", None):
+            return self._plain
+        text = interleaved_text()
+        self.assertGreater(len(text), 1 << 20)
+        plain = self.write("turns.12da", text)
+        with zipfile.ZipFile(os.path.join(self.tmp, "turns.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.write(plain, "turns.12da")
+        with zipfile.ZipFile(os.path.join(self.tmp, "turns.12daz"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("Project Survey.12da", b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+        import gzip
+        with open(os.path.join(self.tmp, "turns.12da.gz"), "wb") as f:
+            f.write(gzip.compress(text.encode()))
+        with open(os.path.join(self.tmp, "turns.12daz"), "rb") as f:
+            archive = f.read()
+        gdal.FileFromMemBuffer("/vsimem/velmorak/turns.12daz", archive)
+        gdal.FileFromMemBuffer("/vsimem/velmorak/archive-any-name.bin", archive)
+        gdal.FileFromMemBuffer("/vsimem/velmorak/turns.12da", text.encode())
+        self.__class__._plain = plain
+        return plain
+
+    def test_virtual_files_and_streams(self):
+        plain = self.make()
+        want = listing(gdal.OpenEx(plain, gdal.OF_VECTOR))
+        self.assertEqual(len(want), 6000)
+        t = self.tmp
+        rows = [
+            ("/vsizip/", "/vsizip/" + os.path.join(t, "turns.zip") + "/turns.12da"),
+            ("/vsigzip/", "/vsigzip/" + os.path.join(t, "turns.12da.gz")),
+            ("/vsimem/", "/vsimem/velmorak/turns.12da"),
+            (".12daz in /vsimem/", "/vsimem/velmorak/turns.12daz"),
+            (".12daz by content, any name", "/vsimem/velmorak/archive-any-name.bin"),
+            ("member of a .12daz through /vsizip/", "/vsizip/{" + os.path.join(t, "turns.12daz") + "}/Project Survey.12da"),
+        ]
+        for row, path in rows:
+            with self.subTest(row=row):
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    self.assertEqual(ds.GetDriver().ShortName, "12DA")
+                    self.assertEqual(listing(ds), want)
+                    # A fetch by id after the pass, backwards.
+                    layer = ds.GetLayerByName("Levels")
+                    for fid in (5998, 2, 1000):
+                        self.assertEqual(layer.GetFeature(fid).GetField("n"), fid)
+                self.assertEqual(errors.messages, [])
+        # Standard input, over 1 MiB, through ogrinfo and ogr2ogr: read once, in one pass.
+        expected = subprocess.run(["ogrinfo", "-ro", "-al", plain], capture_output=True, text=True)
+        self.assertEqual(expected.returncode, 0, expected.stderr)
+        with open(plain, "rb") as f:
+            piped = subprocess.run(["ogrinfo", "-ro", "-al", "/vsistdin/"], stdin=f, capture_output=True, text=True)
+        with self.subTest(row="/vsistdin/ to ogrinfo"):
+            self.assertEqual(piped.returncode, 0, piped.stderr)
+            self.assertEqual(piped.stderr, "")
+            self.assertEqual(ogrinfo_features(piped.stdout), ogrinfo_features(expected.stdout))
+        with self.subTest(row="/vsistdin/ to ogr2ogr"):
+            out = os.path.join(t, "stdin.gpkg")
+            if os.path.exists(out):
+                os.remove(out)
+            with open(plain, "rb") as f:
+                r = subprocess.run(["ogr2ogr", "-f", "GPKG", out, "/vsistdin/"], stdin=f, capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            gpkg = gdal.OpenEx(out, gdal.OF_VECTOR)
+            self.assertEqual(sorted(gpkg.GetLayer(i).GetFeatureCount() for i in range(gpkg.GetLayerCount())),
+                             [3000, 3000])
+
+    def test_identified_by_content(self):
+        text = CASES[1][1]
+        rows = [
+            # name, content, opens, message looked for when it does not
+            ("junk.12da", b"\x00\x01 this is not 12d at all\n", False, "not a 12d ASCII file"),
+            ("junk.4da", b"PK\x03\x04 cut archive", False, "not a 12d ASCII file"),
+            ("notes.12da", b"Shopping list\nmilk\n", False, "not a 12d ASCII file"),
+            ("survey.txt", text.encode(), True, None),
+            ("survey.dat", b"\xff\xfe" + text.encode("utf-16-le"), True, None),
+            ("headed.12da", ("// notes\n" * 400 + text).encode(), True, None),
+        ]
+        for name, content, opens, message in rows:
+            with self.subTest(file=name):
+                path = os.path.join(self.tmp, name)
+                with open(path, "wb") as f:
+                    f.write(content)
+                r = subprocess.run(["ogrinfo", "-ro", "-so", path], capture_output=True, text=True)
+                if opens:
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    self.assertIn("using driver `12DA' successful", r.stdout)
+                else:
+                    self.assertNotEqual(r.returncode, 0, r.stdout)
+                    self.assertIn(message, r.stderr)
+        # A ZIP archive without a .12da member is another driver's business.
+        other = os.path.join(self.tmp, "other.zip")
+        with zipfile.ZipFile(other, "w") as z:
+            z.writestr("readme.txt", "hello")
+        r = subprocess.run(["ogrinfo", "-ro", "-so", other], capture_output=True, text=True)
+        self.assertNotEqual(r.returncode, 0, r.stdout)
+        self.assertNotIn("12d", r.stderr)
+
+    def test_update_access_is_declined_quietly(self):
+        path = self.write("update.12da", CASES[1][1])
+        # ogrinfo without -ro asks for update access first, as QGIS does.
+        r = subprocess.run(["ogrinfo", "-so", "-al", path], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stderr, "")
+        self.assertIn("Feature Count: 2", r.stdout)
+        with Errors() as errors:
+            gdal.PushErrorHandler("CPLQuietErrorHandler")
+            try:
+                gdal.OpenEx(path, gdal.OF_VECTOR | gdal.OF_UPDATE, allowed_drivers=["12DA"])
+            except RuntimeError:
+                pass
+            finally:
+                gdal.PopErrorHandler()
+        self.assertEqual([m for m in errors.messages if "12DA" in m[1] or "update" in m[1]], [])
+
+    def test_index_of_strings(self):
+        """The same features by pass and by id, for files the reader places itself in
+        (8-bit, UTF-8 with a mark) and files it reads in sequence (UTF-16, .12daz)."""
+        text = interleaved_text(strings=400, vertices=3)
+        rows = [
+            ("8-bit", "idx.12da", text.encode()),
+            ("UTF-8 with a mark", "idx-bom.12da", b"\xef\xbb\xbf" + text.encode()),
+            ("CRLF", "idx-crlf.12da", text.replace("\n", "\r\n").encode()),
+            ("UTF-16", "idx-16.12da", b"\xff\xfe" + text.encode("utf-16-le")),
+            (".12daz", "idx.12daz", None),
+        ]
+        want = None
+        for row, name, content in rows:
+            with self.subTest(row=row):
+                path = os.path.join(self.tmp, name)
+                if content is None:
+                    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+                        z.writestr("idx.12da", text)
+                else:
+                    with open(path, "wb") as f:
+                        f.write(content)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    got = listing(ds)
+                    if want is None:
+                        want = got
+                    self.assertEqual(got, want)
+                    self.assertEqual([f[1] for f in got if f[0] == "Kerbs"], list(range(1, 401, 2)))
+                    by_fid = {(f[0], f[1]): f for f in got}
+                    rng = __import__("random").Random(31)
+                    keys = list(by_fid)
+                    for layer_name, fid in [rng.choice(keys) for _ in range(60)]:
+                        layer = ds.GetLayerByName(layer_name)
+                        self.assertTrue(layer.TestCapability(ogr.OLCRandomRead))
+                        f = layer.GetFeature(fid)
+                        self.assertEqual((layer_name, f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(),
+                                          tuple(f.GetField(j) for j in range(f.GetFieldCount()))), by_fid[layer_name, fid])
+                        # A string of the other layer is not this layer's feature.
+                        self.assertIsNone(layer.GetFeature(fid + 1 if fid < 400 else fid - 1))
+                    # Passes of the two layers, each broken off half-way by the other's.
+                    kerbs, levels = ds.GetLayerByName("Kerbs"), ds.GetLayerByName("Levels")
+                    kerbs.ResetReading()
+                    levels.ResetReading()
+                    mixed = []
+                    for _ in range(200):
+                        mixed.append(kerbs.GetNextFeature().GetFID())
+                        mixed.append(levels.GetNextFeature().GetFID())
+                    self.assertEqual(mixed, list(range(1, 401)))
+                    self.assertIsNone(kerbs.GetNextFeature())
+                    # A filter still passes over the strings in order.
+                    levels.SetAttributeFilter("n > 390")
+                    self.assertEqual([f.GetFID() for f in levels], [392, 394, 396, 398, 400])
+                    levels.SetAttributeFilter(None)
+                self.assertEqual(errors.messages, [])
+
+
+# ---------------------------------------------------------------- surfaces
+
+import struct  # noqa: E402  (the rasters' cells)
+
+
+# ---------------------------------------------------------------- surfaces
+
+import struct  # noqa: E402  (the rasters' cells)
+
+
+def hex_copy(text):
+    """The file with each line of three decimals (a point) in C99 hexadecimal floats."""
+    out = []
+    for line in text.split("\n"):
+        words = line.split()
+        if len(words) == 3 and all("." in w for w in words):
+            try:
+                out.append("    " + " ".join(float(w).hex() for w in words))
+                continue
+            except ValueError:
+                pass
+        out.append(line)
+    return "\n".join(out)
+
+
+class TinTest(unittest.TestCase):
+    """The surfaces of the shared files as layers and rasters, in one table of
+    files and options, and damaged surfaces named by their line."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="velmorak-tin-")
+        cls.folder = os.path.join(SHARED, "data", "realworld", "12da")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def source(self, name):
+        if name.startswith("hex:"):
+            with open(os.path.join(self.folder, name[4:]), encoding="utf-8") as f:
+                text = hex_copy(f.read())
+            self.assertIn("0x1.0e82000000000p+19", text)
+            path = os.path.join(self.tmp, "hex_" + name[4:])
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+            return path
+        return os.path.join(self.folder, name)
+
+    def points_of(self, path):
+        """Each surface's points and triangles as the file writes them, read here without the driver."""
+        tins, current, block = {}, None, None
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                words = line.split("//")[0].split()
+                if not words:
+                    continue
+                if words[0] in ("tin", "full_tin", "super_tin") and words[-1] == "{":
+                    current = {"points": [], "triangles": []}
+                elif current is not None and words[0] == "name" and "name" not in current:
+                    current["name"] = line.split('"')[1]
+                    tins[current["name"]] = current
+                elif words[-1] == "{":
+                    block = words[0]
+                elif words[0] == "}":
+                    block = None
+                elif block == "points":
+                    current["points"].append(tuple(float.fromhex(w) if "0x" in w else float(w) for w in words))
+                elif block in ("triangles", "vertices"):
+                    current["triangles"].append(tuple(int(w) for w in words))
+        return tins
+
+    # file, open options, layers (name, features, geometry type), and what each
+    # raster subdataset must give at the file's points.
+    ROWS = [
+        ("katana_multiple_tins.12da", [],
+         [("TIN SOUTH WEST", 8, ogr.wkbPolygon25D), ("TIN SOUTH EAST", 8, ogr.wkbPolygon25D),
+          ("TIN NORTH WEST", 8, ogr.wkbPolygon25D), ("TIN NORTH EAST", 8, ogr.wkbPolygon25D)]),
+        ("hex:katana_multiple_tins.12da", [],
+         [("TIN SOUTH WEST", 8, ogr.wkbPolygon25D), ("TIN SOUTH EAST", 8, ogr.wkbPolygon25D),
+          ("TIN NORTH WEST", 8, ogr.wkbPolygon25D), ("TIN NORTH EAST", 8, ogr.wkbPolygon25D)]),
+        ("katana_multiple_tins.12da", ["TIN_GEOMETRY=TIN"],
+         [("TIN SOUTH WEST", 1, ogr.wkbTINZ), ("TIN SOUTH EAST", 1, ogr.wkbTINZ),
+          ("TIN NORTH WEST", 1, ogr.wkbTINZ), ("TIN NORTH EAST", 1, ogr.wkbTINZ)]),
+        ("katana_multiple_tins.12da", ["TIN_GEOMETRY=NONE"], []),
+        ("katana_super_tin.12da", [],
+         [("NATURAL SURFACE", 32, ogr.wkbPolygon25D), ("PAD A", 8, ogr.wkbPolygon25D),
+          ("PAD B", 8, ogr.wkbPolygon25D), ("COMBINED SURFACE", 48, ogr.wkbPolygon25D)]),
+        ("katana_all_geometries_2025.12da", [], [("Natural Surface TIN (Ground TIN)", 1, ogr.wkbPolygon25D)]),
+    ]
+
+    def test_layers_and_rasters(self):
+        if not os.path.isdir(self.folder):
+            self.skipTest(f"{self.folder} is not there")
+        values = {}  # the raster of each file's surfaces, by file: the hexadecimal copy must give the same
+        for name, options, layers in self.ROWS:
+            with self.subTest(file=name, options=options):
+                path = self.source(name)
+                tins = self.points_of(path)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=options)
+                    names = [ds.GetLayer(i).GetName() for i in range(ds.GetLayerCount())]
+                    got = [n for n in names if n.split(" (")[0] in tins]
+                    self.assertEqual(got, [l[0] for l in layers])
+                    for layer_name, count, geom_type in layers:
+                        layer = ds.GetLayerByName(layer_name)
+                        self.assertEqual(layer.GetGeomType(), geom_type, layer_name)
+                        self.assertEqual(layer.GetFeatureCount(), count, layer_name)
+                        features = list(layer)
+                        self.assertEqual(len(features), count, layer_name)
+                        tin = tins[layer_name.split(" (")[0]]
+                        for f in features:
+                            self.assertEqual(f.GetField("tin"), layer_name.split(" (")[0])
+                            if geom_type != ogr.wkbPolygon25D or "member" in f.keys():
+                                continue
+                            # The triangle's corners are the file's points, in the file's order.
+                            k = f.GetField("triangle")
+                            corners = f.GetGeometryRef().GetGeometryRef(0).GetPoints()
+                            self.assertEqual(corners[:3], [tin["points"][i - 1] for i in tin["triangles"][k - 1]])
+                        if layer_name == "COMBINED SURFACE":
+                            self.assertEqual([(f.GetField("member"), f.GetField("rank")) for f in features][::8],
+                                             [("NATURAL SURFACE", 1)] * 4 + [("PAD A", 2), ("PAD B", 3)])
+                if options:
+                    self.assertEqual(errors.messages, [])
+                    continue
+                # The rasters: listed as subdatasets, exact at every point of the surface.
+                info = gdal.Open(path)
+                subdatasets = info.GetMetadata("SUBDATASETS")
+                listed = [subdatasets[k] for k in sorted(subdatasets) if k.endswith("_NAME")]
+                self.assertEqual(len(listed), len(tins), listed)
+                for tin_name, tin in tins.items():
+                    sub = f'12DA:"{path}":"{tin_name}"'
+                    self.assertIn(sub, listed)
+                    raster = gdal.Translate(os.path.join(self.tmp, "dem.tif"), sub, format="GTiff")
+                    band = raster.GetRasterBand(1)
+                    self.assertEqual(band.DataType, gdal.GDT_Float32)
+                    self.assertEqual(band.GetNoDataValue(), -9999)
+                    grid = band.ReadRaster()
+                    t = raster.GetGeoTransform()
+                    cells = struct.unpack("%df" % (raster.RasterXSize * raster.RasterYSize), grid)
+
+                    def at(x, y):
+                        c, r = int((x - t[0]) / t[1]), int((y - t[3]) / t[5])
+                        return cells[r * raster.RasterXSize + c]
+
+                    points = tin["points"]
+                    if not points:  # the super TIN: the pads' heights over the pads, the ground elsewhere
+                        pads = tins["PAD A"]["points"] + tins["PAD B"]["points"]
+                        for x, y, z in pads:
+                            self.assertAlmostEqual(at(x, y), z, places=4)
+                        boxes = [(min(p[0] for p in tins[pad]["points"]), min(p[1] for p in tins[pad]["points"]),
+                                  max(p[0] for p in tins[pad]["points"]), max(p[1] for p in tins[pad]["points"]))
+                                 for pad in ("PAD A", "PAD B")]
+                        for x, y, z in tins["NATURAL SURFACE"]["points"]:
+                            over = [b for b in boxes if b[0] <= x <= b[2] and b[1] <= y <= b[3]]
+                            if not over:
+                                self.assertAlmostEqual(at(x, y), z, places=4)
+                            else:  # a ground point under a pad: the pad's flat height
+                                self.assertAlmostEqual(at(x, y), 22.2 if over[0] == boxes[0] else 18.0, places=4)
+                        self.assertAlmostEqual(at(554070, 6883580), 22.2, places=4)
+                        self.assertAlmostEqual(at(554170, 6883660), 18.0, places=4)
+                    else:
+                        for x, y, z in points:
+                            self.assertAlmostEqual(at(x, y), z, places=4, msg=(tin_name, x, y))
+                    valid = [v for v in cells if v != -9999]
+                    self.assertTrue(valid)
+                    values.setdefault(name.replace("hex:", ""), []).append(sum(valid))
+                    raster = None
+                self.assertEqual(errors.messages, [])
+        # The hexadecimal copy gives the same rasters as the decimal file.
+        self.assertEqual(len(values["katana_multiple_tins.12da"]), 8)
+        self.assertEqual(values["katana_multiple_tins.12da"][:4], values["katana_multiple_tins.12da"][4:])
+
+    def test_plane_region_is_the_plane(self):
+        # A perturbed grid of 60 x 60 points, 2 m apart, whose heights are a
+        # plane in one region and rough elsewhere, as the benchmark's TIN is:
+        # every cell whose centre lies in the region (inside its outer ring of
+        # triangles) equals the plane to 1e-4 of the raster's height range.
+        import random
+        rng = random.Random(12)
+        n, step = 60, 2.0
+        plane = lambda x, y: 50.0 + 0.02 * (x - 1000.0) + 0.01 * (y - 2000.0)
+        region = (10, 40)  # rows and columns of points whose heights are on the plane
+        points = []
+        for r in range(n):
+            for c in range(n):
+                x = 1000.0 + c * step + (rng.uniform(-0.4, 0.4) if 0 < c < n - 1 else 0.0)
+                y = 2000.0 + r * step + (rng.uniform(-0.4, 0.4) if 0 < r < n - 1 else 0.0)
+                inside = region[0] <= r <= region[1] and region[0] <= c <= region[1]
+                points.append((x, y, plane(x, y) if inside else 40.0 + rng.uniform(0.0, 30.0)))
+        lines = ["tin {", ' name "PLANE"', " points {"]
+        lines += ["  %r %r %r" % p for p in points]
+        lines += [" }", " triangles {"]
+        for r in range(n - 1):
+            for c in range(n - 1):
+                k = r * n + c + 1
+                lines += ["  %d %d %d" % (k, k + n, k + 1), "  %d %d %d" % (k + 1, k + n, k + n + 1)]
+        lines += [" }", "}", ""]
+        path = os.path.join(self.tmp, "plane.12da")
+        with open(path, "w") as f:
+            f.write("\n".join(lines))
+        with Errors() as errors:
+            raster = gdal.Open(f'12DA:"{path}":"PLANE"')
+            band = raster.GetRasterBand(1)
+            t = raster.GetGeoTransform()
+            w, h = raster.RasterXSize, raster.RasterYSize
+            cells = struct.unpack("%df" % (w * h), band.ReadRaster())
+        self.assertEqual(errors.messages, [])
+        valid = [v for v in cells if v != -9999]
+        tolerance = 1e-4 * (max(valid) - min(valid))
+        # The region's inner box: its corner points are perturbed by 0.4 m at most.
+        lo = (region[0] * step + 0.5, region[1] * step - 0.5)
+        checked = 0
+        for row in range(h):
+            y = t[3] + (row + 0.5) * t[5]
+            if not lo[0] <= y - 2000.0 <= lo[1]:
+                continue
+            for col in range(w):
+                x = t[0] + (col + 0.5) * t[1]
+                if lo[0] <= x - 1000.0 <= lo[1]:
+                    self.assertLessEqual(abs(cells[row * w + col] - plane(x, y)), tolerance, (x, y))
+                    checked += 1
+        self.assertGreater(checked, 10000)
+
+    def test_written_tins_read_back(self):
+        # ogr2ogr -f 12DA of a TIN layer gives back the same TIN, from its
+        # triangles (points shared by coordinate) or from its TIN Z feature.
+        if not os.path.isdir(self.folder):
+            self.skipTest(f"{self.folder} is not there")
+        source = os.path.join(self.folder, "katana_multiple_tins.12da")
+
+        def features(path, layer, options=()):
+            ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=list(options))
+            lyr = ds.GetLayerByName(layer)
+            return [(f.GetFID(), f.GetGeometryRef().ExportToIsoWkt(), f.items()) for f in lyr]
+
+        want = features(source, "TIN NORTH EAST")
+        for label, options in (("triangles", []), ("tin", ["TIN_GEOMETRY=TIN"])):
+            with self.subTest(source=label):
+                out = os.path.join(self.tmp, f"written_{label}.12da")
+                with Errors() as errors:
+                    gdal.VectorTranslate(out, gdal.OpenEx(source, gdal.OF_VECTOR, open_options=options),
+                                         format="12DA", layers=["TIN NORTH EAST"])
+                    self.assertEqual(features(out, "TIN NORTH EAST"), want)
+                    self.assertEqual(features(out, "TIN NORTH EAST", ["TIN_GEOMETRY=TIN"]),
+                                     features(source, "TIN NORTH EAST", ["TIN_GEOMETRY=TIN"]))
+                self.assertEqual(errors.messages, [])
+                with open(out, encoding="utf-8-sig") as f:
+                    text = f.read()
+                # Nine points, each once, and eight triangles of their numbers.
+                points = text.split("points {")[1].split("}")[0].split("\n")
+                self.assertEqual(len([p for p in points if p.strip()]), 9)
+
+    def test_damaged_surfaces_name_their_line(self):
+        head = "tin {\n name \"D\"\n points {\n  0 0 1\n  10 0 2\n  0 10 3\n }\n"
+        rows = [
+            ("range.12da", head + " triangles {\n  1 2 3\n  2 4 3\n }\n}\n", 10, "triangle 2 names point 4 of 3"),
+            ("degenerate.12da", head + " triangles {\n  1 2 2\n }\n}\n", 9, "is degenerate"),
+            ("missing.12da", "tin {\n name \"E\"\n points { 0 0 0 }\n}\n", 1, "has no triangles block"),
+        ]
+        for name, text, line, what in rows:
+            with self.subTest(file=name):
+                path = os.path.join(self.tmp, name)
+                with open(path, "w") as f:
+                    f.write(text)
+                with Errors() as errors:
+                    ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+                    self.assertEqual(ds.GetLayerCount(), 0)
+                self.assertEqual(len(errors.messages), 1, errors.messages)
+                self.assertIn(what, errors.messages[0][1])
+                self.assertIn("(line %d)" % line, errors.messages[0][1])
 
 
 if __name__ == "__main__":

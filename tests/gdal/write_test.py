@@ -19,7 +19,7 @@ import tempfile
 import unittest
 import zipfile
 
-from osgeo import gdal, ogr
+from osgeo import gdal, ogr, osr
 
 gdal.UseExceptions()
 VELMORAK = sys.argv[3] if len(sys.argv) > 3 else ""
@@ -223,8 +223,10 @@ class WriteTest(unittest.TestCase):
             gdal.VectorTranslate(out, mem, format="12DA", layerCreationOptions=["NAME_FIELD=id", "COLOUR_FIELD=hue"])
         finally:
             gdal.PopErrorHandler()
-        self.assertEqual(len(with_errors), 1, with_errors)
-        self.assertIn("without geometry", with_errors[0])
+        # GeoJSON's coordinates are degrees of WGS 84: 5 decimals of them are told to be coarse.
+        self.assertEqual(len(with_errors), 2, with_errors)
+        self.assertIn("Layer options is in degrees", with_errors[0])
+        self.assertIn("without geometry", with_errors[1])
         with open(out, encoding="utf-8-sig") as f:
             text = f.read()
         self.assertIn('name      "BL-1"', text)
@@ -260,6 +262,128 @@ class WriteTest(unittest.TestCase):
         csv = [n for n in os.listdir(folder) if n.endswith(".csv")]
         self.assertEqual(len(csv), three_d, r.stdout)
         self.assertTrue(os.path.exists(target + ".Lines.mif"))
+
+    def test_crs_and_style_colour(self):
+        """The layers' CRS goes to <output>.prj and reads back; a CRS in degrees and a second CRS are
+        told; a feature's style gives the string's colour where the layer has no colour field."""
+        def srs_of(code):
+            srs = osr.SpatialReference()
+            srs.ImportFromEPSG(code)
+            return srs
+
+        # Each row: the layers (name, EPSG code or None, [(style string, colour field or None)]),
+        # the CRS the written file reads back in, the warnings, and the colours read back.
+        rows = [
+            ("projected", [("L", 28356, [("PEN(c:#FF0000)", None), ("BRUSH(fc:#0000fe)", None)])],
+             28356, [], ["red", "blue"]),
+            ("colour field first", [("L", None, [("PEN(c:#FF0000)", "green")])], None, [], ["green"]),
+            ("nearest colour", [("L", None, [("PEN(c:#F08000,w:2pt)", None), ("LABEL(t:\"x\")", None)])],
+             None, [], ["orange", None]),
+            ("degrees", [("L", 4326, [(None, None)])], 4326, ["Layer L is in degrees:"], [None]),
+            ("two CRSs", [("A", 28356, [(None, None)]), ("B", 28355, [(None, None)])], 28356,
+             ["Layer B is in another CRS than the layers before it"], [None, None]),
+        ]
+        for row, layers, crs, warnings, colours in rows:
+            with self.subTest(row=row):
+                out = os.path.join(self.tmp, "crs-" + row.replace(" ", "-") + ".12da")
+                mem = gdal.GetDriverByName("Memory").Create("", 0, 0, 0, gdal.GDT_Unknown)
+                for name, code, features in layers:
+                    layer = mem.CreateLayer(name, srs_of(code) if code else None, ogr.wkbLineString)
+                    layer.CreateField(ogr.FieldDefn("name", ogr.OFTString))
+                    if any(colour for _, colour in features):
+                        layer.CreateField(ogr.FieldDefn("colour", ogr.OFTString))
+                    for i, (style, colour) in enumerate(features):
+                        f = ogr.Feature(layer.GetLayerDefn())
+                        f.SetField("name", "S%d" % i)
+                        if colour:
+                            f.SetField("colour", colour)
+                        if style:
+                            f.SetStyleString(style)
+                        f.SetGeometry(ogr.CreateGeometryFromWkt("LINESTRING (0 0,1 1)"))
+                        layer.CreateFeature(f)
+                messages = []
+                gdal.PushErrorHandler(lambda level, number, text: messages.append(text))
+                try:
+                    gdal.VectorTranslate(out, mem, format="12DA")
+                finally:
+                    gdal.PopErrorHandler()
+                self.assertEqual(len(messages), len(warnings), messages)
+                for m, w in zip(messages, warnings):
+                    self.assertIn(w, m)
+                self.assertEqual(os.path.exists(out + ".prj"), crs is not None)
+                back = gdal.OpenEx(out, gdal.OF_VECTOR)
+                srs = back.GetLayer(0).GetSpatialRef()
+                if crs is None:
+                    self.assertIsNone(srs)
+                else:
+                    self.assertTrue(srs is not None and srs.IsSame(srs_of(crs)), srs and srs.ExportToWkt())
+                got = [f.GetField("colour") for i in range(back.GetLayerCount()) for f in back.GetLayer(i)]
+                self.assertEqual(got, colours)
+
+    def test_failed_and_interrupted_writes_leave_no_file(self):
+        """A write that fails (a file size limit: EFBIG, as a full disk fails it) or that is
+        interrupted (the same limit's signal kills ogr2ogr) leaves an earlier file as it was and
+        no new one, in the folder and in a .12daz alike."""
+        import resource
+        import signal
+
+        big = os.path.join(self.tmp, "big.12da")
+        with open(big, "w", encoding="utf-8") as f:
+            f.write("null -999\nmodel \"big\"\n")
+            for k in range(6000):
+                f.write('string 3d {\n  name "S%d"\n  data {\n' % k)
+                f.write("".join("    %d.%03d 2%05d.5 1%d.25\n" % (1000 + k, v, v, v % 9) for v in range(30)))
+                f.write("  }\n}\n")
+
+        def limited(ignore_signal):
+            def start():
+                if ignore_signal:
+                    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (300 * 1024, 300 * 1024))
+            return start
+
+        earlier_text = b"\xef\xbb\xbfnull -999\nmodel \"earlier\"\nstring 2d {\n  data {\n    0 0\n    1 1\n  }\n}\n"
+        rows = [
+            # row, output name, an earlier file there, the signal ignored (the write fails) or not (killed)
+            ("failed write over an earlier .12da", "x.12da", True, True),
+            ("failed write, no earlier file", "x.12da", False, True),
+            ("failed write over an earlier .12daz", "x.12daz", True, True),
+            ("interrupted write over an earlier .12da", "x.12da", True, False),
+            ("interrupted write, no earlier file", "x.12da", False, False),
+        ]
+        for row, name, earlier, fails in rows:
+            with self.subTest(row=row):
+                folder = os.path.join(self.tmp, "limited-" + row.replace(" ", "-").replace(".", ""))
+                shutil.rmtree(folder, ignore_errors=True)
+                os.makedirs(folder)
+                target = os.path.join(folder, name)
+                if earlier:
+                    with open(target, "wb") as f:
+                        f.write(earlier_text)
+                r = subprocess.run(["ogr2ogr", "-f", "12DA", target, big], capture_output=True, text=True,
+                                   preexec_fn=limited(fails))
+                if fails:
+                    self.assertNotEqual(r.returncode, 0, r.stderr)
+                    self.assertIn("ERROR", r.stderr)
+                else:
+                    self.assertEqual(r.returncode, -signal.SIGXFSZ, r.stderr)
+                left = sorted(os.listdir(folder))
+                if earlier:
+                    with open(target, "rb") as f:
+                        self.assertEqual(f.read(), earlier_text)
+                else:
+                    self.assertNotIn(name, left)
+                if fails:
+                    # A failed write removes what it wrote; a killed one may leave its temporary,
+                    # under a name no reader takes for the file.
+                    self.assertEqual(left, [name] if earlier else [])
+        # GDAL deletes a file before it creates one of the same name: the driver's Delete
+        # waits for that; asked on its own, the file is gone once the driver is used again.
+        doomed = self.write(big, "doomed.12da")
+        self.assertEqual(gdal.GetDriverByName("12DA").Delete(doomed), 0)
+        with self.assertRaises(RuntimeError):
+            gdal.OpenEx(doomed, gdal.OF_VECTOR)
+        self.assertFalse(os.path.exists(doomed))
 
 
 if __name__ == "__main__":

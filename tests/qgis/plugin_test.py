@@ -14,11 +14,15 @@ an interface, then initProcessing), and then:
   (byte for byte), or for the export those of ogr2ogr -f 12DA with the native
   driver and the same creation options; a damaged input gives the
   converter's ERROR line as a QgsProcessingException;
-- qgis_process lists the five algorithms with the plugin in the profile.
+- qgis_process lists the five algorithms with the plugin in the profile;
+- the QGIS application (on a virtual display, xvfb-run) starts the plugin
+  with its interface and adds a 12d layer, and once started again offers
+  12d ASCII in its file dialogs.
 
 Run by CTest with the system's Python (python3-qgis):
     plugin_test.py <shared-data> <linux-build> <native-gdal-plugin-dir> [plugin zip]
 """
+import importlib.util
 import json
 import math
 import os
@@ -52,8 +56,6 @@ PLUGINS = os.path.join(PROFILE, "python", "plugins")
 
 from qgis.core import (  # noqa: E402
     QgsApplication,
-    QgsFeature,
-    QgsGeometry,
     QgsMapRendererCustomPainterJob,
     QgsMapSettings,
     QgsProcessingException,
@@ -90,16 +92,23 @@ ALGORITHMS = ["velmorak:breaklines", "velmorak:breaklines_3d", "velmorak:crossse
 
 
 def install():
-    """The plugin into the profile: the zip unpacked as QGIS's Install from ZIP
-    does (Python's zipfile, which drops the execute bits), or the tree."""
+    """The plugin into the profile: the zip unpacked by the function of QGIS's
+    Install from ZIP (which drops the execute bits), or the tree."""
     os.makedirs(PLUGINS, exist_ok=True)
     if ZIP:
         with zipfile.ZipFile(ZIP) as z:
             names = z.namelist()
-            assert all(n.startswith("velmorak/") for n in names), names
-            for needed in ("velmorak/lib/windows-x64/velmorak.dll", "velmorak/lib/windows-x64/velmorak.exe"):
-                assert needed in names, f"{ZIP} lacks {needed}"
-            z.extractall(PLUGINS)
+        assert all(n.startswith("velmorak/") for n in names), names
+        # Install from ZIP names the plugin after the folder of the zip's first metadata.txt.
+        assert sorted(n for n in names if n.endswith("metadata.txt"))[0] == "velmorak/metadata.txt", names
+        for needed in ("velmorak/lib/windows-x64/velmorak.dll", "velmorak/lib/windows-x64/velmorak.exe"):
+            assert needed in names, f"{ZIP} lacks {needed}"
+        # Its package's __init__ needs QGIS's window: the one module alone.
+        spec = importlib.util.spec_from_file_location(
+            "qgis_unzip", "/usr/share/qgis/python/pyplugin_installer/unzip.py")
+        unzip = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(unzip)
+        unzip.unzip(ZIP, PLUGINS)
     else:
         package.layout(PLUGINS, BUILD)
     print(f"plugin installed from {ZIP or BUILD}", flush=True)
@@ -125,6 +134,11 @@ NATIVE_DUMP = r"""
 import json, sys
 from osgeo import gdal, ogr
 gdal.UseExceptions()
+def vertices(g):
+    # Every vertex in order, the rings and parts of a geometry one after another, as QGIS lists them.
+    if g.GetGeometryCount() > 0:
+        return [v for i in range(g.GetGeometryCount()) for v in vertices(g.GetGeometryRef(i))]
+    return [list(p) for p in (g.GetPoints() or [])]
 assert gdal.GetDriverByName("12DA").GetMetadataItem("DRIVER_LANGUAGE") != "PYTHON"
 ds = gdal.OpenEx(sys.argv[1], gdal.OF_VECTOR)
 out = []
@@ -137,8 +151,7 @@ for i in range(ds.GetLayerCount()):
         g = f.GetGeometryRef()
         geometry = None
         if g is not None:
-            points = [list(p) for p in (g.GetPoints() or [])]
-            geometry = [g.GetGeometryName().upper(), bool(g.Is3D()), points]
+            geometry = [g.GetGeometryName().upper(), bool(g.Is3D()), vertices(g)]
         values = [f.GetField(i) for i in range(d.GetFieldCount())]
         features.append([f.GetFID(), [int(v) if isinstance(v, bool) else v for v in values], geometry])
     out.append([layer.GetName(), fields, features])
@@ -306,6 +319,52 @@ class PluginTest(unittest.TestCase):
                         self.assertTrue(same(got, want), f"{name}: {got} != {want}")
                 self.assertGreater(rendered_pixels(layers), 50, "the strings do not show on a map")
 
+    def test_python_for_the_export_worker(self):
+        from velmorak import native
+
+        qgis_win = "C:\\Program Files\\QGIS 3.34.4\\bin\\qgis-ltr-bin.exe"
+        apps_win = "C:\\PROGRA~1\\QGIS33~1.4\\apps\\Python312"
+        # (sys.executable, sys.exec_prefix, Windows, files there, on PATH, the one taken)
+        cases = [
+            ("/usr/bin/python3", "/usr", False, {"/usr/bin/python3"}, None, "/usr/bin/python3"),
+            ("/usr/bin/qgis", "/usr", False, {"/usr/bin/python3", "/usr/bin/python"}, None, "/usr/bin/python3"),
+            ("/opt/qgis/bin/qgis", "/opt/py", False, {"/opt/py/bin/python3"}, None, "/opt/py/bin/python3"),
+            ("/usr/bin/qgis", "/usr", False, set(), "/home/u/bin/python3", "/home/u/bin/python3"),
+            (qgis_win, apps_win, True, {apps_win + "\\python.exe"}, None, apps_win + "\\python.exe"),
+            (qgis_win, apps_win, True, {apps_win + "\\python.exe", "C:\\Program Files\\QGIS 3.34.4\\bin\\python3.exe"},
+             None, "C:\\Program Files\\QGIS 3.34.4\\bin\\python3.exe"),
+            (apps_win + "\\python.exe", apps_win, True, {apps_win + "\\python.exe"}, None, apps_win + "\\python.exe"),
+        ]
+        for executable, prefix, windows, files, on_path, taken in cases:
+            with self.subTest(executable=executable, files=files):
+                self.assertEqual(native.python_interpreter(executable, prefix, windows, files.__contains__,
+                                                           lambda name, p=on_path: p if name.startswith("python3") else None),
+                                 taken)
+        with self.assertRaises(native.NativeError):
+            native.python_interpreter("/usr/bin/qgis", "/usr", False, lambda c: False, lambda name: None)
+
+    def test_native_driver_is_kept(self):
+        # A QGIS whose GDAL has the native plugin: the plugin leaves it to open the files.
+        script = r"""
+import json, os, sys
+from qgis.core import QgsApplication, QgsVectorLayer
+app = QgsApplication([], False, sys.argv[2])
+app.initQgis()
+sys.path.insert(0, sys.argv[1])
+import velmorak
+from osgeo import gdal
+plugin = velmorak.classFactory(None)
+layer = QgsVectorLayer(sys.argv[3], "site", "ogr")
+print(json.dumps({"driver": plugin.driver, "language": gdal.GetDriverByName("12DA").GetMetadataItem("DRIVER_LANGUAGE"),
+                  "path": os.environ.get("GDAL_PYTHON_DRIVER_PATH"), "features": layer.featureCount()}))
+"""
+        run = subprocess.run([sys.executable, "-c", script, PLUGINS, os.path.join(WORK, "native"), SITE],
+                             env=native_env(), capture_output=True, text=True, timeout=300)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(json.loads(run.stdout.splitlines()[-1]),
+                         {"driver": "native", "language": None, "path": None,
+                          "features": len(native_reading(SITE)[0][2])})
+
     def test_restart_lists_12d_files_in_the_file_dialogs_and_the_browser(self):
         from velmorak import gdal_setup
 
@@ -453,13 +512,19 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
 
     def test_export(self):
         design = self.design_layers()
+        # The strings' layers; a surface's triangles (polygons) are the driver's own business.
+        katana = [layer for layer in (sublayers(KATANA)[1] if with_corpus(KATANA) else [])
+                  if layer.geometryType() != QgsWkbTypes.PolygonGeometry]
         cases = [
-            # every model of the file, as the driver reads it, with the default options
-            ("katana", sublayers(KATANA)[1] if with_corpus(KATANA) else [], KATANA, {}, ".12da", []),
+            # every model of strings of the file, as the driver reads it, with the default options
+            ("katana", katana, KATANA, {}, ".12da", [layer.name() for layer in katana]),
             # points, lines, rings with holes, curves, 2D and 3D, null heights, groups, dates; a UTF-16 archive
-            ("design", design[:3], self.design_gpkg, {"NAME_FIELD": "label", "COLOUR_FIELD": "paint", "ENCODING": 1},
-             ".12daz", ["-lco", "NAME_FIELD=label", "-lco", "COLOUR_FIELD=paint", "-dsco", "ENCODING=UTF-16",
-                        "ponds", "kerbs", "marks"]),
+            # a MapInfo layer without a colour field: each string the colour of its feature's pen
+            ("styled", [self.styled_layer()], self.styled_mif, {}, ".12da", []),
+            # (curves made linear in GDAL's own steps, and a layer without features, which leaves no model)
+            ("design", design, self.design_gpkg,
+             {"NAME_FIELD": "label", "COLOUR_FIELD": "paint", "ENCODING": 1}, ".12daz",
+             ["-lco", "NAME_FIELD=label", "-lco", "COLOUR_FIELD=paint", "-dsco", "ENCODING=UTF-16"]),
         ]
         for name, layers, source, params, extension, options in cases:
             if not layers:
@@ -473,8 +538,16 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
                 # Both files read back the same through the native driver: the same models,
                 # strings, fields, values and vertices.
                 written, expected = native_reading(output), native_reading(reference)
-                self.assertTrue(same(written, expected), f"{written}\n!=\n{expected}")
-                self.assertEqual(self.encoding_of(output), self.encoding_of(reference))
+                self.assertEqual([n for n, _, _ in written], [n for n, _, _ in expected])
+                for got, want in zip(written, expected):
+                    self.assertTrue(same(got, want), f"{got}\n!=\n{want}")
+                # the CRS beside it, as the driver writes it (or none)
+                prj = [read_bytes(p + ".prj") if os.path.exists(p + ".prj") else None for p in (output, reference)]
+                self.assertEqual(prj[0], prj[1])
+                self.assertEqual(prj[0] is not None, source == self.design_gpkg, "only the design layers have a CRS")
+                (encoding, text), (expected_encoding, _) = self.d12_text(output), self.d12_text(reference)
+                self.assertEqual(encoding, expected_encoding)
+                self.assertNotIn('model "empty"', text)
                 # and it opens through the plugin: a model per layer
                 details, back = sublayers(output)
                 self.assertEqual([d.name() for d in details], [n for n, _, _ in expected])
@@ -483,31 +556,63 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
 
     def test_export_of_curves(self):
         # Curves are made linear, each vertex on the arc (here of the circle of radius 1 about (1, 0),
-        # written to 5 decimals).
+        # written to 5 decimals): by GDAL, and by QGIS where GDAL's bindings fail.
+        from unittest import mock
+        from osgeo import ogr
+
         arcs = self.design_layers()[3]
-        output = os.path.join(self.out, "export", "arcs.12da")
-        processing.run("velmorak:export_12da", {"INPUT": [arcs], "OUTPUT": output})
-        ((model, fields, features),) = native_reading(output)
-        self.assertEqual(model, "arcs")
-        ((_, values, (kind, is3d, points)),) = features
-        self.assertEqual(values[fields.index("name")], "Arc")
-        self.assertEqual((kind, is3d), ("LINESTRING", False))
-        self.assertGreater(len(points), 10)
-        self.assertEqual(points[0], [0.0, 0.0])
-        self.assertEqual(points[-1], [3.0, 0.0])
-        for x, y in points[:-1]:
-            self.assertAlmostEqual(math.hypot(x - 1, y), 1, delta=2e-5)
+        for by in ("GDAL", "QGIS"):
+            with self.subTest(by=by):
+                output = os.path.join(self.out, "export", f"arcs-{by}.12da")
+                if by == "GDAL":
+                    processing.run("velmorak:export_12da", {"INPUT": [arcs], "OUTPUT": output})
+                else:
+                    with mock.patch.object(ogr, "CreateGeometryFromWkb", side_effect=RuntimeError):
+                        processing.run("velmorak:export_12da", {"INPUT": [arcs], "OUTPUT": output})
+                ((model, fields, features),) = native_reading(output)
+                self.assertEqual(model, "arcs")
+                ((_, values, (kind, is3d, points)),) = features
+                self.assertEqual(values[fields.index("name")], "Arc")
+                self.assertEqual((kind, is3d), ("LINESTRING", False))
+                self.assertGreater(len(points), 10)
+                self.assertEqual(points[0], [0.0, 0.0])
+                self.assertEqual(points[-1], [3.0, 0.0])
+                for x, y in points[:-1]:
+                    self.assertAlmostEqual(math.hypot(x - 1, y), 1, delta=2e-5)
 
     @staticmethod
-    def encoding_of(path):
-        """The byte order mark the written text starts with (of the archive's one member)."""
+    def d12_text(path):
+        """The encoding, by its byte order mark, and the text of a 12d file (of the archive's one member)."""
         if path.endswith(".12daz"):
             with zipfile.ZipFile(path) as z:
                 (member,) = z.namelist()
-                text = z.read(member)
+                data = z.read(member)
         else:
-            text = read_bytes(path)
-        return "UTF-16LE" if text.startswith(b"\xff\xfe") else "UTF-8" if text.startswith(b"\xef\xbb\xbf") else None
+            data = read_bytes(path)
+        if data.startswith(b"\xff\xfe"):
+            return "UTF-16LE", data.decode("utf-16")
+        return ("UTF-8" if data.startswith(b"\xef\xbb\xbf") else None), data.decode("utf-8-sig")
+
+    def styled_layer(self):
+        """A MIF layer of lines with pens of their own, written with GDAL."""
+        from osgeo import ogr
+
+        self.styled_mif = os.path.join(tempfile.mkdtemp(dir=WORK), "pens.mif")
+        ds = ogr.GetDriverByName("MapInfo File").CreateDataSource(self.styled_mif)
+        layer = ds.CreateLayer("pens", geom_type=ogr.wkbLineString)
+        layer.CreateField(ogr.FieldDefn("label", ogr.OFTString))
+        for label, style in (("orange", "PEN(w:1px,c:#FF8000,p:1px)"), ("nearly blue", "PEN(w:1px,c:#1010E0,p:1px)"),
+                             ("no pen", None)):
+            f = ogr.Feature(layer.GetLayerDefn())
+            f.SetField("label", label)
+            f.SetGeometry(ogr.CreateGeometryFromWkt("LINESTRING (0 0,1 1)"))
+            if style:
+                f.SetStyleString(style)
+            layer.CreateFeature(f)
+        ds = None
+        layer = QgsVectorLayer(self.styled_mif, "pens", "ogr")
+        self.assertTrue(layer.isValid())
+        return layer
 
     def design_layers(self):
         """A GeoPackage of the geometries and field kinds a user exports, written with GDAL."""
@@ -533,11 +638,16 @@ print(json.dumps({"filter": "12d ASCII" in QgsProviderRegistry.instance().fileVe
             "arcs": (ogr.wkbCompoundCurve, [
                 ("COMPOUNDCURVE (CIRCULARSTRING (0 0,1 1,2 0),(2 0,3 0))", {"label": "Arc"}),
             ]),
+            "empty": (ogr.wkbLineString, []),
         }
         fields = [("label", ogr.OFTString), ("paint", ogr.OFTString), ("Asset/Owner", ogr.OFTString),
                   ("level", ogr.OFTReal), ("count", ogr.OFTInteger64), ("when", ogr.OFTDate)]
+        from osgeo import osr
+
+        mga56 = osr.SpatialReference()
+        mga56.ImportFromEPSG(28356)
         for table, (geometry_type, rows) in tables.items():
-            layer = ds.CreateLayer(table, geom_type=geometry_type)
+            layer = ds.CreateLayer(table, srs=mga56, geom_type=geometry_type)
             for field, kind in fields:
                 layer.CreateField(ogr.FieldDefn(field, kind))
             for geometry, values in rows:
@@ -573,6 +683,64 @@ class QgisProcessTest(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         listed = {line.split()[0] for line in run.stdout.splitlines() if line.strip().startswith("velmorak:")}
         self.assertEqual(sorted(listed), ALGORITHMS, run.stdout)
+
+
+DESKTOP_SCRIPT = r"""
+import json, os, sys
+from qgis.utils import iface, plugins
+from qgis.core import QgsApplication, QgsProviderRegistry, QgsSettings
+from qgis.PyQt.QtCore import QTimer
+plugin = plugins.get("velmorak")
+layer = iface.addVectorLayer(os.environ["VELMORAK_TEST_LAYER"], "site", "ogr")
+with open(os.environ["VELMORAK_TEST_OUT"], "a", encoding="utf-8") as f:
+    f.write(json.dumps({
+        "driver": getattr(plugin, "driver", None),
+        "provider": QgsApplication.processingRegistry().providerById("velmorak") is not None,
+        "features": layer.featureCount() if layer is not None and layer.isValid() else None,
+        "filter": "12d ASCII" in QgsProviderRegistry.instance().fileVectorFilters(),
+        "settings": QgsSettings().value("qgis/customEnvVars"),
+    }) + "\n")
+QTimer.singleShot(200, QgsApplication.instance().quit)
+"""
+
+
+class DesktopTest(unittest.TestCase):
+    def test_enabled_in_qgis_and_after_a_restart(self):
+        # The QGIS application itself (on a virtual display): the plugin started with its
+        # interface, a file added through it; then QGIS started again, with 12d ASCII in its
+        # file dialogs from the environment settings the plugin left.
+        if not shutil.which("xvfb-run"):
+            if os.environ.get("VELMORAK_GDAL_REQUIRED"):
+                self.fail("xvfb-run not found (Debian package xvfb)")
+            self.skipTest("xvfb-run not found (Debian package xvfb)")
+        profiles = os.path.join(WORK, "desktop")
+        plugins = os.path.join(profiles, "profiles", "default", "python", "plugins")
+        os.makedirs(os.path.join(profiles, "profiles", "default", "QGIS"))
+        if not os.path.isdir(os.path.join(PLUGINS, "velmorak")):
+            install()
+        shutil.copytree(os.path.join(PLUGINS, "velmorak"), os.path.join(plugins, "velmorak"))
+        with open(os.path.join(profiles, "profiles", "default", "QGIS", "QGIS3.ini"), "w", encoding="utf-8") as f:
+            f.write("[PythonPlugins]\nvelmorak=true\n")
+        script = os.path.join(WORK, "desktop.py")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write(DESKTOP_SCRIPT)
+        out = os.path.join(WORK, "desktop.jsonl")
+        env = dict(os.environ, VELMORAK_TEST_LAYER=SITE + "|layername=creek_reach", VELMORAK_TEST_OUT=out)
+        env.pop("QT_QPA_PLATFORM")
+        for _ in range(2):
+            run = subprocess.run(["xvfb-run", "-a", "qgis", "--profiles-path", profiles, "--profile", "default",
+                                  "--noversioncheck", "--nologo", "--code", script], env=env,
+                                 stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+            self.assertEqual(run.returncode, 0, run.stderr)
+        with open(out, encoding="utf-8") as f:
+            first, second = (json.loads(line) for line in f)
+        folder = os.path.join(plugins, "velmorak", "gdal_driver")
+        features = len(native_reading(SITE)[0][2])
+        self.assertEqual({k: first[k] for k in ("driver", "provider", "features", "settings")},
+                         {"driver": "python", "provider": True, "features": features,
+                          "settings": ["prepend|GDAL_PYTHON_DRIVER_PATH=" + folder + os.pathsep]})
+        self.assertEqual(second["features"], features)
+        self.assertTrue(second["filter"], second)
 
 
 if __name__ == "__main__":

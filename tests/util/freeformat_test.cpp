@@ -149,7 +149,9 @@ TEST(FreeFormatNumber, SignsPointsAndExponents) {
     };
     for (const Case c : {Case{"+2.5", 2.5}, Case{"-2.5", -2.5}, Case{"5.", 5.0}, Case{".5", 0.5}, Case{"-.5", -0.5},
                          Case{"1E3", 1000.0}, Case{"1e-3", 0.001}, Case{"1.5D2", 150.0}, Case{"1.5d+2", 150.0},
-                         Case{"+1.5E+2", 150.0}, Case{"007", 7.0}}) {
+                         Case{"+1.5E+2", 150.0}, Case{"007", 7.0}, Case{"0x1.75p+18", 381952.0},
+                         Case{"-0x1.8p-1", -0.75}, Case{"+0X1P3", 8.0}, Case{"0x0p+0", 0.0},
+                         Case{"0x1.7593eff21e508p+18", 382543.74915273534}}) {
         double d = 0;
         ASSERT_EQ(FreeFormat(c.text).read(d), ReadStatus::ok) << c.text;
         EXPECT_DOUBLE_EQ(d, c.want) << c.text;
@@ -158,7 +160,8 @@ TEST(FreeFormatNumber, SignsPointsAndExponents) {
 
 TEST(FreeFormatNumber, NotFiniteOrMalformedIsBad) {
     for (const char* text : {"nan", "NaN", "inf", "-inf", "Infinity", "1e400", "-1e400", "1e", "1.5e+", ".", "-",
-                             "+", "++1", "+-1", "1..2", "0x10"}) {
+                             "+", "++1", "+-1", "1..2", "0x10", "0x", "0xp+1", "0x1p", "0x-1p2", "0x1.gp1",
+                             "0x1p99999", "x1p1", "--0x1p1"}) {
         double d = 42;
         const ReadStatus s = FreeFormat(text).read(d);
         EXPECT_EQ(s, ReadStatus::bad) << text;
