@@ -6,6 +6,8 @@
 # The Windows zip has a layout of its own (cmake/VelmorakPlatform.cmake): no
 # manual page, and the README and the example at its top.
 include(GNUInstallDirs)
+set(VELMORAK_PACKAGE_CONTACT "velmorak authors <velmorak@example.org>" CACHE STRING
+  "Maintainer of the packages (name <address>)")
 if(NOT WIN32)
   # The manual page, compressed the way Debian installs manual pages (gzip -9n:
   # no name or time stamp in the header, so the same page gives the same bytes).
@@ -47,17 +49,80 @@ License: Expat
 ${VELMORAK_LICENSE_BODY}
 ")
   install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  # The Debian changelog each package carries (lintian's no-changelog is an
+  # error): the release in the form dpkg-parsechangelog reads, compressed like
+  # the manual page. The packages are native (their version has no Debian
+  # revision), so Debian policy names it changelog.gz; changelog.Debian.gz is
+  # the name in a package of another project's source, and lintian warns of
+  # it here. The project's history itself is its git log.
+  set(VELMORAK_RELEASE_DATE "Tue, 08 Dec 2026 12:00:00 +0000" CACHE STRING
+    "Date of the release in the Debian changelog (RFC 5322)")
+  function(velmorak_debian_changelog package out_var)
+    set(text "${package} (${PROJECT_VERSION}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}: 12d ASCII to MapInfo MIF/MID breakline and
+    cross-section layers, MIF/MID lines to 2D and 3D 12d ASCII strings.
+
+ -- ${VELMORAK_PACKAGE_CONTACT}  ${VELMORAK_RELEASE_DATE}
+")
+    set(dir ${PROJECT_BINARY_DIR}/debian/${package})
+    file(WRITE ${dir}/changelog "${text}")
+    if(VELMORAK_GZIP)
+      add_custom_command(OUTPUT ${dir}/changelog.gz
+        COMMAND ${VELMORAK_GZIP} -9nkf ${dir}/changelog
+        DEPENDS ${dir}/changelog
+        COMMENT "Compressing the Debian changelog of ${package}")
+      add_custom_target(velmorak_changelog_${package} ALL DEPENDS ${dir}/changelog.gz)
+      set(${out_var} ${dir}/changelog.gz PARENT_SCOPE)
+    else()
+      set(${out_var} ${dir}/changelog PARENT_SCOPE)
+    endif()
+  endfunction()
+  velmorak_debian_changelog(${PROJECT_NAME} VELMORAK_CHANGELOG)
+  install(FILES ${VELMORAK_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  # Lintian's warnings on the package that are how the project ships it, each
+  # with its reason, where lintian and Debian's tools look for them.
+  file(WRITE ${PROJECT_BINARY_DIR}/debian/lintian-overrides
+"# One package holds the program, the shared library and its development
+# files (header, CMake package, the unversioned link), as the project ships
+# them; Debian would split them into libvelmorak1 and libvelmorak-dev.
+${PROJECT_NAME}: package-name-doesnt-match-sonames libvelmorak1
+${PROJECT_NAME}: link-to-shared-library-in-wrong-package *
+# CPack writes postinst and postrm scripts that run ldconfig for a package
+# with a shared library; the package has the ldconfig trigger as well, so a
+# newer CPack that leaves the scripts out changes nothing.
+${PROJECT_NAME}: maintscript-calls-ldconfig [postinst]
+${PROJECT_NAME}: maintscript-calls-ldconfig [postrm]
+")
+  install(FILES ${PROJECT_BINARY_DIR}/debian/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # the bundled example only, not the layers a run of it writes beside it
   install(FILES ${PROJECT_SOURCE_DIR}/examples/site.12da ${PROJECT_SOURCE_DIR}/examples/Header.mif
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
+# The Windows zip: velmorak.exe and velmorak.dll are installed stripped (half
+# their size: the static run-times bring their debugging sections along). With
+# VELMORAK_DEBUG_FILES the sections are kept apart first, as velmorak.exe.debug
+# and velmorak.dll.debug in the build folder's debug/, which the stripped files
+# name (.gnu_debuglink), so that gdb finds them; the zip holds neither.
+if(WIN32 AND CMAKE_STRIP AND CMAKE_OBJCOPY)
+  option(VELMORAK_DEBUG_FILES "Keep the debugging sections of the Windows program and library as .debug files" ON)
+  # Run after the program and the library are installed (their rules come first).
+  install(CODE "
+    set(VELMORAK_STRIP \"${CMAKE_STRIP}\")
+    set(VELMORAK_OBJCOPY \"${CMAKE_OBJCOPY}\")
+    set(VELMORAK_DEBUG_DIR \"$<$<BOOL:${VELMORAK_DEBUG_FILES}>:${PROJECT_BINARY_DIR}/debug>\")
+    set(VELMORAK_BIN_DIR \"${CMAKE_INSTALL_BINDIR}\")")
+  install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/StripWindowsBinaries.cmake)
+endif()
+
 # ------------------------------------------------------------------ CPack
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "the velmorak authors")
-set(VELMORAK_PACKAGE_CONTACT "velmorak authors <velmorak@example.org>" CACHE STRING
-  "Maintainer of the packages (name <address>)")
 set(CPACK_PACKAGE_CONTACT "${VELMORAK_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter between 12d ASCII and MapInfo MIF/MID layers")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -112,6 +177,9 @@ compressed archives as layers, one per model, with the strings' names,
 colours, styles and attributes as fields; and write any vector layer as
 12d ASCII strings (.12da, or a .12daz archive).")
   install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}-gdal
+    COMPONENT gdal)
+  velmorak_debian_changelog(${PROJECT_NAME}-gdal VELMORAK_GDAL_CHANGELOG)
+  install(FILES ${VELMORAK_GDAL_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}-gdal
     COMPONENT gdal)
 endif()
 

@@ -9,9 +9,9 @@
 
 #include "layer_names.h"
 #include "ogr_12da.h"
-#include "tin_layer.h"
 #include "deferred_delete.h"
 #include "io/utf8_text.h"
+#include "tin_layer.h"
 #include "util/value_text.h"
 #include "vsi_source.h"
 
@@ -180,10 +180,18 @@ bool D12Dataset::scan() {
         entry.layer = l.index;
         const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
         const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
-        entry.box[0] = *xmin;
-        entry.box[1] = *ymin;
-        entry.box[2] = *xmax;
-        entry.box[3] = *ymax;
+        OGREnvelope box;
+        box.MinX = *xmin;
+        box.MinY = *ymin;
+        box.MaxX = *xmax;
+        box.MaxY = *ymax;
+        // Arcs bulge beyond their vertices.
+        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
+            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+        entry.box[0] = box.MinX;
+        entry.box[1] = box.MinY;
+        entry.box[2] = box.MaxX;
+        entry.box[3] = box.MaxY;
         index_.add(entry);
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;

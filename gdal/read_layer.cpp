@@ -106,8 +106,16 @@ OGRFeature* D12Layer::GetNextFeature() {
             // The string's own box tells most strings outside the filter before any geometry is built.
             const auto [xmin, xmax] = std::minmax_element(s.x.begin(), s.x.end());
             const auto [ymin, ymax] = std::minmax_element(s.y.begin(), s.y.end());
-            if (*xmax < m_sFilterEnvelope.MinX || *xmin > m_sFilterEnvelope.MaxX ||
-                *ymax < m_sFilterEnvelope.MinY || *ymin > m_sFilterEnvelope.MaxY)
+            OGREnvelope box;
+            box.MinX = *xmin;
+            box.MinY = *ymin;
+            box.MaxX = *xmax;
+            box.MaxY = *ymax;
+            // Arcs bulge beyond their vertices.
+            if (!s.radius.empty() && ds_.arc_mode() != ArcMode::chords)
+                add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), box);
+            if (box.MaxX < m_sFilterEnvelope.MinX || box.MinX > m_sFilterEnvelope.MaxX ||
+                box.MaxY < m_sFilterEnvelope.MinY || box.MinY > m_sFilterEnvelope.MaxY)
                 continue;
         }
         if (OGRFeature* f = translate(s, true)) return f;

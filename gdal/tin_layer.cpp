@@ -59,7 +59,7 @@ OGRTriangulatedSurface* surface_of(const Tin& tin) {
 
 class TinLayer final : public OGRLayer {
 public:
-    TinLayer(TinSet& set, const TinScan& scan) : set_(set), scan_(scan) {
+    TinLayer(TinSet& set, const TinScan& scan) : set_(set), scan_(scan), members_(find_members(set, scan)) {
         defn_ = new OGRFeatureDefn(scan_.layer.c_str());
         defn_->Reference();
         SetDescription(defn_->GetName());
@@ -118,14 +118,14 @@ public:
     GIntBig GetFeatureCount(int force) override {
         if (m_poFilterGeom != nullptr || m_poAttrQuery != nullptr) return OGRLayer::GetFeatureCount(force);
         GIntBig n = 0;
-        for (const TinScan* m : members())
+        for (const TinScan* m : members_)
             n += set_.geometry() == TinGeometry::tin ? 1 : static_cast<GIntBig>(m->visible);
         return n;
     }
 
     OGRErr GetExtent(OGREnvelope* extent, int) override {
         OGREnvelope e;
-        for (const TinScan* m : members())
+        for (const TinScan* m : members_)
             if (m->points > 0) e.Merge(m->extent);
         if (!e.IsInit()) return OGRERR_FAILURE;
         *extent = e;
@@ -156,20 +156,20 @@ private:
     }
 
     // The surfaces whose triangles the layer gives: the surface itself, or a
-    // super TIN's members that the file holds, lowest rank first.
-    std::vector<const TinScan*> members() const {
-        if (!super()) return {&scan_};
+    // super TIN's members that the file holds, lowest rank first. The set's
+    // scans are all made before any layer, so the pointers stay valid.
+    static std::vector<const TinScan*> find_members(const TinSet& set, const TinScan& scan) {
+        if (scan.kind != TinKind::super_tin) return {&scan};
         std::vector<const TinScan*> found;
-        for (const std::string& name : scan_.members)
-            if (const TinScan* m = set_.find(name)) found.push_back(m);
+        for (const std::string& name : scan.members)
+            if (const TinScan* m = set.find(name)) found.push_back(m);
         return found;
     }
 
     // The surface being read is in tin_: false when none is left.
     bool current() {
-        const std::vector<const TinScan*> list = members();
-        while (member_ < list.size()) {
-            const TinScan* m = list[member_];
+        while (member_ < members_.size()) {
+            const TinScan* m = members_[member_];
             if (loaded_ == m->ordinal + 1) return true;
             if (set_.load(m->ordinal, tin_)) {
                 loaded_ = m->ordinal + 1;
@@ -197,7 +197,7 @@ private:
         f->SetFID(++fid_);
         f->SetField(0, scan_.name.c_str());
         if (super()) {
-            const TinScan* m = members()[member_];
+            const TinScan* m = members_[member_];
             f->SetField(member_field_, m->name.c_str());
             f->SetField(rank_field_, rank_);
         }
@@ -226,6 +226,7 @@ private:
 
     TinSet& set_;
     const TinScan& scan_;
+    std::vector<const TinScan*> members_;
     OGRFeatureDefn* defn_;
     int member_field_ = -1;
     int rank_field_ = -1;

@@ -73,6 +73,13 @@ top=$(sed 's|/.*||' <<<"$entries" | LC_ALL=C sort -u | tr '\n' ' ')
 if [ "$top" != "LICENSE README.md bin examples include lib " ] || grep -q '^share/\|\.1$\|\.1\.gz$' <<<"$entries"; then
   echo "The Windows zip holds other files than the README lists:"; echo "$entries"; exit 1
 fi
+# The program and the library are stripped, their debugging sections kept apart.
+for bin in velmorak.exe velmorak.dll; do
+  if x86_64-w64-mingw32-objdump -h "$unpacked/bin/$bin" | grep -q '\.debug_'; then
+    echo "$bin in the Windows zip holds debugging sections"; exit 1
+  fi
+  [ -s "$build_dir/debug/$bin.debug" ] || { echo "no $build_dir/debug/$bin.debug"; exit 1; }
+done
 x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \
   tests/capi/consumer/consumer.c -L"$unpacked/lib" -lvelmorak -o "$consumer_dir/consumer.exe"
 x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$unpacked/include" \

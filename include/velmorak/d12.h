@@ -146,7 +146,8 @@ VELMORAK_API int velmorak_d12_attribute(velmorak_d12_reader *reader, size_t inde
  * clockwise (its centre to the right), negative anticlockwise; `major` 1
  * where it is the longer of the two arcs of that radius through both
  * vertices. Both NULL for a string without arcs. They come from a super
- * string's radius_data, major_data and geometry_data blocks; an arc string's
+ * string's radius_data, major_data and geometry_data blocks, and from the
+ * "x y z radius bulge" vertex lines of polyline and drainage strings; an arc string's
  * vertices are its start and end, a circle string's the point east of its
  * centre, the one opposite and the first again, joined by arcs. Owned by the
  * reader, valid until its next call. */

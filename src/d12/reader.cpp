@@ -1,6 +1,7 @@
 #include "d12/reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "d12/string_blocks.h"
@@ -191,8 +192,11 @@ struct VertexTarget {
         return {&texts.x[n], &texts.y[n], &texts.z[n]};
     }
 
+    const VertexArcs* arcs = nullptr;  // where the radius and bulge after the numbers go, if wanted
+
     // Vertex n + 1; the node limit is checked before the line's own fault.
-    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line) {
+    // `rest` is what follows the vertex's numbers on its line.
+    void put(std::size_t& n, const Vertex& v, ReadStatus status, std::string_view line, std::string_view rest = {}) {
         ++n;
         if (n > capacity || n > room) node_limit(n, capacity);
         if (status != ReadStatus::ok) vertex_error(status, line);
@@ -200,6 +204,15 @@ struct VertexTarget {
         x[n - 1] = v.x;
         y[n - 1] = v.y;
         z[n - 1] = v.z;
+        if (arcs != nullptr && n - 1 < arcs->radius.size() && n - 1 < arcs->major.size()) {
+            util::FreeFormat ff(rest);
+            double radius = 0.0;
+            double bulge = 0.0;
+            if (ff.read(radius) != ReadStatus::ok || !std::isfinite(radius)) radius = 0.0;
+            if (ff.read(bulge) != ReadStatus::ok) bulge = 0.0;
+            arcs->radius[n - 1] = radius;
+            arcs->major[n - 1] = bulge != 0.0 ? 1 : 0;
+        }
     }
 };
 
@@ -211,7 +224,7 @@ std::size_t read_inline_block(d12Object& o, VertexTarget& target) {
     std::string_view rest;
     const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest, target.text_slots(0));
     std::size_t n = 0;
-    target.put(n, v, status, text);
+    target.put(n, v, status, text, rest);
     return n;
 }
 
@@ -238,13 +251,20 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
             // A line of a block nested in the data block.
             if (lines.at_eof()) break;
         } else {
+            const bool unended = lines.file().last_line_unended();
             if (status == ReadStatus::ok) {
-                if (lines.at_eof()) break;  // a block cut off by the end of the file: its last line is not a vertex
-                target.put(n, v, status, {});
+                if (lines.at_eof()) {
+                    // A block cut off by the end of the file (the walk warns of it):
+                    // its last line is a vertex when it has its line end;
+                    // without one it may be cut in the middle of a number.
+                    if (!unended) target.put(n, v, status, {}, rest);
+                    break;
+                }
+                target.put(n, v, status, {}, rest);
             } else {
                 const std::string bad_line(line);  // kept for the message past the question for the end
                 if (lines.at_eof()) break;
-                target.put(n, v, status, bad_line);
+                target.put(n, v, status, bad_line, rest);
             }
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));
@@ -264,6 +284,10 @@ std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) 
             target.texts.x[n] = target.texts.x[0];
             target.texts.y[n] = target.texts.y[0];
             target.texts.z[n] = target.texts.z[0];
+        }
+        if (target.arcs != nullptr && n < target.arcs->radius.size() && n < target.arcs->major.size()) {
+            target.arcs->radius[n] = 0.0;
+            target.arcs->major[n] = 0;
         }
     }
     return n + 1;
@@ -431,6 +455,13 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
 bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
                      std::size_t capacity, std::size_t& count, const VertexTextSpans& texts) {
     VertexTarget target(x, y, z, capacity, true, texts);
+    return read_vertices(lines, o, target, count);
+}
+
+bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
+                     std::size_t capacity, std::size_t& count, const VertexArcs& arcs) {
+    VertexTarget target(x, y, z, capacity, true);
+    target.arcs = &arcs;
     return read_vertices(lines, o, target, count);
 }
 

@@ -93,6 +93,19 @@ struct VertexTextSpans {
 bool d12ReadVertices(LineLexer& lines, d12Object& object, std::span<double> x, std::span<double> y,
                      std::span<float> z, std::size_t capacity, std::size_t& count, const VertexTextSpans& texts = {});
 
+// Where a polyline's or drainage string's vertex lines, "x y z radius bulge",
+// put their fourth and fifth values: the radius of the arc from the vertex to
+// the next (0 for none) and its bulge (1: the major arc). Sized like x; a
+// value missing or not a number reads as 0.
+struct VertexArcs {
+    std::span<double> radius;
+    std::span<unsigned char> major;
+};
+
+// d12ReadVertices, also reading each vertex line's radius and bulge into `arcs`.
+bool d12ReadVertices(LineLexer& lines, d12Object& object, std::span<double> x, std::span<double> y,
+                     std::span<float> z, std::size_t capacity, std::size_t& count, const VertexArcs& arcs);
+
 // d12ReadVertices for a block nobody wants: read all the same, up to `capacity`
 // vertices, but stored nowhere, because only reading a super string's block
 // finds out whether the string has another one. Any other string is passed

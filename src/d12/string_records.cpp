@@ -29,6 +29,13 @@ bool is_line_type(std::string_view type) {
     return false;
 }
 
+// The string types whose vertex lines are "x y z radius bulge".
+bool has_vertex_arcs(std::string_view type) {
+    for (const std::string_view t : {"polyline", "drainage"})
+        if (type.size() == t.size() && util::contains_nocase(type, t)) return true;
+    return false;
+}
+
 // Heights are read in single precision, as the converter reads them. Other
 // programs get the shortest decimal that reads back as the same value: the
 // file's 212.406, not 212.406005859375.
@@ -43,7 +50,12 @@ double as_written(float z) {
 }  // namespace
 
 StringRecords::StringRecords(std::size_t capacity)
-    : capacity_(capacity), x_(capacity + 1), y_(capacity + 1), z_(capacity + 1) {}
+    : capacity_(capacity),
+      x_(capacity + 1),
+      y_(capacity + 1),
+      z_(capacity + 1),
+      radius_(capacity + 1),
+      major_(capacity + 1) {}
 
 StringRecords::~StringRecords() = default;
 
@@ -154,9 +166,18 @@ bool StringRecords::read_next(StringRecord& s) {
     s.has_heights = false;
     s.closed = false;
     bool plan_only = true;  // only alignment plans so far
+    const bool vertex_arcs = has_vertex_arcs(o.type);
     for (;;) {
         std::size_t count = 0;
-        if (lines && walk_->has_data() && walk_->read_vertices(x_, y_, z_, count)) take_block(s, plan_only, count);
+        const bool read = lines && walk_->has_data() &&
+                          (vertex_arcs ? walk_->read_vertices(x_, y_, z_, count, VertexArcs{radius_, major_})
+                                       : walk_->read_vertices(x_, y_, z_, count));
+        if (read) take_block(s, plan_only, count);
+        // A polyline's radius and bulge values are the arcs from its vertices, as radius_data is a super string's.
+        for (std::size_t i = 0; read && vertex_arcs && i < count; ++i) {
+            details_.arcs.segment_radius.push_back(radius_[i]);
+            details_.arcs.segment_major.push_back(major_[i]);
+        }
         const bool more = walk_->more_blocks();
         // The string's details are complete once its last block is read.
         if (!more) take_details(s);

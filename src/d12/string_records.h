@@ -122,6 +122,9 @@ private:
     util::LazyVector<double> x_;
     util::LazyVector<double> y_;
     util::LazyVector<float> z_;
+    // A polyline's or drainage string's radius and bulge values, read with its vertices.
+    util::LazyVector<double> radius_;
+    util::LazyVector<unsigned char> major_;
     std::uint64_t number_ = 0;
     std::uint64_t stop_line_ = 0;
     bool started_ = false;

@@ -153,8 +153,12 @@ void StringWalk::report_passed_tins() const {
 void StringWalk::report_cut_off() {
     if (!object_.cutOff) return;
     object_.cutOff = false;
+    // The string named, when the block is one: its vertices read are kept,
+    // and the user knows which string to look at.
+    std::string named;
+    if (object_.isString && !object_.name.empty()) named = ", string \"" + object_.name + "\"";
     services::show_message(1, "WARNING - The .12da file ends inside the block that begins on line " +
-                                  util::int_text(static_cast<std::int64_t>(top_line_)) +
+                                  util::int_text(static_cast<std::int64_t>(top_line_)) + named +
                                   ": no string after that line was read.");
     services::PAUSEPROMPT();
 }
@@ -164,6 +168,13 @@ bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::sp
     if (!unread_) return false;
     unread_ = false;
     return d12ReadVertices(lines_, object_, x, y, z, capacity_, count, texts);
+}
+
+bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                               const VertexArcs& arcs) {
+    if (!unread_) return false;
+    unread_ = false;
+    return d12ReadVertices(lines_, object_, x, y, z, capacity_, count, arcs);
 }
 
 bool StringWalk::more_blocks() {

@@ -157,6 +157,9 @@ public:
     bool read_vertices(VertexArrays& v, VertexTexts& texts) {
         return read_vertices(v.x, v.y, v.z, v.count, texts.spans());
     }
+    // The same, also reading a polyline's or drainage string's radius and bulge values (reader.h).
+    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                       const VertexArcs& arcs);
 
     // Whether another data block of the same string follows this one. Known
     // once the block is read; asked before, it passes over the block first.

@@ -56,7 +56,8 @@ constexpr std::string_view kUsage[] = {
 constexpr std::string_view kHelpMore[] = {
     "Also:",
     "   -q   quiet, for batch files and scripts: no banner, pauses or prompts;",
-    "        only warnings, errors and the result of the conversion are shown.",
+    "        only warnings and errors (on standard error) and the result of",
+    "        the conversion are shown.",
     "   --version shows the version; --help, -h, -? or /? shows this text.",
     "",
 };
@@ -237,6 +238,7 @@ int main_entry(int argc, char** argv) {
     const std::vector<std::string> args = io::platform::command_line(argc, argv);
     services::ScopedRuntime scope(io::platform::console_input(), io::platform::console_output());
     scope.get().console.set_input_is_terminal(io::platform::standard_input_is_terminal());
+    scope.get().console.set_error_stream(io::platform::console_error());
     int status = 0;
     try {
         status = run(args);

@@ -205,6 +205,7 @@ bool InputFile::find_line_end(std::size_t from, std::size_t& end, std::size_t& n
 
 LineStatus InputFile::next_line(std::string_view& line) {
     line = {};
+    unended_ = false;
     std::size_t end = 0;
     std::size_t next = 0;
     if (skip_rest_) {  // drop the rest of a line that was cut
@@ -242,7 +243,8 @@ LineStatus InputFile::next_line(std::string_view& line) {
             }
             if (cur_ < end_) {  // a last line without its line end (or ended by a CR alone)
                 std::size_t len = end_ - cur_;
-                if (buf_[cur_ + len - 1] == '\r') --len;
+                unended_ = buf_[cur_ + len - 1] != '\r';
+                if (!unended_) --len;
                 line = std::string_view(buf_.data() + cur_, len);
                 prev_ = cur_;
                 cur_ = end_;

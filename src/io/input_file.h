@@ -40,6 +40,9 @@ public:
     // allocation of its own that the next of those calls frees, so that
     // AddressSanitizer reports a view that is kept too long.
     LineStatus read_line(std::string_view& line);
+    // True when the line read last is the file's last and has no line end: a
+    // file cut off in a copy, whose last line may be cut in the middle of a number.
+    bool last_line_unended() const noexcept { return unended_; }
     // True when no further line can be read, also after a read failed.
     bool at_eof();
     void rewind();
@@ -98,6 +101,7 @@ private:
     bool source_done_ = false;
     bool error_ = false;
     bool skip_rest_ = false;      // the line read last was cut: skip to its end
+    bool unended_ = false;        // the line read last ended with the file, not a line end
     std::vector<unsigned char> raw_;  // undecoded bytes carried between reads
     std::uint64_t raw_offset_ = 0;
     bool replaced_ = false;

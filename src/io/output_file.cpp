@@ -8,13 +8,13 @@
 
 namespace velmorak::io {
 
-std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why) {
+std::unique_ptr<OutputFile> OutputFile::create(std::string_view name, bool append, std::string* why, bool to_disk) {
     if (has_nul(name)) {
         if (why) *why = platform::error_text(EINVAL);
         return nullptr;
     }
     std::string failure;
-    std::unique_ptr<FileSink> sink = FileSink::create(name, append, failure);
+    std::unique_ptr<FileSink> sink = FileSink::create(name, append, failure, to_disk);
     if (!sink) {
         if (why) *why = failure;
         return nullptr;

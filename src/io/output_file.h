@@ -21,8 +21,12 @@ class FileSink;
 class OutputFile {
 public:
     // Creates or empties the file (or appends to it); nullptr with the reason on
-    // failure, also at once for a named pipe that no program reads.
-    static std::unique_ptr<OutputFile> create(std::string_view name, bool append, std::string* why = nullptr);
+    // failure, also at once for a named pipe that no program reads. With
+    // `to_disk`, a file written anew is flushed to the disk (fdatasync) before
+    // it takes its name, so that a power loss leaves the old file or the new
+    // one; without, a power loss soon after the run may leave it empty.
+    static std::unique_ptr<OutputFile> create(std::string_view name, bool append, std::string* why = nullptr,
+                                              bool to_disk = true);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

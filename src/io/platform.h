@@ -65,6 +65,13 @@ struct SystemCalls {
     bool (*rename)(const char* from, const char* to, int& err);
     // Gives a file opened `unnamed` the name `to`; fails with EEXIST when the name is taken.
     bool (*link)(Handle file, const char* to, int& err);
+    // A second handle on a file opened `unnamed`, read only, which keeps the
+    // file (and can name it with `link`) once the first one is closed: the
+    // writing handle is closed, and its failure seen, before the file has a name.
+    Handle (*keep_unnamed)(Handle file, int& err);
+    // Writes the file's data to the disk (fdatasync; FlushFileBuffers on
+    // Windows), so that a power loss after its rename finds it whole.
+    bool (*sync)(Handle file, int& err);
     bool (*remove)(const char* name);
     // A folder's entries, for the letter-case lookup of inputs (POSIX only:
     // Windows finds names in any case by itself and never lists a folder).
@@ -87,6 +94,8 @@ bool rewind(Handle file);
 std::int64_t size(Handle file);
 bool rename(const char* from, const char* to, int& err);
 bool link(Handle file, const char* to, int& err);
+Handle keep_unnamed(Handle file, int& err);
+bool sync(Handle file, int& err);
 bool remove(const char* name);
 void* open_folder(const char* name);
 const char* next_in_folder(void* folder);
@@ -150,6 +159,26 @@ int hold_temporary(const std::string& native);
 void release_temporary(int slot);
 // Removes the temporaries held; safe to call from a signal handler.
 void remove_held_temporaries() noexcept;
+// Holds the interrupts above (not ignored: delivered, and the run ended, when
+// the last hold is released) while outputs that belong together take their
+// names, so that an interrupt finds either all of them or none renamed.
+void hold_interrupts() noexcept;
+void release_interrupts() noexcept;
+class InterruptsHeld {
+public:
+    InterruptsHeld() noexcept { hold_interrupts(); }
+    ~InterruptsHeld() { release_interrupts(); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};
+
+// An exclusive lock that runs writing the same files take in turn (flock on
+// POSIX, LockFileEx on Windows), on a lock file of that name, created when
+// missing. When another run holds it, `waiting` is called once and the lock
+// waited for. kNoHandle, with the error, when the file cannot be made.
+// unlock_file removes the file and lets the next run have the lock.
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err);
+void unlock_file(Handle lock, const char* name) noexcept;
 
 // The text of a POSIX error number (or kNotRegularFile), the same on every system.
 std::string error_text(int err);
@@ -178,6 +207,8 @@ bool standard_input_is_terminal();
 // everywhere else these are standard input and output.
 std::istream& console_input();
 std::ostream& console_output();
+// Standard error, where a quiet run writes its messages (a console window in wide characters too).
+std::ostream& console_error();
 
 // Runs a line typed at a pause with the system's command interpreter; its
 // status is the user's business.

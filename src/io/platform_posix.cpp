@@ -1,6 +1,7 @@
 // The file layer's system calls on POSIX (Linux).
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,9 +69,24 @@ Handle open_unnamed(const char* name, int& err) {
 bool link_unnamed(Handle file, const char* to, int& err) {
     char proc[40];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", descriptor(file));
-    return ::linkat(AT_FDCWD, proc, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0 || failed(false, err);
+    for (;;) {
+        if (::linkat(AT_FDCWD, proc, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0) return true;
+        if (errno != EINTR) return failed(false, err);
+    }
+}
+
+Handle keep_unnamed_file(Handle file, int& err) {
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", descriptor(file));
+    const int fd = ::open(proc, O_RDONLY | O_CLOEXEC);
+    return fd >= 0 ? fd : failed(kNoHandle, err);
 }
 #else
+Handle keep_unnamed_file(Handle, int& err) {
+    err = ENOSYS;
+    return kNoHandle;
+}
+
 Handle open_unnamed(const char*, int& err) {
     err = ENOSYS;
     return kNoHandle;
@@ -155,9 +171,26 @@ std::int64_t size(Handle file) {
     return static_cast<std::int64_t>(st.st_size);
 }
 
-bool rename(const char* from, const char* to, int& err) { return ::rename(from, to) == 0 || failed(false, err); }
+bool rename(const char* from, const char* to, int& err) {
+    // A rename interrupted (a network file system, a signal held meanwhile) is
+    // made again: the other file of a layer may have its name already.
+    for (;;) {
+        if (::rename(from, to) == 0) return true;
+        if (errno != EINTR) return failed(false, err);
+    }
+}
 
 bool link(Handle file, const char* to, int& err) { return link_unnamed(file, to, err); }
+
+Handle keep_unnamed(Handle file, int& err) { return keep_unnamed_file(file, err); }
+
+bool sync(Handle file, int& err) {
+#if defined(__APPLE__)
+    return ::fsync(descriptor(file)) == 0 || failed(false, err);
+#else
+    return ::fdatasync(descriptor(file)) == 0 || failed(false, err);
+#endif
+}
 
 bool remove(const char* name) { return ::unlink(name) == 0; }
 
@@ -220,6 +253,44 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(std::string
     return std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
 }
 
+namespace {
+
+// The file a chain of symbolic links ends at when that file does not exist;
+// false for a loop, or a chain too long to follow.
+bool dangling_target(std::string& path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode)) return false;
+        std::string to(4096, '\0');
+        const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= to.size()) return false;
+        to.resize(static_cast<std::size_t>(n));
+        // A relative link is read from the folder the link is in.
+        if (to.front() != '/') to = folder_of(path.c_str()) + "/" + to;
+        path = to;
+    }
+    return false;
+}
+
+void name_temporary(OutputPlan& plan, bool shorter) {
+    const std::size_t slash = plan.target.find_last_of('/');
+    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    // ".site.12da.mif.velmorak-1234.tmp": hidden, and telling what it is and whose.
+    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
+    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
+    static const std::string pid = std::to_string(::getpid());
+    plan.temporary.append("velmorak-").append(pid);
+    // A short name (for a target whose name is too long to lengthen) is told
+    // apart from the run's others by a count of its own: a layer's .mif and
+    // .mid are open at once.
+    static unsigned shortened = 0;
+    if (shorter) plan.temporary.append("-").append(std::to_string(++shortened));
+    plan.temporary.append(".tmp");
+}
+
+}  // namespace
+
 bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::string& why) {
     plan = {};
     plan.target = native_name(name);
@@ -230,8 +301,14 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
         plan.unnamed = true;
     } else {
         const bool link = S_ISLNK(st.st_mode);
-        // A link that leads nowhere is written through, as it is.
-        if (link && ::stat(plan.target.c_str(), &st) != 0) return true;
+        // A link that leads nowhere: the file it names is written like a new
+        // one, through a temporary beside it, and the link stays.
+        if (link && ::stat(plan.target.c_str(), &st) != 0) {
+            if (errno != ENOENT || !dangling_target(plan.target)) return true;
+            plan.unnamed = true;
+            name_temporary(plan, shorter);
+            return true;
+        }
         plan.identity = std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino);
         if (!S_ISREG(st.st_mode)) return true;  // a device or a named pipe in place; a folder fails to open
         if (link) {
@@ -248,13 +325,7 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
         }
         plan.permissions = static_cast<int>(st.st_mode & 07777);
     }
-    const std::size_t slash = plan.target.find_last_of('/');
-    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-    // ".site.12da.mif.velmorak-1234.tmp": hidden, and telling what it is and whose.
-    plan.temporary.assign(plan.target, 0, leaf).push_back('.');
-    if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
-    static const std::string pid = std::to_string(::getpid());
-    plan.temporary.append("velmorak-").append(pid).append(".tmp");
+    name_temporary(plan, shorter);
     return true;
 }
 
@@ -272,6 +343,27 @@ extern "C" void remove_temporaries_and_exit(int signal) {
 
 }  // namespace
 
+namespace {
+int g_holds = 0;  // only the run's own thread holds
+}  // namespace
+
+void hold_interrupts() noexcept {
+    if (g_holds++ > 0) return;
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void release_interrupts() noexcept {
+    if (--g_holds > 0) return;
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    // A signal that came meanwhile is delivered here, and ends the run.
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 void remove_temporaries_on_interrupt() {
     struct sigaction action {};
     action.sa_handler = remove_temporaries_and_exit;
@@ -282,6 +374,43 @@ void remove_temporaries_on_interrupt() {
         if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
         ::sigaction(signal, &action, nullptr);
     }
+}
+
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err) {
+    bool told = false;
+    for (;;) {
+        const int fd = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return failed(kNoHandle, err);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) {
+                err = errno;
+                ::close(fd);
+                return kNoHandle;
+            }
+            if (!told) waiting(context);
+            told = true;
+            while (::flock(fd, LOCK_EX) != 0) {
+                if (errno == EINTR) continue;
+                err = errno;
+                ::close(fd);
+                return kNoHandle;
+            }
+        }
+        // The run before removed the file as it let go: this lock is on a file
+        // no longer in the folder, which the next run would not see.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(name, &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+    }
+}
+
+void unlock_file(Handle lock, const char* name) noexcept {
+    if (lock == kNoHandle) return;
+    ::unlink(name);  // while still held: a run waiting on it then tries the name again
+    ::close(descriptor(lock));
 }
 
 std::string error_text(int err) {
@@ -314,6 +443,8 @@ bool standard_input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 std::istream& console_input() { return std::cin; }
 
 std::ostream& console_output() { return std::cout; }
+
+std::ostream& console_error() { return std::cerr; }
 
 void run_command(const std::string& command) { [[maybe_unused]] const int status = std::system(command.c_str()); }
 

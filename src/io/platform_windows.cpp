@@ -15,6 +15,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -169,6 +170,13 @@ bool link(Handle, const char*, int& err) {
     return false;
 }
 
+Handle keep_unnamed(Handle, int& err) {  // never asked: no file is unnamed here
+    err = ENOSYS;
+    return kNoHandle;
+}
+
+bool sync(Handle file, int& err) { return ::FlushFileBuffers(handle(file)) != 0 || failed(false, err); }
+
 bool remove(const char* name) { return ::DeleteFileW(wide(name).c_str()) != 0; }
 
 // Windows finds names in any case by itself: no folder is ever listed.
@@ -279,7 +287,11 @@ bool plan_output(std::string_view name, bool shorter, OutputPlan& plan, std::str
     // ".site.12da.mif.velmorak-1234.tmp": telling what it is and whose.
     plan.temporary.assign(plan.target, 0, leaf).push_back('.');
     if (!shorter) plan.temporary.append(plan.target, leaf).push_back('.');
-    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId())).append(".tmp");
+    plan.temporary.append("velmorak-").append(std::to_string(::GetCurrentProcessId()));
+    // A short name is told apart from the run's others by a count of its own.
+    static unsigned shortened = 0;
+    if (shorter) plan.temporary.append("-").append(std::to_string(++shortened));
+    plan.temporary.append(".tmp");
     return true;
 }
 
@@ -288,10 +300,15 @@ void set_permissions(Handle, int) {}
 
 namespace {
 
-// Runs on a thread of its own while the program goes on: the temporaries are
-// removed (opened for deletion by others, they go once their handles close,
-// which exiting does) and the program ends as a POSIX one ends on SIGINT or SIGTERM.
+// Held while outputs that belong together take their names.
+std::atomic<int> g_holds{0};
+
+// Runs on a thread of its own while the program goes on: it waits for the
+// outputs taking their names, then the temporaries are removed (opened for
+// deletion by others, they go once their handles close, which exiting does)
+// and the program ends as a POSIX one ends on SIGINT or SIGTERM.
 BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
+    while (g_holds.load(std::memory_order_acquire) > 0) ::Sleep(1);
     remove_held_temporaries();
     ::ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
     return TRUE;
@@ -300,6 +317,43 @@ BOOL WINAPI remove_temporaries_and_exit(DWORD event) {
 }  // namespace
 
 void remove_temporaries_on_interrupt() { ::SetConsoleCtrlHandler(remove_temporaries_and_exit, TRUE); }
+
+void hold_interrupts() noexcept { g_holds.fetch_add(1, std::memory_order_acq_rel); }
+
+void release_interrupts() noexcept { g_holds.fetch_sub(1, std::memory_order_acq_rel); }
+
+Handle lock_file(const char* name, void (*waiting)(void* context), void* context, int& err) {
+    bool told = false;
+    const std::wstring path = wide(name);
+    // A file being deleted is refused for a moment; a folder the user may not
+    // write, for good: after a minute it is taken for that.
+    for (int tries = 0;; ++tries) {
+        // Deleted when the last run holding it open closes it; while that is
+        // pending, it cannot be opened, and is tried again.
+        const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() != ERROR_ACCESS_DENIED || tries > 6000) return failed(kNoHandle, err);
+            if (!told) waiting(context);
+            told = true;
+            ::Sleep(10);
+            continue;
+        }
+        OVERLAPPED at{};
+        if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return reinterpret_cast<Handle>(h);
+        if (!told) waiting(context);
+        told = true;
+        at = OVERLAPPED{};
+        if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) return reinterpret_cast<Handle>(h);
+        err = posix_error(::GetLastError());
+        ::CloseHandle(h);
+        return kNoHandle;
+    }
+}
+
+void unlock_file(Handle lock, const char*) noexcept {
+    if (lock != kNoHandle) ::CloseHandle(handle(lock));
+}
 
 // The GNU C library's words for the few numbers the file layer reports, so
 // that messages read the same on both systems.
@@ -437,6 +491,13 @@ std::ostream& console_output() {
     static ConsoleWriter writer(::GetStdHandle(STD_OUTPUT_HANDLE));
     static std::ostream out(&writer);
     return out;
+}
+
+std::ostream& console_error() {
+    if (!is_console(STD_ERROR_HANDLE)) return std::cerr;
+    static ConsoleWriter writer(::GetStdHandle(STD_ERROR_HANDLE));
+    static std::ostream err(&writer);
+    return err;
 }
 
 void run_command(const std::string& command) { [[maybe_unused]] const int status = ::_wsystem(wide(command).c_str()); }

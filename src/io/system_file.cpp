@@ -11,9 +11,11 @@ namespace velmorak::io {
 namespace platform {
 
 SystemCalls& system_calls() {
-    static SystemCalls calls{native::open,   native::read,   native::read_at,        native::write,
-                             native::close,  native::rewind, native::size,           native::rename,
-                             native::link,   native::remove, native::open_folder, native::next_in_folder, native::close_folder};
+    static SystemCalls calls{native::open,         native::read,   native::read_at, native::write,
+                             native::close,        native::rewind, native::size,    native::rename,
+                             native::link,         native::keep_unnamed,            native::sync,
+                             native::remove,       native::open_folder,             native::next_in_folder,
+                             native::close_folder};
     return calls;
 }
 
@@ -154,7 +156,7 @@ platform::Handle create_temporary(const platform::OutputPlan& plan, int& slot, i
 
 }  // namespace
 
-std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, std::string& why) {
+std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, std::string& why, bool to_disk) {
     platform::OutputPlan plan;
     int err = 0;
     int slot = -1;
@@ -184,7 +186,9 @@ std::unique_ptr<FileSink> FileSink::create(std::string_view name, bool append, s
         return nullptr;
     }
     if (plan.permissions >= 0) platform::set_permissions(file, plan.permissions);
-    return std::unique_ptr<FileSink>(new FileSink(file, std::move(plan), slot));
+    std::unique_ptr<FileSink> sink(new FileSink(file, std::move(plan), slot));
+    sink->to_disk_ = to_disk;
+    return sink;
 }
 
 FileSink::~FileSink() { discard(); }
@@ -210,11 +214,28 @@ bool FileSink::write(const void* src, std::size_t n) {
 bool FileSink::close() {
     if (closed_) return true;
     closed_ = true;
-    // An unnamed file stays open until commit() names it: closed, it would be gone.
-    if (plan_.unnamed) return true;
+    platform::SystemCalls& sys = system_calls();
     int err = 0;
-    const bool ok = system_calls().close(file_, err);
-    file_ = platform::kNoHandle;
+    // The data goes to the disk before the file takes a name, so that a power
+    // loss after the rename finds the file whole; written in place, it is the
+    // file itself and as whole as what was written.
+    if (to_disk_ && !in_place() && !sys.sync(file_, err)) return fail(err);
+    platform::Handle keep = platform::kNoHandle;
+    if (plan_.unnamed) {
+        // Closed, an unnamed file would be gone: a second handle keeps it, so
+        // that the writing one is closed, and its failure seen, before it has a name.
+        keep = sys.keep_unnamed(file_, err);
+        if (keep == platform::kNoHandle) return true;  // kept open until commit() names it
+    }
+    const bool ok = sys.close(file_, err);
+    file_ = keep;
+    kept_ = keep != platform::kNoHandle;
+    if (!ok && kept_) {
+        sys.close(keep, err);
+        file_ = platform::kNoHandle;
+        plan_.unnamed = false;  // gone with its handles
+        plan_.temporary.clear();
+    }
     return ok || fail(err);
 }
 
@@ -253,15 +274,18 @@ bool FileSink::commit_unnamed() {
         }
         platform::release_temporary(slot_);
     }
+    // The handle left is the one that kept the closed file, or the writing
+    // one where no second handle could be had: only then does its close tell
+    // whether all was written.
     int close_err = 0;
     const bool closed = sys.close(file_, close_err);
     file_ = platform::kNoHandle;
-    closed_ = true;
-    if (ok && !closed) {
+    if (ok && !closed && !kept_) {
         sys.remove(plan_.target.c_str());
         err = close_err;
         ok = false;
     }
+    closed_ = true;
     plan_.unnamed = false;
     plan_.temporary.clear();
     return ok || fail(err);

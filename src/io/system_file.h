@@ -55,7 +55,9 @@ private:
 // nothing to commit or discard. Destroyed before commit(), a sink discards.
 class FileSink {
 public:
-    static std::unique_ptr<FileSink> create(std::string_view name, bool append, std::string& why);
+    // `to_disk`: the data goes to the disk before the file takes its name
+    // (see OutputFile::create).
+    static std::unique_ptr<FileSink> create(std::string_view name, bool append, std::string& why, bool to_disk = true);
     ~FileSink();
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
@@ -81,6 +83,8 @@ private:
     bool commit_unnamed();
     platform::Handle file_;
     bool closed_ = false;
+    bool kept_ = false;  // file_ is the read-only handle that keeps a closed unnamed file
+    bool to_disk_ = true;
     platform::OutputPlan plan_;
     int slot_;  // the temporary's slot for removal on an interrupt
     std::string why_;

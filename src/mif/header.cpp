@@ -108,6 +108,21 @@ bool miFindData(io::InputFile& file, char* delimiter) {
     }
 }
 
+std::string_view miNotInterchange(io::InputFile& file) {
+    file.rewind();
+    bool described = false;
+    for (;;) {
+        std::string_view line;
+        const io::LineStatus status = file.read_line(line);
+        if (status == io::LineStatus::error) break;
+        if (status == io::LineStatus::eof) return "its header has no Data line";
+        if (starts_with_keyword(line, "Data")) break;
+        if (starts_with_keyword(line, "Version") || starts_with_keyword(line, "Columns")) described = true;
+    }
+    file.rewind();
+    return described ? std::string_view() : "its header has neither a Version nor a Columns line";
+}
+
 bool miReadColumnCount(io::InputFile& file, std::int32_t& count) {
     file.rewind();
     // A copy: the count is read after asking for the end of the file, which
@@ -169,7 +184,8 @@ void miCopyHeader(const InputLayer& from, OutputLayer& to) {
             services::STOPRUN();
         }
         line = util::cut(line, kMifLineWidth);
-        if (starts_with_keyword(line, "Columns")) break;
+        // A layer of no attributes may have no Columns line: its Data line ends the header.
+        if (starts_with_keyword(line, "Columns") || starts_with_keyword(line, "Data")) break;
         copy.line(util::rtrim(line));
     }
     copy.finish();

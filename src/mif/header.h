@@ -38,6 +38,13 @@ std::string miNormaliseProjection(std::string_view line);
 // quotes on its "Delimiter" line, mid_reader.h's default without one.
 bool miFindData(io::InputFile& mif, char* delimiter = nullptr);
 
+// What makes an open .mif no MapInfo Interchange file, or empty when it is
+// one: a header with a Data line, and a Version or a Columns line before it.
+// A FrameMaker file, a .mid saved under the .mif's name or an empty file would
+// otherwise give a layer of no objects. Rewinds the file; a read error is left
+// to the readers that follow.
+std::string_view miNotInterchange(io::InputFile& mif);
+
 // Rewinds and reads the attribute count from the Columns line. False after a
 // warning and a pause when it cannot be found or read.
 bool miReadColumnCount(io::InputFile& mif, std::int32_t& count);
@@ -48,8 +55,8 @@ bool miReadColumnCount(io::InputFile& mif, std::int32_t& count);
 bool miReadColumnDef(io::InputFile& mif, std::string& name, std::string& type);
 
 // Copies the header lines of the input layer's .mif (from its start) to the
-// output layer's .mif up to, not including, its Columns line; the whole file
-// when it has none. The console names the two .mif units.
+// output layer's .mif up to, not including, its Columns line, or its Data
+// line when it has none. The console names the two .mif units.
 void miCopyHeader(const InputLayer& in, OutputLayer& out);
 
 }  // namespace velmorak::mif

@@ -83,6 +83,10 @@ InputLayer miOpen(std::string_view layer, const miOpenOptions& options) {
     // A layer re-exported by the user is opened and checked again.
     for (;;) {
         services::OPENFILE(mif_unit, "I ", mif_name);
+        const std::string_view not_mif = miNotInterchange(units.input(mif_unit));
+        if (!not_mif.empty())
+            services::run_time_stop("ERROR - \"" + mif_name + "\" is not a MapInfo Interchange file: " +
+                                    std::string(not_mif) + ".");
         const bool has_mid = io::file_exists(mid_name);
         if (has_mid)
             services::OPENFILE(mid_unit, "I ", mid_name);

@@ -55,6 +55,17 @@ std::string_view next_object_line(io::InputFile& file) {
     stop_bad_line(line);
 }
 
+// A coordinate read from a line of coordinates. A number followed at once by
+// a comma is a decimal comma ("34,7415370 31,9691800", as some exports
+// write in locales that use one), which the free-format reader would take as
+// two numbers: the line is bad, as a line of letters is.
+void read_coordinate(util::FreeFormat& ff, std::string_view text, double& value) {
+    check_read(ff.read(value), text);
+    const std::string_view token = ff.last_token();
+    const std::size_t after = static_cast<std::size_t>(token.data() - text.data()) + token.size();
+    if (after < text.size() && text[after] == ',') stop_bad_line(text);
+}
+
 // Where the vertices of an object go: the caller's arrays, and the texts of
 // their numbers when the caller keeps them.
 struct VertexTarget {
@@ -63,14 +74,12 @@ struct VertexTarget {
     miVertexTexts texts;
     bool keep_texts() const noexcept { return !texts.x.empty(); }
 
-    // Reads two numbers from `text` into vertex k (0-based).
-    ReadStatus read(util::FreeFormat& ff, std::size_t k) {
-        ReadStatus status = ff.read(x[k]);
+    // Reads the two coordinates of vertex k (0-based) from `text`.
+    void read(util::FreeFormat& ff, std::string_view text, std::size_t k) {
+        read_coordinate(ff, text, x[k]);
         if (keep_texts()) ff.last_text(texts.x[k]);
-        if (status != ReadStatus::ok) return status;
-        status = ff.read(y[k]);
+        read_coordinate(ff, text, y[k]);
         if (keep_texts()) ff.last_text(texts.y[k]);
-        return status;
     }
     void copy(std::size_t to, std::size_t from) {
         x[to] = x[from];
@@ -81,15 +90,19 @@ struct VertexTarget {
     }
 };
 
+// A vertex line holds its two coordinates and nothing else: a third number is
+// a line of another layout or of decimal commas, not a vertex to guess at.
 void read_vertex(io::InputFile& file, VertexTarget& target, std::size_t k) {
     const std::string_view line = next_object_line(file);
     // Nearly every vertex line is two plain decimals between blanks: read in one pass.
     std::size_t after = 0;
-    if (util::read_plain_values(line, after, target.x[k], target.keep_texts() ? &target.texts.x[k] : nullptr,
-                                target.y[k], target.keep_texts() ? &target.texts.y[k] : nullptr))
-        return;
-    util::FreeFormat ff(line);
-    check_read(target.read(ff, k), line);
+    if (!util::read_plain_values(line, after, target.x[k], target.keep_texts() ? &target.texts.x[k] : nullptr,
+                                 target.y[k], target.keep_texts() ? &target.texts.y[k] : nullptr)) {
+        util::FreeFormat ff(line);
+        target.read(ff, line, k);
+        after = line.size() - ff.rest().size();
+    }
+    if (line.substr(after).find_first_not_of(" \t\r") != std::string_view::npos) stop_bad_line(line);
 }
 
 // Reads the n vertex lines of one polyline section.
@@ -293,7 +306,7 @@ bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, s
             [[fallthrough]];
         case miKind::point: {
             util::FreeFormat ff(rest);
-            check_read(target.read(ff, 0), rest);
+            target.read(ff, rest, 0);
             n = 1;
             if (x.size() > 1 && y.size() > 1) {
                 x[1] = x[0];
@@ -309,9 +322,8 @@ bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, s
         case miKind::rect:
         case miKind::roundrect: {
             util::FreeFormat ff(rest);
-            ReadStatus status = target.read(ff, 0);
-            if (status == ReadStatus::ok) status = target.read(ff, 1);
-            check_read(status, rest);
+            target.read(ff, rest, 0);
+            target.read(ff, rest, 1);
             n = 2;
             return true;
         }

@@ -190,6 +190,10 @@ void tdrdmifblf(std::string_view points_layer, std::string_view lines_layer) {
     con.end_line();
     mif::copy_layer_header(lines, dangles, {kReportColumn});
     const bool dangles_found = convert_polylines(lines, dangles, d12.file, w);
+    // Runs on other layers of this folder write the same report layers: each
+    // run replaces them in turn, from here to its end, so that every pair
+    // comes from one run.
+    services::lock_for_the_run(std::string(kDangles) + ".lock");
     services::CLOSER(dangles.mif_unit);
     services::CLOSER(dangles.mid_unit);
     d12.close();

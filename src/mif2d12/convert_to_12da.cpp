@@ -8,6 +8,7 @@
 #include "mif/mid_reader.h"
 #include "mif2d12/d12_writer.h"
 #include "mif2d12/layer_walk.h"
+#include "services/messages.h"
 #include "services/runtime.h"
 #include "util/big_array.h"
 #include "util/fixed_text.h"
@@ -57,6 +58,13 @@ void convert_mif_to_12da(std::string_view layer) {
             write_string_2d(out.file, string_name, x, y, x_texts, y_texts, n);
     }
     out.close();
+    // A layer of regions or points gives an empty .12da: said once, with the
+    // count, so that "Finished." is not taken for a conversion of everything.
+    const std::string passed = walk.passed_over();
+    if (!passed.empty())
+        services::show_message(1, "WARNING - Passed over " + passed +
+                                      ": only Line and Pline objects become strings; "
+                                      "`ogr2ogr -f 12DA` converts regions and points.");
 }
 
 }  // namespace velmorak::mif2d12

@@ -103,10 +103,35 @@ bool LayerWalk::next_polyline() {
             case mif::miKind::pline:
                 return true;
             default:
+                ++passed_[static_cast<std::size_t>(object_.kind)];
                 break;
         }
     }
     return false;
+}
+
+std::string LayerWalk::passed_over() const {
+    struct Name {
+        mif::miKind kind;
+        std::string_view one, many;
+    };
+    // In the order of the format's keywords, which breaks ties of count.
+    static constexpr Name kNames[] = {
+        {mif::miKind::arc, "Arc", "Arcs"},          {mif::miKind::ellipse, "Ellipse", "Ellipses"},
+        {mif::miKind::point, "Point", "Points"},    {mif::miKind::rect, "Rect", "Rects"},
+        {mif::miKind::region, "Region", "Regions"}, {mif::miKind::roundrect, "RoundRect", "RoundRects"},
+        {mif::miKind::text, "Text", "Texts"},       {mif::miKind::multipoint, "MultiPoint", "MultiPoints"}};
+    std::array<const Name*, std::size(kNames)> order{};
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = &kNames[i];
+    const auto count = [&](const Name* n) { return passed_[static_cast<std::size_t>(n->kind)]; };
+    std::stable_sort(order.begin(), order.end(), [&](const Name* a, const Name* b) { return count(a) > count(b); });
+    std::string text;
+    for (const Name* n : order) {
+        if (count(n) == 0) continue;
+        if (!text.empty()) text.append(", ");
+        text.append(util::int_text(count(n))).append(" ").append(count(n) == 1 ? n->one : n->many);
+    }
+    return text;
 }
 
 const std::string& LayerWalk::row() {

@@ -78,6 +78,7 @@ void Console::end_line() {
 // the one line that says what a conversion did. An error ends the run, so what
 // follows it (the erroneous line, a note) is its own. Empty lines are left out.
 bool Console::shown_when_quiet(std::string_view start) {
+    result_ = false;
     if (start.empty()) return false;
     if (after_error_) return true;
     switch (message_kind(start)) {
@@ -92,7 +93,19 @@ bool Console::shown_when_quiet(std::string_view start) {
     }
     if (in_message_ && start.front() == ' ') return true;
     in_message_ = false;
-    return start.starts_with("Converted ");
+    result_ = start.starts_with("Converted ");
+    return result_;
+}
+
+// The buffer a shown line of a quiet console goes to. When the two streams
+// are one terminal, what is held for the other is written first, so that the
+// lines keep their order.
+std::string& Console::quiet_target() {
+    if (err_ == nullptr) return pending_;
+    std::string& to = result_ ? pending_ : pending_err_;
+    std::string& other = result_ ? pending_err_ : pending_;
+    if (!other.empty()) flush();
+    return to;
 }
 
 void Console::quiet_put(std::string_view text) {
@@ -109,16 +122,17 @@ void Console::quiet_put(std::string_view text) {
         line_ = shown_when_quiet(head_) ? Line::shown : Line::dropped;
         text = head_;
     }
-    if (line_ == Line::shown) append_visible(pending_, text);
+    if (line_ == Line::shown) append_visible(quiet_target(), text);
     head_.clear();
-    if (pending_.size() >= kFlushAt) flush();
+    if (pending_.size() + pending_err_.size() >= kFlushAt) flush();
 }
 
 void Console::quiet_end_line() {
     if (line_ == Line::undecided) line_ = shown_when_quiet(head_) ? Line::shown : Line::dropped;
     if (line_ == Line::shown) {
-        append_visible(pending_, head_);
-        pending_.push_back('\n');
+        std::string& to = quiet_target();
+        append_visible(to, head_);
+        to.push_back('\n');
     }
     head_.clear();
     line_ = Line::undecided;
@@ -134,6 +148,11 @@ void Console::flush() {
         pending_.clear();
     }
     out_.flush();
+    if (err_ != nullptr && !pending_err_.empty()) {
+        err_->write(pending_err_.data(), static_cast<std::streamsize>(pending_err_.size()));
+        pending_err_.clear();
+        err_->flush();
+    }
 }
 
 bool Console::read_line(std::string& answer) {

@@ -15,8 +15,10 @@
 // It knows where its input comes from: a person at a terminal (the default),
 // or a pipe or a file, which the pauses never read. A quiet console (-q, for
 // batch files and shell loops) reads nothing and writes only the messages
-// (ERROR, WARNING and CHECK lines with the lines that belong to them) and the
-// result line of a conversion ("Converted ...").
+// (ERROR, WARNING and CHECK lines with the lines that belong to them), to the
+// error stream when it has one, and the result line of a conversion
+// ("Converted ...") to its output: a script that keeps the output and throws
+// the rest away still shows every message.
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -48,6 +50,8 @@ public:
     void set_input_is_terminal(bool terminal) { terminal_ = terminal; }
     bool input_is_terminal() const noexcept { return terminal_; }
     void set_quiet(bool quiet) { quiet_ = quiet; }
+    // Where a quiet console writes its messages (standard error); without one, to the output.
+    void set_error_stream(std::ostream& err) { err_ = &err; }
     bool quiet() const noexcept { return quiet_; }
 
     // A non-empty line typed at a pause is handed to this; the default runs it
@@ -59,10 +63,13 @@ private:
     void quiet_put(std::string_view text);
     void quiet_end_line();
     bool shown_when_quiet(std::string_view start);
+    std::string& quiet_target();
 
     std::istream& in_;
     std::ostream& out_;
+    std::ostream* err_ = nullptr;
     std::string pending_;
+    std::string pending_err_;  // a quiet console's messages, for err_
     bool open_ = false;
     bool terminal_ = true;
     std::function<void(const std::string&)> runner_;
@@ -75,6 +82,7 @@ private:
     std::string head_;
     bool in_message_ = false;   // the last line decided was a message line
     bool after_error_ = false;  // an error was shown: the run is ending
+    bool result_ = false;       // the line shown is the result line
 };
 
 }  // namespace velmorak::services

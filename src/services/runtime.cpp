@@ -25,6 +25,8 @@ ScopedRuntime::ScopedRuntime(std::istream& in, std::ostream& out) : rt_(in, out)
 
 ScopedRuntime::~ScopedRuntime() {
     rt_.units.close_all();
+    io::platform::release_temporary(rt_.lock_slot);
+    io::platform::unlock_file(rt_.lock, rt_.lock_name.c_str());
     rt_.console.flush();
     g_current = previous_;
 }
@@ -37,6 +39,23 @@ void protect_input(std::string_view name) {
     const std::string_view n = util::rtrim(name);
     // Looked up once here: every output of the run is compared with it.
     if (!n.empty()) runtime().run_inputs.push_back(io::file_key(io::input_file_name(n)));
+}
+
+void lock_for_the_run(const std::string& name) {
+    Runtime& rt = runtime();
+    if (rt.lock != io::platform::kNoHandle) return;
+    int err = 0;
+    const auto waiting = [](void* context) {
+        Console& con = *static_cast<Console*>(context);
+        con.end_open_line();
+        con.line("Waiting for another run in this folder to finish writing its report layers...");
+        con.flush();
+    };
+    rt.lock = io::platform::lock_file(io::platform::native_name(name).c_str(), waiting, &rt.console, err);
+    if (rt.lock == io::platform::kNoHandle)
+        run_time_stop("ERROR - Cannot lock \"" + name + "\": " + io::platform::error_text(err));
+    rt.lock_name = io::platform::native_name(name);
+    rt.lock_slot = io::platform::hold_temporary(rt.lock_name);
 }
 
 void INITSERVICES() {
@@ -69,11 +88,27 @@ bool wait_for_enter(Console& con, std::string_view text) {
     }
 }
 
+// A pause whose text is a message ("ERROR - File 1 has an unrecognisable
+// file extension"): a quiet run shows it all the same, since it may be the
+// only word of why the run stops.
+bool is_message(std::string_view text) {
+    for (std::string_view kind : {"ERROR - ", "SORRY - ", "WARNING - ", "CHECK - "})
+        if (text.starts_with(kind)) return true;
+    return false;
+}
+
+void show_quietly(Console& con, std::string_view text) {
+    if (is_message(text)) show_pause_text(con, text);
+}
+
 }  // namespace
 
 bool run_time_pause(std::string_view text) {
     Console& con = runtime().console;
-    if (con.quiet()) return true;
+    if (con.quiet()) {
+        show_quietly(con, text);
+        return true;
+    }
     show_pause_text(con, pause_text(text));
     // A batch file, a shell loop or a script runs the program with its own
     // standard input: a pause there only shows its text.
@@ -83,7 +118,10 @@ bool run_time_pause(std::string_view text) {
 
 bool retry_pause(std::string_view text) {
     Console& con = runtime().console;
-    if (con.quiet()) return false;
+    if (con.quiet()) {
+        show_quietly(con, text);
+        return false;
+    }
     show_pause_text(con, pause_text(text));
     return wait_for_enter(con, pause_text(text));
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "io/names.h"
+#include "io/platform.h"
 #include "services/console.h"
 #include "services/messages.h"
 #include "services/units.h"
@@ -47,7 +48,16 @@ struct Runtime {
     bool replacement_warned = false;  // characters of a file were replaced by "?"
     // Files this run reads: no output may be opened on one of them.
     std::vector<io::FileKey> run_inputs;
+    // The lock this run holds on outputs that other runs write too (the
+    // report layers of -zln), let go when the run ends.
+    io::platform::Handle lock = io::platform::kNoHandle;
+    std::string lock_name;
+    int lock_slot = -1;  // held like a temporary: an interrupt removes the lock file too
 };
+
+// Takes the exclusive lock `name` (a lock file) for the rest of the run,
+// waiting for another run that holds it, and saying so once.
+void lock_for_the_run(const std::string& name);
 
 // Names a file as an input of this run, so that no output replaces it.
 void protect_input(std::string_view name);

@@ -1,5 +1,9 @@
 #include "services/units.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "io/platform.h"
 #include "io/system_file.h"
 #include "services/runtime.h"
 #include "util/fixed.h"
@@ -210,16 +214,31 @@ bool UnitPool::finish_output(Slot& s, std::string* why, std::string* failed) {
             waiting_.push_back({s.set, s.name, std::move(out)});
             return true;
         }
-    bool ok = true;
+    // Every file of the set is whole, flushed and closed: they take their
+    // names in one step, a layer's .mif last (a .mif is never newer than its
+    // rows), with Ctrl+C and the termination signals held until the last is done.
+    const bool several = std::any_of(waiting_.begin(), waiting_.end(), [&](const Waiting& w) { return w.set == s.set; });
+    std::optional<io::platform::InterruptsHeld> held;
+    if (several) held.emplace();
+    std::vector<Waiting> set;
     for (auto it = waiting_.begin(); it != waiting_.end();) {
         if (it->set != s.set) {
             ++it;
             continue;
         }
-        if (!it->out->replace() && ok) ok = report(it->name, *it->out);
+        set.push_back(std::move(*it));
         it = waiting_.erase(it);
     }
-    if (!out->replace() && ok) ok = report(s.name, *out);
+    set.push_back({s.set, s.name, std::move(out)});
+    std::stable_partition(set.begin(), set.end(), [](const Waiting& w) { return util::FILEEXT(w.name) != ".mif"; });
+    bool ok = true;
+    for (Waiting& w : set) {
+        // After a file of the set failed to take its name, the others keep theirs.
+        if (!ok)
+            w.out->discard();
+        else if (!w.out->replace())
+            ok = report(w.name, *w.out);
+    }
     return ok;
 }
 
@@ -312,9 +331,13 @@ void open_output(int& unit, const std::string& shown, bool append) {
     Runtime& rt = runtime();
     Console& con = rt.console;
     const std::string key = io::open_file_key(shown);
+    // Layers and 12d ASCII files go to the disk before they take their names.
+    // The .csv profiles of -xs do not: a run writes thousands, and flushing
+    // each one made the run 15 times as long.
+    const bool to_disk = util::FILEEXT(shown) != ".csv";
     for (;;) {
         std::string why;
-        auto f = io::OutputFile::create(shown, append, &why);
+        auto f = io::OutputFile::create(shown, append, &why, to_disk);
         // What the output would replace is known once it is created (a stop
         // drops it again); only an output that cannot be is looked up here.
         refuse_run_input(shown, f ? io::FileKey{key, f->identity()} : io::file_key(shown));

@@ -150,12 +150,14 @@ std::vector<FileRow> file_rows() {
                   "  zcentre 4 xcentre 0 ycentre 0\n}\nstring super {\n  data_2d {\n    0 0\n    14 0\n    20 0\n  }\n"
                   "  radius_data { 10 0 0 }\n  major_data {\n    1\n    0\n    0\n  }\n}\nstring super {\n"
                   "  data_2d {\n    0 0\n    14 0\n  }\n  geometry_data {\n    arc { radius -10 major 0 }\n  }\n}\n"
-                  "string super {\n  data_2d {\n    0 0\n    1 0\n  }\n  radius_data { 0 0 }\n}\n",
+                  "string super {\n  data_2d {\n    0 0\n    1 0\n  }\n  radius_data { 0 0 }\n}\n"
+                  "string polyline {\n  data {\n    0 0 1 5 1\n    10 0 1 0 0\n  }\n}\n",
          .null_value = -99999,
          .strings = {"1 M|arc| chainage=0 3d n=2 first=25,0 z=2,3 arcs=15:1,0:0",
                      "2 M|circle| closed 3d n=3 first=2,0 z=4,4,4 arcs=-2:0,-2:0,0:0",
                      "3 M|super| 2d n=3 first=0,0 z=null,null,null arcs=10:1,0:0,0:0",
-                     "4 M|super| 2d n=2 first=0,0 z=null,null arcs=-10:0,0:0", "5 M|super| 2d n=2 first=0,0 z=null,null"}},
+                     "4 M|super| 2d n=2 first=0,0 z=null,null arcs=-10:0,0:0", "5 M|super| 2d n=2 first=0,0 z=null,null",
+                     "6 M|polyline| closed 3d n=3 first=0,0 z=1,1,1 arcs=5:1,0:0,0:0"}},
         {.label = "damaged",
          .path = "damaged.12da",
          .bytes = damaged,

@@ -47,8 +47,11 @@ TEST(Unattended, PipedLinesAnswerPromptsButAreNeitherWaitedForNorRunAtPauses) {
 }
 
 // -q for loops over many files: messages and result lines only, and a prompt
-// stops the run (input is never read) with its line of explanation.
-TEST(Quiet, ShowsOnlyMessagesWithTheirLinesAndTheResultLine) {
+// stops the run (input is never read) with its line of explanation. The
+// messages go to standard error, so that "velmorak -q x.12da >/dev/null" in a
+// script still shows why a run failed, and the text of every stop is shown,
+// whatever pause it belongs to.
+TEST(Quiet, ShowsOnlyMessagesOnStandardErrorAndTheResultLine) {
     const std::string warning =
         "WARNING - No MI Projection or mif header file Header.mif found.\n"
         "          Non-Earth Coordinates will be used.\n";
@@ -56,22 +59,43 @@ TEST(Quiet, ShowsOnlyMessagesWithTheirLinesAndTheResultLine) {
         std::vector<std::string> args;
         int status;
         std::string out;
+        std::string err;
     } runs[] = {
-        {{"-q", "site.12da"}, 0, warning + "Converted 1 string objects and ignored 0\n"},
-        {{"nan.12da", "-Q"}, 1, warning + "ERROR - Reading .12da file.  Erroneous line is:\n3 4 NaN\n"},
+        {{"-q", "site.12da"}, 0, "Converted 1 string objects and ignored 0\n", warning},
+        {{"nan.12da", "-Q"}, 1, "", warning + "ERROR - Reading .12da file.  Erroneous line is:\n3 4 NaN\n"},
         {{"-quiet", "moved.12da"},
          1,
+         "",
          "CHECK - \"moved.12da\" cannot be found\n"
          "ERROR - Standard input ended while waiting for a file name.  Run stopped.\n"},
+        // The extension error is the text of a pause.
+        {{"-q", "notes.txt"},
+         1,
+         "",
+         "ERROR - File 1 has an unrecognisable file extension.  Must be \".mif\", \".12da\", \".4da\" or "
+         "\".12daz\".\n"},
+        {{"-q", "roads.mif"},
+         0,
+         "",
+         "WARNING - No .mid file \"roads.mid\" found: every string gets an empty name.\n"
+         "WARNING - Could not access save date of \"roads.mif\" to check with \"roads.tab\"\n"
+         "WARNING - Passed over 2 Regions, 1 Point: only Line and Pline objects become strings; `ogr2ogr -f 12DA` "
+         "converts regions and points.\n"},
+        {{"-q", "-zln", "site.12da", "-unknown"}, 1, "", "ERROR - Unknown option \"-unknown\".  Options are -xs, -zln, "
+                                                         "-hip, -q, --help and --version.\n"},
     };
     TempDir dir;
     dir.write("site.12da", kSite);
     dir.write("nan.12da", "model\nstring 3d {\n data {\n 0 0 10\n 3 4 NaN\n }\n}\n");
+    dir.write("notes.txt", "not a model\n");
+    const std::string square = "Region 1\n  5\n0 0\n1 0\n1 1\n0 1\n0 0\n";
+    dir.write("roads.mif", "Version 300\nColumns 1\n  Name Char(10)\nData\n\n" + square + "Point 3 3\n" + square);
     for (const auto& run : runs) {
         SCOPED_TRACE(run.args.front() + " " + run.args.back());
-        const ProgramRun r = run_program(run.args, "site.12da\n\n", dir.path());
+        const ProgramRun r = run_program(run.args, "site.12da\n\n", dir.path(), 300, true);
         EXPECT_EQ(r.status, run.status);
         EXPECT_EQ(r.out, run.out);
+        EXPECT_EQ(r.err, run.err);
     }
 }
 

@@ -610,6 +610,7 @@ class ReadTest(unittest.TestCase):
         self.assertIn("Layer name: Roads", run.stdout)
         self.assertIn("Feature Count: 2", run.stdout)
 
+
     def test_layer_names_crs_and_styles(self):
         """Layer names that no writer takes for a path; the CRS from the SRS option, a .prj or a
         Header.mif beside the file, in that order; the 12d colour as an OGR style string."""
@@ -729,6 +730,13 @@ class ReadTest(unittest.TestCase):
             ("radius too short: a chord", super_string("  radius_data { 6 0 }\n"), None),
             ("arc string", 'string arc {\n  name "A"\n  radius 10\n  xcentre 7 ycentre %r\n'
              '  xstart 0 ystart 0 xend 14 yend 0\n}\n' % (sagitta - 10), (7, sagitta)),
+            # A polyline's and a drainage string's vertex lines are "x y z radius bulge" (bulge 1: the major
+            # arc); an interface's fourth value is its cut or fill flag, no radius.
+            ("polyline radius", 'string polyline {\n  name "P"\n  closed 0\n  data {\n    0 0 5 10 0\n    14 0 5 0 0\n'
+             '  }\n}\n', (7, sagitta)),
+            ("drainage radius and bulge", 'string drainage {\n  name "D"\n  data {\n    0 0 5 10 1\n    14 0 5 0 0\n'
+             '  }\n  pit {\n    x 0 y 0 z 6\n  }\n}\n', (7, 20 - sagitta)),
+            ("interface flags", 'string interface {\n  name "I"\n  data {\n    0 0 5 10\n    14 0 5 -1\n  }\n}\n', None),
         ]
         for row, text, mid in rows:
             with self.subTest(row=row):
@@ -738,9 +746,11 @@ class ReadTest(unittest.TestCase):
                 f = layer.GetNextFeature()
                 g = f.GetGeometryRef()
                 if mid is None:
-                    self.assertEqual(g.ExportToIsoWkt(), "COMPOUNDCURVE ((0 0,14 0))")
+                    line = g.GetGeometryRef(0) if g.GetGeometryCount() else g
+                    self.assertEqual(line.GetGeometryName(), "LINESTRING")
+                    self.assertEqual([p[:2] for p in line.GetPoints()], [(0, 0), (14, 0)])
                     continue
-                self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurve)
+                self.assertEqual(ogr.GT_Flatten(layer.GetGeomType()), ogr.wkbCompoundCurve)
                 self.assertEqual(g.GetGeometryCount(), 1)
                 arc = g.GetGeometryRef(0)
                 self.assertEqual(arc.GetGeometryName(), "CIRCULARSTRING")
@@ -749,8 +759,11 @@ class ReadTest(unittest.TestCase):
                 self.assertTrue(same_number(points[1][0], mid[0]) and same_number(points[1][1], mid[1]), points)
                 ux, uy, r = circle_of(*points)
                 self.assertTrue(same_number(r, 10.0), r)
-                # The extent holds the arc's bulge, not only its ends.
+                # The extent holds the arc's bulge, not only its ends, and so does a spatial filter.
                 self.assertTrue(same_number(layer.GetExtent()[3 if mid[1] > 0 else 2], mid[1]), layer.GetExtent())
+                layer.SetSpatialFilterRect(mid[0] - 0.01, mid[1] - 0.01, mid[0] + 0.01, mid[1] + 0.01)
+                self.assertEqual([s.GetFID() for s in layer], [f.GetFID()])
+                layer.SetSpatialFilter(None)
                 # DENSIFY: points on the circle, no chord further than the tolerance from it; CHORDS: the vertices.
                 for tolerance in ("0.01", "0.5"):
                     dense = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=DENSIFY", "ARC_TOLERANCE=" + tolerance])
@@ -766,9 +779,9 @@ class ReadTest(unittest.TestCase):
                         self.assertLessEqual(10 - math.sqrt(100 - half * half), float(tolerance) + 1e-9)
                 chords_ds = gdal.OpenEx(path, gdal.OF_VECTOR, open_options=["ARCS=CHORDS"])
                 chords = chords_ds.GetLayer(0)
-                self.assertEqual(chords.GetGeomType(), ogr.wkbLineString)
+                self.assertEqual(ogr.GT_Flatten(chords.GetGeomType()), ogr.wkbLineString)
                 chord = chords.GetNextFeature()
-                self.assertEqual(chord.GetGeometryRef().ExportToIsoWkt(), "LINESTRING (0 0,14 0)")
+                self.assertEqual([p[:2] for p in chord.GetGeometryRef().GetPoints()], [(0, 0), (14, 0)])
         for option, message in (("ARCS=BENT", "ARCS=BENT: CURVES, DENSIFY or CHORDS is needed."),
                                 ("ARC_TOLERANCE=0", "ARC_TOLERANCE=0: a distance above 0 is needed.")):
             with self.subTest(option=option):
@@ -781,7 +794,7 @@ class ReadTest(unittest.TestCase):
             self.skipTest(f"{source} is not there")
         ds = gdal.OpenEx(source, gdal.OF_VECTOR)
         shapes = {}
-        for name in ("Geometry Primitives", "Curved Super String"):
+        for name in ("Geometry Primitives", "Curved Super String", "Legacy Strings"):
             layer = ds.GetLayerByName(name)
             self.assertEqual(layer.GetGeomType(), ogr.wkbCompoundCurveZ, name)
             for f in layer:
@@ -797,11 +810,15 @@ class ReadTest(unittest.TestCase):
         for p, q in zip(tank, [(502658, 6960200), (502650, 6960192), (502642, 6960200), (502650, 6960208),
                                (502658, 6960200)]):
             self.assertTrue(same_number(p[0], q[0], 1e-6) and same_number(p[1], q[1], 1e-6) and p[2] == 32.0, tank)
+        # A fence whose first vertex line has the radius 12: an arc over its 20 m first segment.
+        fence = shapes["Fence with Arc"]
+        self.assertEqual(len(fence), 5)
+        self.assertTrue(same_number(circle_of(*fence[:3])[2], 12.0), fence)
+        self.assertEqual(fence[3:], [(502920.0, 6960000.0, 30.0), (502940.0, 6960010.0, 30.0)])
         kerb = shapes["Kerb Return KR-01"]
         ux, uy, r = circle_of(*kerb)
         self.assertTrue(same_number(r, 10.0) and same_number(ux, 503810.0) and same_number(uy, 6960000.0), kerb)
         self.assertTrue(same_number(math.hypot(kerb[1][0] - 503805, kerb[1][1] - 6960005), 10 - math.sqrt(50), 1e-9))
-
 
 # ---------------------------------------------------------------- files as GDAL finds them
 #
@@ -1021,11 +1038,6 @@ class PlacesTest(unittest.TestCase):
                     self.assertEqual([f.GetFID() for f in levels], [392, 394, 396, 398, 400])
                     levels.SetAttributeFilter(None)
                 self.assertEqual(errors.messages, [])
-
-
-# ---------------------------------------------------------------- surfaces
-
-import struct  # noqa: E402  (the rasters' cells)
 
 
 # ---------------------------------------------------------------- surfaces
@@ -1275,6 +1287,33 @@ class TinTest(unittest.TestCase):
                 # Nine points, each once, and eight triangles of their numbers.
                 points = text.split("points {")[1].split("}")[0].split("\n")
                 self.assertEqual(len([p for p in points if p.strip()]), 9)
+
+    def test_invisible_triangles_are_nodata(self):
+        # A full_tin: four construction points far out, and a square of two
+        # triangles of which the second is nulled. Only the first is drawn, and
+        # the layer holds it alone.
+        path = os.path.join(self.tmp, "nulled.12da")
+        with open(path, "w") as f:
+            f.write("full_tin {\n name \"F\"\n points {\n  -100 -100 0\n  -100 100 0\n  100 100 0\n  100 -100 0\n"
+                    "  0 0 10\n  10 0 20\n  0 10 30\n  10 10 40\n }\n triangles {\n  5 7 6\n  6 7 8\n  1 5 6\n }\n"
+                    " nulling {\n  2 1 2\n }\n}\n")
+        with Errors() as errors:
+            ds = gdal.OpenEx(path, gdal.OF_VECTOR)
+            self.assertEqual([f.GetField("triangle") for f in ds.GetLayer(0)], [1])
+            raster = gdal.OpenEx(f'12DA:"{path}":"F"', gdal.OF_RASTER,
+                                 open_options=["RESOLUTION=1", "EXTENT=0,0,10,10"])
+            band = raster.GetRasterBand(1)
+            t = raster.GetGeoTransform()
+            w = raster.RasterXSize
+            cells = struct.unpack("%df" % (w * raster.RasterYSize), band.ReadRaster())
+
+            def at(x, y):
+                return cells[int((y - t[3]) / t[5]) * w + int((x - t[0]) / t[1])]
+
+            self.assertAlmostEqual(at(2, 2), 10 + 1 * 2 + 2 * 2, places=4)  # the plane z = 10 + x + 2y
+            self.assertAlmostEqual(at(0, 0), 10, places=4)
+            self.assertEqual(at(8, 8), -9999)  # the nulled triangle
+        self.assertEqual(errors.messages, [])
 
     def test_damaged_surfaces_name_their_line(self):
         head = "tin {\n name \"D\"\n points {\n  0 0 1\n  10 0 2\n  0 10 3\n }\n"

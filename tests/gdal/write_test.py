@@ -263,6 +263,7 @@ class WriteTest(unittest.TestCase):
         self.assertEqual(len(csv), three_d, r.stdout)
         self.assertTrue(os.path.exists(target + ".Lines.mif"))
 
+
     def test_crs_and_style_colour(self):
         """The layers' CRS goes to <output>.prj and reads back; a CRS in degrees and a second CRS are
         told; a feature's style gives the string's colour where the layer has no colour field."""

@@ -150,11 +150,11 @@ TEST(MifCopyHeader, CopiesUpToTheColumnsLine) {
     EXPECT_NE(cap.out().find("Copying header info from file unit 901 to 903...\n"), std::string::npos);
 }
 
-TEST(MifCopyHeader, WithoutColumnsCopiesTheWholeFile) {
+TEST(MifCopyHeader, WithoutColumnsCopiesUpToTheDataLine) {
     TempDir dir;
     Capture cap;
     services::INITSERVICES();
-    CopyLayers layers = copy_layers(dir, "Version 300   \nCharset \"WindowsLatin1\"\n");
+    CopyLayers layers = copy_layers(dir, "Version 300   \nCharset \"WindowsLatin1\"\nData\n\nPoint 1 2\n");
     miCopyHeader(layers.from, layers.to);
     layers.to.close();
     EXPECT_EQ(dir.read("out.mif"), "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n");

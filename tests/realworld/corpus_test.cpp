@@ -48,6 +48,12 @@ struct Row {
 
 constexpr const char* kNaN = "ERROR - Reading .mif file.  Erroneous line is:";
 
+// The warning that ends a run over a layer of regions or points.
+#define VELMORAK_PASSED_OVER(what)                                           \
+    "WARNING - Passed over " what                                            \
+    ": only Line and Pline objects become strings; `ogr2ogr -f 12DA` converts " \
+    "regions and points."
+
 const Row kTable[] = {
     {"mif/depthmapx_barnsbury_segment_lines.mif", Conversion::mif},
     {"mif/depthmapx_barnsbury_segment_pline.mif", Conversion::mif},
@@ -85,6 +91,37 @@ const Row kTable[] = {
     {"mif/geotools_mixed.MIF", Conversion::mif},
     {"mif/josm_bg.mif", Conversion::mif},
     {"mif/mapyrus_streets.mif", Conversion::mif},
+    // The second collection.
+    {"mif/asposepy_data.mif", Conversion::mif, VELMORAK_PASSED_OVER("8 Points, 5 Regions")},
+    {"mif/asposepy_gisnet1794_mapinfo.mif", Conversion::mif},
+    // Decimal commas: GDAL reads "34,7415370" as 34; the run stops on the line.
+    {"mif/asposepy_gisnet2013_output.mif", Conversion::mif, kNaN},
+    {"mif/framemaker_sample2.mif", Conversion::mif,
+     "ERROR - \"framemaker_sample2.mif\" is not a MapInfo Interchange file: its header has no Data line."},
+    {"mif/ga250k_ART-g5615c_l.mif", Conversion::mif},
+    {"mif/ga250k_g56153_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("77 Regions")},
+    {"mif/ga250k_g5615a_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("13 Points")},
+    {"mif/ga250k_g5615b_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("299 Regions")},
+    {"mif/ga250k_g5615e_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("107 Points")},
+    {"mif/ga250k_g5615f_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("143 Regions")},
+    {"mif/ga250k_g5615g_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("6575 Points")},
+    {"mif/ga250k_g5615l_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("413 Points")},
+    {"mif/ga250k_g5615o_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("244 Regions")},
+    {"mif/ga250k_g5615q_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("42 Regions")},
+    {"mif/ga250k_g5615r_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("94 Points")},
+    {"mif/ga250k_g5615t_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("947 Regions")},
+    {"mif/ga250k_g5615u_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("199 Points")},
+    {"mif/ga250k_g5615v_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("10 Points")},
+    {"mif/ga250k_g5615w_r.mif", Conversion::mif, VELMORAK_PASSED_OVER("509 Regions")},
+    {"mif/ga250k_g5615y_p.mif", Conversion::mif, VELMORAK_PASSED_OVER("32 Points")},
+    {"mif/ga250k_goh.mif", Conversion::mif,
+     "ERROR - \"ga250k_goh.mif\" is not a MapInfo Interchange file: its header has no Data line."},
+    {"mif/ga250k_testfail.mif", Conversion::mif, VELMORAK_PASSED_OVER("2 Regions")},
+    {"mif/gulfspatial_grids2017.mif", Conversion::mif, VELMORAK_PASSED_OVER("355 Regions")},
+    {"mif/gulfspatial_scs.grids.mif", Conversion::mif, VELMORAK_PASSED_OVER("355 Regions")},
+    {"mif/lsre_testpolykom.MIF", Conversion::mif, VELMORAK_PASSED_OVER("7360 Regions")},
+    {"mif/mapinfojs_example.mif", Conversion::mif, VELMORAK_PASSED_OVER("17 Regions")},
+    {"mif/mifparser_ua_Export_Output.mif", Conversion::mif, VELMORAK_PASSED_OVER("3551 Regions")},
     {"12da/katana_all_geometries.12da", Conversion::breaklines, "Converted 12 string objects and ignored 5"},
     {"12da/katana_all_geometries.12da", Conversion::hip, "Converted 15 string objects and ignored 5"},
     {"12da/katana_all_geometries.12da", Conversion::xs, "ERROR - XS ID \"Telstra Conduit 4-way HDPE\" exceeds 12 characters."},
@@ -102,6 +139,18 @@ const Row kTable[] = {
     {"12da/katana_symbols.12da", Conversion::breaklines, "Converted 6 string objects and ignored 0"},
     {"12da/katana_symbols.12da", Conversion::hip, "Converted 6 string objects and ignored 0"},
     {"12da/katana_symbols.12da", Conversion::xs, "Converted 1 string objects to KORVAN cross-sections and ignored 5"},
+    {"12da/katana_super_tin.12da", Conversion::breaklines, "Converted 0 string objects and ignored 0"},
+    {"12da/katana_super_tin.12da", Conversion::hip, "Converted 0 string objects and ignored 0"},
+    {"12da/katana_super_tin.12da", Conversion::xs, "Converted 0 string objects to KORVAN cross-sections and ignored 0"},
+    // A "breakline line" command before the model line changes nothing the conversions read.
+    {"12da/katana_drainage_strings_breakline.12da", Conversion::breaklines, "Converted 2 string objects and ignored 0"},
+    {"12da/katana_drainage_strings_breakline.12da", Conversion::hip, "Converted 2 string objects and ignored 0"},
+    {"12da/katana_drainage_strings_breakline.12da", Conversion::xs,
+     "Converted 2 string objects to KORVAN cross-sections and ignored 0"},
+    {"12da/katana_symbols_breakline.12da", Conversion::breaklines, "Converted 6 string objects and ignored 0"},
+    {"12da/katana_symbols_breakline.12da", Conversion::hip, "Converted 6 string objects and ignored 0"},
+    {"12da/katana_symbols_breakline.12da", Conversion::xs,
+     "Converted 1 string objects to KORVAN cross-sections and ignored 5"},
 };
 
 std::string lower(std::string s) {

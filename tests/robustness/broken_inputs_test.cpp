@@ -122,7 +122,8 @@ Case load_case(const fs::path& dir) {
 std::set<std::string> entries(const fs::path& root) {
     std::set<std::string> out;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        if (!it->is_directory() || it->is_symlink()) out.insert(fs::relative(it->path(), root).generic_string());
+        // Lexically: fs::relative would follow a link to the file it leads to.
+        if (!it->is_directory() || it->is_symlink()) out.insert(it->path().lexically_relative(root).generic_string());
     return out;
 }
 
@@ -143,10 +144,26 @@ std::vector<std::string> case_names() {
     return names;
 }
 
-class BrokenInput : public ::testing::TestWithParam<std::string> {};
+// The messages of a console excerpt, each from its kind word on ("road,
+// WARNING - ..." gives "WARNING - ..."), in their order.
+std::vector<std::string> messages(const std::vector<std::string>& excerpts) {
+    std::vector<std::string> out;
+    for (const std::string& excerpt : excerpts) {
+        std::istringstream in(excerpt);
+        for (std::string line; std::getline(in, line);) {
+            std::size_t at = std::string::npos;
+            for (const char* kind : {"ERROR - ", "SORRY - ", "WARNING - ", "CHECK - "})
+                at = std::min(at, line.find(kind));
+            if (at != std::string::npos) out.push_back(line.substr(at));
+        }
+    }
+    return out;
+}
 
-TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) {
-    const fs::path dir = kCorpus / GetParam();
+// Runs one case, loud or quiet (-q added to its command line), and checks
+// what it must leave either way.
+void run_case(const std::string& name, bool quiet) {
+    const fs::path dir = kCorpus / name;
     const Case c = load_case(dir);
     ASSERT_FALSE(c.args.empty()) << "case.txt names no arguments";
     ASSERT_TRUE(c.status == 0 || c.status == 1) << "case.txt names no status";
@@ -180,18 +197,37 @@ TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) {
     for (const std::string& f : c.read_only)
         fs::permissions(run / f, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
-    const ProgramRun r = run_program(c.args, "", run, kLimitSeconds);
+    std::vector<std::string> args = c.args;
+    if (quiet) args.push_back("-q");
+    const ProgramRun r = run_program(args, "", run, kLimitSeconds, quiet);
 
     for (const std::string& f : c.unreadable) fs::permissions(run / f, fs::perms::owner_all);
     for (const std::string& f : c.read_only) fs::permissions(run / f, fs::perms::owner_all);
 
     ASSERT_FALSE(r.timed_out) << "the run did not end within " << kLimitSeconds << " s\n" << r.out;
     // A sanitizer's report (in a -DVELMORAK_SANITIZE=ON build) exits with status 1 too.
-    EXPECT_EQ(r.out.find("Sanitizer"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("runtime error:"), std::string::npos) << r.out;
-    EXPECT_EQ(r.status, c.status) << r.out;
-    // Status 0 only after "Finished." and the final pause; a stop names its error.
-    if (c.status == 0) {
+    for (const std::string* text : {&r.out, &r.err}) {
+        EXPECT_EQ(text->find("Sanitizer"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("runtime error:"), std::string::npos) << *text;
+    }
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    if (quiet) {
+        // Standard output holds the result line at most; every message of
+        // the loud run is on standard error, the stop's ERROR too.
+        std::istringstream out(r.out);
+        for (std::string line; std::getline(out, line);) EXPECT_TRUE(line.starts_with("Converted ")) << r.out;
+        std::size_t from = 0;
+        for (const std::string& m : messages(c.excerpts)) {
+            const std::size_t at = r.err.find(m, from);
+            ASSERT_NE(at, std::string::npos) << "missing on standard error: " << m << "\n--- stderr:\n" << r.err;
+            from = at + m.size();
+        }
+        EXPECT_EQ(r.err.find("Finished."), std::string::npos) << r.err;
+        if (c.status != 0) {
+            EXPECT_TRUE(r.err.starts_with("ERROR - ") || r.err.find("\nERROR - ") != std::string::npos) << r.err;
+        }
+    } else if (c.status == 0) {
+        // Status 0 only after "Finished." and the final pause; a stop names its error.
         const std::string end = "\nFinished.\nPress Enter to finish.\n";
         EXPECT_TRUE(r.out.size() >= end.size() && r.out.compare(r.out.size() - end.size(), end.size(), end) == 0)
             << r.out;
@@ -202,7 +238,7 @@ TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) {
 
     // The banner starts the output with a line end, so every line of it follows one.
     std::size_t from = 0;
-    for (const std::string& excerpt : c.excerpts) {
+    for (const std::string& excerpt : quiet ? std::vector<std::string>() : c.excerpts) {
         const std::size_t at = r.out.find("\n" + excerpt, from);
         ASSERT_NE(at, std::string::npos) << "missing, in this order:\n" << excerpt << "\n--- console:\n" << r.out;
         from = at + excerpt.size();  // the excerpt's own last line end
@@ -227,6 +263,14 @@ TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) {
         }
     }
 }
+
+class BrokenInput : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(BrokenInput, EndsWithItsStatusAndMessagesAndWritesOnlyWhatItNames) { run_case(GetParam(), false); }
+
+// The same runs with -q, as a script or a batch file makes them: the same
+// status and files, the messages on standard error.
+TEST_P(BrokenInput, QuietEndsTheSameWithItsMessagesOnStandardError) { run_case(GetParam(), true); }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BrokenInput, ::testing::ValuesIn(case_names()),
                          [](const ::testing::TestParamInfo<std::string>& info) {

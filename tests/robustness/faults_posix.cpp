@@ -9,6 +9,7 @@
 // fault).
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,7 +36,9 @@ namespace {
 namespace fs = std::filesystem;
 using io::platform::Handle;
 
-enum class Fault { none, read_error, early_end, disk_full, close_error };
+// A signal comes as an output takes its name (its rename or link): `at`
+// is the signal's number.
+enum class Fault { none, read_error, early_end, disk_full, close_error, signal };
 
 // ---------------------------------------------------------------- the injected calls
 
@@ -43,6 +46,7 @@ struct Injection {
     Fault fault = Fault::none;
     std::string file;  // the leaf name of the file hit (an output's, not its temporary's)
     std::uint64_t at = 0;
+    bool unnamed_files = true;  // false: a file system without unnamed files (NFS)
 };
 Injection g_rule;
 io::platform::SystemCalls g_system;
@@ -56,6 +60,10 @@ bool hit(const std::string& leaf, Fault fault) {
 }
 
 Handle fault_open(const char* name, io::platform::OpenFor how, int& err) {
+    if (how == io::platform::OpenFor::unnamed && !g_rule.unnamed_files) {
+        err = EOPNOTSUPP;
+        return io::platform::kNoHandle;
+    }
     const Handle file = g_system.open(name, how, err);
     if (file != io::platform::kNoHandle) g_files[file] = {fs::path(name).filename().string(), 0};
     return file;
@@ -114,6 +122,20 @@ bool fault_close(Handle file, int& err) {
     return false;
 }
 
+void signal_at_name(const char* to) {
+    if (hit(fs::path(to).filename().string(), Fault::signal)) ::raise(static_cast<int>(g_rule.at));
+}
+
+bool fault_rename(const char* from, const char* to, int& err) {
+    signal_at_name(to);
+    return g_system.rename(from, to, err);
+}
+
+bool fault_link(Handle file, const char* to, int& err) {
+    signal_at_name(to);
+    return g_system.link(file, to, err);
+}
+
 // ---------------------------------------------------------------- runs
 
 struct Conversion {
@@ -121,6 +143,8 @@ struct Conversion {
     std::vector<std::string> args;
     void (*place)(const TempDir& dir);
 };
+
+const std::string kLong = "site" + std::string(226, 'x');
 
 void copy(const TempDir& dir, const std::string& fixture_name, const std::string& as) {
     dir.write(as, read_file(fixture(fixture_name)));
@@ -149,6 +173,21 @@ const Conversion kConversions[] = {
          place_layer(d, "points");
          place_layer(d, "lines");
      }},
+    // The layer's .mif a link to a file not made yet: written like a new file there.
+    {"dangling", {"site.12da"},
+     [](const TempDir& d) {
+         copy(d, "d12/breaklines.12da", "site.12da");
+         copy(d, "d12/Header.mif", "Header.mif");
+         fs::create_directory(d.path() / "shared");
+         fs::create_symlink("shared/site.mif", d.path() / "site.12da.mif");
+     }},
+    // A name as long as a layer's outputs can have (".mif" makes 239 of the
+    // 255 characters a name may have): no temporary named after it fits.
+    {"long", {kLong + ".12da"},
+     [](const TempDir& d) {
+         copy(d, "d12/breaklines.12da", kLong + ".12da");
+         copy(d, "d12/Header.mif", "Header.mif");
+     }},
 };
 
 struct ChildRun {
@@ -173,6 +212,9 @@ ChildRun run_in_child(const TempDir& dir, const Conversion& c, const Injection& 
             calls.read_at = fault_read_at;
             calls.write = fault_write;
             calls.close = fault_close;
+            calls.rename = fault_rename;
+            calls.link = fault_link;
+            io::platform::remove_temporaries_on_interrupt();
             std::istringstream in;
             std::ostringstream out;
             {
@@ -219,12 +261,32 @@ std::map<std::string, std::string> files(const fs::path& root) {
 struct Row {
     const char* conversion;
     Fault fault;
-    const char* file;
+    std::string file;
     std::uint64_t at;
+    bool unnamed_files = true;
+    std::string shown = {};  // the name the ERROR line gives, when not the file hit (a link's)
 };
 
+// A layer's .mif and .mid are both the new ones, both as they were, or both
+// absent: a .mif beside rows of another run would be read wrongly.
+void expect_pairs_of_one_run(const std::map<std::string, std::string>& outputs,
+                             const std::map<std::string, std::string>& good, bool earlier) {
+    const auto state = [&](const std::string& name) {
+        const auto it = outputs.find(name);
+        if (it == outputs.end()) return std::string("absent");
+        if (earlier && it->second == "earlier\n") return std::string("as it was");
+        return it->second == good.at(name) ? std::string("new") : std::string("damaged");
+    };
+    for (const auto& [name, bytes] : good) {
+        if (!name.ends_with(".mif")) continue;
+        const std::string mid = name.substr(0, name.size() - 4) + ".mid";
+        if (!good.contains(mid)) continue;
+        EXPECT_EQ(state(name), state(mid)) << name << " and its .mid come from different runs";
+    }
+}
+
 std::string error_line(const Row& row) {
-    const std::string name = row.file;
+    const std::string name = row.shown.empty() ? row.file : row.shown;
     switch (row.fault) {
         case Fault::read_error:
             return "ERROR - Cannot read file \"" + name + "\": ";
@@ -232,6 +294,8 @@ std::string error_line(const Row& row) {
             return "ERROR - Cannot read file \"" + name + "\": The file ended after ";
         case Fault::disk_full:
             return "ERROR - Could not write all of \"" + name + "\": No space left on device";
+        case Fault::signal:
+            return "";
         default:
             return "ERROR - Could not write all of \"" + name + "\": Input/output error";
     }
@@ -261,8 +325,27 @@ TEST(InjectedFaults, EveryConversionStopsAndLeavesOutputsWholeOrAsTheyWere) {
         {"zln", Fault::disk_full, "_dangles.mif", 50},
         {"zln", Fault::disk_full, "_unsnapped_points.mid", 10},
         {"zln", Fault::close_error, "lines.12da", 0},
+        // The second file of a layer: the first is whole and closed, yet
+        // takes its name only with it.
+        {"12da", Fault::close_error, "site.12da.mid", 0},
+        {"12da", Fault::disk_full, "site.12da.mif", 300, false},
+        {"xs", Fault::close_error, "site.12da.Lines.mif", 0, false},
+        // Ctrl+C, SIGTERM and SIGHUP as a layer's files take their names: held
+        // until both have them, then the run ends with 128 + the signal.
+        {"12da", Fault::signal, "site.12da.mid", SIGTERM},
+        {"12da", Fault::signal, "site.12da.mif", SIGINT},
+        {"12da", Fault::signal, "site.12da.mif", SIGHUP, false},
+        {"12daz", Fault::signal, "site.12daz.mif", SIGTERM},
+        {"xs", Fault::signal, "site.12da.Points.mif", SIGTERM},
+        {"zln", Fault::signal, "_dangles.mif", SIGTERM},
+        {"zln", Fault::signal, "_unsnapped_points.mid", SIGINT, false},
+        {"long", Fault::signal, kLong + ".12da.mif", SIGTERM},
+        // A full disk leaves no part of a file a dangling link leads to.
+        {"dangling", Fault::disk_full, "site.mif", 200, true, "site.12da.mif"},
+        {"dangling", Fault::disk_full, "site.mif", 200, false, "site.12da.mif"},
     };
-    // What each conversion writes when nothing fails.
+    // What each conversion writes when nothing fails: the same new or over
+    // earlier outputs, with unnamed files or without.
     std::map<std::string, std::map<std::string, std::string>> good;
     for (const Conversion& c : kConversions) {
         TempDir dir;
@@ -273,6 +356,17 @@ TEST(InjectedFaults, EveryConversionStopsAndLeavesOutputsWholeOrAsTheyWere) {
         for (const auto& [name, bytes] : files(dir.path()))
             if (!inputs.contains(name)) good[c.name][name] = bytes;
         ASSERT_FALSE(good[c.name].empty()) << c.name;
+        for (const bool unnamed : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + " over earlier outputs" + (unnamed ? "" : ", no unnamed files"));
+            TempDir again;
+            c.place(again);
+            for (const auto& [name, bytes] : good[c.name]) again.write(name, "earlier\n");
+            Injection none;
+            none.unnamed_files = unnamed;
+            const ChildRun rerun = run_in_child(again, c, none);
+            EXPECT_EQ(rerun.status, 0) << rerun.console;
+            for (const auto& [name, bytes] : good[c.name]) EXPECT_EQ(again.read(name), bytes) << name;
+        }
     }
 
     // Each fault hits a run that replaces earlier outputs, and one that writes them new.
@@ -281,19 +375,28 @@ TEST(InjectedFaults, EveryConversionStopsAndLeavesOutputsWholeOrAsTheyWere) {
             const Conversion& c = *std::find_if(std::begin(kConversions), std::end(kConversions),
                                                 [&](const Conversion& k) { return std::string(k.name) == row.conversion; });
             SCOPED_TRACE(std::string(row.conversion) + ", " + row.file + " at " + std::to_string(row.at) +
-                         (earlier ? ", over earlier outputs" : ", new outputs"));
+                         (earlier ? ", over earlier outputs" : ", new outputs") +
+                         (row.unnamed_files ? "" : ", no unnamed files"));
             TempDir dir;
             c.place(dir);
             const auto inputs = files(dir.path());
             // Earlier outputs of the same names, which the run must not spoil.
             if (earlier)
                 for (const auto& [name, bytes] : good[c.name]) dir.write(name, "earlier\n");
-            const ChildRun r = run_in_child(dir, c, {row.fault, row.file, row.at});
+            const ChildRun r = run_in_child(dir, c, {row.fault, row.file, row.at, row.unnamed_files});
 
-            EXPECT_EQ(r.status, 1) << r.console;
-            EXPECT_NE(r.console.find("\n" + error_line(row)), std::string::npos) << r.console;
-            EXPECT_EQ(r.console.find("\nFinished.\n"), std::string::npos) << r.console;
-            for (const auto& [name, bytes] : files(dir.path())) {
+            if (row.fault == Fault::signal) {
+                EXPECT_EQ(r.status, 128 + static_cast<int>(row.at)) << r.console;
+            } else {
+                EXPECT_EQ(r.status, 1) << r.console;
+                std::string line = "\n";
+                line.append(error_line(row));
+                EXPECT_NE(r.console.find(line), std::string::npos) << r.console;
+                EXPECT_EQ(r.console.find("\nFinished.\n"), std::string::npos) << r.console;
+            }
+            const auto outputs = files(dir.path());
+            expect_pairs_of_one_run(outputs, good[c.name], earlier);
+            for (const auto& [name, bytes] : outputs) {
                 EXPECT_EQ(name.find(".velmorak-"), std::string::npos) << "a temporary was left: " << name;
                 if (inputs.contains(name)) {
                     EXPECT_EQ(bytes, inputs.at(name)) << name << ", an input, was changed";

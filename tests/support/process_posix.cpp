@@ -12,7 +12,7 @@
 namespace velmorak::testing {
 
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input,
-                       const std::filesystem::path& cwd, int limit_seconds) {
+                       const std::filesystem::path& cwd, int limit_seconds, bool apart) {
     TempDir io;
     const std::string in_file = io.write("stdin.txt", input);
     const std::string out_file = io.file("stdout.txt");
@@ -25,12 +25,15 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
         cmd += ' ';
         cmd += shell_quote(a);
     }
-    cmd += " < " + shell_quote(in_file) + " > " + shell_quote(out_file) + " 2>&1";
+    const std::string err_file = io.file("stderr.txt");
+    cmd += " < " + shell_quote(in_file) + " > " + shell_quote(out_file) + " 2>" +
+           (apart ? shell_quote(err_file) : std::string("&1"));
     const int raw = std::system(cmd.c_str());
     ProgramRun r;
     r.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
     r.timed_out = r.status == 124 || r.status == 137;
     r.out = read_file(out_file);
+    if (apart) r.err = read_file(err_file);
     return r;
 }
 

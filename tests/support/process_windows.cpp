@@ -50,14 +50,16 @@ HANDLE inheritable(const std::string& name, bool write) {
 }  // namespace
 
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input,
-                       const std::filesystem::path& cwd, int limit_seconds) {
+                       const std::filesystem::path& cwd, int limit_seconds, bool apart) {
     TempDir io;
     const std::string in_file = io.write("stdin.txt", input);
     const std::string out_file = io.file("stdout.txt");
+    const std::string err_file = io.file("stderr.txt");
     ProgramRun r;
     {
         const HANDLE in = inheritable(in_file, false);
         const HANDLE out = inheritable(out_file, true);
+        const HANDLE err = apart ? inheritable(err_file, true) : out;
         std::wstring command = quoted(std::filesystem::path(VELMORAK_EXE).make_preferred().wstring());
         for (const auto& a : args) command += L" " + quoted(wide(a));
         STARTUPINFOW si{};
@@ -65,13 +67,14 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdInput = in;
         si.hStdOutput = out;
-        si.hStdError = out;
+        si.hStdError = err;
         PROCESS_INFORMATION pi{};
         const std::wstring folder = cwd.empty() ? std::wstring() : cwd.wstring();
         const bool started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                               folder.empty() ? nullptr : folder.c_str(), &si, &pi) != 0;
         ::CloseHandle(in);
         ::CloseHandle(out);
+        if (apart) ::CloseHandle(err);
         if (started) {
             if (::WaitForSingleObject(pi.hProcess, static_cast<DWORD>(limit_seconds) * 1000) == WAIT_TIMEOUT) {
                 ::TerminateProcess(pi.hProcess, 124);
@@ -85,6 +88,7 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::string& 
         }
     }
     r.out = read_file(out_file);
+    if (apart) r.err = read_file(err_file);
     return r;
 }
 

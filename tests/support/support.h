@@ -56,13 +56,15 @@ std::string shell_quote(const std::string& s);
 
 struct ProgramRun {
     int status = -1;
-    std::string out;  // standard output and standard error together
+    std::string out;  // standard output and standard error together, or standard output alone
+    std::string err;  // standard error, when it was kept apart
     bool timed_out = false;  // killed after the time limit: the run hung
 };
 // Runs the built velmorak in `cwd` with `args`, feeding `input` on standard
-// input; a run still going after `limit_seconds` is killed and reported as timed out.
+// input; a run still going after `limit_seconds` is killed and reported as
+// timed out. With `apart`, standard error is kept apart from standard output.
 ProgramRun run_program(const std::vector<std::string>& args, const std::string& input = "",
-                       const std::filesystem::path& cwd = {}, int limit_seconds = 300);
+                       const std::filesystem::path& cwd = {}, int limit_seconds = 300, bool apart = false);
 
 // True on POSIX, false on Windows.
 bool posix_system();
