@@ -24,7 +24,10 @@
 // again as tin-points.csv (x,y,z) for gdal_grid, and tin-plane.txt, the
 // region (minx miny maxx maxy, inside its outer ring of triangles) and the
 // plane (a b c x0 y0: z = a + b (x - x0) + c (y - y0)).
-// Scale n multiplies every count by n. The point count per scale unit defaults
+// Scale n multiplies every count by n; a scale written 1/d divides them by d
+// (bench/run.sh counts instructions under callgrind on scale 1/4, where a run
+// takes seconds instead of minutes; "models" and "tin" take whole scales
+// only). The point count per scale unit defaults
 // to 500,000 so that scale 2 still fits the 1,000,000 breakline points the 3D
 // conversion holds.
 //
@@ -170,6 +173,13 @@ void walk(Rng& rng, int n, std::vector<Vertex>& v) {
     }
 }
 
+// The scale: every count is multiplied by `times` and divided by `parts`.
+struct Scale {
+    std::uint64_t times = 1;
+    std::uint64_t parts = 1;
+    std::uint64_t of(std::uint64_t count) const { return count * times / parts; }
+};
+
 struct Manifest {
     std::string text;
     void add(std::string_view key, std::uint64_t value) {
@@ -257,7 +267,7 @@ void z_line(Out& o, std::int64_t z) {
     o.end();
 }
 
-void write_big_12da(const fs::path& folder, int scale, Manifest& m) {
+void write_big_12da(const fs::path& folder, Scale scale, Manifest& m) {
     Rng rng(0x12DA'0001ULL);
     Out o(folder / "big.12da");
     o.line("// 12d ASCII benchmark model: synthetic breaklines");
@@ -265,7 +275,7 @@ void write_big_12da(const fs::path& folder, int scale, Manifest& m) {
     o.line("model \"bench\"");
     o.line("");
 
-    const std::uint64_t target = 2'000'000ULL * static_cast<std::uint64_t>(scale);
+    const std::uint64_t target = scale.of(2'000'000ULL);
     std::uint64_t vertices = 0, strings = 0, blocks = 0;
     std::vector<Vertex> v;
     while (vertices < target) {
@@ -339,7 +349,7 @@ void write_big_12da(const fs::path& folder, int scale, Manifest& m) {
 
 // Cross-sections: straight transects across a valley, a V-shaped profile with
 // banks, every hundredth one without a name so the converter numbers it.
-void write_xs_12da(const fs::path& folder, int scale, Manifest& m) {
+void write_xs_12da(const fs::path& folder, Scale scale, Manifest& m) {
     Rng rng(0x12DA'0002ULL);
     const fs::path dir = folder / "xs";
     fs::create_directories(dir);
@@ -347,7 +357,7 @@ void write_xs_12da(const fs::path& folder, int scale, Manifest& m) {
     o.line("null -999");
     o.line("model \"cross sections\"");
     o.line("");
-    const int strings = 20'000 * scale;
+    const auto strings = static_cast<int>(scale.of(20'000));
     constexpr int kVertices = 50;
     std::uint64_t unnamed = 0;
     for (int k = 1; k <= strings; ++k) {
@@ -399,9 +409,9 @@ void xy_line(Out& o, std::string_view prefix, std::int64_t x, std::int64_t y) {
     o.end();
 }
 
-void write_mif_layers(const fs::path& folder, int scale, std::uint64_t points_per_scale, Manifest& m) {
+void write_mif_layers(const fs::path& folder, Scale scale, std::uint64_t points_per_scale, Manifest& m) {
     Rng rng(0x0311'F003ULL);
-    const std::uint64_t target = 1'000'000ULL * static_cast<std::uint64_t>(scale);
+    const std::uint64_t target = scale.of(1'000'000ULL);
 
     Out mif(folder / "lines.mif");
     Out mid(folder / "lines.mid");
@@ -481,7 +491,7 @@ void write_mif_layers(const fs::path& folder, int scale, std::uint64_t points_pe
     // Points: every section end that is to snap, then interior vertices drawn
     // by selection sampling (exactly the number still wanted), then one in
     // twenty off every vertex by 0.1 m to 5 m in X and in Y.
-    const std::uint64_t total_points = points_per_scale * static_cast<std::uint64_t>(scale);
+    const std::uint64_t total_points = scale.of(points_per_scale);
     const std::uint64_t off_points = total_points / 20;
     const std::uint64_t on_points = total_points - off_points;
     std::vector<Vertex> pts;
@@ -681,21 +691,28 @@ int usage() {
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 5) return usage();
     const fs::path folder = argv[1];
-    const int scale = std::atoi(argv[2]);
+    // "n", or "1/d" for a part of scale 1.
+    const std::string_view scale_text = argv[2];
+    Scale scale;
+    if (scale_text.starts_with("1/"))
+        scale.parts = std::strtoull(argv[2] + 2, nullptr, 10);
+    else
+        scale.times = std::strtoull(argv[2], nullptr, 10);
     const std::string what = argc > 3 ? argv[3] : "all";
     const std::uint64_t points_per_scale = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 500'000;
-    if (scale < 1 || points_per_scale < 1 || (what != "all" && what != "12da" && what != "xs" && what != "mif" && what != "models" &&
-                                             what != "tin"))
+    const bool whole_scale = what == "models" || what == "tin";
+    if (scale.times < 1 || scale.parts < 1 || points_per_scale < 1 || (whole_scale && scale.parts != 1) ||
+        (what != "all" && what != "12da" && what != "xs" && what != "mif" && !whole_scale))
         return usage();
     try {
         fs::create_directories(folder);
         Manifest m;
-        m.add("scale", static_cast<std::uint64_t>(scale));
+        m.text.append("scale ").append(scale_text).append("\n");
         if (what == "all" || what == "12da") write_big_12da(folder, scale, m);
         if (what == "all" || what == "xs") write_xs_12da(folder, scale, m);
         if (what == "all" || what == "mif") write_mif_layers(folder, scale, points_per_scale, m);
-        if (what == "models") write_models_12da(folder, scale, m);
-        if (what == "tin") write_tin_12da(folder, scale, m);
+        if (what == "models") write_models_12da(folder, static_cast<int>(scale.times), m);
+        if (what == "tin") write_tin_12da(folder, static_cast<int>(scale.times), m);
         Out man(folder / "manifest.txt");
         man.buf().append(m.text);
         man.close();

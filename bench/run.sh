@@ -28,7 +28,15 @@
 #
 # Environment: VELMORAK_BENCH_TIMEOUT (seconds per run, default 1800),
 # VELMORAK_BENCH_RUNS (runs of each conversion, the fastest kept; default 3),
-# VELMORAK_BENCH_ONLY=gdal (only the GDAL driver's rows).
+# VELMORAK_BENCH_ONLY=gdal (only the GDAL driver's rows), VELMORAK_BENCH_ONLY=callgrind
+# (only the instruction counts below).
+#
+# The callgrind lines: 12da -> MIF and MIF -> 12da run once each under valgrind's
+# callgrind on inputs at a quarter of scale 1, and their instructions per vertex
+# are printed against the counts of the conversions before they wrote fields
+# from the digits they read and read each line in one pass (1,846 and 1,098 on
+# the same inputs), with PASS when at most 65% of them. Instruction counts do
+# not move with the machine's load, as wall times do.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -238,7 +246,7 @@ PEER_WALL=
 PEER_POINTS_WALL=
 PEER_VERTICES=$(manifest "$S1" lines.vertices)
 PEER_POINTS=$(manifest "$S1" points.count)
-if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
+if [ -z "${VELMORAK_BENCH_ONLY:-}" ]; then
 
 prepare_mif() { rm -f "$S1"/big.12da.mif "$S1"/big.12da.mid; }
 best mif S1 prepare_mif "$EXE" big.12da
@@ -341,7 +349,7 @@ gdal_status() {  # gdal_status OUTPUT: the status of an ogr2ogr or ogrinfo run
     if grep -q -m1 '^ERROR' "$LOGS/$2.out"; then STATUS="FAILED: $(grep -m1 '^ERROR' "$LOGS/$2.out" | cut -c1-60)"; return; fi
     STATUS=ok
 }
-if command -v ogr2ogr >/dev/null; then
+if [ "${VELMORAK_BENCH_ONLY:-}" != callgrind ] && command -v ogr2ogr >/dev/null; then
     G=$S1/gdal
     mkdir -p "$G"
     with_plugin=(env "GDAL_DRIVER_PATH=$BUILD/gdal")
@@ -481,6 +489,37 @@ VRT
 fi
 rm -rf "$SCRATCH"/run.*
 
+# ------------------------------------------------------------------ callgrind
+
+CALLGRIND=()
+if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
+    command -v valgrind >/dev/null || apt_install valgrind
+    SQ=$SCRATCH/quarter
+    generate "$SQ" 1/4 all
+    rm -f "$SQ/lines.tab" && touch -d '2001-01-01 00:00:00' "$SQ/lines.tab"
+    # callgrind_count NAME INPUT VERTICES BEFORE: one line of instructions per vertex.
+    callgrind_count() {
+        local name=$1 input=$2 vertices=$3 before=$4 log=$LOGS/callgrind-$1.log count
+        rm -f "$SQ"/*.12da.mif "$SQ"/*.12da.mid "$SQ"/lines.12da
+        if [ "$BUILT" -eq 1 ] && command -v valgrind >/dev/null &&
+            (cd "$SQ" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$EXE" "$input" </dev/null \
+                >"$LOGS/callgrind-$name.out" 2>"$log") && grep -q "Finished." "$LOGS/callgrind-$name.out"; then
+            count=$(sed -n 's/.*Collected : *\([0-9][0-9]*\).*/\1/p' "$log" | tail -n 1)
+        fi
+        if [ -z "${count:-}" ]; then
+            CALLGRIND+=("callgrind $name: n/a (the run failed; see $log)")
+            return
+        fi
+        CALLGRIND+=("$(awk -v n="$name" -v c="$count" -v v="$vertices" -v b="$before" 'BEGIN {
+            r = c / v
+            printf "callgrind %s: %.0f instructions per vertex (%d vertices), %.1f%% of %d (target at most 65%%): %s",
+                n, r, v, 100 * r / b, b, (r <= 0.65 * b ? "PASS" : "FAIL")
+        }')")
+    }
+    callgrind_count "12da -> MIF" big.12da "$(manifest "$SQ" big.12da.vertices)" 1846
+    callgrind_count "MIF -> 12da" lines.mif "$(manifest "$SQ" lines.vertices)" 1098
+fi
+
 # ------------------------------------------------------------------ table
 
 echo
@@ -519,7 +558,7 @@ echo "files into a new folder. x peer: wall time over ogr2ogr's time for as many
 echo "polyline vertex of lines.mif, per point of points.mif; the target is at most 0.1). The -zln"
 echo "vertices are the polyline vertices and the points."
 
-if [ "${VELMORAK_BENCH_ONLY:-}" != gdal ]; then
+if [ -z "${VELMORAK_BENCH_ONLY:-}" ]; then
     if [ "$MIF_STATUS" = ok ] && [ "$MIFZ_STATUS" = ok ]; then
         awk -v a="$MIF_WALL" -v b="$MIFZ_WALL" 'BEGIN {
             r = b / a
@@ -544,6 +583,7 @@ verdict_ratio() {  # verdict_ratio LABEL WALL PEER
         echo "$1: n/a (a run failed)"
     fi
 }
+if [ "${VELMORAK_BENCH_ONLY:-}" != callgrind ]; then
 verdict_ratio "12DA read, 12da -> GPKG against MIF -> GPKG" "$GDAL_READ_WALL" "$GDAL_READ_PEER"
 verdict_ratio "12DA write, GPKG -> 12da against GPKG -> MIF" "$GDAL_WRITE_WALL" "$GDAL_WRITE_PEER"
 if [ -n "$GDAL_SCAN_RSS" ]; then
@@ -579,3 +619,5 @@ if [ -n "$GDAL_RANDOM" ]; then
 else
     echo "12DA 200 random fetches by id: n/a (the run failed, or GDAL's Python bindings are missing; see logs/gdal_random.out)"
 fi
+fi
+for line in "${CALLGRIND[@]}"; do echo "$line"; done

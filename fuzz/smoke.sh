@@ -28,7 +28,7 @@ build_dir=${BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_TIME:-30}
 artifacts=${FUZZ_ARTIFACTS:-$build_dir/fuzz-artifacts}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_d12_reader fuzz_mif_reader fuzz_freeformat fuzz_paths fuzz_archive)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_d12_reader fuzz_mif_reader fuzz_freeformat fuzz_digits_field fuzz_paths fuzz_archive)
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$cxx" \
   -DVELMORAK_FUZZ=ON -DVELMORAK_TESTS=OFF -DVELMORAK_BENCH=OFF -DVELMORAK_WERROR=ON >/dev/null

@@ -1,6 +1,7 @@
 #include "d12/convert_to_mif.h"
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -17,60 +18,76 @@
 namespace velmorak::d12 {
 namespace {
 
-// One row of the layer: the elevation, then the string type as a MID text.
-void write_row(io::OutputFile& mid, float elevation, std::string_view quoted_type) {
+constexpr int kElevationWidth = 16;
+constexpr int kElevationDecimals = 3;
+
+// What write_block lays out once per block and writes many times: the
+// vertex lines, the row with its elevation field blank, and the text of a
+// vertex's Point with its vertex line blank.
+struct BlockText {
+    std::string vertex_lines;
+    std::string row;
+    std::string point;
+};
+
+// One row of the layer: the elevation (from the digits of its text where that
+// gives the same field), then the string type as a MID text, from the block's
+// row laid out with its field blank.
+void write_row(io::OutputFile& mid, const BlockText& text, float elevation, const util::NumberText* digits = nullptr) {
     std::string& row = mid.buffer();
-    util::put_fixed(row, elevation, 16, 3);
-    row += ',';
-    row += quoted_type;
-    row += '\n';
+    const std::size_t old = row.size();
+    row.append(text.row);
+    char* const field = row.data() + old;
+    if (digits == nullptr ||
+        !util::put_digits_field(field, *digits, kElevationWidth, kElevationDecimals, util::Precision::single_value))
+        util::put_fixed_field(field, elevation, kElevationWidth, kElevationDecimals);
     mid.commit();
 }
 
-// A vertex as a Point object with its row.
-void write_vertex_point(mif::OutputLayer& layer, std::string_view vertex_line, float elevation,
-                        std::string_view quoted_type) {
-    mif::miWritePoint(layer.mif, vertex_line, mif::kVertexSymbol);
-    write_row(layer.mid, elevation, quoted_type);
+// A vertex (its line of the block's vertex lines) as a Point object with its row.
+void write_vertex_point(mif::OutputLayer& layer, const BlockText& text, std::size_t vertex, float elevation,
+                        const util::NumberText* digits) {
+    std::string& buf = layer.mif.buffer();
+    const std::size_t old = buf.size();
+    buf.append(text.point);
+    std::memcpy(buf.data() + old + mif::kPointLineOffset, text.vertex_lines.data() + vertex * mif::kVertexLineLength,
+                mif::kVertexLineLength);
+    layer.mif.commit();
+    write_row(layer.mid, text, elevation, digits);
 }
-
-// What write_block lays out once per block and writes many times.
-struct BlockText {
-    std::string vertex_lines;
-    std::string quoted_type;
-};
 
 // One block of a string: a Pline, and for a 3D string a Point for every vertex
 // with an elevation, since the line's one row cannot carry them. A block of
 // one vertex gives no Pline: GDAL, and so QGIS, reads no feature of a layer
 // after a Pline of fewer than two vertices. Its vertex becomes a Point (a 3D
 // one only when its elevation is real). False when nothing was written.
-bool write_block(mif::OutputLayer& layer, const d12Object& object, const VertexArrays& v, float null_value,
-                 BlockText& text) {
+bool write_block(mif::OutputLayer& layer, const d12Object& object, const VertexArrays& v, const VertexTexts& texts,
+                 float null_value, BlockText& text) {
     const auto n = static_cast<std::int32_t>(v.count);
     // The vertices and the type are laid out once: a 3D string writes them
     // again for every point.
     text.vertex_lines.clear();
-    mif::miFormatVertices(text.vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y), n);
-    const std::string_view lines(text.vertex_lines);
-    text.quoted_type.clear();
-    mif::put_mid_text(text.quoted_type, util::rtrim(object.type));
-    const std::string_view type(text.quoted_type);
+    mif::miFormatVertices(text.vertex_lines, std::span<const double>(v.x), std::span<const double>(v.y),
+                          std::span<const util::NumberText>(texts.x), std::span<const util::NumberText>(texts.y), n);
+    text.row.assign(kElevationWidth, ' ');
+    text.row += ',';
+    mif::put_mid_text(text.row, util::rtrim(object.type));
+    text.row += '\n';
+    if (text.point.empty()) text.point = mif::miPointText(mif::kVertexSymbol);
     const bool flat = object.data2d || object.hipData;
     if (n < 2) {
         if (n == 0 || (!flat && !has_elevation(v.z[0], null_value))) return false;
-        write_vertex_point(layer, lines, v.z[0], type);
+        write_vertex_point(layer, text, 0, v.z[0], &texts.z[0]);
         return true;
     }
     mif::miWritePline(layer.mif, n, text.vertex_lines, mif::kBreaklinePen);
     if (flat) {
-        write_row(layer.mid, v.z[0], type);
+        write_row(layer.mid, text, v.z[0], &texts.z[0]);
         return true;
     }
-    write_row(layer.mid, 0.0f, type);
+    write_row(layer.mid, text, 0.0f);
     for (std::size_t i = 0; i < v.count; ++i) {
-        if (has_elevation(v.z[i], null_value))
-            write_vertex_point(layer, lines.substr(i * mif::kVertexLineLength, mif::kVertexLineLength), v.z[i], type);
+        if (has_elevation(v.z[i], null_value)) write_vertex_point(layer, text, i, v.z[i], &texts.z[i]);
     }
     return true;
 }
@@ -93,6 +110,7 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
     if (!walk.start()) return;
 
     VertexArrays v;
+    VertexTexts texts;
     BlockText text;
     std::int32_t converted = 0;
     std::int32_t ignored = 0;
@@ -102,8 +120,8 @@ void convert_12da_to_mif(std::string_view file1, std::string_view file2) {
             continue;
         }
         // A hipdata block without -hip is read, and dropped uncounted.
-        if (!walk.read_vertices(v) || (walk.object().hipData && !hip)) continue;
-        if (!write_block(layer, walk.object(), v, walk.null_value(), text)) {
+        if (!walk.read_vertices(v, texts) || (walk.object().hipData && !hip)) continue;
+        if (!write_block(layer, walk.object(), v, texts, walk.null_value(), text)) {
             ++ignored;
             continue;
         }

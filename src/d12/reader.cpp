@@ -72,6 +72,13 @@ struct Vertex {
     float z = 0.0f;
 };
 
+// Where the texts of a vertex's numbers go, when the caller keeps them.
+struct VertexText {
+    util::NumberText* x = nullptr;
+    util::NumberText* y = nullptr;
+    util::NumberText* z = nullptr;
+};
+
 // A vertex line whose height is written as the word "null": the null elevation.
 // Tried only when the line did not read as three numbers.
 ReadStatus read_null_height(std::string_view line, float null_value, Vertex& v, std::string_view& rest) {
@@ -98,17 +105,46 @@ struct VertexLayout {
     float null_value;
 };
 
-// Reads one vertex line; `rest` is what follows the numbers read. Inlined: it
-// runs once per vertex.
+// Reads one vertex line; `rest` is what follows the numbers read. The texts
+// of its numbers go where `text` says (a height without a text of its own,
+// from the "z" line or the word null, gets an empty one). Inlined: it runs
+// once per vertex.
 [[gnu::always_inline]] inline ReadStatus read_vertex(std::string_view line, const VertexLayout& layout, Vertex& v,
-                                                     std::string_view& rest) {
+                                                     std::string_view& rest, const VertexText& text = {}) {
     v = {0.0, 0.0, layout.z};
     rest = line;
+    // Nearly every vertex line is plain decimals between blanks: read in one
+    // pass, which sets the texts of all its numbers.
+    std::size_t after = 0;
+    if (layout.three_values ? util::read_plain_values(line, after, v.x, text.x, v.y, text.y, v.z, text.z)
+                            : layout.two_values && util::read_plain_values(line, after, v.x, text.x, v.y, text.y)) {
+        if (layout.two_values && text.z != nullptr) text.z->clear();
+        rest = line.substr(after);
+        return ReadStatus::ok;
+    }
+    if (text.x != nullptr) {
+        text.x->clear();
+        text.y->clear();
+        text.z->clear();
+    }
     if (!layout.three_values && !layout.two_values) return ReadStatus::ok;
     util::FreeFormat ff(line);
-    const ReadStatus status = layout.three_values ? ff.read_all(v.x, v.y, v.z) : ff.read_all(v.x, v.y);
+    ReadStatus status = ReadStatus::ok;
+    if (text.x == nullptr) {
+        status = layout.three_values ? ff.read_all(v.x, v.y, v.z) : ff.read_all(v.x, v.y);
+    } else {
+        status = ff.read(v.x);
+        ff.last_text(*text.x);
+        if (status == ReadStatus::ok) status = ff.read(v.y);
+        ff.last_text(*text.y);
+        if (status == ReadStatus::ok && layout.three_values) {
+            status = ff.read(v.z);
+            ff.last_text(*text.z);
+        }
+    }
     rest = ff.rest();
     if (status != ReadStatus::bad || !layout.three_values) return status;
+    if (text.z != nullptr) text.z->clear();
     return read_null_height(line, layout.null_value, v, rest);
 }
 
@@ -130,17 +166,31 @@ struct VertexLayout {
 }
 
 // Where the vertices of a block go: the caller's arrays, or nowhere for a
-// block that is passed over (its vertices still count against the capacity).
+// block that is passed over (its vertices still count against the capacity),
+// and the texts of their numbers when the caller keeps them.
 struct VertexTarget {
-    VertexTarget(std::span<double> x_, std::span<double> y_, std::span<float> z_, std::size_t capacity_, bool store_)
-        : x(x_), y(y_), z(z_), capacity(capacity_), store(store_),
-          room(store_ ? std::min({x_.size(), y_.size(), z_.size()}) : capacity_ + 1) {}
+    VertexTarget(std::span<double> x_, std::span<double> y_, std::span<float> z_, std::size_t capacity_, bool store_,
+                 const VertexTextSpans& texts_ = {})
+        : x(x_), y(y_), z(z_), texts(texts_), capacity(capacity_), store(store_), keep_texts(!texts_.x.empty()),
+          room(store_ ? std::min({x_.size(), y_.size(), z_.size()}) : capacity_ + 1) {
+        if (keep_texts) room = std::min({room, texts.x.size(), texts.y.size(), texts.z.size()});
+    }
     std::span<double> x;
     std::span<double> y;
     std::span<float> z;
+    VertexTextSpans texts;
     std::size_t capacity;
     bool store;
+    bool keep_texts;
     std::size_t room;  // entries the arrays hold
+
+    // Where the texts of what may become vertex n + 1 go: they are copied
+    // while the line they stand in is still in the file's buffer, and put()
+    // comes only after asking for the end of the file.
+    VertexText text_slots(std::size_t n) {
+        if (!keep_texts || !store || n >= room) return {};
+        return {&texts.x[n], &texts.y[n], &texts.z[n]};
+    }
 
     const VertexArcs* arcs = nullptr;  // where the radius and bulge after the numbers go, if wanted
 
@@ -172,7 +222,7 @@ std::size_t read_inline_block(d12Object& o, VertexTarget& target) {
     if (text.empty()) return 0;
     Vertex v;
     std::string_view rest;
-    const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest);
+    const ReadStatus status = read_vertex(text, VertexLayout(o), v, rest, target.text_slots(0));
     std::size_t n = 0;
     target.put(n, v, status, text, rest);
     return n;
@@ -190,7 +240,7 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
         // the verdict on the line waits until we know it is not the last line of the file.
         Vertex v;
         std::string_view rest;
-        const ReadStatus status = read_vertex(line, layout, v, rest);
+        const ReadStatus status = read_vertex(line, layout, v, rest, target.text_slots(n));
         // Numbers hold no brace: of a line that read, only what follows them needs a look.
         const bool read = status == ReadStatus::ok && whole.size() == line.size();
         if (any_brace(read ? rest : whole) && has_brace(whole)) {
@@ -201,17 +251,21 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
             // A line of a block nested in the data block.
             if (lines.at_eof()) break;
         } else {
-            std::string bad_line;  // only filled on the way to a stop
-            if (status != ReadStatus::ok) bad_line.assign(line);
             const bool unended = lines.file().last_line_unended();
-            if (lines.at_eof()) {
-                // A block cut off by the end of the file (the walk warns of it):
-                // its last line is a vertex when it reads and has its line end;
-                // without one it may be cut in the middle of a number.
-                if (status == ReadStatus::ok && !unended) target.put(n, v, status, bad_line, rest);
-                break;
+            if (status == ReadStatus::ok) {
+                if (lines.at_eof()) {
+                    // A block cut off by the end of the file (the walk warns of it):
+                    // its last line is a vertex when it has its line end;
+                    // without one it may be cut in the middle of a number.
+                    if (!unended) target.put(n, v, status, {}, rest);
+                    break;
+                }
+                target.put(n, v, status, {}, rest);
+            } else {
+                const std::string bad_line(line);  // kept for the message past the question for the end
+                if (lines.at_eof()) break;
+                target.put(n, v, status, bad_line, rest);
             }
-            target.put(n, v, status, bad_line, rest);
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));
     return n;
@@ -226,6 +280,11 @@ std::size_t close_ring(const d12Object& o, VertexTarget& target, std::size_t n) 
         target.x[n] = target.x[0];
         target.y[n] = target.y[0];
         target.z[n] = target.z[0];
+        if (target.keep_texts) {
+            target.texts.x[n] = target.texts.x[0];
+            target.texts.y[n] = target.texts.y[0];
+            target.texts.z[n] = target.texts.z[0];
+        }
         if (target.arcs != nullptr && n < target.arcs->radius.size() && n < target.arcs->major.size()) {
             target.arcs->radius[n] = 0.0;
             target.arcs->major[n] = 0;
@@ -394,8 +453,8 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& o) {
 }
 
 bool d12ReadVertices(LineLexer& lines, d12Object& o, std::span<double> x, std::span<double> y, std::span<float> z,
-                     std::size_t capacity, std::size_t& count) {
-    VertexTarget target(x, y, z, capacity, true);
+                     std::size_t capacity, std::size_t& count, const VertexTextSpans& texts) {
+    VertexTarget target(x, y, z, capacity, true, texts);
     return read_vertices(lines, o, target, count);
 }
 

@@ -35,6 +35,7 @@
 
 #include "d12/line_lexer.h"
 #include "d12/object.h"
+#include "util/fixed.h"
 
 namespace velmorak::d12 {
 
@@ -67,6 +68,16 @@ bool d12NextLine(std::string& line, LineLexer& lines, std::size_t width = kLineW
 // from that line, false; a block the line opens or stands in is passed over.
 bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& object);
 
+// Where d12ReadVertices puts the texts of the numbers it reads, beside their
+// values (index for index), for a writer that copies their digits; all empty
+// when they are not wanted. A height that has no text of its own gets an
+// empty one.
+struct VertexTextSpans {
+    std::span<util::NumberText> x;
+    std::span<util::NumberText> y;
+    std::span<util::NumberText> z;
+};
+
 // Reads the vertices of the data block d12ObjectType has just found into
 // x[0..count), y, z (the file's vertex k is index k-1). A 2D block takes its
 // elevations from object.z; further values on a vertex line are ignored. A
@@ -80,7 +91,7 @@ bool d12ObjectType(LineLexer& lines, std::string& line, d12Object& object);
 // unchanged, when there is no data block to read, no line could be read after
 // the data-block line or the object is not a string.
 bool d12ReadVertices(LineLexer& lines, d12Object& object, std::span<double> x, std::span<double> y,
-                     std::span<float> z, std::size_t capacity, std::size_t& count);
+                     std::span<float> z, std::size_t capacity, std::size_t& count, const VertexTextSpans& texts = {});
 
 // Where a polyline's or drainage string's vertex lines, "x y z radius bulge",
 // put their fourth and fifth values: the radius of the arc from the vertex to

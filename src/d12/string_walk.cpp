@@ -163,10 +163,11 @@ void StringWalk::report_cut_off() {
     services::PAUSEPROMPT();
 }
 
-bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count) {
+bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                               const VertexTextSpans& texts) {
     if (!unread_) return false;
     unread_ = false;
-    return d12ReadVertices(lines_, object_, x, y, z, capacity_, count);
+    return d12ReadVertices(lines_, object_, x, y, z, capacity_, count, texts);
 }
 
 bool StringWalk::read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,

@@ -57,6 +57,16 @@ struct VertexArrays {
     std::size_t count = 0;
 };
 
+// The texts of the numbers of a block, beside VertexArrays, for a conversion
+// that writes its fields from the digits read (util::put_digits_field).
+struct VertexTexts {
+    VertexTexts() : x(kVertexCapacity + 1), y(kVertexCapacity + 1), z(kVertexCapacity + 1) {}
+    VertexTextSpans spans() noexcept { return {x, y, z}; }
+    util::LazyVector<util::NumberText> x;
+    util::LazyVector<util::NumberText> y;
+    util::LazyVector<util::NumberText> z;
+};
+
 // A vertex has an elevation unless it lies within 0.001 of the null value
 // (absolute difference in single precision).
 inline bool has_elevation(float z, float null_value) { return std::fabs(z - null_value) > 0.001f; }
@@ -140,8 +150,13 @@ public:
     // Reads the vertices of the current block into x[0..count), y, z, which
     // must hold capacity + 1 entries (see d12ReadVertices). False, count
     // unchanged, when the block has none to read, or was read already.
-    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count);
+    bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
+                       const VertexTextSpans& texts = {});
     bool read_vertices(VertexArrays& v) { return read_vertices(v.x, v.y, v.z, v.count); }
+    // The same, keeping the texts of the numbers beside them.
+    bool read_vertices(VertexArrays& v, VertexTexts& texts) {
+        return read_vertices(v.x, v.y, v.z, v.count, texts.spans());
+    }
     // The same, also reading a polyline's or drainage string's radius and bulge values (reader.h).
     bool read_vertices(std::span<double> x, std::span<double> y, std::span<float> z, std::size_t& count,
                        const VertexArcs& arcs);

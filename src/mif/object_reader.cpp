@@ -59,39 +59,67 @@ std::string_view next_object_line(io::InputFile& file) {
 // a comma is a decimal comma ("34,7415370 31,9691800", as some exports
 // write in locales that use one), which the free-format reader would take as
 // two numbers: the line is bad, as a line of letters is.
-template <typename... T>
-void read_coordinates(util::FreeFormat& ff, std::string_view text, T&... values) {
-    const auto one = [&](double& value) {
-        check_read(ff.read(value), text);
-        const std::string_view token = ff.last_token();
-        const std::size_t after = static_cast<std::size_t>(token.data() - text.data()) + token.size();
-        if (after < text.size() && text[after] == ',') stop_bad_line(text);
-    };
-    (one(values), ...);
+void read_coordinate(util::FreeFormat& ff, std::string_view text, double& value) {
+    check_read(ff.read(value), text);
+    const std::string_view token = ff.last_token();
+    const std::size_t after = static_cast<std::size_t>(token.data() - text.data()) + token.size();
+    if (after < text.size() && text[after] == ',') stop_bad_line(text);
 }
+
+// Where the vertices of an object go: the caller's arrays, and the texts of
+// their numbers when the caller keeps them.
+struct VertexTarget {
+    std::span<double> x;
+    std::span<double> y;
+    miVertexTexts texts;
+    bool keep_texts() const noexcept { return !texts.x.empty(); }
+
+    // Reads the two coordinates of vertex k (0-based) from `text`.
+    void read(util::FreeFormat& ff, std::string_view text, std::size_t k) {
+        read_coordinate(ff, text, x[k]);
+        if (keep_texts()) ff.last_text(texts.x[k]);
+        read_coordinate(ff, text, y[k]);
+        if (keep_texts()) ff.last_text(texts.y[k]);
+    }
+    void copy(std::size_t to, std::size_t from) {
+        x[to] = x[from];
+        y[to] = y[from];
+        if (!keep_texts()) return;
+        texts.x[to] = texts.x[from];
+        texts.y[to] = texts.y[from];
+    }
+};
 
 // A vertex line holds its two coordinates and nothing else: a third number is
 // a line of another layout or of decimal commas, not a vertex to guess at.
-void read_vertex(io::InputFile& file, double& x, double& y) {
+void read_vertex(io::InputFile& file, VertexTarget& target, std::size_t k) {
     const std::string_view line = next_object_line(file);
-    util::FreeFormat ff(line);
-    read_coordinates(ff, line, x, y);
-    if (ff.rest().find_first_not_of(" \t\r") != std::string_view::npos) stop_bad_line(line);
+    // Nearly every vertex line is two plain decimals between blanks: read in one pass.
+    std::size_t after = 0;
+    if (!util::read_plain_values(line, after, target.x[k], target.keep_texts() ? &target.texts.x[k] : nullptr,
+                                 target.y[k], target.keep_texts() ? &target.texts.y[k] : nullptr)) {
+        util::FreeFormat ff(line);
+        target.read(ff, line, k);
+        after = line.size() - ff.rest().size();
+    }
+    if (line.substr(after).find_first_not_of(" \t\r") != std::string_view::npos) stop_bad_line(line);
 }
 
 // Reads the n vertex lines of one polyline section.
-void read_section(io::InputFile& file, std::int32_t count, std::int64_t capacity, std::span<double> x,
-                  std::span<double> y, std::int32_t& n) {
+void read_section(io::InputFile& file, std::int32_t count, std::int64_t capacity, VertexTarget& target,
+                  std::int32_t& n) {
     miCheckNodeLimit(count, capacity);
-    for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) read_vertex(file, x[k], y[k]);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) read_vertex(file, target, k);
     n = count;
 }
 
 // Reads the polygons of a region into consecutive slots, each followed by a
 // spare slot, and the style lines after them up to a Center clause or the next
 // object, which the caller must see again.
-bool read_region(io::InputFile& file, miObject& object, std::int64_t capacity, std::span<double> x,
-                 std::span<double> y, std::int32_t& n) {
+bool read_region(io::InputFile& file, miObject& object, std::int64_t capacity, VertexTarget& target,
+                 std::int32_t& n) {
+    const std::span<double> x = target.x;
+    const std::span<double> y = target.y;
     std::int64_t total = 0;
     for (std::int32_t p = 0; p < object.polygon_count; ++p) {
         const std::string_view count_line = next_object_line(file);
@@ -100,13 +128,21 @@ bool read_region(io::InputFile& file, miObject& object, std::int64_t capacity, s
         const auto start = static_cast<std::size_t>(total);
         total += static_cast<std::int64_t>(m) + 1;
         miCheckNodeLimit(total, capacity);
-        for (std::size_t k = 0; k < static_cast<std::size_t>(m); ++k) read_vertex(file, x[start + k], y[start + k]);
+        for (std::size_t k = 0; k < static_cast<std::size_t>(m); ++k) read_vertex(file, target, start + k);
         // The spare slot holds the polygon's second vertex (its first one when it
         // has only one); no reader of this program looks at it.
         const std::size_t spare = start + static_cast<std::size_t>(m);
         const std::size_t source = m >= 2 ? start + 1 : start;
-        x[spare] = m >= 1 ? x[source] : 0.0;
-        y[spare] = m >= 1 ? y[source] : 0.0;
+        if (m >= 1) {
+            target.copy(spare, source);
+        } else {
+            x[spare] = 0.0;
+            y[spare] = 0.0;
+            if (target.keep_texts()) {
+                target.texts.x[spare].clear();
+                target.texts.y[spare].clear();
+            }
+        }
         object.polygon_ends[static_cast<std::size_t>(p)] = static_cast<std::int32_t>(total - 1);
     }
     n = static_cast<std::int32_t>(total);
@@ -256,25 +292,29 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
 }
 
 bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, std::span<double> x,
-                  std::span<double> y, std::int32_t max_vertices, std::int32_t& n) {
+                  std::span<double> y, std::int32_t max_vertices, std::int32_t& n, const miVertexTexts& texts) {
     // The arrays are never written beyond what the caller gave.
-    const std::int64_t capacity = std::min({static_cast<std::int64_t>(max_vertices),
-                                            static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size())});
+    std::int64_t capacity = std::min({static_cast<std::int64_t>(max_vertices), static_cast<std::int64_t>(x.size()),
+                                      static_cast<std::int64_t>(y.size())});
+    if (!texts.x.empty())
+        capacity = std::min({capacity, static_cast<std::int64_t>(texts.x.size()),
+                             static_cast<std::int64_t>(texts.y.size())});
+    VertexTarget target{x, y, texts};
     switch (object.kind) {
         case miKind::multipoint:
             rest = next_object_line(mif);
             [[fallthrough]];
         case miKind::point: {
             util::FreeFormat ff(rest);
-            double px = 0.0;
-            double py = 0.0;
-            read_coordinates(ff, rest, px, py);
+            target.read(ff, rest, 0);
             n = 1;
-            x[0] = px;
-            y[0] = py;
             if (x.size() > 1 && y.size() > 1) {
-                x[1] = px;
-                y[1] = py;
+                x[1] = x[0];
+                y[1] = y[0];
+                if (target.keep_texts() && texts.x.size() > 1 && texts.y.size() > 1) {
+                    texts.x[1] = texts.x[0];
+                    texts.y[1] = texts.y[0];
+                }
             }
             return true;
         }
@@ -282,26 +322,22 @@ bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, s
         case miKind::rect:
         case miKind::roundrect: {
             util::FreeFormat ff(rest);
-            double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-            read_coordinates(ff, rest, x1, y1, x2, y2);
+            target.read(ff, rest, 0);
+            target.read(ff, rest, 1);
             n = 2;
-            x[0] = x1;
-            y[0] = y1;
-            x[1] = x2;
-            y[1] = y2;
             return true;
         }
         case miKind::pline:
-            read_section(mif, pline_count(mif, rest), capacity, x, y, n);
+            read_section(mif, pline_count(mif, rest), capacity, target, n);
             return true;
         case miKind::pline_multiple: {
             const std::string_view count_line = next_object_line(mif);
             util::FreeFormat ff(count_line);
-            read_section(mif, read_count(ff, count_line), capacity, x, y, n);
+            read_section(mif, read_count(ff, count_line), capacity, target, n);
             return true;
         }
         case miKind::region:
-            return read_region(mif, object, capacity, x, y, n);
+            return read_region(mif, object, capacity, target, n);
         default:
             n = 0;
             return false;

@@ -18,6 +18,7 @@
 
 #include "io/input_file.h"
 #include "mif/object.h"
+#include "util/fixed.h"
 
 namespace velmorak::mif {
 
@@ -37,8 +38,14 @@ bool miObjectType(std::string_view line, std::string_view& rest, miObject& objec
 // object (a region without a Center clause steps back so the line that ended
 // it is read again). A Pline Multiple is read one section per call. False for
 // kinds not read (arc, ellipse, text, none) and for regions of fewer than 5 slots.
+// texts: where the texts of the numbers go, beside x and y (index for index),
+// for a writer that copies their digits; empty when they are not wanted.
+struct miVertexTexts {
+    std::span<util::NumberText> x;
+    std::span<util::NumberText> y;
+};
 bool miReadObject(std::string_view rest, io::InputFile& mif, miObject& object, std::span<double> x,
-                  std::span<double> y, std::int32_t max_vertices, std::int32_t& n);
+                  std::span<double> y, std::int32_t max_vertices, std::int32_t& n, const miVertexTexts& texts = {});
 
 // Returns when requested <= maximum; otherwise the node-limit error and STOPRUN.
 void miCheckNodeLimit(std::int64_t requested, std::int64_t maximum);

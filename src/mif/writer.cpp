@@ -1,5 +1,7 @@
 #include "mif/writer.h"
 
+#include <cstring>
+
 #include "io/input_file.h"
 #include "io/names.h"
 #include "io/output_file.h"
@@ -217,6 +219,24 @@ void miFormatVertices(std::string& lines, std::span<const double> x, std::span<c
     for (std::size_t k = 0; k < count; ++k) put_vertex_line(lines, x[k], y[k]);
 }
 
+void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y,
+                      std::span<const util::NumberText> x_texts, std::span<const util::NumberText> y_texts,
+                      std::int32_t n) {
+    const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
+    // Sized once for the block; each line is laid out blank and its fields written into it.
+    const std::size_t old = lines.size();
+    lines.resize(old + count * kVertexLineLength);
+    char* line = lines.data() + old;
+    for (std::size_t k = 0; k < count; ++k, line += kVertexLineLength) {
+        std::memset(line, ' ', kVertexLineLength - 1);
+        if (!util::put_digits_field(line, x_texts[k], kCoordWidth, kCoordDecimals))
+            util::put_fixed_field(line, x[k], kCoordWidth, kCoordDecimals);
+        if (!util::put_digits_field(line + kCoordWidth, y_texts[k], kCoordWidth, kCoordDecimals))
+            util::put_fixed_field(line + kCoordWidth, y[k], kCoordWidth, kCoordDecimals);
+        line[kVertexLineLength - 1] = '\n';
+    }
+}
+
 void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_lines, std::string_view style) {
     std::string& buf = out.buffer();
     buf += "Pline ";
@@ -233,6 +253,15 @@ void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string
     buf.append(vertex_line);
     put_style(buf, style);
     out.commit();
+}
+
+std::string miPointText(std::string_view style) {
+    std::string text = "Point ";
+    static_assert(kPointLineOffset == 6, "the keyword and its blank");
+    text.append(kVertexLineLength - 1, ' ');
+    text.push_back('\n');
+    put_style(text, style);
+    return text;
 }
 
 }  // namespace velmorak::mif

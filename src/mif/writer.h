@@ -12,6 +12,7 @@
 
 #include "io/output_file.h"
 #include "mif/object.h"
+#include "util/fixed.h"
 
 namespace velmorak::mif {
 
@@ -38,6 +39,11 @@ void miWriteObject(io::OutputFile& out, miKind kind, std::span<const double> x, 
 // lays them out once with this and writes them with miWritePline / miWritePoint.
 inline constexpr std::size_t kVertexLineLength = 33;
 void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y, std::int32_t n);
+// The same, each coordinate written from the digits of the text it was read
+// from (x_texts, y_texts index for index) wherever that gives the same field.
+void miFormatVertices(std::string& lines, std::span<const double> x, std::span<const double> y,
+                      std::span<const util::NumberText> x_texts, std::span<const util::NumberText> y_texts,
+                      std::int32_t n);
 
 // A Pline of the n vertex lines laid out by miFormatVertices, then the style
 // clause when it is not blank: the same text as miWriteObject writes.
@@ -46,6 +52,12 @@ void miWritePline(io::OutputFile& out, std::int32_t n, std::string_view vertex_l
 // A Point at one vertex line laid out by miFormatVertices, then the style clause
 // when it is not blank.
 void miWritePoint(io::OutputFile& out, std::string_view vertex_line, std::string_view style);
+
+// The text miWritePoint writes for a style, its vertex line left blank: the
+// kVertexLineLength characters from kPointLineOffset. A layer that writes a
+// Point for every vertex lays it out once and copies each vertex line into it.
+inline constexpr std::size_t kPointLineOffset = 6;
+std::string miPointText(std::string_view style);
 
 // A text column of a .mid row: the text in double quotes, a quote inside it
 // doubled, as MapInfo writes it and GDAL reads it.

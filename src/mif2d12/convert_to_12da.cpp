@@ -45,13 +45,17 @@ void convert_mif_to_12da(std::string_view layer) {
     // Sized once for the run and overwritten object by object.
     util::LazyVector<double> x(kMaxVertices);
     util::LazyVector<double> y(kMaxVertices);
+    // The texts of the coordinates: a field is written from their digits.
+    util::LazyVector<util::NumberText> x_texts(kMaxVertices);
+    util::LazyVector<util::NumberText> y_texts(kMaxVertices);
     std::string string_name;
     LayerWalk walk(input, LayerWalk::Progress::polylines, delimiter);
     while (walk.next_polyline()) {
         // Every section of a Pline Multiple takes the name of its one row.
         walk.first_attribute_text(string_name, kRoutine);
         std::int32_t n = 0;
-        while (walk.next_section(x, y, kMaxVertices, n)) write_string_2d(out.file, string_name, x, y, n);
+        while (walk.next_section(x, y, kMaxVertices, n, {x_texts, y_texts}))
+            write_string_2d(out.file, string_name, x, y, x_texts, y_texts, n);
     }
     out.close();
     // A layer of regions or points gives an empty .12da: said once, with the

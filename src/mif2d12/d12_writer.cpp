@@ -108,6 +108,24 @@ void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const
     close_block(out);
 }
 
+void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
+                     std::span<const double> y, std::span<const util::NumberText> x_texts,
+                     std::span<const util::NumberText> y_texts, std::int32_t n) {
+    open_block(out, "string 2d {", name);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+        char* line = util::append_blanks(out.buffer(), kLine2d);
+        char* field = line + kIndent;
+        if (!util::put_digits_field(field, x_texts[k], kXY.width, kXY.decimals))
+            util::put_fixed_field(field, x[k], kXY.width, kXY.decimals);
+        field += kXY.width;
+        if (!util::put_digits_field(field, y_texts[k], kXY.width, kXY.decimals))
+            util::put_fixed_field(field, y[k], kXY.width, kXY.decimals);
+        line[kLine2d - 1] = '\n';
+        out.commit();
+    }
+    close_block(out);
+}
+
 void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::span<const float> z, std::int32_t n) {
     open_block(out, "string 3d {", name);

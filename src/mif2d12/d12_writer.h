@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "io/output_file.h"
+#include "util/fixed.h"
 
 namespace velmorak::mif2d12 {
 
@@ -35,6 +36,11 @@ D12Output open_12da(std::string_view base);
 // One 2D string of vertices 1..n (x[0..n-1], y[0..n-1]).
 void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
                      std::span<const double> y, std::int32_t n);
+// The same, each coordinate written from the digits of the text it was read
+// from (x_texts, y_texts index for index) wherever that gives the same field.
+void write_string_2d(io::OutputFile& out, std::string_view name, std::span<const double> x,
+                     std::span<const double> y, std::span<const util::NumberText> x_texts,
+                     std::span<const util::NumberText> y_texts, std::int32_t n);
 
 // One 3D string of vertices 1..n with their elevations.
 void write_string_3d(io::OutputFile& out, std::string_view name, std::span<const double> x,

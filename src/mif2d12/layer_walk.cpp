@@ -145,10 +145,11 @@ const std::string& LayerWalk::row() {
     return row_;
 }
 
-bool LayerWalk::next_section(std::span<double> x, std::span<double> y, std::int32_t max_vertices, std::int32_t& n) {
+bool LayerWalk::next_section(std::span<double> x, std::span<double> y, std::int32_t max_vertices, std::int32_t& n,
+                             const mif::miVertexTexts& texts) {
     while (sections_left_ > 0) {
         --sections_left_;
-        if (!mif::miReadObject(rest_, mif_, object_, x, y, max_vertices, n)) continue;
+        if (!mif::miReadObject(rest_, mif_, object_, x, y, max_vertices, n, texts)) continue;
         if (progress_ == Progress::polylines) {
             ++shown_;
             text_.assign("Polyline ");

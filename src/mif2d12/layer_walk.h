@@ -28,6 +28,7 @@
 
 #include "mif/layer.h"
 #include "mif/object.h"
+#include "mif/object_reader.h"
 
 namespace velmorak::mif2d12 {
 
@@ -73,7 +74,9 @@ public:
     // Reads the next section of the object into x[0..n) and y: a Pline
     // Multiple has its section count, every other object one. False when none
     // is left; a section the object reader does not read is passed over.
-    bool next_section(std::span<double> x, std::span<double> y, std::int32_t max_vertices, std::int32_t& n);
+    // `texts`, when not empty, receives the texts of the numbers beside them.
+    bool next_section(std::span<double> x, std::span<double> y, std::int32_t max_vertices, std::int32_t& n,
+                      const mif::miVertexTexts& texts = {});
 
 private:
     io::InputFile& mif_;

@@ -1,6 +1,7 @@
 #include "util/freeformat.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -47,14 +48,51 @@ const char* take_digits(const char* p, const char* end, std::uint64_t& m) noexce
     return p;
 }
 
-// Clinger's fast path for the plain decimals that fill survey files
-// ("532410.125", "-12.84"): the digits as an exact integer m and a division by
-// an exact power of ten give the correctly rounded value in one step. Scans
-// from p while it sees digits and one point; `stop` receives where it stopped,
-// and the caller decides whether the token ends there. Anything else
-// (exponents, too many digits, signs inside) is left to from_chars.
+constexpr std::uint64_t kPow10Int[] = {1ULL,          10ULL,          100ULL,          1000ULL,
+                                       10000ULL,      100000ULL,      1000000ULL,      10000000ULL,
+                                       100000000ULL};
+
+// take_digits for the eight characters at p, read as one little-endian word.
+[[gnu::always_inline]] inline const char* take_digits_word(const char* p, const char* end, std::uint64_t chunk,
+                                                           std::uint64_t& m) noexcept {
+    // Each byte less '0': a digit is a byte from 0 to 9, anything else has
+    // its top bit set in x | (x + 0x76), computed without carries between bytes.
+    const std::uint64_t x = chunk ^ 0x3030303030303030ULL;
+    const std::uint64_t other = (x | ((x & 0x7F7F7F7F7F7F7F7FULL) + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+    if (other == 0) return take_digits(p, end, m);  // eight digits or more
+    const int n = std::countr_zero(other) >> 3;
+    if (n == 0) return p;
+    // The n digits at the top of the word, below them zeros; then the digit
+    // pairs, fours and eights are added up by multiplying.
+    std::uint64_t v = x << (8 * (8 - n));
+    v = (v * 10) + (v >> 8);
+    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+        32;
+    m = m * kPow10Int[n] + v;
+    return p + n;
+}
+
+// take_digits eight characters at a time where eight can be read at p: the
+// digits of a survey file's numbers (six or seven before the point, two to
+// four after it) are found and added up in one word, without a step per
+// digit. A run of eight digits or more goes on one digit at a time, and so do
+// the last few characters of a text, where a word would cost more than the
+// digits.
+[[gnu::always_inline]] inline const char* take_digits_fast(const char* p, const char* end, std::uint64_t& m) noexcept {
+    if constexpr (std::endian::native != std::endian::little) {
+        return take_digits(p, end, m);
+    } else {
+        if (end - p < 8) return take_digits(p, end, m);
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, p, 8);
+        return take_digits_word(p, end, chunk, m);
+    }
+}
+
 template <typename F>
-bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& stop) noexcept {
+[[gnu::always_inline]] inline bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& stop,
+                                                      PlainShape& shape) noexcept {
     constexpr std::uint64_t kMaxExact = std::is_same_v<F, float> ? (1ULL << 24) : (1ULL << 53);
     constexpr int kMaxPower = std::is_same_v<F, float> ? 10 : 22;
     static constexpr F kPow10[] = {F(1e0),  F(1e1),  F(1e2),  F(1e3),  F(1e4),  F(1e5),  F(1e6),  F(1e7),
@@ -66,12 +104,14 @@ bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& s
     // but such tokens are refused by their length.
     std::uint64_t m = 0;
     const char* const whole = p;
-    p = take_digits(p, end, m);
-    auto digits = p - whole;
+    p = take_digits_fast(p, end, m);
+    const auto whole_digits = p - whole;
+    auto digits = whole_digits;
     std::ptrdiff_t decimals = 0;
-    if (p != end && *p == '.') {
+    const bool point = p != end && *p == '.';
+    if (point) {
         const char* const fraction = ++p;
-        p = take_digits(p, end, m);
+        p = take_digits_fast(p, end, m);
         decimals = p - fraction;
         digits += decimals;
     }
@@ -79,6 +119,7 @@ bool scan_plain_decimal(const char* p, const char* end, F& value, const char*& s
     if (digits == 0 || digits > 19 || m > kMaxExact || decimals > kMaxPower) return false;
     const F v = static_cast<F>(m) / kPow10[decimals];
     value = negative ? -v : v;
+    shape = {m, static_cast<std::uint8_t>(whole_digits), static_cast<std::uint8_t>(decimals), negative, point};
     return true;
 }
 
@@ -103,7 +144,8 @@ bool parse_plain_decimal(std::string_view token, F& value) noexcept {
     const char* end = token.data() + token.size();
     const char* stop = nullptr;
     F v{};
-    if (!scan_plain_decimal(token.data(), end, v, stop) || stop != end) return false;
+    PlainShape shape;
+    if (!scan_plain_decimal(token.data(), end, v, stop, shape) || stop != end) return false;
     value = v;
     return true;
 }
@@ -186,6 +228,7 @@ bool parse_number(std::string_view token, std::int64_t& value) noexcept { return
     }
     after_value_ = true;
     quoted_ = false;
+    plain_ = false;
     token_ = {};
     if (pos_ >= size) return ReadStatus::end;
     const char c = text_[pos_];
@@ -210,14 +253,19 @@ template <typename T>
     const char* stop = nullptr;
     T v{};
     bool plain = false;
+    PlainShape shape;
     if constexpr (std::is_floating_point_v<T>)
-        plain = scan_plain_decimal(begin, end, v, stop);
+        plain = scan_plain_decimal(begin, end, v, stop, shape);
     else
         plain = scan_plain_integer(begin, end, v, stop);
     if (!plain) return false;
     const unsigned char separators = kSpaceClass | kCommaClass | (slash_ ? kSlashClass : 0);
     if (stop != end && (kCharClass[static_cast<unsigned char>(*stop)] & separators) == 0) return false;
     value = v;
+    if constexpr (std::is_floating_point_v<T>) {
+        shape_ = shape;
+        plain_ = true;
+    }
     token_ = std::string_view(begin, static_cast<std::size_t>(stop - begin));
     pos_ = static_cast<std::size_t>(stop - text_.data());
     return true;
@@ -284,6 +332,86 @@ ReadStatus FreeFormat::read(std::int64_t& value) noexcept {
     if (s != ReadStatus::ok || take_plain(value)) return s;
     const ReadStatus t = scan_token();
     return read_number(t, quoted_, token_, value);
+}
+
+namespace {
+
+// The text of a plain decimal into `text`, with the shape its scan saw; a text
+// too long for it is not kept.
+[[gnu::always_inline]] inline void keep_text(NumberText& text, const char* begin, const char* stop,
+                                             const PlainShape& shape) noexcept {
+    const auto size = static_cast<std::size_t>(stop - begin);
+    if (size > NumberText::kCapacity) {
+        text.clear();
+        return;
+    }
+    copy_short(text.text, begin, size);
+    text.size = static_cast<std::uint8_t>(size);
+    text.whole = shape.whole;
+    text.fraction = shape.fraction;
+    text.negative = shape.negative;
+    text.point = shape.point;
+    text.digits = shape.digits;
+    text.plain = true;
+    const char first = begin[shape.negative ? 1 : 0];
+    text.as_written = shape.whole > 0 && (shape.whole == 1 || first != '0') && !(shape.negative && shape.digits == 0);
+}
+
+// One value of read_plain_values: blanks, then a plain decimal that ends at a
+// blank or the end of the line, as take_plain takes it.
+template <typename F>
+[[gnu::always_inline]] inline bool take_plain_value(const char*& p, const char* end, F& value,
+                                                    NumberText* text) noexcept {
+    while (p != end && is_space(*p)) ++p;
+    const char* stop = nullptr;
+    PlainShape shape;
+    F v{};
+    if (p == end || !scan_plain_decimal(p, end, v, stop, shape)) return false;
+    if (stop != end && !is_space(*stop)) return false;
+    value = v;
+    if (text != nullptr) keep_text(*text, p, stop, shape);
+    p = stop;
+    return true;
+}
+
+}  // namespace
+
+bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
+                       NumberText* y_text) noexcept {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    double vx = 0.0;
+    double vy = 0.0;
+    if (!take_plain_value(p, end, vx, x_text) || !take_plain_value(p, end, vy, y_text)) return false;
+    x = vx;
+    y = vy;
+    rest = static_cast<std::size_t>(p - line.data());
+    return true;
+}
+
+bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
+                       NumberText* y_text, float& z, NumberText* z_text) noexcept {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    double vx = 0.0;
+    double vy = 0.0;
+    float vz = 0.0f;
+    if (!take_plain_value(p, end, vx, x_text) || !take_plain_value(p, end, vy, y_text) ||
+        !take_plain_value(p, end, vz, z_text))
+        return false;
+    x = vx;
+    y = vy;
+    z = vz;
+    rest = static_cast<std::size_t>(p - line.data());
+    return true;
+}
+
+void FreeFormat::last_text(NumberText& text) const noexcept {
+    if (!plain_) {
+        text.clear();
+        return;
+    }
+    keep_text(text, token_.data(), token_.data() + token_.size(), shape_);
 }
 
 ReadStatus FreeFormat::read_text(std::string& value) {

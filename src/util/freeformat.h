@@ -17,7 +17,19 @@
 #include <string>
 #include <string_view>
 
+#include "util/number_text.h"
+
 namespace velmorak::util {
+
+// What the reader saw in a plain decimal: its digits as one integer, how many
+// stood before and after the point, its sign and whether it had a point.
+struct PlainShape {
+    std::uint64_t digits = 0;
+    std::uint8_t whole = 0;
+    std::uint8_t fraction = 0;
+    bool negative = false;
+    bool point = false;
+};
 
 enum class ReadStatus {
     ok,     // a value was read
@@ -53,6 +65,10 @@ public:
     std::string_view rest() const noexcept { return text_.substr(pos_); }
     // The raw token of the last value read (for error messages and tests).
     std::string_view last_token() const noexcept { return token_; }
+    // The text of the last number read with its shape, for a writer that
+    // copies its digits (put_digits_field); not plain unless the last value
+    // read was a plain decimal read as a double or a float.
+    void last_text(NumberText& text) const noexcept;
 
 private:
     // Moves to the next value: past blanks and the one comma after a value.
@@ -72,7 +88,21 @@ private:
     bool after_value_ = false;   // a value was read: one comma after it is a separator
     std::string_view token_;
     bool quoted_ = false;
+    bool plain_ = false;  // the last value read was a plain decimal, of shape_
+    PlainShape shape_;
 };
+
+// The vertex line of a survey file, "x y" or "x y z" as plain decimals
+// separated by blanks or tabs, read in one pass with the texts of its numbers
+// (each text pointer may be null): true, with `rest` the position just after
+// the last value, when the line begins with such values. False, with the
+// values unchanged (texts may have been written), for any other line (a comma,
+// a sign "+", an exponent, too few values ...): the caller then reads it with
+// FreeFormat, which gives the same values and texts for every line this takes.
+bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
+                       NumberText* y_text) noexcept;
+bool read_plain_values(std::string_view line, std::size_t& rest, double& x, NumberText* x_text, double& y,
+                       NumberText* y_text, float& z, NumberText* z_text) noexcept;
 
 // Parses one whole token as a number (no separators allowed inside).
 bool parse_number(std::string_view token, double& value) noexcept;

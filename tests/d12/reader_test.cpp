@@ -6,6 +6,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "services/runtime.h"
@@ -291,6 +292,76 @@ TEST(D12NextLine, SkipsEmptyAndCommentLinesCutsCommentsAndKeepsTabs) {
     EXPECT_EQ(line, "las");
     EXPECT_FALSE(d12NextLine(line, lines));
     EXPECT_EQ(line, "");
+}
+
+// What next_significant hands out for each line, in one pass over it: the
+// line without its leading blanks, its comment and its trailing blanks, cut to
+// the width (text) and not cut (whole); blank and comment lines are passed
+// over. The same for LF, CRLF and CR line ends.
+TEST(LineLexer, NextSignificantFindsStartCommentAndEndOfEachLine) {
+    struct Row {
+        std::string line;
+        std::size_t width;
+        bool significant;
+        std::string text;
+        std::string whole;
+    };
+    const std::vector<Row> rows = {
+        {"", 100, false, "", ""},
+        {"     ", 100, false, "", ""},
+        {"// comment", 100, false, "", ""},
+        {"   // comment \"with a quote", 100, false, "", ""},
+        {"    316211.306 6216306.595 15.735", 10000, true, "316211.306 6216306.595 15.735",
+         "316211.306 6216306.595 15.735"},
+        {"  1 2 3   ", 100, true, "1 2 3", "1 2 3"},
+        {"  1 2 // note  ", 100, true, "1 2", "1 2"},
+        {"name \"a//b\" // c", 100, true, "name \"a//b\"", "name \"a//b\""},
+        {"name \"a \\\" // b\" // c", 100, true, "name \"a \\\" // b\"", "name \"a \\\" // b\""},
+        {"name \"a\\\\\" // c", 100, true, "name \"a\\\\\"", "name \"a\\\\\""},
+        {"name \"unclosed // here", 100, true, "name \"unclosed // here", "name \"unclosed // here"},
+        {"a\"b//c\"d//e", 100, true, "a\"b//c\"d", "a\"b//c\"d"},
+        {"{ \"}\" } // {", 100, true, "{ \"}\" }", "{ \"}\" }"},
+        {"\tname A1", 100, true, "\tname A1", "\tname A1"},
+        {"x/y 1 /", 100, true, "x/y 1 /", "x/y 1 /"},
+        {"1 2 3/", 100, true, "1 2 3/", "1 2 3/"},
+        {"1 2 3 //", 100, true, "1 2 3", "1 2 3"},
+        // Cut to the width: the text, not the whole line.
+        {"abcdef", 3, true, "abc", "abcdef"},
+        {"ab   cd", 4, true, "ab", "ab   cd"},
+        {"a // b", 2, true, "a", "a"},
+        {"   abc", 3, false, "", ""},     // blank within the width
+        {"  //x", 3, true, "", ""},        // one slash within the width: not a comment line
+        {"  a \"b // c", 5, true, "a \"", "a \"b // c"},  // an unclosed quote: no comment
+    };
+    for (const char* line_end : {"\n", "\r\n", "\r"}) {
+        std::string file_text;
+        for (const Row& r : rows) file_text += r.line + line_end;
+        TempDir dir;
+        const std::string path = dir.write("l.12da", file_text);
+        Capture cap;
+        int unit = 0;
+        services::OPENFILE(unit, "I ", path);
+        LineLexer lines(services::runtime().units.input(unit));
+        // Each significant row in turn, read with its own width; the rows passed over are skipped.
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            if (!r.significant) continue;
+            // The rows before it that are passed over must be, at this width too.
+            std::string_view text;
+            std::string_view whole;
+            while (next < i && !rows[next].significant) ++next;
+            ASSERT_EQ(next, i);
+            ASSERT_TRUE(lines.next_significant(r.width, text, whole)) << "row " << i;
+            EXPECT_EQ(lines.line_number(), i + 1) << "row " << i << " \"" << r.line << '"';
+            EXPECT_EQ(text, r.text) << "row " << i << " \"" << r.line << '"';
+            EXPECT_EQ(whole, r.whole) << "row " << i << " \"" << r.line << '"';
+            next = i + 1;
+        }
+        std::string_view text;
+        std::string_view whole;
+        EXPECT_FALSE(lines.next_significant(100, text, whole));
+    }
 }
 
 TEST(D12ObjectType, OtherLinesAreUnknownAndKeepTheLastHeaderFlags) {

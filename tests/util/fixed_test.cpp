@@ -1,10 +1,12 @@
 #include "util/fixed.h"
+#include "util/freeformat.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <random>
@@ -144,6 +146,122 @@ TEST(PutFixed, AgreesWithCorrectRoundingOnRandomValues) {
         std::string got = fixed(x, 60, d);
         got.erase(0, got.find_first_not_of(' '));
         ASSERT_EQ(got, want) << "x=" << x << " d=" << d;
+    }
+}
+
+// ---------------------------------------------------------------- fields from the digits read
+
+// Each token read as the converter reads it (a double, or a float for a 12d
+// height) and written into a field: from its digits where put_digits_field
+// takes it, from its value otherwise. The field must be the one the value
+// gives, and the digits must be used exactly where the row says.
+TEST(PutDigitsField, EdgeTokensGiveTheFieldsOfTheirValues) {
+    struct Row {
+        const char* token;
+        int width;
+        int decimals;
+        Precision precision;
+        bool from_digits;  // the field is written from the token's digits
+        const char* want;  // right-aligned in the width
+    };
+    constexpr Precision D = Precision::double_value;
+    constexpr Precision F = Precision::single_value;
+    const Row rows[] = {
+        // Survey coordinates and heights, padded with zeros.
+        {"316211.306", 16, 6, D, true, "316211.306000"},
+        {"-6216306.595", 16, 5, D, true, "-6216306.59500"},
+        {"15.735", 16, 3, F, true, "15.735"},
+        {"12", 16, 6, D, true, "12.000000"},
+        {"1.", 16, 6, D, true, "1.000000"},
+        {"0", 16, 6, D, true, "0.000000"},
+        {"0.000", 16, 6, D, true, "0.000000"},
+        {"0.5", 5, 3, D, true, "0.500"},
+        // Negative zeros lose their sign.
+        {"-0.000", 16, 6, D, false, "0.000000"},
+        {"-0", 16, 3, F, false, "0.000"},
+        // Leading zeros and signs.
+        {"007.25", 16, 6, D, false, "7.250000"},
+        {"-00.5", 16, 6, D, false, "-0.500000"},
+        {"+12.5", 16, 6, D, false, "12.500000"},
+        {".5", 16, 6, D, false, "0.500000"},
+        {"-.5", 16, 5, D, false, "-0.50000"},
+        // Exponents, also Fortran's.
+        {"1e3", 16, 6, D, false, "1000.000000"},
+        {"1.5D2", 16, 5, D, false, "150.00000"},
+        {"2.5e-3", 16, 3, F, false, "0.002"},  // the float lies below the half
+        // More decimals than the field: rounded from the value.
+        {"0.1234567", 16, 6, D, false, "0.123457"},
+        {"15.7355", 16, 3, F, false, "15.736"},  // the float lies above the half
+        // 15 digits in all fit a double's precision; 17 do not.
+        {"999999999.999999", 16, 6, D, true, "999999999.999999"},
+        {"1234567890.12345", 16, 5, D, true, "1234567890.12345"},
+        {"123456789.12345678", 16, 6, D, false, "123456789.123457"},
+        {"12345678901234567", 16, 0, D, false, "****************"},
+        // Values too wide for the field: asterisks, or the zero before the point dropped.
+        {"1234567890.1", 16, 6, D, false, "****************"},
+        {"-123456789.5", 16, 6, D, false, "****************"},
+        {"123456789", 16, 6, D, true, "123456789.000000"},
+        {"0.5", 4, 3, D, false, ".500"},
+        {"-0.5", 5, 3, D, false, "-.500"},
+        {"-0.5", 4, 3, D, false, "****"},
+        // Single-precision heights: digits only below the power of two whose
+        // floats lie closer than a unit of the last decimal.
+        {"16383.999", 16, 3, F, true, "16383.999"},
+        {"16384.001", 16, 3, F, false, "16384.002"},  // the float nearest to it is 16384.001953125
+        {"999.9999", 12, 4, F, true, "999.9999"},
+        {"1234.5678", 12, 4, F, false, "1234.5677"},  // 1234.5677490234375
+        {"-999", 16, 3, F, true, "-999.000"},
+        {"-99999", 16, 3, F, false, "-99999.000"},
+        {"0.1234567", 16, 7, F, true, "0.1234567"},
+        {"1.1234567", 16, 7, F, false, "1.1234567"},  // right, but not provably so
+        // A token longer than its text holds keeps the value's field.
+        {"0.000000000000000000000001", 16, 6, D, false, "0.000000"},
+    };
+    for (const Row& r : rows) {
+        FreeFormat ff(r.token);
+        double value = 0.0;
+        float single = 0.0f;
+        const ReadStatus status = r.precision == D ? ff.read(value) : ff.read(single);
+        ASSERT_EQ(status, ReadStatus::ok) << r.token;
+        if (r.precision == F) value = single;
+        NumberText text;
+        ff.last_text(text);
+        const std::string want = std::string(static_cast<std::size_t>(r.width) - std::strlen(r.want), ' ') + r.want;
+
+        std::string from_value(static_cast<std::size_t>(r.width), ' ');
+        put_fixed_field(from_value.data(), value, r.width, r.decimals);
+        EXPECT_EQ(from_value, want) << r.token << " in " << r.width << "." << r.decimals;
+
+        std::string from_digits(static_cast<std::size_t>(r.width), ' ');
+        EXPECT_EQ(put_digits_field(from_digits.data(), text, r.width, r.decimals, r.precision), r.from_digits)
+            << r.token << " in " << r.width << "." << r.decimals;
+        EXPECT_EQ(from_digits, r.from_digits ? want : std::string(static_cast<std::size_t>(r.width), ' '))
+            << r.token << " in " << r.width << "." << r.decimals;
+
+        // The one-pass vertex reader takes the same value and text, or leaves
+        // the line to FreeFormat when it holds a token that is not plain.
+        double x = 0.0;
+        double y = 0.0;
+        float z = 0.0f;
+        NumberText texts[3];
+        std::size_t rest = 0;
+        const std::string token = r.token;
+        const bool taken = r.precision == D
+                               ? read_plain_values(token + " 2", rest, x, &texts[0], y, &texts[1])
+                               : read_plain_values("1 2 " + token, rest, x, &texts[0], y, &texts[1], z, &texts[2]);
+        const NumberText& kept = r.precision == D ? texts[0] : texts[2];
+        if (token.size() <= NumberText::kCapacity) {
+            EXPECT_EQ(taken, text.plain) << r.token;
+        }
+        if (taken) {
+            EXPECT_EQ(kept.view(), text.view()) << r.token;
+            EXPECT_EQ(kept.as_written, text.as_written) << r.token;
+            if (r.precision == D) {
+                EXPECT_EQ(x, value) << r.token;
+            } else {
+                EXPECT_EQ(z, single) << r.token;
+            }
+        }
     }
 }
 
