@@ -186,10 +186,11 @@ typedef enum velmorak_d12_encoding {
     VELMORAK_D12_UTF16 = 1  /* UTF-16LE with a byte order mark, CRLF line ends */
 } velmorak_d12_encoding;
 
-VELMORAK_API int velmorak_d12_create(const char *path, velmorak_d12_encoding encoding, velmorak_d12_writer **writer);
+/* `encoding` is a velmorak_d12_encoding, taken as an int so that any other
+ * value a caller passes is refused (VELMORAK_D12_INVALID), not undefined. */
+VELMORAK_API int velmorak_d12_create(const char *path, int encoding, velmorak_d12_writer **writer);
 #if defined(_WIN32)
-VELMORAK_API int velmorak_d12_create_w(const wchar_t *path, velmorak_d12_encoding encoding,
-                                       velmorak_d12_writer **writer);
+VELMORAK_API int velmorak_d12_create_w(const wchar_t *path, int encoding, velmorak_d12_writer **writer);
 #endif
 
 /* The model the strings written next belong to. */

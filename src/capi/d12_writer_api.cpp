@@ -1,6 +1,7 @@
 // The writing half of velmorak/d12.h: a C caller's models and strings, checked
 // at the boundary (NULL arguments, calls out of order) and handed to the
 // core's d12::FileWriter, which lays the file out and gives it its name.
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "capi/d12_status.h"
 #include "d12/file_writer.h"
 #include "velmorak/d12.h"
+
+static_assert(sizeof(velmorak_d12_attribute_kind) == sizeof(int));
 #if defined(_WIN32)
 #include "io/platform_windows_text.h"
 #endif
@@ -56,10 +59,10 @@ struct velmorak_d12_writer {
 namespace {
 
 // The work of velmorak_d12_create and _create_w, inside their guard.
-int create(const std::string& path, velmorak_d12_encoding encoding, velmorak_d12_writer** writer) {
+int create(const std::string& path, int encoding, velmorak_d12_writer** writer) {
     using velmorak::capi::set_last_error;
     if (encoding != VELMORAK_D12_UTF8 && encoding != VELMORAK_D12_UTF16) {
-        set_last_error(path + ": encoding " + std::to_string(static_cast<int>(encoding)) +
+        set_last_error(path + ": encoding " + std::to_string(encoding) +
                        " is neither VELMORAK_D12_UTF8 nor VELMORAK_D12_UTF16");
         return VELMORAK_D12_INVALID;
     }
@@ -100,14 +103,14 @@ int on_writer(velmorak_d12_writer* writer, F&& body) {
 
 extern "C" {
 
-int velmorak_d12_create(const char* path, velmorak_d12_encoding encoding, velmorak_d12_writer** writer) {
+int velmorak_d12_create(const char* path, int encoding, velmorak_d12_writer** writer) {
     if (!create_arguments(path, writer, "velmorak_d12_create")) return VELMORAK_D12_INVALID;
     return velmorak::capi::d12_guarded([&] { return create(path, encoding, writer); },
                                        [](const std::string& why) { velmorak::capi::set_last_error(why); });
 }
 
 #if defined(_WIN32)
-int velmorak_d12_create_w(const wchar_t* path, velmorak_d12_encoding encoding, velmorak_d12_writer** writer) {
+int velmorak_d12_create_w(const wchar_t* path, int encoding, velmorak_d12_writer** writer) {
     if (!create_arguments(path, writer, "velmorak_d12_create_w")) return VELMORAK_D12_INVALID;
     return velmorak::capi::d12_guarded(
         [&] { return create(velmorak::io::platform::windows::utf8(path), encoding, writer); },
@@ -147,12 +150,15 @@ int velmorak_d12_write_string(velmorak_d12_writer* writer, const velmorak_d12_st
         for (std::size_t i = 0; i < s->attribute_count; ++i) {
             const velmorak_d12_attribute_value& a = s->attributes[i];
             if (a.name == nullptr) return w.invalid("velmorak_d12_write_string: an attribute has no name");
-            if (a.kind != VELMORAK_D12_TEXT && a.kind != VELMORAK_D12_INTEGER && a.kind != VELMORAK_D12_REAL)
+            // The kind as the int a C caller stored: a value outside the enumeration is refused, never loaded as one.
+            int kind = 0;
+            std::memcpy(&kind, &a.kind, sizeof kind);
+            if (kind != VELMORAK_D12_TEXT && kind != VELMORAK_D12_INTEGER && kind != VELMORAK_D12_REAL)
                 return w.invalid("velmorak_d12_write_string: an attribute's kind is not text, integer or real");
             if (a.value == nullptr) continue;
-            const auto type = a.kind == VELMORAK_D12_INTEGER ? velmorak::mif2d12::AttributeType::integer
-                              : a.kind == VELMORAK_D12_REAL  ? velmorak::mif2d12::AttributeType::real
-                                                             : velmorak::mif2d12::AttributeType::text;
+            const auto type = kind == VELMORAK_D12_INTEGER ? velmorak::mif2d12::AttributeType::integer
+                              : kind == VELMORAK_D12_REAL  ? velmorak::mif2d12::AttributeType::real
+                                                           : velmorak::mif2d12::AttributeType::text;
             w.attributes.push_back({a.name, type, a.value});
         }
         out.attributes = w.attributes;

@@ -251,20 +251,20 @@ std::size_t read_block_lines(LineLexer& lines, d12Object& o, VertexTarget& targe
             // A line of a block nested in the data block.
             if (lines.at_eof()) break;
         } else {
+            // Asking for the end of the file may move the buffer the line and `rest` lie in:
+            // a line that is taken is taken before, and a line whose verdict waits is copied.
             const bool unended = lines.file().last_line_unended();
-            if (status == ReadStatus::ok) {
-                if (lines.at_eof()) {
-                    // A block cut off by the end of the file (the walk warns of it):
-                    // its last line is a vertex when it has its line end;
-                    // without one it may be cut in the middle of a number.
-                    if (!unended) target.put(n, v, status, {}, rest);
-                    break;
-                }
+            if (status == ReadStatus::ok && !unended) {
+                // A block cut off by the end of the file (the walk warns of it) keeps
+                // its last line as a vertex when the line has its line end ...
                 target.put(n, v, status, {}, rest);
-            } else {
-                const std::string bad_line(line);  // kept for the message past the question for the end
                 if (lines.at_eof()) break;
-                target.put(n, v, status, bad_line, rest);
+            } else {
+                // ... and without one it may be cut in the middle of a number.
+                const std::string bad_line(status == ReadStatus::ok ? std::string_view() : line);
+                const std::string rest_copy(rest);
+                if (lines.at_eof()) break;
+                target.put(n, v, status, bad_line, rest_copy);
             }
         }
     } while (lines.next_significant(kVertexLineWidth, line, whole));

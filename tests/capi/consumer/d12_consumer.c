@@ -323,7 +323,7 @@ static void failed_writes(const char *folder) {
     /* Arguments a caller got wrong. */
     CHECK(velmorak_d12_create(NULL, VELMORAK_D12_UTF8, &w) == VELMORAK_D12_INVALID);
     CHECK(velmorak_d12_create(earlier, VELMORAK_D12_UTF8, NULL) == VELMORAK_D12_INVALID);
-    CHECK(velmorak_d12_create(earlier, (velmorak_d12_encoding)7, &w) == VELMORAK_D12_INVALID);
+    CHECK(velmorak_d12_create(earlier, 7, &w) == VELMORAK_D12_INVALID);
     CHECK(w == NULL && strlen(velmorak_d12_last_error()) > 0);
     CHECK(velmorak_d12_write_model(NULL, "m") == VELMORAK_D12_INVALID);
     CHECK(velmorak_d12_write_string(NULL, &s) == VELMORAK_D12_INVALID);
