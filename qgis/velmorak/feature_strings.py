@@ -41,9 +41,9 @@ def colour_table():
     if _colour_table is None:
         try:
             path = os.path.join(native.driver_dir(), "ogr_12DA.py")
-            spec = importlib.util.spec_from_file_location("_velmorak_ogr_12da", path)
-            module = importlib.util.module_from_spec(spec)
-            spec.loader.exec_module(module)
+            found = importlib.util.spec_from_file_location("_velmorak_ogr_12da", path)
+            module = importlib.util.module_from_spec(found)
+            found.loader.exec_module(module)
             _colour_table = [(str(name), int(rgb)) for name, rgb in module.COLOURS]
         except Exception:  # a driver file without the table: no colours from styles
             _colour_table = []

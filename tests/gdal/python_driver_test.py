@@ -212,9 +212,9 @@ def listing(text):
 
 def load_driver_module():
     sys.dont_write_bytecode = True  # nothing written beside the driver in the source tree
-    spec = importlib.util.spec_from_file_location("ogr_12DA_under_test", os.path.join(PYTHON_DRIVER_DIR, "ogr_12DA.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("ogr_12DA_under_test", os.path.join(PYTHON_DRIVER_DIR, "ogr_12DA.py"))
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -104,10 +104,10 @@ def install():
         for needed in ("velmorak/lib/windows-x64/velmorak.dll", "velmorak/lib/windows-x64/velmorak.exe"):
             assert needed in names, f"{ZIP} lacks {needed}"
         # Its package's __init__ needs QGIS's window: the one module alone.
-        spec = importlib.util.spec_from_file_location(
+        found = importlib.util.spec_from_file_location(
             "qgis_unzip", "/usr/share/qgis/python/pyplugin_installer/unzip.py")
-        unzip = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(unzip)
+        unzip = importlib.util.module_from_spec(found)
+        found.loader.exec_module(unzip)
         unzip.unzip(ZIP, PLUGINS)
     else:
         package.layout(PLUGINS, BUILD)
