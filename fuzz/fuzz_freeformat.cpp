@@ -33,13 +33,17 @@ bool same_value(T a, T b) {
 }
 
 // The C library's correctly rounded conversion of a token the reader took as a
-// real: its "+" dropped and a Fortran "D" exponent written as "e".
+// real: its "+" dropped and a Fortran "D" exponent written as "e". In a
+// hexadecimal float a "D" is a digit.
 template <typename F>
 F reference_value(std::string_view token) {
     std::string text(token);
     if (!text.empty() && text.front() == '+') text.erase(0, 1);
-    for (char& c : text)
-        if (c == 'd' || c == 'D') c = 'e';
+    const std::size_t digits = !text.empty() && text.front() == '-' ? 1 : 0;
+    const bool hex = text.size() > digits + 1 && text[digits] == '0' && (text[digits + 1] == 'x' || text[digits + 1] == 'X');
+    if (!hex)
+        for (char& c : text)
+            if (c == 'd' || c == 'D') c = 'e';
     char* end = nullptr;
     const F v = std::is_same_v<F, float> ? std::strtof(text.c_str(), &end) : std::strtod(text.c_str(), &end);
     VELMORAK_FUZZ_CHECK(end == text.c_str() + text.size());
