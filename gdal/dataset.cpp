@@ -119,6 +119,7 @@ GDALDataset* D12Dataset::open(GDALOpenInfo* info) {
     bool srs_ok = true;
     ds->srs_ = crs_of_12d_file(ds->path_, CSLFetchNameValue(info->papszOpenOptions, "SRS"), srs_ok);
     if (!srs_ok) return nullptr;
+    ds->seekable_ = ds->source_->seekable();
     if (!ds->scan()) return nullptr;
     if (!attach_tins(*ds, info, ds->source_->passed_tins() > 0, ds->tins_, ds->tin_layers_)) return nullptr;
     return ds.release();
@@ -130,6 +131,8 @@ bool D12Dataset::scan() {
     bool layers_cut = false;
     StringRecord& s = record_;
     std::string scratch;
+    // Only the range of the heights counts here: their extremes are made as written after the scan.
+    source_->keep_raw_heights(true);
     for (;;) {
         const StringRecords::Step step = source_->next(s);
         if (step == StringRecords::Step::end) break;
@@ -180,10 +183,7 @@ bool D12Dataset::scan() {
         entry.layer = l.index;
         const OGREnvelope box = string_box(s.x.data(), s.y.data(), s.x.size(), s.radius.empty() ? nullptr : s.radius.data(),
                                            s.major.data(), arc_mode_);
-        entry.box[0] = box.MinX;
-        entry.box[1] = box.MinY;
-        entry.box[2] = box.MaxX;
-        entry.box[3] = box.MaxY;
+        entry.box = {box.MinX, box.MinY, box.MaxX, box.MaxY};
         index_.add(entry);
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             OGREnvelope3D& e = l.extent;
@@ -217,7 +217,15 @@ bool D12Dataset::scan() {
             }
         }
     }
+    source_->keep_raw_heights(false);
+    // The record of the last string scanned holds its heights as read: no layer may take it for a feature.
+    record_.number = 0;
     for (LayerScan& l : scans) {
+        OGREnvelope3D& e = l.extent;
+        if (e.MinZ <= e.MaxZ) {
+            e.MinZ = d12::height_as_written(static_cast<float>(e.MinZ));
+            e.MaxZ = d12::height_as_written(static_cast<float>(e.MaxZ));
+        }
         layers_.push_back(std::make_unique<D12Layer>(*this, std::move(l), interpolate_, null_height_));
         if (srs_) layers_.back()->GetLayerDefn()->GetGeomFieldDefn(0)->SetSpatialRef(srs_.get());
     }
@@ -262,9 +270,9 @@ bool D12Dataset::read_string(std::uint64_t number, StringRecord& s) {
     // The string read last is still in the record (a host that asks for one feature twice over).
     if (&s == &record_ && position_ == number && record_.number == number) return true;
     // Any string but the next one read is gone to where the first scan found it.
-    const StringEntry* e = index_.find(number);
-    if (e != nullptr && e->layer != kNoLayer && (number != position_ + 1 || at_end_) &&
-        source_->seek(e->offset, e->line, models_[e->layer], number)) {
+    StringEntry e;
+    if (index_.find(number, e) && e.layer != kNoLayer && e.offset != kUnknownOffset &&
+        (number != position_ + 1 || at_end_) && source_->seek(e.offset, e.line, models_[e.layer], number)) {
         position_ = number - 1;
         at_end_ = false;
     }

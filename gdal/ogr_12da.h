@@ -97,6 +97,13 @@ public:
 private:
     // The feature of a string of this layer, or nullptr when the filters pass it over.
     OGRFeature* translate(const StringRecord& s, bool filtered);
+    // The spatial filter's envelope, which the boxes of the index are held against.
+    PlanBox window() const noexcept;
+    // Calls `take(box)` for each string of the layer that the spatial filter
+    // keeps, reading only the strings whose box neither lies inside a
+    // rectangular filter nor misses it; false when the file could not be read on.
+    template <typename Take>
+    bool for_each_kept(Take take);
     void set_fields(OGRFeature& f, const StringRecord& s);
 
     D12Dataset& ds_;
@@ -132,6 +139,9 @@ public:
     // can seek, the reader goes straight to it.
     bool read_string(std::uint64_t number, StringRecord& s);
     const StringIndex& index() const noexcept { return index_; }
+    // Whether read_string() goes straight to a string: a plain file of 8-bit
+    // or UTF-8 text. A UTF-16 file and a .12daz's member are read on to it.
+    bool seekable() const noexcept { return seekable_; }
     StringRecord& record() noexcept { return record_; }
     ArcMode arc_mode() const noexcept { return arc_mode_; }
     double arc_tolerance() const noexcept { return arc_tolerance_; }
@@ -151,6 +161,7 @@ private:
     std::uint64_t position_ = 0;  // number of the string read last
     bool at_end_ = false;
     bool stop_reported_ = false;
+    bool seekable_ = false;
     std::uint64_t stop_after_ = UINT64_MAX;  // the first scan stopped after this string
     StringRecord record_;
     StringIndex index_;

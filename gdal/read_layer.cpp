@@ -91,35 +91,57 @@ D12Layer::~D12Layer() { defn_->Release(); }
 
 void D12Layer::ResetReading() { after_ = 0; }
 
+PlanBox D12Layer::window() const noexcept {
+    return {m_sFilterEnvelope.MinX, m_sFilterEnvelope.MinY, m_sFilterEnvelope.MaxX, m_sFilterEnvelope.MaxY};
+}
+
 OGRFeature* D12Layer::GetNextFeature() {
     StringRecord& s = ds_.record();
+    // With a spatial filter, the strings whose box misses it are passed over unread.
+    const bool boxes = m_poFilterGeom != nullptr;
+    const PlanBox w = window();
     while (after_ < scan_.last) {
         // The layer's own strings only, found in the first scan's index.
-        const std::uint64_t next = ds_.index().next_of_layer(std::max(after_, scan_.first - 1), scan_.index);
+        const std::uint64_t from = std::max(after_, scan_.first - 1);
+        const std::uint64_t next = boxes ? ds_.index().next_meeting(from, scan_.index, w)
+                                         : ds_.index().next_of_layer(from, scan_.index);
         if (next == 0 || !ds_.read_string(next, s)) {
             after_ = scan_.last;
             return nullptr;
         }
         after_ = s.number;
         if (s.x.empty() || s.model != scan_.model) continue;
-        if (m_poFilterGeom != nullptr) {
-            // The string's own box tells most strings outside the filter before any geometry is built.
-            const OGREnvelope box = string_box(s.x.data(), s.y.data(), s.x.size(),
-                                               s.radius.empty() ? nullptr : s.radius.data(), s.major.data(), ds_.arc_mode());
-            if (box.MaxX < m_sFilterEnvelope.MinX || box.MinX > m_sFilterEnvelope.MaxX ||
-                box.MaxY < m_sFilterEnvelope.MinY || box.MinY > m_sFilterEnvelope.MaxY)
-                continue;
-        }
         if (OGRFeature* f = translate(s, true)) return f;
     }
     return nullptr;
 }
 
+template <typename Take>
+bool D12Layer::for_each_kept(Take take) {
+    const PlanBox w = window();
+    StringRecord& s = ds_.record();
+    StringEntry e;
+    for (std::uint64_t n = ds_.index().next_meeting(scan_.first - 1, scan_.index, w); n != 0;
+         n = ds_.index().next_meeting(n, scan_.index, w)) {
+        if (!ds_.index().find(n, e)) break;
+        // Inside a rectangle, a string is kept whatever its line does.
+        if (m_bFilterIsEnvelope && e.box.within(w)) {
+            take(e.box);
+            continue;
+        }
+        if (!ds_.read_string(n, s)) return false;
+        if (s.x.empty() || s.model != scan_.model) continue;
+        const std::unique_ptr<OGRFeature> f(translate(s, false));
+        if (f != nullptr && FilterGeometry(f->GetGeometryRef())) take(e.box);
+    }
+    return true;
+}
+
 OGRFeature* D12Layer::GetFeature(GIntBig fid) {
     if (fid < 0 || static_cast<std::uint64_t>(fid) < scan_.first || static_cast<std::uint64_t>(fid) > scan_.last)
         return nullptr;
-    const StringEntry* e = ds_.index().find(static_cast<std::uint64_t>(fid));
-    if (e == nullptr || e->layer != scan_.index) return nullptr;
+    StringEntry e;
+    if (!ds_.index().find(static_cast<std::uint64_t>(fid), e) || e.layer != scan_.index) return nullptr;
     StringRecord& s = ds_.record();
     if (!ds_.read_string(static_cast<std::uint64_t>(fid), s) || s.x.empty() || s.model != scan_.model)
         return nullptr;
@@ -127,13 +149,28 @@ OGRFeature* D12Layer::GetFeature(GIntBig fid) {
 }
 
 GIntBig D12Layer::GetFeatureCount(int force) {
-    if (m_poFilterGeom == nullptr && m_poAttrQuery == nullptr) return scan_.count;
-    return OGRLayer::GetFeatureCount(force);
+    if (m_poAttrQuery != nullptr) return OGRLayer::GetFeatureCount(force);
+    if (m_poFilterGeom == nullptr) return scan_.count;
+    GIntBig count = 0;
+    if (!for_each_kept([&](const PlanBox&) { ++count; })) return -1;
+    return count;
 }
 
+// With a spatial filter, the extent is that of the strings it keeps, from
+// their boxes. An attribute filter is not taken into account, as GDAL allows.
 OGRErr D12Layer::GetExtent(OGREnvelope* extent, int /*force*/) {
     if (scan_.count == 0) return OGRERR_FAILURE;
-    *extent = scan_.extent;
+    if (m_poFilterGeom == nullptr) {
+        *extent = scan_.extent;
+        return OGRERR_NONE;
+    }
+    OGREnvelope kept;
+    const bool read = for_each_kept([&](const PlanBox& b) {
+        kept.Merge(b.min_x, b.min_y);
+        kept.Merge(b.max_x, b.max_y);
+    });
+    if (!read || !kept.IsInit()) return OGRERR_FAILURE;
+    *extent = kept;
     return OGRERR_NONE;
 }
 
@@ -145,6 +182,8 @@ OGRErr D12Layer::GetExtent(int geom_field, OGREnvelope* extent, int force) {
 int D12Layer::TestCapability(const char* cap) {
     if (EQUAL(cap, OLCFastFeatureCount)) return m_poFilterGeom == nullptr && m_poAttrQuery == nullptr;
     if (EQUAL(cap, OLCFastGetExtent)) return TRUE;
+    // Where the file can seek, a spatial filter reads only the strings whose box meets it.
+    if (EQUAL(cap, OLCFastSpatialFilter)) return ds_.seekable();
     if (EQUAL(cap, OLCRandomRead)) return TRUE;
     if (EQUAL(cap, OLCStringsAsUTF8)) return TRUE;
     if (EQUAL(cap, OLCZGeometries)) return TRUE;

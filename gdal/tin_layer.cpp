@@ -123,7 +123,10 @@ public:
         return n;
     }
 
-    OGRErr GetExtent(OGREnvelope* extent, int) override {
+    // With a spatial filter, the extent is that of the triangles it keeps, as
+    // the string layers give theirs.
+    OGRErr GetExtent(OGREnvelope* extent, int force) override {
+        if (m_poFilterGeom != nullptr) return OGRLayer::GetExtent(extent, force);
         OGREnvelope e;
         for (const TinScan* m : members_)
             if (m->points > 0) e.Merge(m->extent);

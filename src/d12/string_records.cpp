@@ -36,18 +36,16 @@ bool has_vertex_arcs(std::string_view type) {
     return false;
 }
 
-// Heights are read in single precision, as the converter reads them. Other
-// programs get the shortest decimal that reads back as the same value: the
-// file's 212.406, not 212.406005859375.
-double as_written(float z) {
+}  // namespace
+
+// Heights are read in single precision, as the converter reads them.
+double height_as_written(float z) {
     char text[32];
     const auto written = std::to_chars(text, text + sizeof text, z);
     double d = static_cast<double>(z);
     std::from_chars(text, written.ptr, d);
     return d;
 }
-
-}  // namespace
 
 StringRecords::StringRecords(std::size_t capacity)
     : capacity_(capacity),
@@ -212,7 +210,7 @@ void StringRecords::take_block(StringRecord& s, bool& plan_only, std::size_t cou
         // A 2D block without a "z" line has no height at all; in a 3D block
         // only the file's null value is null, as the conversions read it.
         const bool real = !o.hipData && !(o.data2d && z == kNoElevation) && has_elevation(z, null_value);
-        s.z.push_back(real ? as_written(z) : kNaN);
+        s.z.push_back(!real ? kNaN : raw_heights_ ? static_cast<double>(z) : height_as_written(z));
         s.has_heights = s.has_heights || real;
     }
 }

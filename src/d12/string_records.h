@@ -104,6 +104,11 @@ public:
     // start of the file stood among; d12::TinRecords reads them.
     std::size_t passed_tins() const noexcept;
     std::uint64_t stop_line() const noexcept { return stop_line_; }
+    // Heights as read, in single precision, instead of the shortest decimal
+    // of each: for a pass that wants only their range (a first scan), which
+    // takes height_as_written() of its extremes. The text round trip is
+    // monotonic, so the range is the same.
+    void keep_raw_heights(bool raw) noexcept { raw_heights_ = raw; }
 
 private:
     explicit StringRecords(std::size_t capacity);
@@ -129,7 +134,13 @@ private:
     bool started_ = false;
     bool has_next_ = false;
     bool stopped_ = false;
+    bool raw_heights_ = false;
 };
+
+// A height read in single precision as other programs get it: the shortest
+// decimal that reads back as the same float (the file's 212.406, not
+// 212.406005859375).
+double height_as_written(float z);
 
 // The text of a 12d file as its readers take it, decoded to UTF-8: a .12da or
 // .4da (through `open_plain` when given), or a .12daz by its .12da member.

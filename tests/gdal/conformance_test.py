@@ -9,6 +9,7 @@ every file.
   attribute  an attribute filter gives the same features as SQL's WHERE
   extent     the layer's extent holds every geometry
   z          the dataset answers ODsCZGeometries as its layers do
+  fast filter  a layer of strings says OLCFastSpatialFilter where the file can seek
 
 and, written: a layer created with each geometry type reports the type it
 reads back as (polygons come back as lines), which a reopened file gives.
@@ -64,29 +65,64 @@ def check_again(t, layer, seq):
     t.assertEqual([snapshot(f) for f in layer], seq)
 
 
+def filtered_by_gdal(seq, layer, box, shape):
+    """The fids GDAL's own filtering keeps: the features in a Memory layer
+    under the same filter."""
+    mem = ogr.GetDriverByName("Memory").CreateDataSource("filter")
+    copy = mem.CreateLayer("copy", None, ogr.wkbUnknown)
+    for s in seq:
+        source = layer.GetFeature(s[0])
+        g = source.GetGeometryRef()
+        f = ogr.Feature(copy.GetLayerDefn())
+        f.SetFID(s[0])
+        if g is not None:
+            f.SetGeometry(g)
+        copy.CreateFeature(f)
+    if shape is None:
+        copy.SetSpatialFilterRect(box[0], box[2], box[1], box[3])
+    else:
+        copy.SetSpatialFilter(shape)
+    return [f.GetFID() for f in copy]
+
+
 def check_spatial(t, layer, seq):
     if not seq:
         return
     envs = {s[0]: envelope(layer.GetFeature(s[0])) for s in seq}
     minx, maxx, miny, maxy = layer.GetExtent()
-    # Around a few features' own envelopes, as GDAL's tool sets them, and a box beyond the extent.
+    # Around a few features' own envelopes, as GDAL's tool sets them, the
+    # middle of the layer, and a box beyond the extent.
     boxes = [(e[0] - 0.001, e[1] + 0.001, e[2] - 0.001, e[3] + 0.001, fid)
              for fid, e in list(envs.items())[:: max(1, len(envs) // 5)] if e is not None]
+    w, h = maxx - minx, maxy - miny
+    boxes.append((minx + w / 3, maxx - w / 3, miny + h / 3, maxy - h / 3, None))
     boxes.append((maxx + 1, maxx + 2, maxy + 1, maxy + 2, None))
     for x0, x1, y0, y1, fid in boxes:
         box = (x0, x1, y0, y1)
-        want = {f for f, e in envs.items() if e is not None and meets(e, box)}
-        layer.SetSpatialFilterRect(x0, y0, x1, y1)
-        try:
-            got = [f.GetFID() for f in layer]
-            # Every feature given meets the box by its envelope; GDAL's own
-            # test of the geometry may pass over one that meets it only so.
-            t.assertTrue(set(got) <= want, (box, got, sorted(want)))
-            if fid is not None:
-                t.assertIn(fid, got, box)
-            t.assertEqual(layer.GetFeatureCount(), len(got))
-        finally:
-            layer.SetSpatialFilter(None)
+        # The box itself, and the triangle of its lower left half, which is no rectangle.
+        triangle = ogr.CreateGeometryFromWkt("POLYGON ((%r %r,%r %r,%r %r,%r %r))" % (x0, y0, x1, y0, x0, y1, x0, y0))
+        for shape in (None, triangle):
+            if shape is None:
+                layer.SetSpatialFilterRect(x0, y0, x1, y1)
+            else:
+                layer.SetSpatialFilter(shape)
+            try:
+                got = [f.GetFID() for f in layer]
+                # Exactly what GDAL's own filtering keeps, in the same order.
+                t.assertEqual(got, filtered_by_gdal(seq, layer, box, shape), (box, shape is not None))
+                if fid is not None and shape is None:
+                    t.assertIn(fid, got, box)
+                t.assertEqual(layer.GetFeatureCount(), len(got))
+                # The extent under the filter is that of the features it keeps.
+                if got:
+                    kept = [envs[f] for f in got]
+                    want = (min(e[0] for e in kept), max(e[1] for e in kept),
+                            min(e[2] for e in kept), max(e[3] for e in kept))
+                    for a, b in zip(layer.GetExtent(), want):
+                        # An arc's envelope, from GDAL's own arithmetic, may round a last bit beyond the driver's.
+                        t.assertAlmostEqual(a, b, delta=1e-12 * max(1.0, abs(b)), msg=(box, want))
+            finally:
+                layer.SetSpatialFilter(None)
 
 
 def filters(layer, seq):
@@ -135,6 +171,23 @@ def check_extent(t, layer, seq):
                      miny - slack(miny) <= env[2] and env[3] <= maxy + slack(maxy), (s[0], env, (minx, maxx, miny, maxy)))
 
 
+def head(path):
+    f = gdal.VSIFOpenL(path, "rb")
+    try:
+        return gdal.VSIFReadL(1, 4, f)
+    finally:
+        gdal.VSIFCloseL(f)
+
+
+def check_fast_filter(t, layer, path):
+    # A spatial filter goes straight to the strings whose boxes meet it where
+    # the file can seek: a plain file of 8-bit or UTF-8 text, not UTF-16 or a
+    # ZIP archive's member.
+    strings = layer.GetLayerDefn().GetFieldIndex("triangle") < 0
+    plain = head(path)[:2] not in (b"\xff\xfe", b"\xfe\xff", b"PK")
+    t.assertEqual(bool(layer.TestCapability(ogr.OLCFastSpatialFilter)), strings and plain, path)
+
+
 def check_z(t, layer, seq, ds):
     t.assertTrue(ds.TestCapability(ogr.ODsCZGeometries))
     if any(s[1] is not None and " Z " in s[1].split("(")[0] + " " for s in seq):
@@ -149,6 +202,7 @@ CHECKS = [
     ("attribute", lambda t, layer, seq: check_attribute(t, layer, seq, t.ds)),
     ("extent", check_extent),
     ("z", lambda t, layer, seq: check_z(t, layer, seq, t.ds)),
+    ("fast filter", lambda t, layer, seq: check_fast_filter(t, layer, t.path)),
 ]
 
 # What a written layer of each type reads back as: one string per line or
@@ -173,7 +227,12 @@ class ConformanceTest(unittest.TestCase):
     def test_checks_on_shared_files(self):
         paths = [p for p in files() if os.path.exists(p)]
         self.assertTrue(paths)
+        # The example again as UTF-16, which is read in sequence only.
+        with open(paths[-1], "rb") as f:
+            gdal.FileFromMemBuffer("/vsimem/conformance_utf16.12da", f.read().decode("latin-1").encode("utf-16"))
+        paths.append("/vsimem/conformance_utf16.12da")
         for path in paths:
+            self.path = path
             self.ds = gdal.OpenEx(path, gdal.OF_VECTOR)
             for i in range(self.ds.GetLayerCount()):
                 layer = self.ds.GetLayer(i)
