@@ -807,6 +807,7 @@ class LayerScan:
         self.model = model
         self.numbers = array("Q")  # the string numbers of its features
         self.positions = array("Q")  # ... and where they are, for the reader's seek
+        self.boxes = array("d")  # ... and their plan boxes, widened to their arcs: min x, min y, max x, max y
         self.points = False  # it has one-vertex strings ...
         self.lines = False  # ... and strings of several vertices
         self.heights = False  # some vertex has a real height
@@ -817,6 +818,27 @@ class LayerScan:
         self.fields = []  # [name, kind] of the attributes in the order first met
         self.field_index = {}  # lower-case name -> index in fields
         self.fields_cut = False
+
+
+def wkt_envelope(text):
+    """The envelope (min x, min y, max x, max y) of a geometry's WKT: its
+    first two numbers of each coordinate. None for no geometry, an empty one,
+    or a text not understood: then every string is read."""
+    if not text:
+        return None
+    xs = []
+    ys = []
+    try:
+        for part in re.split(r"[(),]", text[text.find("("):] if "(" in text else ""):
+            numbers = part.split()
+            if len(numbers) >= 2:
+                xs.append(float(numbers[0]))
+                ys.append(float(numbers[1]))
+    except ValueError:
+        return None
+    if not xs or any(map(math.isnan, xs + ys)):
+        return None
+    return min(xs), min(ys), max(xs), max(ys)
 
 
 def _doubles(pointer, n):
@@ -908,7 +930,14 @@ class Layer(BaseLayer):
     def __iter__(self):
         ds = self._ds
         scan = self._scan
+        # GDAL tests each feature against a spatial filter; a string whose box
+        # misses the filter's envelope is passed over unread.
+        window = wkt_envelope(getattr(self, "spatial_filter", None))
+        boxes = scan.boxes
         for i in range(len(scan.numbers)):
+            if window is not None and (boxes[4 * i + 2] < window[0] or boxes[4 * i] > window[2] or
+                                       boxes[4 * i + 3] < window[1] or boxes[4 * i + 1] > window[3]):
+                continue
             s = ds.read(scan.numbers[i], scan.positions[i])
             if s is None:
                 return
@@ -1131,9 +1160,12 @@ class Dataset(BaseDataset):
             e[2] = max(e[2], max(xs))
             e[3] = max(e[3], max(ys))
             radius, major = self.arcs(n)
+            box = [min(xs), min(ys), max(xs), max(ys)]
             if radius is not None:
                 layer.curves = True
                 add_arc_extent(xs, ys, radius, major, layer.arc_extent)
+                add_arc_extent(xs, ys, radius, major, box)
+            layer.boxes.extend(box)
             if s.has_heights:
                 layer.heights = True
                 if find_gaps and not layer.gaps and _has_nan(memoryview(ctypes.string_at(s.z, 8 * n)).cast("d")):
