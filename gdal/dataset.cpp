@@ -185,19 +185,18 @@ bool D12Dataset::scan() {
                                            s.major.data(), arc_mode_);
         entry.box = {box.MinX, box.MinY, box.MaxX, box.MaxY};
         index_.add(entry);
-        for (std::size_t i = 0; i < s.x.size(); ++i) {
-            OGREnvelope3D& e = l.extent;
-            e.MinX = std::min(e.MinX, s.x[i]);
-            e.MaxX = std::max(e.MaxX, s.x[i]);
-            e.MinY = std::min(e.MinY, s.y[i]);
-            e.MaxY = std::max(e.MaxY, s.y[i]);
+        // The layer's plan extent is the union of its strings' boxes.
+        OGREnvelope3D& e = l.extent;
+        e.MinX = std::min(e.MinX, box.MinX);
+        e.MaxX = std::max(e.MaxX, box.MaxX);
+        e.MinY = std::min(e.MinY, box.MinY);
+        e.MaxY = std::max(e.MaxY, box.MaxY);
+        for (std::size_t i = 0; s.has_heights && i < s.z.size(); ++i) {
             if (s.z[i] == s.z[i]) {
                 e.MinZ = std::min(e.MinZ, s.z[i]);
                 e.MaxZ = std::max(e.MaxZ, s.z[i]);
             }
         }
-        if (!s.radius.empty() && arc_mode_ != ArcMode::chords)
-            add_arc_extent(s.x.data(), s.y.data(), s.x.size(), s.radius.data(), s.major.data(), l.extent);
         for (const Attribute& a : s.attributes) {
             const AttributeKind kind = kind_of(a);
             const std::string& name = io::as_utf8(a.name, scratch);
