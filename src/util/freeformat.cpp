@@ -161,7 +161,26 @@ bool parse_hex_real(std::string_view token, F& value) noexcept {
     if (negative) token.remove_prefix(1);
     if (token.size() < 3 || token[0] != '0' || (token[1] != 'x' && token[1] != 'X')) return false;
     token.remove_prefix(2);
-    if (token.front() == '-' || token.front() == '+' || token.find_first_of("pP") == std::string_view::npos)
+    // Hexadecimal digits with at most one point, then "p", one sign at most
+    // and decimal digits: the shape is checked here, since from_chars takes
+    // some texts of another shape ("0x1D.p+-1").
+    const std::size_t p = token.find_first_of("pP");
+    if (p == std::string_view::npos || p == 0) return false;
+    std::size_t digits = 0;
+    std::size_t points = 0;
+    for (const char c : token.substr(0, p)) {
+        if (c == '.') {
+            ++points;
+        } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    std::string_view exponent = token.substr(p + 1);
+    if (!exponent.empty() && (exponent.front() == '+' || exponent.front() == '-')) exponent.remove_prefix(1);
+    if (digits == 0 || points > 1 || exponent.empty() ||
+        exponent.find_first_not_of("0123456789") != std::string_view::npos)
         return false;
     F v{};
     const char* end = token.data() + token.size();

@@ -161,7 +161,8 @@ TEST(FreeFormatNumber, SignsPointsAndExponents) {
 TEST(FreeFormatNumber, NotFiniteOrMalformedIsBad) {
     for (const char* text : {"nan", "NaN", "inf", "-inf", "Infinity", "1e400", "-1e400", "1e", "1.5e+", ".", "-",
                              "+", "++1", "+-1", "1..2", "0x10", "0x", "0xp+1", "0x1p", "0x-1p2", "0x1.gp1",
-                             "0x1p99999", "x1p1", "--0x1p1"}) {
+                             "0x1p99999", "x1p1", "--0x1p1", "0x1D.p+-1", "0x1p--2", "0x1.p", "0x1..8p1",
+                             "0x1.8p1.5"}) {
         double d = 42;
         const ReadStatus s = FreeFormat(text).read(d);
         EXPECT_EQ(s, ReadStatus::bad) << text;
